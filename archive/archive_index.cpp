@@ -1,0 +1,101 @@
+#include "archive/archive_index.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "archive/archive_file.h"
+#include "archive/byte_order.h"
+
+namespace kowaki {
+
+namespace {
+
+// Layout of the one block: the index, the path copy padded to the entries'
+// alignment, then the table. The raw records are read into the table's tail
+// (17 bytes each against 20 widened), so widening front to back never
+// overwrites a record that has not been converted yet.
+size_t PathRoom(size_t path_length) {
+  constexpr size_t align = alignof(ArchiveEntry);
+  return (path_length + 1 + align - 1) / align * align;
+}
+
+size_t BlockSize(size_t path_length, uint32_t count) {
+  return sizeof(ArchiveIndex) + PathRoom(path_length) + size_t{count} * sizeof(ArchiveEntry);
+}
+
+static_assert(sizeof(ArchiveEntry) >= kArchiveRecordSize,
+              "widened records must not be smaller than the raw ones");
+
+void ReleaseBlock(void* block, size_t size) {
+  std::memset(block, 0, size);
+  std::free(block);
+}
+
+}  // namespace
+
+ArchiveIndex* LoadArchiveIndex(const char* path) {
+  if (!path) return nullptr;
+  int fd = archive_file::OpenShared(path);
+  if (fd < 0) return nullptr;
+
+  unsigned char header[kArchiveHeaderSize];
+  if (archive_file::Read(fd, header, sizeof header) != static_cast<int64_t>(sizeof header)) {
+    archive_file::Close(fd);
+    return nullptr;
+  }
+  const uint32_t version = ReadLe32(header);
+  const uint32_t header_word = ReadLe32(header + 4);
+  const uint32_t count = ReadLe32(header + 8);
+  const uint32_t table_offset = ReadLe32(header + 12);
+  if (version != kArchiveVersion || header[7] != 0 || count > kArchiveMaxEntries ||
+      table_offset != kArchiveTableOffset) {
+    archive_file::Close(fd);
+    return nullptr;
+  }
+
+  const size_t path_length = std::strlen(path);
+  const size_t block_size = BlockSize(path_length, count);
+  auto* block = static_cast<unsigned char*>(std::malloc(block_size));
+  if (!block) {
+    archive_file::Close(fd);
+    return nullptr;
+  }
+  auto* index = reinterpret_cast<ArchiveIndex*>(block);
+  index->path = reinterpret_cast<char*>(block + sizeof(ArchiveIndex));
+  std::memcpy(index->path, path, path_length + 1);
+  index->header_word = header_word;
+  index->count = static_cast<int32_t>(count);
+  index->entries = reinterpret_cast<ArchiveEntry*>(block + sizeof(ArchiveIndex) +
+                                                   PathRoom(path_length));
+
+  const size_t table_size = size_t{count} * kArchiveRecordSize;
+  unsigned char* raw = block + block_size - table_size;
+  if (archive_file::Seek(fd, kArchiveTableOffset, 0) != kArchiveTableOffset ||
+      archive_file::Read(fd, raw, table_size) != static_cast<int64_t>(table_size)) {
+    archive_file::Close(fd);
+    ReleaseBlock(block, block_size);
+    return nullptr;
+  }
+  archive_file::Close(fd);
+
+  for (uint32_t i = 0; i < count; ++i) {
+    unsigned char record[kArchiveRecordSize];
+    std::memcpy(record, raw + size_t{i} * kArchiveRecordSize, sizeof record);
+    if (record[kArchiveNameSize - 1] != 0) {
+      ReleaseBlock(block, block_size);
+      return nullptr;
+    }
+    ArchiveEntry& entry = index->entries[i];
+    std::memcpy(entry.name, record, kArchiveNameSize);
+    entry.size = ReadLe32(record + 9);
+    entry.offset = ReadLe32(record + 13);
+  }
+  return index;
+}
+
+void FreeArchiveIndex(ArchiveIndex* index) {
+  if (!index) return;
+  ReleaseBlock(index, BlockSize(std::strlen(index->path), static_cast<uint32_t>(index->count)));
+}
+
+}  // namespace kowaki

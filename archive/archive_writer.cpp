@@ -1,0 +1,146 @@
+#include "archive/archive_writer.h"
+
+#include <cstring>
+#include <memory>
+
+#include "archive/archive_file.h"
+#include "archive/archive_index.h"
+#include "archive/byte_order.h"
+#include "common/output_file.h"
+
+namespace kowaki {
+
+namespace {
+
+constexpr uint64_t kMaxArchiveSize = uint64_t{1} << 32;  // offsets are 32-bit
+constexpr size_t kCopyBlock = 1 << 16;
+
+// The size of a readable file, or -1.
+int64_t ReadableSize(const std::string& path) {
+  int fd = archive_file::OpenShared(path.c_str());
+  if (fd < 0) return -1;
+  unsigned char probe;
+  int64_t size = archive_file::Seek(fd, 0, 2);
+  // A directory opens on some systems; only a file reads.
+  if (size < 0 || archive_file::Seek(fd, 0, 0) != 0 ||
+      (size > 0 && archive_file::Read(fd, &probe, 1) != 1)) {
+    size = -1;
+  }
+  archive_file::Close(fd);
+  return size;
+}
+
+bool CopyFile(const std::string& path, uint64_t expected, OutputFile& out, std::string* error) {
+  int fd = archive_file::OpenShared(path.c_str());
+  if (fd < 0) {
+    *error = "cannot read " + path;
+    return false;
+  }
+  auto buffer = std::make_unique<unsigned char[]>(kCopyBlock);
+  uint64_t copied = 0;
+  int64_t n;
+  bool written = true;
+  while ((n = archive_file::Read(fd, buffer.get(), kCopyBlock)) > 0) {
+    copied += static_cast<uint64_t>(n);
+    if (copied > expected) break;
+    if (!(written = out.Write(buffer.get(), static_cast<size_t>(n)))) break;
+  }
+  archive_file::Close(fd);
+  if (!written) {
+    *error = "cannot write " + out.path();
+  } else if (n < 0) {
+    *error = "cannot read " + path;
+  } else if (copied != expected) {
+    *error = path + " changed while it was being packed";
+  }
+  return written && n >= 0 && copied == expected;
+}
+
+}  // namespace
+
+bool ArchiveWriter::CheckName(std::string_view name, std::string* error) const {
+  if (name.empty() || name.size() > kArchiveNameSize - 1) {
+    *error = "an entry name must be 1 to 8 bytes long, not " + std::to_string(name.size());
+    return false;
+  }
+  if (name.find('\0') != std::string_view::npos) {
+    *error = "an entry name cannot contain a zero byte";
+    return false;
+  }
+  if (entries_.size() >= kArchiveMaxEntries) {
+    *error = "an archive holds at most " + std::to_string(kArchiveMaxEntries) + " entries";
+    return false;
+  }
+  return true;
+}
+
+bool ArchiveWriter::AddFile(std::string_view name, const std::string& path, std::string* error) {
+  if (!CheckName(name, error)) return false;
+  int64_t size = ReadableSize(path);
+  if (size < 0) {
+    *error = "cannot read " + path;
+    return false;
+  }
+  entries_.push_back({std::string(name), path, {}, static_cast<uint64_t>(size)});
+  return true;
+}
+
+bool ArchiveWriter::AddBytes(std::string_view name, std::string bytes, std::string* error) {
+  if (!CheckName(name, error)) return false;
+  uint64_t size = bytes.size();
+  entries_.push_back({std::string(name), {}, std::move(bytes), size});
+  return true;
+}
+
+bool ArchiveWriter::set_header_word(uint32_t word, std::string* error) {
+  if (word >> 24) {
+    *error = "the header word's top byte must be 0";
+    return false;
+  }
+  header_word_ = word;
+  return true;
+}
+
+bool ArchiveWriter::Write(const std::string& path, std::string* error) const {
+  const uint64_t count = entries_.size();
+  uint64_t offset = kArchiveHeaderSize + count * kArchiveRecordSize;
+  std::string head(static_cast<size_t>(offset), '\0');
+  auto* p = reinterpret_cast<unsigned char*>(head.data());
+  WriteLe32(p, kArchiveVersion);
+  WriteLe32(p + 4, header_word_);
+  WriteLe32(p + 8, static_cast<uint32_t>(count));
+  WriteLe32(p + 12, kArchiveTableOffset);
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    const Entry& entry = entries_[i];
+    if (offset + entry.size > kMaxArchiveSize) {
+      *error = "the archive would exceed 4 GiB at entry " + std::to_string(i) +
+               ": entry offsets are 32-bit";
+      return false;
+    }
+    unsigned char* record = p + kArchiveHeaderSize + i * kArchiveRecordSize;
+    std::memcpy(record, entry.name.data(), entry.name.size());
+    WriteLe32(record + 9, static_cast<uint32_t>(entry.size));
+    WriteLe32(record + 13, static_cast<uint32_t>(offset));
+    offset += entry.size;
+  }
+
+  OutputFile out;
+  if (!out.Open(path, error)) return false;
+  if (!out.Write(head.data(), head.size())) {
+    *error = "cannot write " + path;
+    return false;
+  }
+  for (const Entry& entry : entries_) {
+    if (entry.path.empty()) {
+      if (!out.Write(entry.bytes.data(), entry.bytes.size())) {
+        *error = "cannot write " + path;
+        return false;
+      }
+    } else if (!CopyFile(entry.path, entry.size, out, error)) {
+      return false;
+    }
+  }
+  return out.Commit(error);
+}
+
+}  // namespace kowaki

@@ -1,0 +1,82 @@
+#include "archive/entry_stream.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "archive/archive_file.h"
+
+namespace kowaki {
+
+namespace {
+
+EntryStream* AsStream(void* stream) { return static_cast<EntryStream*>(stream); }
+
+int64_t EntryEnd(const EntryStream& s) {
+  return int64_t{s.entry.offset} + int64_t{s.entry.size};
+}
+
+}  // namespace
+
+EntryStream* OpenEntryStream(const ArchiveIndex* index, int32_t i) {
+  if (!index || i < 0 || i >= index->count) return nullptr;
+  auto* stream = static_cast<EntryStream*>(std::calloc(1, sizeof(EntryStream)));
+  if (!stream) return nullptr;
+  stream->entry = index->entries[i];
+  stream->fd = archive_file::OpenShared(index->path);
+  if (stream->fd < 0) {
+    std::free(stream);
+    return nullptr;
+  }
+  archive_file::Seek(stream->fd, stream->entry.offset, 0);
+  return stream;
+}
+
+size_t EntryRead(void* destination, size_t item_size, size_t item_count, void* stream) {
+  EntryStream* s = AsStream(stream);
+  if (item_size == 0 || item_count == 0) return 0;
+  const int64_t position = archive_file::Seek(s->fd, 0, 1);
+  if (position < 0) return static_cast<size_t>(-1) / item_size;
+  // A position before the entry (the seek does not clamp) reads from there
+  // up to the entry's end; one beyond the end reads nothing.
+  const int64_t remaining = EntryEnd(*s) - position;
+  if (remaining <= 0) return 0;
+  const uint64_t whole_items = static_cast<uint64_t>(remaining) / item_size;
+  const size_t n = whole_items < item_count ? static_cast<size_t>(whole_items) : item_count;
+  if (n == 0) return 0;
+  const int64_t got = archive_file::Read(s->fd, destination, item_size * n);
+  if (got < 0) return static_cast<size_t>(-1) / item_size;
+  return static_cast<size_t>(got) / item_size;
+}
+
+int EntrySeek(void* stream, int64_t offset, int whence) {
+  EntryStream* s = AsStream(stream);
+  switch (whence) {
+    case 0:
+      archive_file::Seek(s->fd, int64_t{s->entry.offset} + offset, 0);
+      return 0;
+    case 1:
+      archive_file::Seek(s->fd, offset, 1);
+      return 0;
+    case 2:
+      archive_file::Seek(s->fd, EntryEnd(*s) + offset, 0);
+      return 0;
+    default:
+      return -1;
+  }
+}
+
+int EntryClose(void* stream) {
+  EntryStream* s = AsStream(stream);
+  archive_file::Close(s->fd);
+  std::memset(s, 0, sizeof *s);
+  std::free(s);
+  return 0;
+}
+
+long EntryTell(void* stream) {
+  EntryStream* s = AsStream(stream);
+  const int64_t position = archive_file::Seek(s->fd, 0, 1);
+  return static_cast<int32_t>(static_cast<uint32_t>(position - int64_t{s->entry.offset}));
+}
+
+}  // namespace kowaki

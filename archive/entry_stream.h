@@ -1,0 +1,38 @@
+#pragma once
+// One archive entry's bytes seen as a file of their own: position 0 is the
+// entry's first byte and the end of the file is the entry's end. The four
+// functions have the shapes of the Vorbis decoder's read, seek, close and
+// tell callbacks; the decoder owns the stream once ov_open_callbacks has
+// succeeded and closes it in ov_clear.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "archive/archive_index.h"
+
+namespace kowaki {
+
+struct EntryStream {
+  int fd;              // the stream's own open file on the archive
+  ArchiveEntry entry;  // a copy: the stream outlives nothing it points into
+};
+
+// Null for an entry number outside the index, on allocation failure, or
+// when the archive cannot be opened.
+EntryStream* OpenEntryStream(const ArchiveIndex* index, int32_t i);
+
+// Whole items only, never past the entry's end; 0 at the end. A failed read
+// yields (size_t)-1 / item_size, which the decoder takes as a read error.
+size_t EntryRead(void* destination, size_t item_size, size_t item_count, void* stream);
+
+// whence 0: from the entry's start, 1: from the current position, 2: from
+// the entry's end. 0 for those three whatever the file system said, -1 and
+// nothing moved for any other whence.
+int EntrySeek(void* stream, int64_t offset, int whence);
+
+int EntryClose(void* stream);
+
+// The position relative to the entry's start.
+long EntryTell(void* stream);
+
+}  // namespace kowaki

@@ -1,0 +1,49 @@
+#!/usr/bin/env python3
+"""Prints each benchmark case as a ratio to its group's baseline.
+
+Naming: a benchmark called `Group_Case[/args]` is compared with
+`Group_Baseline[/same args]` from the same run. Reads Google Benchmark JSON
+files given on the command line.
+"""
+import json
+import sys
+
+
+def split(name):
+    head, _, args = name.partition("/")
+    group, _, case = head.partition("_")
+    return group, case, args
+
+
+def main(paths):
+    rows = []
+    for path in paths:
+        with open(path, encoding="utf-8") as f:
+            report = json.load(f)
+        runs = [b for b in report["benchmarks"] if b.get("run_type", "iteration") == "iteration"]
+        baselines = {}
+        for b in runs:
+            group, case, args = split(b["name"])
+            if case == "Baseline":
+                baselines[(group, args)] = b
+        for b in runs:
+            group, case, args = split(b["name"])
+            if case == "Baseline":
+                continue
+            base = baselines.get((group, args))
+            ratio = b["real_time"] / base["real_time"] if base else None
+            rows.append((b["name"], b["real_time"], b["time_unit"], ratio,
+                         {k: v for k, v in b.items() if k.startswith("goal_")}))
+    width = max((len(r[0]) for r in rows), default=10)
+    print(f"{'benchmark':<{width}}  {'time':>14}  {'x baseline':>10}  goal")
+    for name, time, unit, ratio, goals in rows:
+        ratio_text = f"{ratio:10.2f}" if ratio is not None else f"{'-':>10}"
+        goal_text = " ".join(f"{k[5:]}<={v:g}" for k, v in goals.items())
+        verdict = ""
+        if ratio is not None and "goal_ratio" in goals:
+            verdict = "  ok" if ratio <= goals["goal_ratio"] else "  MISSED"
+        print(f"{name:<{width}}  {time:12.1f}{unit:>2}  {ratio_text}  {goal_text}{verdict}")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])

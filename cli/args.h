@@ -1,0 +1,38 @@
+#pragma once
+// The command-line grammar shared by every command: positional arguments,
+// `--name value` or `--name=value` options, `--name` switches, `--` ending
+// the options.
+
+#include <initializer_list>
+#include <map>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kowaki::cli {
+
+class ParsedArgs {
+ public:
+  // `valued` lists the options that take a value, `switches` those that
+  // do not. False with a message on anything else.
+  bool Parse(std::span<char* const> argv, std::initializer_list<std::string_view> valued,
+             std::initializer_list<std::string_view> switches, std::string* error);
+
+  const std::vector<std::string>& positional() const { return positional_; }
+  bool Has(std::string_view name) const;
+  std::optional<std::string> Value(std::string_view name) const;
+  // An integer option in [min, max]; `fallback` when absent. False with a
+  // message when present but not such a number.
+  bool Integer(std::string_view name, long long min, long long max, long long fallback,
+               long long* value, std::string* error) const;
+
+ private:
+  std::vector<std::string> positional_;
+  std::map<std::string, std::string, std::less<>> values_;
+  std::set<std::string, std::less<>> switches_;
+};
+
+}  // namespace kowaki::cli

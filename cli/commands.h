@@ -1,0 +1,22 @@
+#pragma once
+// kowaki-cli's commands. Each takes the arguments after its own name and
+// returns the process exit code.
+
+#include <span>
+
+namespace kowaki::cli {
+
+enum ExitCode : int {
+  kExitOk = 0,
+  kExitIncomplete = 1,  // ran, but some items failed or were left out
+  kExitError = 2,       // bad arguments or unusable input; nothing done
+  kExitInterrupted = 130,
+};
+
+using Arguments = std::span<char* const>;
+
+int RunIndex(Arguments args);
+int RunPack(Arguments args);
+int RunConvert(Arguments args);
+
+}  // namespace kowaki::cli

@@ -1,0 +1,96 @@
+// kowaki-cli index ARCHIVE [--json]: the raw index, without decoding.
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "archive/archive_index.h"
+#include "cli/args.h"
+#include "cli/commands.h"
+#include "cli/text_output.h"
+#include "jobs/texts.h"
+
+namespace kowaki::cli {
+
+namespace {
+
+struct IndexDeleter {
+  void operator()(ArchiveIndex* index) const { FreeArchiveIndex(index); }
+};
+using IndexPtr = std::unique_ptr<ArchiveIndex, IndexDeleter>;
+
+std::string_view NameBytes(const ArchiveEntry& entry) {
+  return std::string_view(entry.name, strnlen(entry.name, sizeof entry.name));
+}
+
+void PrintJson(const ArchiveIndex& index) {
+  std::string out = "{\"path\": " + JsonString(PathForDisplay(index.path)) +
+                    ", \"header_word\": " + std::to_string(index.header_word) +
+                    ", \"count\": " + std::to_string(index.count) + ", \"entries\": [";
+  for (int32_t i = 0; i < index.count; ++i) {
+    const ArchiveEntry& entry = index.entries[i];
+    const std::string_view name = NameBytes(entry);
+    out += i ? ", " : "";
+    out += "{\"entry\": " + std::to_string(i) + ", \"name\": " + JsonString(Cp932ToUtf8(name)) +
+           ", \"name_hex\": \"" + HexBytes(name) + "\", \"size\": " +
+           std::to_string(entry.size) + ", \"offset\": " + std::to_string(entry.offset) + "}";
+    if (out.size() > (1 << 16)) {
+      std::fwrite(out.data(), 1, out.size(), stdout);
+      out.clear();
+    }
+  }
+  out += "]}\n";
+  std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+void PrintTable(const ArchiveIndex& index) {
+  std::string out = "entry  name            size      offset\n";
+  char line[96];
+  for (int32_t i = 0; i < index.count; ++i) {
+    const ArchiveEntry& entry = index.entries[i];
+    const std::string_view name = NameBytes(entry);
+    // In code page 932 a name's width on screen is its length in bytes.
+    const std::string shown = Cp932ToUtf8(name);
+    const size_t width = shown.find("\\x") == std::string::npos ? name.size() : shown.size();
+    std::snprintf(line, sizeof line, "%5d  ", i);
+    out += line;
+    out += shown;
+    out.append(width < 8 ? 8 - width : 0, ' ');
+    std::snprintf(line, sizeof line, "  %10u %11u\n", entry.size, entry.offset);
+    out += line;
+    if (out.size() > (1 << 16)) {
+      PrintText(stdout, out);
+      out.clear();
+    }
+  }
+  PrintText(stdout, out);
+}
+
+}  // namespace
+
+int RunIndex(Arguments args) {
+  ParsedArgs parsed;
+  std::string error;
+  if (!parsed.Parse(args, {}, {"json"}, &error) || parsed.positional().size() != 1) {
+    std::fprintf(stderr, "kowaki-cli index: %s\nusage: kowaki-cli index ARCHIVE [--json]\n",
+                 error.empty() ? "give one archive" : error.c_str());
+    return kExitError;
+  }
+  const std::string& path = parsed.positional()[0];
+  IndexPtr index(LoadArchiveIndex(path.c_str()));
+  if (!index) {
+    std::string message = texts::kCannotOpenArchive;
+    message.replace(message.find("%s"), 2, PathForDisplay(path));
+    PrintText(stderr, message + "\n");
+    return kExitError;
+  }
+  if (parsed.Has("json")) {
+    PrintJson(*index);
+  } else {
+    PrintTable(*index);
+  }
+  return kExitOk;
+}
+
+}  // namespace kowaki::cli

@@ -1,0 +1,45 @@
+// kowaki-cli: the voice-archive tool with a terminal as its window.
+
+#include <cstdio>
+#include <span>
+#include <string_view>
+
+#include "cli/commands.h"
+
+namespace {
+
+struct Command {
+  std::string_view name;
+  int (*run)(kowaki::cli::Arguments);
+  std::string_view synopsis;
+};
+
+constexpr Command kCommands[] = {
+    {"index", kowaki::cli::RunIndex, "index ARCHIVE [--json]       the raw index, without decoding"},
+    {"pack", kowaki::cli::RunPack,
+     "pack -o ARCHIVE [--header-word N] FILE...   build an archive; names from the file stems"},
+};
+
+int Usage(std::FILE* out) {
+  std::fputs("usage: kowaki-cli COMMAND [ARGS...]\n\ncommands:\n", out);
+  for (const Command& command : kCommands) {
+    std::fprintf(out, "  %.*s\n", static_cast<int>(command.synopsis.size()),
+                 command.synopsis.data());
+  }
+  return out == stdout ? kowaki::cli::kExitOk : kowaki::cli::kExitError;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage(stderr);
+  std::string_view name = argv[1];
+  if (name == "help" || name == "--help" || name == "-h") return Usage(stdout);
+  for (const Command& command : kCommands) {
+    if (command.name == name) {
+      return command.run(std::span<char* const>(argv + 2, static_cast<size_t>(argc - 2)));
+    }
+  }
+  std::fprintf(stderr, "kowaki-cli: unknown command '%s'\n\n", argv[1]);
+  return Usage(stderr);
+}

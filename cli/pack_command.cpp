@@ -1,0 +1,74 @@
+// kowaki-cli pack -o ARCHIVE [--header-word N] FILE...: builds an archive,
+// one entry per file in the order given, named after the file's stem.
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "archive/archive_index.h"
+#include "archive/archive_writer.h"
+#include "cli/args.h"
+#include "cli/commands.h"
+#include "cli/text_output.h"
+
+namespace kowaki::cli {
+
+namespace {
+
+constexpr char kUsage[] = "usage: kowaki-cli pack -o ARCHIVE [--header-word N] FILE...\n";
+
+// "dir/name.ogg" -> "name"; "dir/.hidden" -> ".hidden".
+std::string_view Stem(std::string_view path) {
+  const size_t slash = path.find_last_of("/\\");
+  std::string_view base = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  const size_t dot = base.rfind('.');
+  return dot == std::string_view::npos || dot == 0 ? base : base.substr(0, dot);
+}
+
+int Fail(const std::string& message) {
+  PrintText(stderr, "kowaki-cli pack: " + message + "\n");
+  return kExitError;
+}
+
+}  // namespace
+
+int RunPack(Arguments args) {
+  // -o is the one short option kowaki-cli knows: "pack -o FILE" reads best.
+  std::vector<char*> rewritten(args.begin(), args.end());
+  static char output_option[] = "--output";
+  for (char*& arg : rewritten) {
+    if (std::string_view(arg) == "-o") arg = output_option;
+  }
+  ParsedArgs parsed;
+  std::string error;
+  if (!parsed.Parse(rewritten, {"output", "header-word"}, {}, &error)) {
+    return Fail(error + "\n" + kUsage);
+  }
+  const auto output = parsed.Value("output");
+  const auto& inputs = parsed.positional();
+  if (!output || output->empty()) return Fail(std::string("no archive given (-o ARCHIVE)\n") + kUsage);
+  if (inputs.size() > kArchiveMaxEntries) {
+    return Fail(std::to_string(inputs.size()) + " files given; an archive holds at most " +
+                std::to_string(kArchiveMaxEntries) + " entries");
+  }
+  long long header_word = 0;
+  ArchiveWriter writer;
+  if (!parsed.Integer("header-word", 0, 0xFFFFFF, 0, &header_word, &error) ||
+      !writer.set_header_word(static_cast<uint32_t>(header_word), &error)) {
+    return Fail(error);
+  }
+  for (const std::string& input : inputs) {
+    std::string name;
+    if (!EntryNameFromStem(Stem(input), &name)) {
+      return Fail("the name of " + PathForDisplay(input) +
+                  " cannot be written in code page 932 (write a byte as \\xNN)");
+    }
+    if (!writer.AddFile(name, input, &error)) {
+      return Fail(PathForDisplay(input) + ": " + error);
+    }
+  }
+  if (!writer.Write(*output, &error)) return Fail(error);
+  return kExitOk;
+}
+
+}  // namespace kowaki::cli

@@ -1,0 +1,58 @@
+# Compiler settings, third-party libraries and the test helper shared by
+# every folder.
+
+if(MSVC)
+  add_compile_options(/W4)
+else()
+  add_compile_options(-Wall -Wextra -Wpedantic -Wshadow -Wconversion
+                      -Wno-sign-conversion -Werror=return-type)
+endif()
+
+if(WIN32)
+  # Everything goes through the ANSI interfaces; keep <windows.h> small.
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
+  if(MINGW)
+    # Single-file executables: no libgcc/libstdc++/winpthread DLLs to ship.
+    add_link_options(-static -static-libgcc -static-libstdc++)
+  endif()
+else()
+  add_compile_definitions(_FILE_OFFSET_BITS=64)
+endif()
+
+if(KOWAKI_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Ogg Vorbis: Debian's packages natively, our own static cross build for
+# Windows (tools/build-win32-deps.sh fills KOWAKI_DEPS_PREFIX).
+find_package(PkgConfig REQUIRED)
+if(KOWAKI_DEPS_PREFIX)
+  set(ENV{PKG_CONFIG_LIBDIR} "${KOWAKI_DEPS_PREFIX}/lib/pkgconfig")
+  set(ENV{PKG_CONFIG_PATH} "")
+  set(PKG_CONFIG_USE_CMAKE_PREFIX_PATH OFF)
+endif()
+# One target for the four libraries, in link order: vorbisfile and
+# vorbisenc need libvorbis, which needs libogg.
+pkg_check_modules(VORBIS REQUIRED IMPORTED_TARGET vorbisfile vorbisenc vorbis ogg)
+
+# kowaki_add_test(NAME SOURCES src... LIBS lib... [TIMEOUT s])
+# Natively every GoogleTest case becomes its own CTest test. Under Wine each
+# executable is one CTest test: starting Wine per case would cost seconds.
+function(kowaki_add_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  if(CMAKE_CROSSCOMPILING)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS wine)
+  else()
+    include(GoogleTest)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30
+                         PROPERTIES TIMEOUT ${T_TIMEOUT})
+  endif()
+endfunction()

@@ -1,0 +1,51 @@
+#pragma once
+// A file that appears under its final name only when it is complete.
+//
+// Everything is written to a temporary file in the destination's folder;
+// Commit() renames it over the destination. Destroying an uncommitted
+// OutputFile removes the temporary, so an error or an interruption never
+// leaves a half-written file behind, and the destination may be one of the
+// inputs.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace kowaki {
+
+class OutputFile {
+ public:
+  OutputFile() = default;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  ~OutputFile();
+
+  // Creates the temporary beside `path`. False (with `error`) on failure.
+  bool Open(const std::string& path, std::string* error);
+  bool Write(const void* data, size_t size);
+  // Moves the write position, for patching a header after the data.
+  bool Seek(uint64_t position);
+  // Flushes, closes and renames onto the destination.
+  bool Commit(std::string* error);
+  // Throws the temporary away.
+  void Discard();
+
+  bool is_open() const { return file_ != nullptr; }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::string path_;
+  std::string temp_path_;
+};
+
+// Platform layer, one implementation per system.
+namespace platform {
+// Creates and opens a new, empty file with a unique name beside `path`.
+std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path);
+// Renames `from` onto `to`, replacing `to` if it exists.
+bool ReplaceFile(const std::string& from, const std::string& to);
+bool Seek64(std::FILE* file, uint64_t position);
+}  // namespace platform
+
+}  // namespace kowaki

@@ -1,0 +1,49 @@
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "common/output_file.h"
+
+namespace kowaki::platform {
+
+std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path) {
+  static LONG counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[40];
+    std::snprintf(suffix, sizeof suffix, ".%lx-%lx.tmp", GetCurrentProcessId(),
+                  static_cast<unsigned long>(InterlockedIncrement(&counter)));
+    std::string name = path + suffix;
+    int fd = _sopen(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                    _SH_DENYWR, _S_IREAD | _S_IWRITE);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return nullptr;
+    }
+    std::FILE* file = _fdopen(fd, "wb");
+    if (!file) {
+      _close(fd);
+      std::remove(name.c_str());
+      return nullptr;
+    }
+    *temp_path = name;
+    return file;
+  }
+  return nullptr;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  errno = EACCES;
+  return false;
+}
+
+bool Seek64(std::FILE* file, uint64_t position) {
+  return _fseeki64(file, static_cast<__int64>(position), SEEK_SET) == 0;
+}
+
+}  // namespace kowaki::platform

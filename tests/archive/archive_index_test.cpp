@@ -1,0 +1,151 @@
+#include "archive/archive_index.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "tests/support/files.h"
+
+namespace kowaki {
+namespace {
+
+using test::ArchiveHeader;
+using test::Record;
+
+struct IndexDeleter {
+  void operator()(ArchiveIndex* index) const { FreeArchiveIndex(index); }
+};
+using IndexPtr = std::unique_ptr<ArchiveIndex, IndexDeleter>;
+
+class ArchiveIndexTest : public ::testing::Test {
+ protected:
+  IndexPtr Load(std::string_view bytes) {
+    const std::string path = dir_.File("voice.arc");
+    test::WriteBytes(path, bytes);
+    return IndexPtr(LoadArchiveIndex(path.c_str()));
+  }
+  test::TempDir dir_;
+};
+
+TEST_F(ArchiveIndexTest, LoadsEveryFieldInFileOrder) {
+  std::string bytes = ArchiveHeader(1, 0x00ABCDEF, 3, 16);
+  bytes += Record("first", 10, 67);
+  bytes += Record("\x82\xb1\x82\xa6\x30\x31", 0, 77);  // code page 932 bytes kept as they are
+  bytes += Record("eightchr", 0xFFFFFFFF, 0xFFFFFFF0);  // beyond the file: still loads
+  bytes += std::string(10, 'x');
+  const std::string path = dir_.File("voice.arc");
+  test::WriteBytes(path, bytes);
+
+  IndexPtr index(LoadArchiveIndex(path.c_str()));
+  ASSERT_TRUE(index);
+  EXPECT_STREQ(index->path, path.c_str());
+  EXPECT_EQ(index->header_word, 0x00ABCDEFu);
+  ASSERT_EQ(index->count, 3);
+  EXPECT_STREQ(index->entries[0].name, "first");
+  EXPECT_EQ(index->entries[0].size, 10u);
+  EXPECT_EQ(index->entries[0].offset, 67u);
+  EXPECT_STREQ(index->entries[1].name, "\x82\xb1\x82\xa6\x30\x31");
+  EXPECT_STREQ(index->entries[2].name, "eightchr");
+  EXPECT_EQ(index->entries[2].size, 0xFFFFFFFFu);
+  EXPECT_EQ(index->entries[2].offset, 0xFFFFFFF0u);
+}
+
+TEST_F(ArchiveIndexTest, EmptyArchiveIsValid) {
+  IndexPtr index = Load(ArchiveHeader(1, 0, 0, 16));
+  ASSERT_TRUE(index);
+  EXPECT_EQ(index->count, 0);
+}
+
+TEST_F(ArchiveIndexTest, NameBytesAfterTheZeroAreKept) {
+  // The name field is copied whole; only its ninth byte must be zero.
+  IndexPtr index = Load(ArchiveHeader(1, 0, 1, 16) + Record(std::string("ab\0cdefg\0", 9), 1, 2));
+  ASSERT_TRUE(index);
+  EXPECT_EQ(std::memcmp(index->entries[0].name, "ab\0cdefg\0", 9), 0);
+}
+
+TEST_F(ArchiveIndexTest, RejectsBadHeaders) {
+  const std::string table = Record("a", 1, 33);
+  struct Case {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"empty file", ""},
+      {"15-byte file", ArchiveHeader(1, 0, 0, 16).substr(0, 15)},
+      {"version 0", ArchiveHeader(0, 0, 1, 16) + table},
+      {"version 2", ArchiveHeader(2, 0, 1, 16) + table},
+      {"byte 7 set", ArchiveHeader(1, 0x01000000, 1, 16) + table},
+      {"count above the limit", ArchiveHeader(1, 0, 0x100001, 16) + table},
+      {"count with its top bit set", ArchiveHeader(1, 0, 0x80000001, 16) + table},
+      {"table at 17", ArchiveHeader(1, 0, 1, 17) + "x" + table},
+      {"table at 0", ArchiveHeader(1, 0, 1, 0) + table},
+  };
+  for (const Case& c : cases) {
+    EXPECT_FALSE(Load(c.bytes)) << c.what;
+  }
+  // The other three bytes of the header word are free.
+  EXPECT_TRUE(Load(ArchiveHeader(1, 0x00FFFFFF, 1, 16) + table));
+}
+
+TEST_F(ArchiveIndexTest, NineByteNameAnywhereRejectsTheArchive) {
+  for (int bad : {0, 1, 4}) {
+    std::string bytes = ArchiveHeader(1, 0, 5, 16);
+    for (int i = 0; i < 5; ++i) {
+      bytes += Record(i == bad ? "ninebytes" : "ok", 1, 0);
+    }
+    EXPECT_FALSE(Load(bytes)) << "bad record " << bad;
+  }
+}
+
+TEST_F(ArchiveIndexTest, RejectsTableCutShort) {
+  std::string bytes = ArchiveHeader(1, 0, 3, 16) + Record("a", 1, 0) + Record("b", 1, 0);
+  EXPECT_FALSE(Load(bytes + Record("c", 1, 0).substr(0, 16)));
+  EXPECT_FALSE(Load(bytes));
+  EXPECT_TRUE(Load(bytes + Record("c", 1, 0)));
+}
+
+TEST_F(ArchiveIndexTest, RejectsWhatCannotBeOpened) {
+  EXPECT_EQ(LoadArchiveIndex(dir_.File("missing.arc").c_str()), nullptr);
+  EXPECT_EQ(LoadArchiveIndex(dir_.path().string().c_str()), nullptr);
+  EXPECT_EQ(LoadArchiveIndex(nullptr), nullptr);
+}
+
+TEST_F(ArchiveIndexTest, LargestCountLoadsAndOneMoreDoesNot) {
+  constexpr uint32_t kMax = 0x100000;
+  std::string table;
+  table.reserve(size_t{kMax} * 17);
+  for (uint32_t i = 0; i < kMax; ++i) {
+    char name[9] = {};
+    std::snprintf(name, sizeof name, "%07x", i);
+    table += Record(std::string_view(name, 8), i, ~i);
+  }
+  IndexPtr index = Load(ArchiveHeader(1, 0, kMax, 16) + table);
+  ASSERT_TRUE(index);
+  ASSERT_EQ(index->count, static_cast<int32_t>(kMax));
+  // Widening in place must not have disturbed any record.
+  for (uint32_t i = 0; i < kMax; ++i) {
+    char name[9] = {};
+    std::snprintf(name, sizeof name, "%07x", i);
+    const ArchiveEntry& entry = index->entries[i];
+    if (std::strcmp(entry.name, name) != 0 || entry.size != i || entry.offset != ~i) {
+      ADD_FAILURE() << "record " << i << " is " << entry.name << " " << entry.size << " "
+                    << entry.offset;
+      break;
+    }
+  }
+  EXPECT_FALSE(Load(ArchiveHeader(1, 0, kMax + 1, 16) + table + Record("x", 0, 0)));
+}
+
+TEST_F(ArchiveIndexTest, KeepsItsOwnCopyOfThePath) {
+  std::string path = dir_.File("voice.arc");
+  test::WriteBytes(path, ArchiveHeader(1, 0, 0, 16));
+  IndexPtr index(LoadArchiveIndex(path.c_str()));
+  ASSERT_TRUE(index);
+  const std::string original = path;
+  path.assign(path.size(), 'z');
+  EXPECT_EQ(std::string(index->path), original);
+}
+
+}  // namespace
+}  // namespace kowaki

@@ -1,0 +1,179 @@
+#include "archive/entry_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/archive_writer.h"
+#include "archive/entry_vorbis.h"
+#include "tests/support/files.h"
+
+namespace kowaki {
+namespace {
+
+struct IndexDeleter {
+  void operator()(ArchiveIndex* index) const { FreeArchiveIndex(index); }
+};
+struct StreamCloser {
+  void operator()(EntryStream* stream) const { EntryClose(stream); }
+};
+using StreamPtr = std::unique_ptr<EntryStream, StreamCloser>;
+
+std::string Pattern(size_t size, int seed) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 31 + static_cast<size_t>(seed)) & 0xFF);
+  return bytes;
+}
+
+// Three entries back to back, so that reading past one's end would show
+// its neighbour's bytes.
+class EntryStreamTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ArchiveWriter writer;
+    std::string error;
+    for (size_t i = 0; i < data_.size(); ++i) {
+      ASSERT_TRUE(writer.AddBytes("e" + std::to_string(i), data_[i], &error)) << error;
+    }
+    path_ = dir_.File("voice.arc");
+    ASSERT_TRUE(writer.Write(path_, &error)) << error;
+    index_.reset(LoadArchiveIndex(path_.c_str()));
+    ASSERT_TRUE(index_);
+  }
+
+  StreamPtr Open(int32_t i) { return StreamPtr(OpenEntryStream(index_.get(), i)); }
+
+  test::TempDir dir_;
+  std::string path_;
+  std::vector<std::string> data_ = {Pattern(10000, 1), Pattern(6, 2), Pattern(300, 3)};
+  std::unique_ptr<ArchiveIndex, IndexDeleter> index_;
+};
+
+TEST_F(EntryStreamTest, OpensOnlyEntriesOfTheIndex) {
+  EXPECT_FALSE(Open(-1));
+  EXPECT_FALSE(Open(3));
+  StreamPtr stream = Open(2);
+  ASSERT_TRUE(stream);
+  EXPECT_EQ(EntryTell(stream.get()), 0);
+  EXPECT_EQ(stream->entry.size, 300u);
+}
+
+TEST_F(EntryStreamTest, ReadsInChunksUpToTheEntrysEnd) {
+  StreamPtr stream = Open(0);
+  ASSERT_TRUE(stream);
+  std::string got, chunk(8192, '\0');
+  EXPECT_EQ(EntryRead(chunk.data(), 1, 8192, stream.get()), 8192u);
+  got += chunk;
+  EXPECT_EQ(EntryRead(chunk.data(), 1, 8192, stream.get()), 1808u);
+  got += chunk.substr(0, 1808);
+  EXPECT_EQ(EntryRead(chunk.data(), 1, 8192, stream.get()), 0u);
+  EXPECT_EQ(got, data_[0]);
+}
+
+TEST_F(EntryStreamTest, ReadsWholeItemsOnly) {
+  StreamPtr stream = Open(1);
+  ASSERT_TRUE(stream);
+  char buffer[16] = {};
+  EXPECT_EQ(EntryRead(buffer, 4, 4, stream.get()), 1u);
+  EXPECT_EQ(std::string(buffer, 4), data_[1].substr(0, 4));
+  EXPECT_EQ(EntryTell(stream.get()), 4);
+  EXPECT_EQ(EntryRead(buffer, 4, 4, stream.get()), 0u);
+  EXPECT_EQ(EntryRead(buffer, 1, 16, stream.get()), 2u);
+  EXPECT_EQ(EntryRead(buffer, 0, 16, stream.get()), 0u);
+}
+
+TEST_F(EntryStreamTest, SeeksRelativeToTheEntry) {
+  StreamPtr stream = Open(2);
+  ASSERT_TRUE(stream);
+  void* s = stream.get();
+  EXPECT_EQ(EntrySeek(s, 0, 2), 0);
+  EXPECT_EQ(EntryTell(s), 300);
+  EXPECT_EQ(EntrySeek(s, -10, 2), 0);
+  EXPECT_EQ(EntryTell(s), 290);
+  EXPECT_EQ(EntrySeek(s, -90, 1), 0);
+  EXPECT_EQ(EntryTell(s), 200);
+  EXPECT_EQ(EntrySeek(s, 50, 0), 0);
+  EXPECT_EQ(EntryTell(s), 50);
+  EXPECT_EQ(EntrySeek(s, 0, 3), -1);
+  EXPECT_EQ(EntrySeek(s, 10, -1), -1);
+  EXPECT_EQ(EntryTell(s), 50);
+  char byte;
+  ASSERT_EQ(EntryRead(&byte, 1, 1, s), 1u);
+  EXPECT_EQ(byte, data_[2][50]);
+}
+
+TEST_F(EntryStreamTest, PositionsOutsideTheEntryNeverReadPastItsEnd) {
+  StreamPtr stream = Open(1);
+  ASSERT_TRUE(stream);
+  char buffer[64];
+  EntrySeek(stream.get(), 5, 2);
+  EXPECT_EQ(EntryRead(buffer, 1, sizeof buffer, stream.get()), 0u);
+  // Before the entry's start: the bytes up to its end, no further.
+  EntrySeek(stream.get(), -4, 0);
+  EXPECT_EQ(EntryRead(buffer, 1, sizeof buffer, stream.get()), 10u);
+}
+
+TEST_F(EntryStreamTest, StreamsAreIndependent) {
+  StreamPtr a = Open(0), b = Open(2), c = Open(0);
+  ASSERT_TRUE(a && b && c);
+  std::string got_a, got_b;
+  char buffer[100];
+  for (int round = 0; round < 3; ++round) {
+    got_a.append(buffer, EntryRead(buffer, 1, 100, a.get()));
+    got_b.append(buffer, EntryRead(buffer, 1, 100, b.get()));
+  }
+  EXPECT_EQ(got_a, data_[0].substr(0, 300));
+  EXPECT_EQ(got_b, data_[2]);
+  EXPECT_EQ(EntryTell(c.get()), 0);
+}
+
+TEST_F(EntryStreamTest, OutlivesItsIndex) {
+  StreamPtr stream = Open(2);
+  ASSERT_TRUE(stream);
+  index_.reset();
+  std::string buffer(300, '\0');
+  EXPECT_EQ(EntryRead(buffer.data(), 1, 300, stream.get()), 300u);
+  EXPECT_EQ(buffer, data_[2]);
+}
+
+TEST_F(EntryStreamTest, MissingArchiveOpensNoStream) {
+  std::remove(path_.c_str());
+  EXPECT_FALSE(Open(0));
+}
+
+TEST(EntryVorbisTest, DecodesEntriesAndRefusesTheRest) {
+  test::TempDir dir;
+  ArchiveWriter writer;
+  std::string error;
+  const std::string clip = test::VorbisClip(22050, 2, 0.5);
+  ASSERT_FALSE(clip.empty());
+  ASSERT_TRUE(writer.AddBytes("text", "not a clip", &error));
+  ASSERT_TRUE(writer.AddBytes("clip", clip, &error));
+  ASSERT_TRUE(writer.AddBytes("cut", clip.substr(0, 40), &error));
+  const std::string path = dir.File("voice.arc");
+  ASSERT_TRUE(writer.Write(path, &error)) << error;
+  std::unique_ptr<ArchiveIndex, IndexDeleter> index(LoadArchiveIndex(path.c_str()));
+  ASSERT_TRUE(index);
+
+  OggVorbis_File vf;
+  EXPECT_NE(OpenEntryVorbis(index.get(), 0, &vf), 0);
+  EXPECT_NE(OpenEntryVorbis(index.get(), 2, &vf), 0);
+  EXPECT_NE(OpenEntryVorbis(index.get(), 3, &vf), 0);
+  ASSERT_EQ(OpenEntryVorbis(index.get(), 1, &vf), 0);
+  vorbis_info* info = ov_info(&vf, -1);
+  EXPECT_EQ(info->channels, 2);
+  EXPECT_EQ(info->rate, 22050);
+  EXPECT_EQ(ov_pcm_total(&vf, -1), 11025);
+  long total = 0, n;
+  char pcm[8192];
+  int section;
+  while ((n = ov_read(&vf, pcm, sizeof pcm, 0, 2, 1, &section)) > 0) total += n;
+  EXPECT_EQ(n, 0);
+  EXPECT_EQ(total, 11025 * 4);
+  ov_clear(&vf);
+}
+
+}  // namespace
+}  // namespace kowaki

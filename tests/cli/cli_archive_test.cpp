@@ -1,0 +1,166 @@
+// kowaki-cli's archive commands, driven as a user drives them.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/archive_index.h"
+#include "archive/archive_writer.h"
+#include "cli/commands.h"
+#include "cli/text_output.h"
+#include "tests/support/files.h"
+
+namespace kowaki::cli {
+namespace {
+
+struct Result {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+Result RunCli(int (*command)(Arguments), std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  int code = command(argv);
+  std::string out = ::testing::internal::GetCapturedStdout();
+  return {code, out, ::testing::internal::GetCapturedStderr()};
+}
+
+struct IndexDeleter {
+  void operator()(ArchiveIndex* index) const { FreeArchiveIndex(index); }
+};
+
+TEST(TextOutputTest, DecodesCodePage932AndShowsTheRestAsBytes) {
+  EXPECT_EQ(Cp932ToUtf8("v_0001"), "v_0001");
+  EXPECT_EQ(Cp932ToUtf8("\x82\xb1\x82\xa6\x30\x31"), "こえ01");
+  EXPECT_EQ(Cp932ToUtf8("\xc3\xbd\xc4"), "ﾃｽﾄ");
+  EXPECT_EQ(Cp932ToUtf8("ab\x82"), "ab\\x82");           // lead byte at the end
+  EXPECT_EQ(Cp932ToUtf8("\x81\x20z"), "\\x81 z");         // no valid trail byte
+  std::string bytes;
+  ASSERT_TRUE(Utf8ToCp932("こえ\\x81", &bytes));
+  EXPECT_EQ(bytes, "\x82\xb1\x82\xa6\x81");
+  EXPECT_FALSE(Utf8ToCp932("😀", &bytes));
+  EXPECT_FALSE(Utf8ToCp932("\xff", &bytes));
+}
+
+TEST(TextOutputTest, JsonStringsAreValidJson) {
+  EXPECT_EQ(JsonString("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\u0001\"");
+  EXPECT_EQ(JsonString("こえ"), "\"こえ\"");
+  EXPECT_EQ(JsonString("\xff" "a"), "\"\\\\xffa\"");
+  EXPECT_EQ(HexBytes("\x82\xb1z"), "82b17a");
+}
+
+class CliArchiveTest : public ::testing::Test {
+ protected:
+  std::string Pack(const std::vector<std::pair<std::string, std::string>>& entries) {
+    ArchiveWriter writer;
+    std::string error;
+    for (const auto& [name, data] : entries) EXPECT_TRUE(writer.AddBytes(name, data, &error));
+    const std::string path = dir_.File("voice.arc");
+    EXPECT_TRUE(writer.Write(path, &error)) << error;
+    return path;
+  }
+  test::TempDir dir_;
+};
+
+TEST_F(CliArchiveTest, IndexPrintsOneJsonObject) {
+  const std::string path = Pack({{"v_0001", "12345"}, {"\x82\xb1\x82\xa6", "ab"}, {"\x81\x20", ""}});
+  Result r = RunCli(RunIndex, {path, "--json"});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_EQ(r.out, "{\"path\": " + JsonString(PathForDisplay(path)) +
+                       ", \"header_word\": 0, \"count\": 3, \"entries\": ["
+                       "{\"entry\": 0, \"name\": \"v_0001\", \"name_hex\": \"765f30303031\", "
+                       "\"size\": 5, \"offset\": 67}, "
+                       "{\"entry\": 1, \"name\": \"こえ\", \"name_hex\": \"82b182a6\", "
+                       "\"size\": 2, \"offset\": 72}, "
+                       "{\"entry\": 2, \"name\": \"\\\\x81 \", \"name_hex\": \"8120\", "
+                       "\"size\": 0, \"offset\": 74}]}\n");
+}
+
+TEST_F(CliArchiveTest, IndexPrintsATable) {
+  const std::string path = Pack({{"v_0001", "12345"}, {"\x82\xb1\x82\xa6", "ab"}});
+  Result r = RunCli(RunIndex, {path});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_EQ(r.out,
+            "entry  name            size      offset\n"
+            "    0  v_0001             5          50\n"
+            "    1  こえ               2          55\n");
+}
+
+TEST_F(CliArchiveTest, IndexReportsAnArchiveItCannotLoad) {
+  const std::string missing = dir_.File("missing.arc");
+  Result r = RunCli(RunIndex, {missing, "--json"});
+  EXPECT_EQ(r.code, kExitError);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, PathForDisplay(missing) +
+                       " を開くことができません\n\nファイルが存在するか、正しいファイルであるか確認"
+                       "してください\n");
+  test::WriteBytes(dir_.File("bad.arc"), test::ArchiveHeader(2, 0, 0, 16));
+  EXPECT_EQ(RunCli(RunIndex, {dir_.File("bad.arc")}).code, kExitError);
+  EXPECT_EQ(RunCli(RunIndex, {}).code, kExitError);
+  EXPECT_EQ(RunCli(RunIndex, {missing, "--bogus"}).code, kExitError);
+}
+
+TEST_F(CliArchiveTest, PackNamesEntriesAfterTheFileStems) {
+  test::WriteBytes(dir_.File("v_0001.ogg"), "one");
+  test::WriteBytes(dir_.File("sys.end.ogg"), "two");
+  test::WriteBytes(dir_.File("noext"), "three");
+  const std::string out = dir_.File("out.arc");
+  Result r = RunCli(RunPack, {"-o", out, "--header-word", "7", dir_.File("v_0001.ogg"),
+                           dir_.File("sys.end.ogg"), dir_.File("noext")});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  std::unique_ptr<ArchiveIndex, IndexDeleter> index(LoadArchiveIndex(out.c_str()));
+  ASSERT_TRUE(index);
+  EXPECT_EQ(index->header_word, 7u);
+  ASSERT_EQ(index->count, 3);
+  EXPECT_STREQ(index->entries[0].name, "v_0001");
+  EXPECT_STREQ(index->entries[1].name, "sys.end");
+  EXPECT_STREQ(index->entries[2].name, "noext");
+}
+
+TEST_F(CliArchiveTest, PackStoresNamesInCodePage932) {
+  std::string name;
+#ifdef _WIN32
+  // Command-line stems are already in the ANSI code page.
+  ASSERT_TRUE(EntryNameFromStem("\x82\xb1\x82\xa6" "01", &name));
+#else
+  ASSERT_TRUE(EntryNameFromStem("こえ01", &name));
+#endif
+  EXPECT_EQ(name, "\x82\xb1\x82\xa6" "01");
+}
+
+TEST_F(CliArchiveTest, PackLeavesNothingBehindOnError) {
+  test::WriteBytes(dir_.File("ninebytes.ogg"), "x");
+  test::WriteBytes(dir_.File("ok.ogg"), "x");
+  const std::string out = dir_.File("out.arc");
+  test::WriteBytes(out, "previous");
+
+  Result r = RunCli(RunPack, {"-o", out, dir_.File("ok.ogg"), dir_.File("ninebytes.ogg")});
+  EXPECT_EQ(r.code, kExitError);
+  EXPECT_NE(r.err.find("ninebytes.ogg"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("8 bytes"), std::string::npos) << r.err;
+
+  r = RunCli(RunPack, {"-o", out, dir_.File("ok.ogg"), dir_.File("missing.ogg")});
+  EXPECT_EQ(r.code, kExitError);
+  EXPECT_NE(r.err.find("missing.ogg"), std::string::npos) << r.err;
+
+  EXPECT_EQ(RunCli(RunPack, {dir_.File("ok.ogg")}).code, kExitError);  // no -o
+  EXPECT_EQ(RunCli(RunPack, {"-o", out, "--header-word", "16777216", dir_.File("ok.ogg")}).code,
+            kExitError);
+  EXPECT_EQ(test::ReadBytes(out), "previous");
+  EXPECT_EQ(dir_.List(), (std::vector<std::string>{"ninebytes.ogg", "ok.ogg", "out.arc"}));
+}
+
+TEST_F(CliArchiveTest, PackOfNothingMakesAnEmptyArchive) {
+  const std::string out = dir_.File("empty.arc");
+  ASSERT_EQ(RunCli(RunPack, {"-o", out}).code, kExitOk);
+  EXPECT_EQ(test::ReadBytes(out), test::ArchiveHeader(1, 0, 0, 16));
+}
+
+}  // namespace
+}  // namespace kowaki::cli

@@ -1,0 +1,86 @@
+#include "tests/support/files.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "tools/synth.h"
+
+namespace kowaki::test {
+
+namespace {
+void PutLe32(std::string* out, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out->push_back(static_cast<char>(value >> (8 * i)));
+}
+}  // namespace
+
+TempDir::TempDir() {
+  static std::atomic<int> counter{0};
+  std::random_device random;
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = "kowaki-test-" + std::to_string(random()) + "-" + std::to_string(counter++);
+  if (info) name += std::string("-") + info->name();
+  std::replace(name.begin(), name.end(), '/', '_');
+  path_ = std::filesystem::temp_directory_path() / name;
+  std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::File(std::string_view name) const {
+  return (path_ / std::filesystem::path(std::string(name))).string();
+}
+
+std::vector<std::string> TempDir::List() const {
+  std::vector<std::string> names;
+  for (const auto& item : std::filesystem::directory_iterator(path_)) {
+    names.push_back(item.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void WriteBytes(const std::string& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good()) << path;
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+std::string ArchiveHeader(uint32_t version, uint32_t header_word, uint32_t count,
+                          uint32_t table_offset) {
+  std::string out;
+  PutLe32(&out, version);
+  PutLe32(&out, header_word);
+  PutLe32(&out, count);
+  PutLe32(&out, table_offset);
+  return out;
+}
+
+std::string Record(std::string_view name9, uint32_t size, uint32_t offset) {
+  std::string out(name9.substr(0, 9));
+  out.resize(9, '\0');
+  PutLe32(&out, size);
+  PutLe32(&out, offset);
+  return out;
+}
+
+std::string VorbisClip(int rate, int channels, double seconds, int serial) {
+  auto pcm = synth::Voice(rate, channels, seconds, 220.0);
+  return synth::EncodeVorbis(pcm, channels, rate, 0.3f, serial);
+}
+
+}  // namespace kowaki::test

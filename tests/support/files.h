@@ -1,0 +1,43 @@
+#pragma once
+// Scratch folders and files for tests, and archives built byte by byte.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kowaki::test {
+
+// A fresh folder under the system's temporary folder, removed with its
+// contents at the end of the test.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // The path of `name` inside the folder, as the narrow string the
+  // archive functions take.
+  std::string File(std::string_view name) const;
+  std::vector<std::string> List() const;  // names in the folder, sorted
+
+ private:
+  std::filesystem::path path_;
+};
+
+void WriteBytes(const std::string& path, std::string_view bytes);
+std::string ReadBytes(const std::string& path);
+
+// A raw archive image: a header with the given fields followed by `table`
+// (records written by Record) and `data`.
+std::string ArchiveHeader(uint32_t version, uint32_t header_word, uint32_t count,
+                          uint32_t table_offset);
+std::string Record(std::string_view name9, uint32_t size, uint32_t offset);
+
+// A short Ogg Vorbis clip of the synthetic voice.
+std::string VorbisClip(int rate, int channels, double seconds, int serial = 1);
+
+}  // namespace kowaki::test
