@@ -29,6 +29,7 @@ endif()
 # Windows (tools/build-win32-deps.sh fills KOWAKI_DEPS_PREFIX).
 find_package(PkgConfig REQUIRED)
 if(KOWAKI_DEPS_PREFIX)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${KOWAKI_DEPS_PREFIX})
   set(ENV{PKG_CONFIG_LIBDIR} "${KOWAKI_DEPS_PREFIX}/lib/pkgconfig")
   set(ENV{PKG_CONFIG_PATH} "")
   set(PKG_CONFIG_USE_CMAKE_PREFIX_PATH OFF)

@@ -50,7 +50,7 @@ bool OutputFile::Commit(std::string* error) {
     std::remove(temp_path_.c_str());
     return false;
   }
-  if (!platform::ReplaceFile(temp_path_, path_)) {
+  if (!platform::RenameOnto(temp_path_, path_)) {
     *error = Describe(path_);
     std::remove(temp_path_.c_str());
     return false;

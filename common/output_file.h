@@ -44,7 +44,7 @@ namespace platform {
 // Creates and opens a new, empty file with a unique name beside `path`.
 std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path);
 // Renames `from` onto `to`, replacing `to` if it exists.
-bool ReplaceFile(const std::string& from, const std::string& to);
+bool RenameOnto(const std::string& from, const std::string& to);
 bool Seek64(std::FILE* file, uint64_t position);
 }  // namespace platform
 

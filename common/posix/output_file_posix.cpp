@@ -29,7 +29,7 @@ std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path) {
   return file;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool RenameOnto(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
 

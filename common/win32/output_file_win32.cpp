@@ -36,7 +36,7 @@ std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path) {
   return nullptr;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool RenameOnto(const std::string& from, const std::string& to) {
   if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   errno = EACCES;
   return false;
