@@ -25,6 +25,12 @@ if(KOWAKI_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(KOWAKI_FUZZ)
+  # Coverage for the fuzzer in all of our code; the targets link libFuzzer.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 # Ogg Vorbis: Debian's packages natively, our own static cross build for
 # Windows (tools/build-win32-deps.sh fills KOWAKI_DEPS_PREFIX).
 find_package(PkgConfig REQUIRED)

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets and runs each for a while.
+#   fuzz/run.sh [SECONDS_PER_TARGET]   (default 60)
+set -euo pipefail
+seconds=${1:-60}
+cd "$(dirname "$0")/.."
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+build=build/fuzz
+mkdir -p "$build/seeds/archive" "$build/seeds/clip" "$build/corpus/archive" "$build/corpus/clip" \
+         "$build/findings"
+"$build/fuzz/make_fuzz_seeds" "$build/seeds/archive" "$build/seeds/clip"
+for target in archive:fuzz_archive clip:fuzz_entry_vorbis; do
+  corpus=${target%%:*} exe=${target#*:}
+  log=$build/findings/$exe.log
+  echo "== $exe for ${seconds}s"
+  if ! "$build/fuzz/$exe" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=20 \
+        -artifact_prefix="$build/findings/$exe-" \
+        "$build/corpus/$corpus" "$build/seeds/$corpus" >"$log" 2>&1; then
+    tail -n 40 "$log" >&2
+    echo "fuzz: $exe found a fault; the input is in $build/findings/" >&2
+    exit 1
+  fi
+  grep -E '^#[0-9]+ +DONE' "$log" || tail -n 3 "$log"
+done
