@@ -10,6 +10,7 @@ build=build/fuzz
 mkdir -p "$build/seeds/archive" "$build/seeds/clip" "$build/corpus/archive" "$build/corpus/clip" \
          "$build/findings"
 "$build/fuzz/make_fuzz_seeds" "$build/seeds/archive" "$build/seeds/clip"
+export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0"
 for target in archive:fuzz_archive clip:fuzz_entry_vorbis; do
   corpus=${target%%:*} exe=${target#*:}
   log=$build/findings/$exe.log
@@ -21,5 +22,5 @@ for target in archive:fuzz_archive clip:fuzz_entry_vorbis; do
     echo "fuzz: $exe found a fault; the input is in $build/findings/" >&2
     exit 1
   fi
-  grep -E '^#[0-9]+ +DONE' "$log" || tail -n 3 "$log"
+  grep -E '^Done [0-9]+ runs' "$log" || tail -n 3 "$log"
 done
