@@ -1,0 +1,49 @@
+# kowaki-cli as a user runs it: exit codes, what it prints, what it leaves.
+#   cmake -DCLI=kowaki-cli -DWORK=scratch-dir [-DRUNNER=wine-wrapper] -P cli_end_to_end.cmake
+
+function(run expected_code)
+  execute_process(COMMAND ${RUNNER} ${CLI} ${ARGN}
+                  RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT code EQUAL expected_code)
+    message(FATAL_ERROR "kowaki-cli ${ARGN}: exit ${code}, expected ${expected_code}\n${out}\n${err}")
+  endif()
+  set(out "${out}" PARENT_SCOPE)
+  set(err "${err}" PARENT_SCOPE)
+endfunction()
+
+function(expect_match text pattern)
+  if(NOT text MATCHES "${pattern}")
+    message(FATAL_ERROR "expected '${pattern}' in:\n${text}")
+  endif()
+endfunction()
+
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+file(WRITE ${WORK}/v_0001.ogg "first clip")
+file(WRITE ${WORK}/v_0002.ogg "second")
+file(WRITE ${WORK}/ninebytes.ogg "x")
+
+run(0 pack -o ${WORK}/voice.arc ${WORK}/v_0001.ogg ${WORK}/v_0002.ogg)
+run(0 index ${WORK}/voice.arc --json)
+expect_match("${out}" "\"count\": 2, \"entries\": \\[\\{\"entry\": 0, \"name\": \"v_0001\", \"name_hex\": \"765f30303031\", \"size\": 10, \"offset\": 50\\}")
+run(0 index ${WORK}/voice.arc)
+expect_match("${out}" "    1  v_0002             6          60")
+
+# Unusable input: exit 2, the archive from before untouched, nothing left over.
+run(2 pack -o ${WORK}/voice.arc ${WORK}/v_0001.ogg ${WORK}/ninebytes.ogg)
+expect_match("${err}" "8 bytes")
+run(2 pack -o ${WORK}/voice.arc ${WORK}/missing.ogg)
+run(0 index ${WORK}/voice.arc)
+file(GLOB left RELATIVE ${WORK} ${WORK}/*)
+list(SORT left)
+if(NOT left STREQUAL "ninebytes.ogg;v_0001.ogg;v_0002.ogg;voice.arc")
+  message(FATAL_ERROR "files left behind: ${left}")
+endif()
+
+run(2 index ${WORK}/missing.arc)
+expect_match("${err}" "missing.arc を開くことができません\n\nファイルが存在するか、正しいファイルであるか確認してください")
+run(2 index ${WORK}/v_0001.ogg)
+run(2 index)
+run(2 frobnicate)
+run(0 help)
+file(REMOVE_RECURSE ${WORK})
