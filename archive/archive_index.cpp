@@ -79,16 +79,23 @@ ArchiveIndex* LoadArchiveIndex(const char* path) {
   archive_file::Close(fd);
 
   for (uint32_t i = 0; i < count; ++i) {
-    unsigned char record[kArchiveRecordSize];
-    std::memcpy(record, raw + size_t{i} * kArchiveRecordSize, sizeof record);
-    if (record[kArchiveNameSize - 1] != 0) {
+    // The last few records overlap their own widened form: take every field
+    // out of the record before writing any of it.
+    const unsigned char* record = raw + size_t{i} * kArchiveRecordSize;
+    char name[kArchiveNameSize - 1];
+    std::memcpy(name, record, sizeof name);
+    const unsigned char terminator = record[kArchiveNameSize - 1];
+    const uint32_t size = ReadLe32(record + 9);
+    const uint32_t offset = ReadLe32(record + 13);
+    if (terminator != 0) {
       ReleaseBlock(block, block_size);
       return nullptr;
     }
     ArchiveEntry& entry = index->entries[i];
-    std::memcpy(entry.name, record, kArchiveNameSize);
-    entry.size = ReadLe32(record + 9);
-    entry.offset = ReadLe32(record + 13);
+    std::memcpy(entry.name, name, sizeof name);
+    entry.name[kArchiveNameSize - 1] = 0;
+    entry.size = size;
+    entry.offset = offset;
   }
   return index;
 }
