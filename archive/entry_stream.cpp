@@ -1,5 +1,6 @@
 #include "archive/entry_stream.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,10 +11,6 @@ namespace kowaki {
 namespace {
 
 EntryStream* AsStream(void* stream) { return static_cast<EntryStream*>(stream); }
-
-int64_t EntryEnd(const EntryStream& s) {
-  return int64_t{s.entry.offset} + int64_t{s.entry.size};
-}
 
 }  // namespace
 
@@ -27,7 +24,11 @@ EntryStream* OpenEntryStream(const ArchiveIndex* index, int32_t i) {
     std::free(stream);
     return nullptr;
   }
-  archive_file::Seek(stream->fd, stream->entry.offset, 0);
+  const int64_t start = stream->entry.offset;
+  const int64_t file_size = archive_file::Seek(stream->fd, 0, 2);
+  stream->end = start + int64_t{stream->entry.size};
+  if (file_size >= 0 && file_size < stream->end) stream->end = std::max(file_size, start);
+  archive_file::Seek(stream->fd, start, 0);
   return stream;
 }
 
@@ -38,7 +39,7 @@ size_t EntryRead(void* destination, size_t item_size, size_t item_count, void* s
   if (position < 0) return static_cast<size_t>(-1) / item_size;
   // A position before the entry (the seek does not clamp) reads from there
   // up to the entry's end; one beyond the end reads nothing.
-  const int64_t remaining = EntryEnd(*s) - position;
+  const int64_t remaining = s->end - position;
   if (remaining <= 0) return 0;
   const uint64_t whole_items = static_cast<uint64_t>(remaining) / item_size;
   const size_t n = whole_items < item_count ? static_cast<size_t>(whole_items) : item_count;
@@ -58,7 +59,7 @@ int EntrySeek(void* stream, int64_t offset, int whence) {
       archive_file::Seek(s->fd, offset, 1);
       return 0;
     case 2:
-      archive_file::Seek(s->fd, EntryEnd(*s) + offset, 0);
+      archive_file::Seek(s->fd, s->end + offset, 0);
       return 0;
     default:
       return -1;

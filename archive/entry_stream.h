@@ -1,6 +1,7 @@
 #pragma once
 // One archive entry's bytes seen as a file of their own: position 0 is the
-// entry's first byte and the end of the file is the entry's end. The four
+// entry's first byte and the end of the file is the entry's end (or the
+// archive's, when the entry claims more bytes than the archive holds). The four
 // functions have the shapes of the Vorbis decoder's read, seek, close and
 // tell callbacks; the decoder owns the stream once ov_open_callbacks has
 // succeeded and closes it in ov_clear.
@@ -15,6 +16,11 @@ namespace kowaki {
 struct EntryStream {
   int fd;              // the stream's own open file on the archive
   ArchiveEntry entry;  // a copy: the stream outlives nothing it points into
+  // Where the entry's bytes really end: offset + size, or the end of the
+  // file if that comes first. A damaged index can give an entry gigabytes
+  // the file does not have, and the decoder would scan them all backwards
+  // looking for its last page.
+  int64_t end;
 };
 
 // Null for an entry number outside the index, on allocation failure, or

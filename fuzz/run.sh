@@ -5,7 +5,7 @@ set -euo pipefail
 seconds=${1:-60}
 cd "$(dirname "$0")/.."
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
+cmake --build --preset fuzz --target fuzz_archive fuzz_entry_vorbis make_fuzz_seeds
 build=build/fuzz
 mkdir -p "$build/seeds/archive" "$build/seeds/clip" "$build/corpus/archive" "$build/corpus/clip" \
          "$build/findings"

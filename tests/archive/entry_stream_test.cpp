@@ -143,6 +143,40 @@ TEST_F(EntryStreamTest, MissingArchiveOpensNoStream) {
   EXPECT_FALSE(Open(0));
 }
 
+// A damaged index may claim more bytes than the archive holds; the stream
+// ends where the file does, so the decoder does not scan gigabytes of
+// nothing for its last page.
+TEST(EntryStreamDamageTest, EntriesEndAtTheEndOfTheFile) {
+  test::TempDir dir;
+  const std::string clip = test::VorbisClip(8000, 1, 0.3);
+  std::string bytes = test::ArchiveHeader(1, 0, 2, 16);
+  const uint32_t data_offset = 16 + 2 * 17;
+  bytes += test::Record("clip", 0xFFFFFFF0u, data_offset);
+  bytes += test::Record("beyond", 100, 0x7FFFFFFF);
+  bytes += clip;
+  const std::string path = dir.File("voice.arc");
+  test::WriteBytes(path, bytes);
+  std::unique_ptr<ArchiveIndex, IndexDeleter> index(LoadArchiveIndex(path.c_str()));
+  ASSERT_TRUE(index);
+
+  StreamPtr stream(OpenEntryStream(index.get(), 0));
+  ASSERT_TRUE(stream);
+  EntrySeek(stream.get(), 0, 2);
+  EXPECT_EQ(EntryTell(stream.get()), static_cast<long>(clip.size()));
+  stream.reset(OpenEntryStream(index.get(), 1));
+  ASSERT_TRUE(stream);
+  EntrySeek(stream.get(), 0, 2);
+  EXPECT_EQ(EntryTell(stream.get()), 0);
+  char buffer[16];
+  EXPECT_EQ(EntryRead(buffer, 1, sizeof buffer, stream.get()), 0u);
+
+  OggVorbis_File vf;
+  ASSERT_EQ(OpenEntryVorbis(index.get(), 0, &vf), 0);
+  EXPECT_EQ(ov_pcm_total(&vf, -1), 2400);
+  ov_clear(&vf);
+  EXPECT_NE(OpenEntryVorbis(index.get(), 1, &vf), 0);
+}
+
 TEST(EntryVorbisTest, DecodesEntriesAndRefusesTheRest) {
   test::TempDir dir;
   ArchiveWriter writer;
