@@ -1,0 +1,86 @@
+#include "tests/win32/ui_driver.h"
+
+namespace kowaki::test {
+
+namespace {
+
+constexpr int kMessageBoxTextId = 0xFFFF;
+
+struct Search {
+  DWORD process;
+  HWND found;
+};
+
+BOOL CALLBACK FindMessageBox(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<Search*>(param);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  char class_name[16] = {};
+  GetClassNameA(window, class_name, sizeof class_name);
+  if (process == search->process && IsWindowVisible(window) &&
+      lstrcmpA(class_name, "#32770") == 0 && GetDlgItem(window, kMessageBoxTextId)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+std::string WindowText(HWND window) {
+  char text[4096] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+std::string Ansi(const char* utf8) {
+  wchar_t wide[4096] = {};
+  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 4096);
+  char ansi[8192] = {};
+  WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, sizeof ansi, nullptr, nullptr);
+  return ansi;
+}
+
+MessageBoxAnswerer::MessageBoxAnswerer() : thread_([this] { Watch(); }) {}
+
+MessageBoxAnswerer::~MessageBoxAnswerer() {
+  stop_ = true;
+  thread_.join();
+}
+
+void MessageBoxAnswerer::Watch() {
+  while (!stop_) {
+    Search search = {GetCurrentProcessId(), nullptr};
+    EnumWindows(FindMessageBox, reinterpret_cast<LPARAM>(&search));
+    if (search.found) {
+      Box box = {WindowText(search.found),
+                 WindowText(GetDlgItem(search.found, kMessageBoxTextId)),
+                 GetWindow(search.found, GW_OWNER)};
+      // Press OK the way a user does; the box ends its own modal loop.
+      SendMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      // Wait for it to go before looking for the next one.
+      for (int i = 0; i < 200 && IsWindow(search.found) && IsWindowVisible(search.found); ++i) {
+        Sleep(5);
+      }
+      std::lock_guard<std::mutex> lock(mutex_);
+      boxes_.push_back(box);
+    }
+    Sleep(10);
+  }
+}
+
+bool MessageBoxAnswerer::WaitFor(size_t count, DWORD timeout_ms) {
+  return PumpUntil(
+      [&] {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return boxes_.size() >= count;
+      },
+      timeout_ms);
+}
+
+std::vector<MessageBoxAnswerer::Box> MessageBoxAnswerer::boxes() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return boxes_;
+}
+
+}  // namespace kowaki::test
