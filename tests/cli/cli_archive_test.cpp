@@ -35,19 +35,6 @@ struct IndexDeleter {
   void operator()(ArchiveIndex* index) const { FreeArchiveIndex(index); }
 };
 
-TEST(TextOutputTest, DecodesCodePage932AndShowsTheRestAsBytes) {
-  EXPECT_EQ(Cp932ToUtf8("v_0001"), "v_0001");
-  EXPECT_EQ(Cp932ToUtf8("\x82\xb1\x82\xa6\x30\x31"), "こえ01");
-  EXPECT_EQ(Cp932ToUtf8("\xc3\xbd\xc4"), "ﾃｽﾄ");
-  EXPECT_EQ(Cp932ToUtf8("ab\x82"), "ab\\x82");           // lead byte at the end
-  EXPECT_EQ(Cp932ToUtf8("\x81\x20z"), "\\x81 z");         // no valid trail byte
-  std::string bytes;
-  ASSERT_TRUE(Utf8ToCp932("こえ\\x81", &bytes));
-  EXPECT_EQ(bytes, "\x82\xb1\x82\xa6\x81");
-  EXPECT_FALSE(Utf8ToCp932("😀", &bytes));
-  EXPECT_FALSE(Utf8ToCp932("\xff", &bytes));
-}
-
 TEST(TextOutputTest, JsonStringsAreValidJson) {
   EXPECT_EQ(JsonString("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\u0001\"");
   EXPECT_EQ(JsonString("こえ"), "\"こえ\"");

@@ -1,10 +1,8 @@
 #include <iconv.h>
 
-#include <cstdio>
+#include "common/cp932.h"
 
-#include "cli/text_output.h"
-
-namespace kowaki::cli {
+namespace kowaki::platform {
 
 namespace {
 
@@ -44,8 +42,6 @@ class Converter {
 
 }  // namespace
 
-namespace platform {
-
 bool Cp932CharToUtf8(std::string_view bytes, std::string* utf8) {
   thread_local Converter converter("UTF-8", "CP932");
   return converter.ConvertAll(bytes, utf8);
@@ -56,16 +52,4 @@ bool Utf8CharToCp932(std::string_view utf8_char, std::string* bytes) {
   return converter.ConvertAll(utf8_char, bytes);
 }
 
-}  // namespace platform
-
-// File names are bytes here, normally UTF-8 already; JsonString shows any
-// that are not as \xNN.
-std::string PathForDisplay(std::string_view path) { return std::string(path); }
-
-// Names are typed and stored in UTF-8 here but kept in code page 932 in the
-// archive, where the game and the Windows tool read them.
-bool EntryNameFromStem(std::string_view stem, std::string* name) { return Utf8ToCp932(stem, name); }
-
-void PrintText(std::FILE* out, std::string_view utf8) { std::fwrite(utf8.data(), 1, utf8.size(), out); }
-
-}  // namespace kowaki::cli
+}  // namespace kowaki::platform

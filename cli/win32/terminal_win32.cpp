@@ -1,0 +1,37 @@
+#include <windows.h>
+
+#include <io.h>
+
+#include <cstdio>
+
+#include "cli/text_output.h"
+#include "common/win32/code_pages.h"
+
+namespace kowaki::cli {
+
+// Command-line paths arrive in the ANSI code page.
+std::string PathForDisplay(std::string_view path) {
+  std::string out;
+  if (!win32::Recode(CP_ACP, CP_UTF8, path, &out)) return Cp932ToUtf8(path);
+  return out;
+}
+
+// Stems arrive as ANSI bytes, which is what the archive keeps.
+bool EntryNameFromStem(std::string_view stem, std::string* name) {
+  *name = std::string(stem);
+  return true;
+}
+
+void PrintText(std::FILE* out, std::string_view utf8) {
+  // A console shows its own code page; files and pipes get UTF-8.
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(out)));
+  DWORD mode;
+  std::string text;
+  if (GetConsoleMode(handle, &mode) && win32::Recode(CP_UTF8, GetConsoleOutputCP(), utf8, &text)) {
+    std::fwrite(text.data(), 1, text.size(), out);
+  } else {
+    std::fwrite(utf8.data(), 1, utf8.size(), out);
+  }
+}
+
+}  // namespace kowaki::cli
