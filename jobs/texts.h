@@ -11,4 +11,41 @@ inline constexpr char kCaptionError[] = "ERROR";
 inline constexpr char kCannotOpenArchive[] =
     "%s を開くことができません\n\nファイルが存在するか、正しいファイルであるか確認してください";
 
+// Message box captions besides "ERROR".
+inline constexpr char kCaptionWarning[] = "警告";
+inline constexpr char kCaptionFailure[] = "エラー";
+
+// The list's column titles, left to right.
+inline constexpr const char* kColumnTitles[] = {"名前", "サイズ", "時間 [秒]", "チャネル", "周波数"};
+
+// Buttons of the main window.
+inline constexpr char kButtonPlay[] = "再生";
+inline constexpr char kButtonOutput[] = "出力";
+inline constexpr char kButtonStop[] = "中断";
+
+// Pressing Output with nothing selected.
+inline constexpr char kNothingToExport[] = "出力対象が選択されていません";
+
+// Window titles while a job runs: counter and count; entry name, number and count.
+inline constexpr char kTitleListing[] = "こわき : リスト更新中 %d/%d";
+inline constexpr char kTitleExporting[] = "こわき : %s 出力中 %d/%d";
+
+// The export's pickers.
+inline constexpr char kPickFolderTitle[] = "出力先フォルダ選択";
+inline constexpr char kWavFilesFilter[] = "WAV ファイル (*.wav)";
+inline constexpr char kAllFilesFilter[] = "すべてのファイル (*.*)";
+
+// The export's messages: the output path; the last entry written; processed
+// and failed; entries left.
+inline constexpr char kCannotOpenOutput[] =
+    "出力ファイルを開けませんでした\n\n  '%s'\n\n出力先を確認してください";
+inline constexpr char kMergeTooLarge[] =
+    "出力ファイルサイズが限界を超えそうです\n%s まで出力が終了しています\n"
+    "一度に選択するファイルを減らしてください";
+inline constexpr char kExportFailed[] = "%d 中 %d の出力に失敗しました";
+inline constexpr char kExportStopped[] = "%d を残して出力を中断しました";
+
+// The output settings' "same as the source" choice of rate and channels.
+inline constexpr char kSameAsSource[] = "ソースと同じ";
+
 }  // namespace kowaki::texts

@@ -1,0 +1,40 @@
+#pragma once
+// A file the export job writes: bytes appended, a header rewritten at the
+// start, and an end that makes the file complete. An ordinary file is
+// written beside its name and renamed over it at the end (common/
+// output_file.h), so the archive being exported may even be the target; a
+// device or pipe (/dev/null, NUL) is written straight, never replaced.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace kowaki {
+
+class ExportFile {
+ public:
+  virtual ~ExportFile() = default;
+  virtual bool Write(const void* data, size_t size) = 0;
+  // Pushes buffered bytes out, so a full disk shows at the entry it hit.
+  virtual bool Flush() = 0;
+  // Writes `header` over the file's first bytes (none when empty) and ends
+  // the file. False when the file could not be completed.
+  virtual bool Finish(std::span<const uint8_t> header) = 0;
+  // Ends the file without keeping it: an ordinary file is not created, or
+  // stays as it was before.
+  virtual void Discard() = 0;
+};
+
+// Null when the file can't be opened for writing (a folder, no such folder,
+// no permission).
+using ExportFileOpener = std::function<std::unique_ptr<ExportFile>(const std::string& path)>;
+std::unique_ptr<ExportFile> OpenExportFile(const std::string& path);
+
+namespace platform {
+enum class PathKind { kNone, kFile, kFolder, kDevice };
+PathKind KindOfPath(const std::string& path);
+}  // namespace platform
+
+}  // namespace kowaki

@@ -1,0 +1,294 @@
+#include "jobs/export_job.h"
+
+#include <array>
+#include <cstring>
+#include <string>
+
+#include "archive/entry_stream.h"
+#include "archive/entry_vorbis.h"
+#include "convert/pcm_converter.h"
+#include "convert/wav_file.h"
+#include "jobs/format_text.h"
+#include "jobs/output_names.h"
+#include "jobs/texts.h"
+#include "settings/output_settings.h"
+
+namespace kowaki {
+
+namespace {
+
+constexpr size_t kBlockSize = 8192;
+// What the 32-bit sizes of a WAV header can describe.
+constexpr uint64_t kWavDataMax = 0xFFFFFFFFu - 36;
+
+// One run of the job: its settings, destination and counters.
+class ExportRun {
+ public:
+  ExportRun(AppState* state, const ExportSetup& setup)
+      : state_(*state),
+        window_(*state->window),
+        setup_(setup),
+        names_([this](std::string_view stem) { return window_.NameText(stem); }) {}
+
+  ExportResult Run();
+
+ private:
+  // The open WAV file: the merge file for the whole run, or one entry's.
+  struct WavOutput {
+    std::unique_ptr<ExportFile> file;
+    OutputSettings job;  // fixes the file's format
+    PcmFormat format{};
+    bool has_header = false;
+    uint64_t data_bytes = 0;
+  };
+
+  bool ChooseDestination();
+  void ExportRows();
+  void EndMessages();
+  void Restore();
+
+  std::string_view EntryName(int32_t entry) const;
+  bool OpenWav(const std::string& path);
+  bool FinishWav();
+  bool CopyEntry(int32_t entry);
+  bool WriteEntryAsWav(int32_t entry);
+  bool WriteOut(PcmConverter& converter, uint64_t* entry_bytes);
+
+  AppState& state_;
+  JobWindow& window_;
+  const ExportSetup& setup_;
+  OutputNames names_;
+  OutputSettings settings_{};
+  bool wav_ = false;
+  bool merge_ = false;
+  std::string folder_;
+  WavOutput out_;
+  ExportResult result_;
+  std::array<uint8_t, kBlockSize> buffer_{};
+};
+
+std::string_view ExportRun::EntryName(int32_t entry) const {
+  const ArchiveIndex* index = state_.index;
+  if (!index || entry < 0 || entry >= index->count) return {};
+  const char* name = index->entries[entry].name;
+  return std::string_view(name, strnlen(name, kArchiveNameSize));
+}
+
+ExportResult ExportRun::Run() {
+  std::unique_ptr<SettingsStore> own_store;
+  const SettingsStore* store = setup_.settings;
+  if (!store) {
+    own_store = OpenSettingsStore();
+    store = own_store.get();
+  }
+  settings_ = LoadOutputSettings(*store);
+  // Any type but 0 is WAV, as the settings dialog shows it.
+  wav_ = settings_.type != 0;
+  merge_ = wav_ && settings_.merge != 0;
+  if (ChooseDestination()) {
+    result_.destination = true;
+    ExportRows();
+    if (!result_.output_failed) EndMessages();
+  }
+  Restore();
+  return result_;
+}
+
+bool ExportRun::ChooseDestination() {
+  if (!merge_) return window_.PickFolder(texts::kPickFolderTitle, &folder_);
+  std::string path;
+  if (!window_.PickSaveFile(&path)) return false;
+  if (!OpenWav(path)) {
+    window_.ShowMessage(FormatText(texts::kCannotOpenOutput, window_.PathText(path).c_str()),
+                        texts::kCaptionFailure);
+    return false;
+  }
+  return true;
+}
+
+void ExportRun::ExportRows() {
+  int32_t& processed = result_.processed;
+  int32_t& succeeded = result_.succeeded;
+  const int32_t selected = result_.selected = window_.SelectedCount();
+  window_.SetProgressRange(0, selected);
+  for (int32_t row = window_.NextSelectedRow(-1); row != -1; row = window_.NextSelectedRow(row)) {
+    if (state_.running.load() == 0) return;
+    const int32_t entry = window_.RowEntry(row);
+    const std::string name = window_.NameText(EntryName(entry));
+    window_.SetTitle(FormatText(texts::kTitleExporting, name.c_str(), processed + 1, selected));
+    window_.SetProgressPosition(processed);
+    bool ok = wav_ ? WriteEntryAsWav(entry) : CopyEntry(entry);
+    if (result_.output_failed) return;
+    // Unless it is kept whole, an entry's own file does not count as written.
+    if (wav_ && !merge_) ok = FinishWav() && ok;
+    succeeded += ok ? 1 : 0;
+    ++processed;
+    if (merge_ && out_.data_bytes > static_cast<uint64_t>(setup_.merge_limit)) {
+      window_.ShowMessage(FormatText(texts::kMergeTooLarge, name.c_str()), texts::kCaptionWarning);
+      return;
+    }
+  }
+}
+
+void ExportRun::EndMessages() {
+  // The merge file is completed before the summary, so that one that
+  // cannot be kept is counted in it.
+  if (merge_ && out_.file && !FinishWav()) result_.succeeded = 0;
+  const int32_t processed = result_.processed;
+  if (processed != result_.succeeded) {
+    window_.ShowMessage(FormatText(texts::kExportFailed, processed, processed - result_.succeeded),
+                        texts::kCaptionWarning);
+  }
+  if (processed != result_.selected) {
+    window_.ShowMessage(FormatText(texts::kExportStopped, result_.selected - processed),
+                        texts::kCaptionWarning);
+  }
+}
+
+void ExportRun::Restore() {
+  if (out_.file) out_.file->Discard();  // only after a run that ended on an open failure
+  window_.SetTitle(texts::kTitle);
+  window_.EnableControl(Control::kList, true);
+  window_.EnableControl(Control::kBrowse, true);
+  window_.EnableControl(Control::kPlay, true);
+  window_.SetButtonText(Control::kOutput, texts::kButtonOutput);
+  window_.SetProgressPosition(0);
+  state_.running = 0;
+}
+
+bool ExportRun::OpenWav(const std::string& path) {
+  out_ = WavOutput{};
+  out_.file = setup_.open_file(path);
+  out_.job = settings_;
+  return out_.file != nullptr;
+}
+
+// A file that never got its header is not kept: it would hold no audio.
+bool ExportRun::FinishWav() {
+  std::unique_ptr<ExportFile> file = std::move(out_.file);
+  if (!out_.has_header) {
+    file->Discard();
+    return false;
+  }
+  const auto header = MakeWavHeader(out_.format, static_cast<uint32_t>(out_.data_bytes));
+  return file->Finish(header);
+}
+
+bool ExportRun::CopyEntry(int32_t entry) {
+  const std::string stem = names_.Claim(EntryName(entry), entry);
+  EntryStream* stream = OpenEntryStream(state_.index, entry);
+  if (!stream) return false;
+  const std::string path = window_.OutputPath(folder_, stem, ".ogg");
+  std::unique_ptr<ExportFile> file = setup_.open_file(path);
+  if (!file) {
+    EntryClose(stream);
+    return false;
+  }
+  const uint64_t size = stream->entry.size;
+  uint64_t copied = 0;
+  bool ok = false;
+  for (;;) {
+    const size_t n = EntryRead(buffer_.data(), 1, buffer_.size(), stream);
+    // A read error is no end of the entry, and neither is an archive that
+    // ends before the entry does.
+    if (n == static_cast<size_t>(-1)) break;
+    if (n == 0) {
+      ok = copied == size;
+      break;
+    }
+    if (!file->Write(buffer_.data(), n)) break;
+    copied += n;
+  }
+  EntryClose(stream);
+  return file->Finish({}) && ok;
+}
+
+bool ExportRun::WriteOut(PcmConverter& converter, uint64_t* entry_bytes) {
+  PcmSpan span;
+  if (!converter.get(&span)) return false;
+  const auto length = static_cast<uint64_t>(span.length);
+  if (out_.data_bytes + *entry_bytes + length > kWavDataMax) return false;
+  if (length == 0) return true;
+  if (!out_.file->Write(span.data, length)) return false;
+  *entry_bytes += length;
+  return true;
+}
+
+bool ExportRun::WriteEntryAsWav(int32_t entry) {
+  if (!merge_) {
+    const std::string stem = names_.Claim(EntryName(entry), entry);
+    const std::string path = window_.OutputPath(folder_, stem, ".wav");
+    if (!OpenWav(path)) {
+      window_.ShowMessage(FormatText(texts::kCannotOpenOutput, window_.PathText(path).c_str()),
+                          texts::kCaptionFailure);
+      result_.output_failed = true;
+      return false;
+    }
+  }
+  OggVorbis_File vf;
+  if (OpenEntryVorbis(state_.index, entry, &vf) != 0) return false;
+
+  const vorbis_info* info = ov_info(&vf, -1);
+  const auto rate = static_cast<int32_t>(info->rate);
+  const int32_t channels = info->channels;
+  OutputSettings& job = out_.job;
+  if (merge_) {
+    // The first entry that opens fixes what "same as the source" means.
+    if (job.frq <= 0) job.frq = rate;
+    if (job.ch <= 0) job.ch = channels;
+  }
+  const PcmFormat source = MakePcmFormat(static_cast<uint32_t>(rate), static_cast<uint16_t>(channels), 16);
+  const PcmFormat target = MakePcmFormat(static_cast<uint32_t>(job.frq > 0 ? job.frq : rate),
+                                         static_cast<uint16_t>(job.ch > 0 ? job.ch : channels), 16);
+  uint64_t entry_bytes = 0;
+  bool ok = false;
+  // The converter before the header: an entry it cannot take (more than two
+  // channels to mono or stereo, say) leaves no mislabelled file.
+  PcmConverterPtr converter = PcmConverter::create();
+  if (converter && converter->setup(source, target)) {
+    bool header_ok = true;
+    if (!out_.has_header) {
+      const auto header = MakeWavHeader(target, 0);
+      header_ok = out_.file->Write(header.data(), header.size());
+      out_.has_header = header_ok;
+      out_.format = target;
+    }
+    if (header_ok) {
+      int bitstream = 0;
+      bool failed = false;
+      for (;;) {
+        const long n = ov_read(&vf, reinterpret_cast<char*>(buffer_.data()), static_cast<int>(buffer_.size()),
+                               0, 2, 1, &bitstream);
+        // A hole is a damaged page the decoder has stepped over; the audio
+        // goes on after it. Any other error ends the entry like its end.
+        if (n == OV_HOLE) continue;
+        if (n <= 0) break;
+        if (!converter->put({buffer_.data(), static_cast<int32_t>(n)}) ||
+            !WriteOut(*converter, &entry_bytes)) {
+          failed = true;
+          break;
+        }
+      }
+      if (!failed) {
+        converter->flush();
+        ok = WriteOut(*converter, &entry_bytes) && out_.file->Flush();
+      }
+    }
+  }
+  out_.data_bytes += entry_bytes;
+  ov_clear(&vf);
+  return ok;
+}
+
+}  // namespace
+
+ExportResult RunExport(AppState* state, const ExportSetup& setup) {
+  return ExportRun(state, setup).Run();
+}
+
+int ExportJob(AppState* state) {
+  RunExport(state, ExportSetup{});
+  return 0;
+}
+
+}  // namespace kowaki

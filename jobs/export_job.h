@@ -1,0 +1,39 @@
+#pragma once
+// The export job: writes the entries of the selected rows, in list order,
+// as untouched .ogg copies or as 16-bit .wav files (one per entry, or all
+// merged into one), converted to the rate and channel count of the output
+// settings.
+
+#include <cstdint>
+
+#include "jobs/app_state.h"
+#include "jobs/export_file.h"
+#include "settings/settings_store.h"
+
+namespace kowaki {
+
+// A merge file stops taking entries once its data passes this many bytes,
+// 32 MiB below what a signed 32-bit size holds.
+inline constexpr int64_t kMergeDataLimit = 0x7E000000;
+
+struct ExportSetup {
+  // Where the output settings are loaded from; null: OpenSettingsStore().
+  const SettingsStore* settings = nullptr;
+  int64_t merge_limit = kMergeDataLimit;
+  ExportFileOpener open_file = OpenExportFile;
+};
+
+struct ExportResult {
+  bool destination = false;    // a folder was picked or the merge file opened
+  bool output_failed = false;  // a WAV file could not be opened: the run ended there
+  int32_t selected = 0;
+  int32_t processed = 0;  // entries taken up, whether they succeeded or not
+  int32_t succeeded = 0;
+};
+
+// The worker procedure; returns 0.
+int ExportJob(AppState* state);
+// The same run with its surroundings given, telling how it went.
+ExportResult RunExport(AppState* state, const ExportSetup& setup);
+
+}  // namespace kowaki

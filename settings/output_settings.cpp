@@ -1,0 +1,51 @@
+#include "settings/output_settings.h"
+
+#include <cstring>
+
+namespace kowaki {
+
+namespace {
+
+constexpr char kGameKey[] = "Software\\Kestrel\\mizukage";
+constexpr char kInstallDir[] = "InstallDir";
+
+int32_t ReadWord(const SettingsStore& store, const char* name, int32_t fallback) {
+  const auto data = store.Read(kSettingsKey, name);
+  // Fewer bytes than a word are no number we wrote: keep the default.
+  if (!data || data->size() != 4) return fallback;
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<uint8_t>((*data)[static_cast<size_t>(i)]);
+  return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+OutputSettings LoadOutputSettings(const SettingsStore& store) {
+  OutputSettings settings;
+  settings.type = ReadWord(store, "type", kDefaultOutputSettings.type);
+  settings.frq = ReadWord(store, "frq", kDefaultOutputSettings.frq);
+  settings.ch = ReadWord(store, "ch", kDefaultOutputSettings.ch);
+  settings.merge = ReadWord(store, "merge", kDefaultOutputSettings.merge);
+  if (settings.frq > 48000) settings.frq = -1;
+  if (settings.ch > 2) settings.ch = -1;
+  return settings;
+}
+
+void SaveOutputSettings(SettingsStore& store, const OutputSettings& settings) {
+  const NamedValue values[] = {{"type", settings.type},
+                               {"frq", settings.frq},
+                               {"ch", settings.ch},
+                               {"merge", settings.merge}};
+  store.WriteWords(kSettingsKey, values);
+}
+
+std::string FindGameArchive(const SettingsStore& game_store) {
+  auto folder = game_store.Read(kGameKey, kInstallDir);
+  if (!folder) return {};
+  // Taken as text: up to its first zero byte.
+  folder->resize(strnlen(folder->c_str(), folder->size()));
+  // Always a backslash, even after one the folder ends with.
+  return platform::GamePathToNative(*folder + "\\voice.arc");
+}
+
+}  // namespace kowaki

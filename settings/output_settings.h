@@ -1,0 +1,37 @@
+#pragma once
+// How the export writes: untouched OGG or WAV, at which rate and channel
+// count, one file per entry or one for all. Stored as the four 32-bit
+// values `type`, `frq`, `ch`, `merge` of the key below.
+
+#include <cstdint>
+#include <string>
+
+#include "settings/settings_store.h"
+
+namespace kowaki {
+
+inline constexpr char kSettingsKey[] = "Software\\tobira\\kowaki.exe";
+
+struct OutputSettings {
+  int32_t type;   // 0: copy the OGG bytes; otherwise WAV
+  int32_t frq;    // target rate in Hz; -1 (or any value below 1): the source's
+  int32_t ch;     // target channels, 1 or 2; -1 (or below 1): the source's
+  int32_t merge;  // WAV only: non-zero puts every entry into one file
+};
+
+inline constexpr OutputSettings kDefaultOutputSettings = {0, -1, -1, 0};
+// The rates the settings offer, highest first; "same as the source" is -1.
+inline constexpr int32_t kOfferedRates[] = {48000, 44100, 32000, 24000, 22050, 16000, 11025, 8000};
+
+// Never fails: a missing key or a value that isn't exactly 4 bytes gives
+// the default. A rate above 48000 or more than 2 channels read as -1.
+OutputSettings LoadOutputSettings(const SettingsStore& store);
+// Reports nothing: settings that can't be stored are simply not stored.
+void SaveOutputSettings(SettingsStore& store, const OutputSettings& settings);
+
+// The game's archive: "voice.arc" in the install folder the game records
+// (key Software\Kestrel\mizukage, value InstallDir), as a path this system
+// opens. Empty when the game records no folder.
+std::string FindGameArchive(const SettingsStore& game_store);
+
+}  // namespace kowaki

@@ -1,0 +1,155 @@
+// Settings without a registry: our own values in a file of the registry's
+// text form under $XDG_CONFIG_HOME; the game's key in the user.reg of the
+// Wine prefix the game runs in, its drive letters through dosdevices/.
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "common/output_file.h"
+#include "settings/reg_file.h"
+#include "settings/settings_store.h"
+
+namespace kowaki {
+
+namespace {
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+std::string WinePrefix() {
+  std::string prefix = Environment("WINEPREFIX");
+  if (prefix.empty() && !Environment("HOME").empty()) prefix = Environment("HOME") + "/.wine";
+  return prefix;
+}
+
+bool ReadFile(const std::string& path, std::string* text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream content;
+  content << in.rdbuf();
+  *text = content.str();
+  return true;
+}
+
+class RegFileStore : public SettingsStore {
+ public:
+  RegFileStore(std::string folder, std::string path, bool writable)
+      : folder_(std::move(folder)), path_(std::move(path)), writable_(writable) {}
+
+  std::optional<std::string> Read(std::string_view key, std::string_view name) const override {
+    std::string text;
+    if (path_.empty() || !ReadFile(path_, &text)) return std::nullopt;
+    const RegFile file = RegFile::Parse(text);
+    const RegFile::Value* value = file.Find(key, name);
+    if (!value) return std::nullopt;
+    return value->data;
+  }
+
+  bool WriteWords(std::string_view key, std::span<const NamedValue> values) override {
+    RegFile file;
+    if (!Load(&file)) return false;
+    for (const NamedValue& value : values) {
+      std::string data;
+      for (int i = 0; i < 4; ++i) data += static_cast<char>(static_cast<uint32_t>(value.value) >> (8 * i));
+      file.Set(key, {std::string(value.name), RegFile::Kind::kWord, data});
+    }
+    return Store(file);
+  }
+
+  bool RemoveKey(std::string_view key) override {
+    RegFile file;
+    if (!Load(&file)) return false;
+    file.RemoveKey(key);
+    return Store(file);
+  }
+
+ private:
+  // The file as it is, or empty when there is none yet.
+  bool Load(RegFile* file) const {
+    if (!writable_ || path_.empty()) return false;
+    std::string text;
+    if (ReadFile(path_, &text)) *file = RegFile::Parse(text);
+    return true;
+  }
+
+  bool Store(const RegFile& file) const {
+    // The folders up to ours, as `mkdir -p` makes them.
+    for (size_t slash = folder_.find('/', 1); ; slash = folder_.find('/', slash + 1)) {
+      mkdir(folder_.substr(0, slash).c_str(), 0777);
+      if (slash == std::string::npos) break;
+    }
+    OutputFile out;
+    std::string error;
+    const std::string text = file.Format();
+    return out.Open(path_, &error) && out.Write(text.data(), text.size()) && out.Commit(&error);
+  }
+
+  std::string folder_;
+  std::string path_;
+  bool writable_;
+};
+
+// The entry of `folder` named `name` in any case, as Windows finds it.
+std::string FindCaseless(const std::string& folder, const std::string& name) {
+  struct stat info;
+  if (stat((folder + "/" + name).c_str(), &info) == 0) return name;
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return name;
+  std::string found = name;
+  while (const dirent* item = readdir(dir)) {
+    if (strcasecmp(item->d_name, name.c_str()) == 0) {
+      found = item->d_name;
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
+}
+
+}  // namespace
+
+std::unique_ptr<SettingsStore> OpenSettingsStore() {
+  std::string base = Environment("XDG_CONFIG_HOME");
+  if (base.empty() && !Environment("HOME").empty()) base = Environment("HOME") + "/.config";
+  if (base.empty()) return std::make_unique<RegFileStore>("", "", false);
+  const std::string folder = base + "/kowaki";
+  return std::make_unique<RegFileStore>(folder, folder + "/settings.reg", true);
+}
+
+std::unique_ptr<SettingsStore> OpenGameStore() {
+  const std::string prefix = WinePrefix();
+  return std::make_unique<RegFileStore>("", prefix.empty() ? "" : prefix + "/user.reg", false);
+}
+
+namespace platform {
+
+std::string GamePathToNative(std::string_view windows_path) {
+  const std::string prefix = WinePrefix();
+  if (prefix.empty() || windows_path.size() < 3 || windows_path[1] != ':' ||
+      windows_path[2] != '\\' || !std::isalpha(static_cast<unsigned char>(windows_path[0]))) {
+    return {};
+  }
+  std::string path = prefix + "/dosdevices/";
+  path += static_cast<char>(std::tolower(static_cast<unsigned char>(windows_path[0])));
+  path += ':';
+  std::string_view rest = windows_path.substr(3);
+  while (!rest.empty()) {
+    const size_t slash = rest.find('\\');
+    const std::string part(rest.substr(0, slash));
+    rest.remove_prefix(slash == std::string_view::npos ? rest.size() : slash + 1);
+    if (part.empty() || part == ".") continue;
+    path += "/" + FindCaseless(path, part);
+  }
+  return path;
+}
+
+}  // namespace platform
+
+}  // namespace kowaki

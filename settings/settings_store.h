@@ -1,0 +1,48 @@
+#pragma once
+// Where settings live: a tree of keys holding named values, as the Windows
+// registry has it under the current user. The Windows store is that
+// registry. Elsewhere our own settings are a small file in the registry's
+// text form under $XDG_CONFIG_HOME (default ~/.config), and the game's key
+// is read from the Wine prefix the game runs in.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace kowaki {
+
+struct NamedValue {
+  std::string_view name;
+  int32_t value;
+};
+
+class SettingsStore {
+ public:
+  virtual ~SettingsStore() = default;
+  // The data of value `name` of key `key` (e.g. "Software\\tobira\\kowaki.exe"),
+  // whatever its type: a 32-bit value as its 4 little-endian bytes, a text
+  // as its bytes without the ending zero. Nothing when the key or the value
+  // is missing or can't be read.
+  virtual std::optional<std::string> Read(std::string_view key, std::string_view name) const = 0;
+  // Creates the key if needed and stores each value as a 32-bit word, in
+  // order. False when the key can't be created or a value not written.
+  virtual bool WriteWords(std::string_view key, std::span<const NamedValue> values) = 0;
+  // Removes the key with its values; true when it is gone.
+  virtual bool RemoveKey(std::string_view key) = 0;
+};
+
+// The store of our own settings for this user.
+std::unique_ptr<SettingsStore> OpenSettingsStore();
+// The store that holds the game's install folder (read only).
+std::unique_ptr<SettingsStore> OpenGameStore();
+
+namespace platform {
+// A path the game records (Windows form, e.g. "C:\Games\x\voice.arc") as
+// a path this system opens. Empty when it has no such path.
+std::string GamePathToNative(std::string_view windows_path);
+}  // namespace platform
+
+}  // namespace kowaki

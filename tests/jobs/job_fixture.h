@@ -1,0 +1,42 @@
+#pragma once
+// Archives of generated clips and an AppState with a recording window, for
+// driving the jobs as the window does.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/archive_index.h"
+#include "jobs/app_state.h"
+#include "settings/memory_store.h"
+#include "tests/jobs/recording_window.h"
+#include "tests/support/files.h"
+
+namespace kowaki::test {
+
+struct Clip {
+  std::string name;
+  std::string data;  // an Ogg Vorbis stream, or anything else
+};
+
+Clip Voice(std::string name, int rate, int channels, double seconds = 0.3);
+
+class JobTest : public ::testing::Test {
+ protected:
+  ~JobTest() override;
+  // Writes the archive and loads its index into the state.
+  void MakeArchive(const std::vector<Clip>& clips);
+  // Runs the listing on this thread, as the worker would.
+  void List();
+  void SetSettings(int32_t type, int32_t frq, int32_t ch, int32_t merge);
+
+  TempDir dir_;
+  std::vector<Clip> clips_;
+  RecordingWindow window_;
+  AppState state_;
+  MemoryStore settings_;
+};
+
+}  // namespace kowaki::test
