@@ -1,0 +1,74 @@
+#pragma once
+// Converts a stream of audio from one PcmFormat to another through a chain
+// of stages planned by `setup`: at most codec decode, 8 -> 16 bits,
+// stereo -> mono, resampling, mono -> stereo, 16 -> 8 bits, codec encode,
+// in that order. Calling order: create, setup, put/get pairs, flush, get,
+// destroy. The bytes a `get` hands out stay valid until the next put,
+// flush, setup or destroy.
+//
+// Every operation first checks that the object still begins with its two
+// magic words (0x5F4D4341, 0x4741545F: "ACM__TAG" in memory); on an object
+// that does not, it returns 0 and touches nothing.
+
+#include <cstdint>
+#include <memory>
+#include <type_traits>
+
+#include "convert/output_buffer.h"
+#include "convert/pcm_format.h"
+#include "convert/pcm_stage.h"
+
+namespace kowaki {
+
+class PcmConverter;
+struct PcmConverterDeleter {
+  void operator()(PcmConverter* converter) const;
+};
+using PcmConverterPtr = std::unique_ptr<PcmConverter, PcmConverterDeleter>;
+
+class PcmConverter {
+ public:
+  // Null without memory. No chain and no output buffer until setup.
+  static PcmConverterPtr create();
+
+  PcmConverter(const PcmConverter&) = delete;
+  PcmConverter& operator=(const PcmConverter&) = delete;
+
+  // Destroys the stages and frees the converter.
+  void destroy();
+  // Plans the chain from `source` to `target`, discarding any earlier chain
+  // and pending output. 0 (leaving the converter as created) when the chain
+  // cannot be built: both formats codecs, PCM other than 8 or 16 bits, a
+  // channel change other than stereo <-> mono, a rate the resampler
+  // refuses, no codec, no memory.
+  int setup(const PcmFormat& source, const PcmFormat& target);
+  // Runs `in` through the chain and appends the result to the pending output.
+  int put(PcmSpan in);
+  // Hands out the pending output and empties it.
+  int get(PcmSpan* out);
+  // End of stream: appends what the stages held back.
+  int flush();
+
+ private:
+  static constexpr int32_t kMaxStages = 7;
+
+  PcmConverter();
+  ~PcmConverter();
+  bool Intact() const;
+  void Reset();
+  bool Plan(const PcmFormat& source, const PcmFormat& target);
+  bool Append(PcmStagePtr stage);
+
+  uint32_t magic_[2];
+  PcmStage* chain_[kMaxStages];  // owned; the first stage_count_ are in use
+  int32_t stage_count_;
+  OutputBuffer out_;
+};
+// The magic words lead the object.
+static_assert(std::is_standard_layout_v<PcmConverter>);
+
+inline void PcmConverterDeleter::operator()(PcmConverter* converter) const {
+  converter->destroy();
+}
+
+}  // namespace kowaki

@@ -1,0 +1,120 @@
+#include "convert/wav_file.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace kowaki {
+
+namespace {
+
+constexpr uint16_t kFormatExtensible = 0xFFFE;
+// KSDATAFORMAT_SUBTYPE_PCM as it is stored.
+constexpr uint8_t kPcmSubformat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                       0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Le32(const uint8_t* p) { return Le16(p) | static_cast<uint32_t>(Le16(p + 2)) << 16; }
+
+void PutLe16(uint8_t* p, uint32_t value) {
+  p[0] = static_cast<uint8_t>(value);
+  p[1] = static_cast<uint8_t>(value >> 8);
+}
+void PutLe32(uint8_t* p, uint32_t value) {
+  PutLe16(p, value);
+  PutLe16(p + 2, value >> 16);
+}
+
+bool Fail(std::string* error, const std::string& message) {
+  *error = message;
+  return false;
+}
+
+// The PCM format a "fmt " chunk describes.
+bool ParseFormat(std::span<const uint8_t> chunk, PcmFormat* format, std::string* error) {
+  if (chunk.size() < 16) return Fail(error, "malformed file: the fmt chunk is too short");
+  const uint8_t* p = chunk.data();
+  const uint16_t tag = Le16(p);
+  const uint16_t channels = Le16(p + 2);
+  const uint32_t rate = Le32(p + 4);
+  const uint16_t block_align = Le16(p + 12);
+  const uint16_t bits = Le16(p + 14);
+  if (tag == kFormatExtensible) {
+    if (chunk.size() < 40 || Le16(p + 16) < 22) {
+      return Fail(error, "malformed file: the extensible fmt chunk is too short");
+    }
+    if (std::memcmp(p + 24, kPcmSubformat, sizeof kPcmSubformat) != 0) {
+      return Fail(error, "unsupported format: an extensible subformat other than PCM");
+    }
+  } else if (tag != kFormatPcm) {
+    char text[64];
+    std::snprintf(text, sizeof text, "unsupported format tag 0x%04X (only PCM is read)", tag);
+    return Fail(error, text);
+  }
+  if (bits != 8 && bits != 16) {
+    return Fail(error, "unsupported sample width: " + std::to_string(bits) + " bits (8 or 16 only)");
+  }
+  if (channels == 0 || rate == 0) return Fail(error, "malformed file: no channels or no sample rate");
+  *format = MakePcmFormat(rate, channels, bits);
+  if (block_align != format->block_align) {
+    return Fail(error, "malformed file: block align " + std::to_string(block_align) + " for " +
+                           std::to_string(channels) + " channels of " + std::to_string(bits) +
+                           " bits");
+  }
+  return true;
+}
+
+}  // namespace
+
+std::array<uint8_t, kWavHeaderSize> MakeWavHeader(const PcmFormat& format, uint32_t data_size) {
+  std::array<uint8_t, kWavHeaderSize> header{};
+  uint8_t* p = header.data();
+  std::memcpy(p, "RIFF", 4);
+  PutLe32(p + 4, data_size + 36);
+  std::memcpy(p + 8, "WAVEfmt ", 8);
+  PutLe32(p + 16, 16);
+  PutLe16(p + 20, format.format_tag);
+  PutLe16(p + 22, format.channels);
+  PutLe32(p + 24, format.samples_per_sec);
+  PutLe32(p + 28, format.avg_bytes_per_sec);
+  PutLe16(p + 32, format.block_align);
+  PutLe16(p + 34, format.bits_per_sample);
+  std::memcpy(p + 36, "data", 4);
+  PutLe32(p + 40, data_size);
+  return header;
+}
+
+bool ReadWavInfo(const WavReadAt& read_at, WavInfo* info, std::string* error) {
+  uint8_t head[12];
+  if (!read_at(0, head) || std::memcmp(head, "RIFF", 4) != 0 ||
+      std::memcmp(head + 8, "WAVE", 4) != 0) {
+    return Fail(error, "not a RIFF WAVE file");
+  }
+  // Chunks must lie inside the RIFF chunk.
+  const uint64_t end = uint64_t{8} + Le32(head + 4);
+  bool have_format = false;
+  bool have_data = false;
+  uint64_t at = 12;
+  while (!(have_format && have_data)) {
+    uint8_t chunk[8];
+    if (at + 8 > end) return Fail(error, have_format ? "no data chunk" : "no fmt chunk");
+    if (!read_at(at, chunk)) return Fail(error, "truncated file");
+    const uint32_t size = Le32(chunk + 4);
+    const uint64_t body = at + 8;
+    if (body + size > end) return Fail(error, "malformed file: a chunk runs past the RIFF end");
+    if (!have_format && std::memcmp(chunk, "fmt ", 4) == 0) {
+      uint8_t format[40];
+      const std::span<uint8_t> part(format, size < sizeof format ? size : sizeof format);
+      if (!read_at(body, part)) return Fail(error, "truncated file");
+      if (!ParseFormat(part, &info->format, error)) return false;
+      have_format = true;
+    } else if (!have_data && std::memcmp(chunk, "data", 4) == 0) {
+      info->data_offset = body;
+      info->data_size = size;
+      have_data = true;
+    }
+    at = body + size + (size & 1);
+  }
+  return true;
+}
+
+}  // namespace kowaki
