@@ -1,0 +1,67 @@
+#pragma once
+// Byte runs of 16-bit samples, and streams pushed through a stage.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <span>
+#include <vector>
+
+#include "convert/pcm_stage.h"
+
+namespace kowaki::test {
+
+inline std::vector<uint8_t> Bytes(std::span<const int16_t> samples) {
+  std::vector<uint8_t> bytes;
+  for (int16_t s : samples) {
+    bytes.push_back(static_cast<uint8_t>(s));
+    bytes.push_back(static_cast<uint8_t>(static_cast<uint16_t>(s) >> 8));
+  }
+  return bytes;
+}
+
+inline std::vector<int16_t> Samples(std::span<const uint8_t> bytes) {
+  std::vector<int16_t> samples;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    samples.push_back(static_cast<int16_t>(bytes[i] | bytes[i + 1] << 8));
+  }
+  return samples;
+}
+
+inline std::vector<int16_t> Noise(size_t count, uint32_t seed) {
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> sample(-32768, 32767);
+  std::vector<int16_t> samples(count);
+  for (int16_t& s : samples) s = static_cast<int16_t>(sample(random));
+  return samples;
+}
+
+inline void Collect(PcmStage& stage, std::vector<uint8_t>* out) {
+  PcmSpan span;
+  ASSERT_EQ(stage.get(&span), 1);
+  if (span.length > 0) out->insert(out->end(), span.data, span.data + span.length);
+}
+
+// The whole stream through one stage: put/get pairs of spans whose sizes
+// `next_size` picks, then flush and get.
+template <typename NextSize>
+std::vector<uint8_t> Stream(PcmStage& stage, std::span<const uint8_t> in, NextSize next_size) {
+  std::vector<uint8_t> out;
+  for (size_t at = 0; at < in.size();) {
+    const size_t size = std::min(next_size(), in.size() - at);
+    EXPECT_EQ(stage.put({in.data() + at, static_cast<int32_t>(size)}), 1);
+    Collect(stage, &out);
+    at += size;
+  }
+  EXPECT_EQ(stage.flush(), 1);
+  Collect(stage, &out);
+  return out;
+}
+
+inline std::vector<uint8_t> Stream(PcmStage& stage, std::span<const uint8_t> in) {
+  return Stream(stage, in, [&] { return in.size(); });
+}
+
+}  // namespace kowaki::test
