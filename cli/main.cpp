@@ -18,6 +18,8 @@ constexpr Command kCommands[] = {
     {"index", kowaki::cli::RunIndex, "index ARCHIVE [--json]       the raw index, without decoding"},
     {"pack", kowaki::cli::RunPack,
      "pack -o ARCHIVE [--header-word N] FILE...   build an archive; names from the file stems"},
+    {"convert", kowaki::cli::RunConvert,
+     "convert IN.wav OUT.wav [--rate N] [--channels 1|2] [--bits 8|16]   convert a PCM WAV file"},
 };
 
 int Usage(std::FILE* out) {
