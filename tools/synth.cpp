@@ -23,7 +23,7 @@ void AppendPage(const ogg_page& page, std::string* out) {
 }  // namespace
 
 std::vector<int16_t> Voice(int rate, int channels, double seconds, double pitch_hz) {
-  const auto frames = static_cast<size_t>(seconds * rate);
+  const auto frames = static_cast<size_t>(std::lround(seconds * rate));
   const double nyquist = rate / 2.0;
   const double two_pi = 2.0 * std::numbers::pi;
   std::vector<int16_t> out(frames * static_cast<size_t>(channels));
