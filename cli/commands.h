@@ -18,5 +18,8 @@ using Arguments = std::span<char* const>;
 int RunIndex(Arguments args);
 int RunPack(Arguments args);
 int RunConvert(Arguments args);
+int RunList(Arguments args);
+int RunExport(Arguments args);
+int RunSettings(Arguments args);
 
 }  // namespace kowaki::cli

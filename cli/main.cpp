@@ -20,6 +20,13 @@ constexpr Command kCommands[] = {
      "pack -o ARCHIVE [--header-word N] FILE...   build an archive; names from the file stems"},
     {"convert", kowaki::cli::RunConvert,
      "convert IN.wav OUT.wav [--rate N] [--channels 1|2] [--bits 8|16]   convert a PCM WAV file"},
+    {"list", kowaki::cli::RunList, "list [ARCHIVE] [--json]       the playable entries, as the window lists them"},
+    {"export", kowaki::cli::RunExport,
+     "export [ARCHIVE] (--to DIR | --merge FILE) [--type ogg|wav] [--rate N|source]\n"
+     "         [--channels 1|2|source] [ENTRY...]   write entries as .ogg or .wav"},
+    {"settings", kowaki::cli::RunSettings,
+     "settings [--type ogg|wav] [--rate N|source] [--channels 1|2|source] [--merge on|off]\n"
+     "         show or store the output settings"},
 };
 
 int Usage(std::FILE* out) {

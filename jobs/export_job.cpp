@@ -209,7 +209,7 @@ bool ExportRun::WriteOut(PcmConverter& converter, uint64_t* entry_bytes) {
   const auto length = static_cast<uint64_t>(span.length);
   if (out_.data_bytes + *entry_bytes + length > kWavDataMax) return false;
   if (length == 0) return true;
-  if (!out_.file->Write(span.data, length)) return false;
+  if (!out_.file->Write(span.data, static_cast<size_t>(span.length))) return false;
   *entry_bytes += length;
   return true;
 }

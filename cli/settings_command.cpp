@@ -1,0 +1,82 @@
+// kowaki-cli settings [--type ogg|wav] [--rate N|source]
+//   [--channels 1|2|source] [--merge on|off]
+// Shows the stored output settings; with options, changes and stores them
+// first, as the settings dialog's OK does.
+
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/output_options.h"
+#include "cli/text_output.h"
+
+namespace kowaki::cli {
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: kowaki-cli settings [--type ogg|wav] [--rate N|source] [--channels 1|2|source] "
+    "[--merge on|off]\n";
+
+int Fail(const std::string& message) {
+  PrintText(stderr, "kowaki-cli settings: " + message + "\n" + kUsage);
+  return kExitError;
+}
+
+// "source" or a number in [min, max].
+bool SourceOr(const ParsedArgs& parsed, const char* name, long long min, long long max, int32_t* value,
+              std::string* error) {
+  const auto text = parsed.Value(name);
+  if (!text) return true;
+  long long number = -1;
+  if (*text != "source" && !parsed.Integer(name, min, max, -1, &number, error)) {
+    *error += " or source";
+    return false;
+  }
+  *value = static_cast<int32_t>(number);
+  return true;
+}
+
+std::string Shown(int32_t value) { return value > 0 ? std::to_string(value) : "source"; }
+
+}  // namespace
+
+bool ApplyOutputOptions(const ParsedArgs& parsed, OutputSettings* settings, std::string* error) {
+  if (auto type = parsed.Value("type")) {
+    if (*type != "ogg" && *type != "wav") {
+      *error = "--type takes ogg or wav, not '" + *type + "'";
+      return false;
+    }
+    settings->type = *type == "wav" ? 1 : 0;
+  }
+  return SourceOr(parsed, "rate", 8000, 48000, &settings->frq, error) &&
+         SourceOr(parsed, "channels", 1, 2, &settings->ch, error);
+}
+
+int RunSettings(Arguments args) {
+  ParsedArgs parsed;
+  std::string error;
+  if (!parsed.Parse(args, {"type", "rate", "channels", "merge"}, {}, &error)) return Fail(error);
+  if (!parsed.positional().empty()) return Fail("settings takes options only");
+  std::unique_ptr<SettingsStore> store = OpenSettingsStore();
+  OutputSettings settings = LoadOutputSettings(*store);
+  if (!ApplyOutputOptions(parsed, &settings, &error)) return Fail(error);
+  if (auto merge = parsed.Value("merge")) {
+    if (*merge != "on" && *merge != "off") return Fail("--merge takes on or off");
+    settings.merge = *merge == "on" ? 1 : 0;
+  }
+  if (!args.empty()) {
+    SaveOutputSettings(*store, settings);
+    const OutputSettings stored = LoadOutputSettings(*store);
+    if (stored.type != settings.type || stored.frq != settings.frq || stored.ch != settings.ch ||
+        stored.merge != settings.merge) {
+      PrintText(stderr, "kowaki-cli settings: the settings could not be stored\n");
+      return kExitError;
+    }
+  }
+  PrintText(stdout, std::string("type      ") + (settings.type ? "wav" : "ogg") + "\nrate      " +
+                        Shown(settings.frq) + "\nchannels  " + Shown(settings.ch) + "\nmerge     " +
+                        (settings.merge ? "on" : "off") + "\n");
+  return kExitOk;
+}
+
+}  // namespace kowaki::cli

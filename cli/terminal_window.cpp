@@ -1,0 +1,122 @@
+#include "cli/terminal_window.h"
+
+#include "cli/commands.h"
+#include "cli/interrupt.h"
+#include "cli/text_output.h"
+#include "jobs/listing_job.h"
+#include "jobs/texts.h"
+#include "settings/output_settings.h"
+
+namespace kowaki::cli {
+
+namespace {
+constexpr int kBarWidth = 24;
+// The title's "こわき : " goes; what follows names the work.
+constexpr std::string_view kTitlePrefix = "こわき : ";
+}  // namespace
+
+void TerminalWindow::SetTitle(std::string_view text) {
+  title_ = text.starts_with(kTitlePrefix) ? std::string(text.substr(kTitlePrefix.size())) : "";
+  Draw();
+}
+
+void TerminalWindow::SetProgressRange(int32_t low, int32_t high) {
+  low_ = low;
+  high_ = high;
+  Draw();
+}
+
+void TerminalWindow::SetProgressPosition(int32_t position) {
+  position_ = position;
+  Draw();
+}
+
+void TerminalWindow::Draw() {
+  if (!progress_) return;
+  if (title_.empty()) {
+    ClearLine();
+    return;
+  }
+  const int64_t span = int64_t{high_} - low_;
+  int64_t filled = span > 0 ? (int64_t{position_} - low_) * kBarWidth / span : 0;
+  filled = filled < 0 ? 0 : filled > kBarWidth ? kBarWidth : filled;
+  std::string line = "\r[";
+  line.append(static_cast<size_t>(filled), '#');
+  line.append(static_cast<size_t>(kBarWidth - filled), '-');
+  line += "] " + title_ + "\x1b[K";
+  PrintText(stderr, line);
+  std::fflush(stderr);
+  drawn_ = true;
+}
+
+void TerminalWindow::ClearLine() {
+  if (!drawn_) return;
+  PrintText(stderr, "\r\x1b[K");
+  std::fflush(stderr);
+  drawn_ = false;
+}
+
+void TerminalWindow::ShowMessage(std::string_view text, std::string_view caption) {
+  ClearLine();
+  PrintText(stderr, std::string(caption) + ": " + std::string(text) + "\n");
+  Draw();
+}
+
+bool TerminalWindow::PickFolder(std::string_view, std::string* folder) {
+  if (!folder_answer) return false;
+  *folder = *folder_answer;
+  return true;
+}
+
+bool TerminalWindow::PickSaveFile(std::string* path) {
+  if (!save_answer) return false;
+  *path = *save_answer;
+  return true;
+}
+
+std::string TerminalWindow::NameText(std::string_view name) { return Cp932ToUtf8(name); }
+
+std::string TerminalWindow::PathText(std::string_view path) { return PathForDisplay(path); }
+
+std::string TerminalWindow::OutputPath(std::string_view folder, std::string_view stem,
+                                       std::string_view extension) {
+  return platform::PathInFolder(folder, std::string(stem) + std::string(extension));
+}
+
+TerminalSession::TerminalSession() : window_(platform::IsTerminal(stderr)) { state_.window = &window_; }
+
+TerminalSession::~TerminalSession() {
+  JoinWorker(&state_);
+  FreeArchiveIndex(state_.index);
+}
+
+std::optional<int> TerminalSession::Open(std::string path, std::string_view command) {
+  if (path.empty()) path = FindGameArchive(*OpenGameStore());
+  if (path.empty()) {
+    PrintText(stderr, "kowaki-cli " + std::string(command) +
+                          ": no archive given, and the game records no install folder\n");
+    return kExitError;
+  }
+  path_ = path;
+  state_.index = LoadArchiveIndex(path.c_str());
+  if (!state_.index) {
+    std::string message = texts::kCannotOpenArchive;
+    message.replace(message.find("%s"), 2, PathForDisplay(path));
+    PrintText(stderr, message + "\n");
+    return kExitError;
+  }
+  Run(ListingJob);
+  if (Interrupted()) return kExitIncomplete;
+  return std::nullopt;
+}
+
+void TerminalSession::Run(JobProcedure job) {
+  InstallInterruptHandler(&state_.running);
+  if (!StartWorker(&state_, std::move(job))) {
+    PrintText(stderr, "kowaki-cli: no thread for the job\n");
+    return;
+  }
+  JoinWorker(&state_);
+}
+
+}  // namespace kowaki::cli

@@ -1,0 +1,94 @@
+#pragma once
+// The terminal as the jobs' window: the list kept in memory, the title and
+// progress bar drawn as one line on stderr when it is a terminal (nothing
+// otherwise), messages printed to stderr, and the pickers answered by the
+// command line.
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "jobs/app_state.h"
+#include "jobs/job_window.h"
+#include "jobs/row_list.h"
+
+namespace kowaki::cli {
+
+class TerminalWindow : public JobWindow {
+ public:
+  // `progress`: draw the progress line (stderr is a terminal).
+  explicit TerminalWindow(bool progress) : progress_(progress) {}
+
+  void SetTitle(std::string_view text) override;
+  void DeleteAllRows() override { list_.Clear(); }
+  void ReserveRows(int32_t count) override { list_.Reserve(count); }
+  void InsertRow(int32_t row, std::string_view name, int32_t entry) override { list_.Insert(row, name, entry); }
+  void SetCellText(int32_t row, int32_t column, std::string_view text) override { list_.SetCell(row, column, text); }
+  int32_t SelectedCount() override { return list_.SelectedCount(); }
+  int32_t NextSelectedRow(int32_t row) override { return list_.NextSelected(row); }
+  int32_t RowEntry(int32_t row) override { return list_.Entry(row); }
+  void SetProgressRange(int32_t low, int32_t high) override;
+  void SetProgressPosition(int32_t position) override;
+  void EnableControl(Control, bool) override {}
+  void SetButtonText(Control, std::string_view) override {}
+  void ShowMessage(std::string_view text, std::string_view caption) override;
+  bool PickFolder(std::string_view title, std::string* folder) override;
+  bool PickSaveFile(std::string* path) override;
+  std::string NameText(std::string_view name) override;
+  std::string PathText(std::string_view path) override;
+  std::string OutputPath(std::string_view folder, std::string_view stem, std::string_view extension) override;
+
+  RowList& list() { return list_; }
+  // What the pickers answer; nothing: the user cancels.
+  std::optional<std::string> folder_answer;
+  std::optional<std::string> save_answer;
+
+ private:
+  void Draw();
+  void ClearLine();
+
+  bool progress_;
+  RowList list_;
+  std::string title_;
+  int32_t low_ = 0;
+  int32_t high_ = 100;
+  int32_t position_ = 0;
+  bool drawn_ = false;
+};
+
+// An archive loaded and listed as the window does it, for the commands
+// that work on its rows.
+class TerminalSession {
+ public:
+  TerminalSession();
+  ~TerminalSession();
+  TerminalSession(const TerminalSession&) = delete;
+  TerminalSession& operator=(const TerminalSession&) = delete;
+
+  // Loads `path` (empty: the game's archive) and lists it. An exit code
+  // when that fails, after saying why; nothing when listed.
+  std::optional<int> Open(std::string path, std::string_view command);
+  // Runs `job` on a worker, Ctrl-C being the stop button; returns when it ended.
+  void Run(JobProcedure job);
+
+  TerminalWindow& window() { return window_; }
+  AppState& state() { return state_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  TerminalWindow window_;
+  AppState state_;
+  std::string path_;
+};
+
+// Platform layer.
+namespace platform {
+bool IsTerminal(std::FILE* stream);
+// Creates `path` and the folders above it that are missing; true when it is a folder.
+bool MakeFolders(const std::string& path);
+// `folder`, a separator, and `name` (code page 932 bytes) as the file
+// name the user sees listed in that folder.
+std::string PathInFolder(std::string_view folder, std::string_view name);
+}  // namespace platform
+
+}  // namespace kowaki::cli

@@ -1,0 +1,142 @@
+// kowaki-cli list, export and settings on generated archives, as a user
+// runs them: what they print, the files they leave, their exit codes.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "cli/commands.h"
+#include "jobs/export_file.h"
+#include "jobs/listing_job.h"
+#include "tests/jobs/job_fixture.h"
+#include "tests/support/run_command.h"
+
+namespace kowaki::test {
+namespace {
+
+using cli::RunExport;
+using cli::RunList;
+using cli::RunSettings;
+
+class CliJobsTest : public JobTest {
+ protected:
+  void SetUp() override {
+    // Stored settings of our own, where a file store keeps them.
+    SetEnvironment("XDG_CONFIG_HOME", config_.path().string());
+    MakeArchive({Voice("v_0001", 22050, 1), {"junk", "not vorbis"}, Voice("\x82\xb1\x82\xa6", 44100, 2, 0.5),
+                 Voice("v_0003", 8000, 1)});
+    archive_ = dir_.File("voice.arc");
+  }
+  std::string Size(size_t clip) const { return std::to_string(clips_[clip].data.size()); }
+  std::string SizeText(size_t clip) const { return FormatSize(static_cast<uint32_t>(clips_[clip].data.size())); }
+
+  TempDir config_;
+  TempDir out_;
+  std::string archive_;
+};
+
+TEST_F(CliJobsTest, ListShowsThePlayableEntriesWithTheirEntryNumbers) {
+  CommandResult json = RunCommand(RunList, {archive_, "--json"});
+  EXPECT_EQ(json.code, 0) << json.err;
+  EXPECT_EQ(json.out,
+            "{\"path\": \"" + archive_ + "\", \"rows\": [" +
+                "{\"entry\": 0, \"name\": \"v_0001\", \"name_hex\": \"765f30303031\", \"size\": " + Size(0) +
+                ", \"size_text\": \"" + SizeText(0) + "\", \"seconds\": \"0.30\", \"channels\": 1, \"rate\": 22050}, " +
+                "{\"entry\": 2, \"name\": \"こえ\", \"name_hex\": \"82b182a6\", \"size\": " + Size(2) +
+                ", \"size_text\": \"" + SizeText(2) + "\", \"seconds\": \"0.50\", \"channels\": 2, \"rate\": 44100}, " +
+                "{\"entry\": 3, \"name\": \"v_0003\", \"name_hex\": \"765f30303033\", \"size\": " + Size(3) +
+                ", \"size_text\": \"" + SizeText(3) + "\", \"seconds\": \"0.30\", \"channels\": 1, \"rate\": 8000}]}\n");
+
+  CommandResult table = RunCommand(RunList, {archive_});
+  EXPECT_EQ(table.code, 0);
+  EXPECT_TRUE(table.out.starts_with("entry  名前          サイズ  時間 [秒]  チャネル  周波数\n")) << table.out;
+  EXPECT_NE(table.out.find("    2  こえ      "), std::string::npos) << table.out;
+  EXPECT_EQ(table.err, "");  // no progress line when stderr is no terminal
+}
+
+TEST_F(CliJobsTest, ListRefusesWhatItCannotOpen) {
+  CommandResult missing = RunCommand(RunList, {dir_.File("missing.arc")});
+  EXPECT_EQ(missing.code, 2);
+  EXPECT_NE(missing.err.find("missing.arc を開くことができません\n\n"), std::string::npos);
+  EXPECT_EQ(RunCommand(RunList, {archive_, "extra"}).code, 2);
+  EXPECT_EQ(RunCommand(RunList, {archive_, "--frob"}).code, 2);
+}
+
+TEST_F(CliJobsTest, ExportCopiesTheSelectedEntriesInListOrder) {
+  const std::string folder = out_.File("ogg");  // made by the export
+  CommandResult result = RunCommand(RunExport, {archive_, "--to", folder, "--type", "ogg", "v_*"});
+  EXPECT_EQ(result.code, 0) << result.err;
+  EXPECT_EQ(ReadBytes(folder + "/v_0001.ogg"), clips_[0].data);
+  EXPECT_EQ(ReadBytes(folder + "/v_0003.ogg"), clips_[3].data);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2);
+}
+
+TEST_F(CliJobsTest, ExportWritesWavFilesAndMergesThemWithTheOptionsGiven) {
+  CommandResult files = RunCommand(RunExport, {archive_, "--to", out_.path().string(), "--type", "wav", "#2"});
+  EXPECT_EQ(files.code, 0) << files.err;
+  std::vector<std::string> expected = {
+#ifdef _WIN32
+      "\x82\xb1\x82\xa6.wav"
+#else
+      "こえ.wav"
+#endif
+  };
+  EXPECT_EQ(out_.List(), expected);
+
+  const std::string merged = out_.File("all.wav");
+  CommandResult merge = RunCommand(RunExport, {archive_, "--merge", merged, "--rate", "16000", "--channels", "1"});
+  EXPECT_EQ(merge.code, 0) << merge.err;
+  const std::string file = ReadBytes(merged);
+  ASSERT_GE(file.size(), 44u);
+  EXPECT_EQ(file.substr(22, 2), std::string("\x01\x00", 2));      // mono
+  EXPECT_EQ(file.substr(24, 4), std::string("\x80\x3e\0\0", 4));  // 16000 Hz
+  // 0.3 + 0.5 + 0.3 seconds.
+  EXPECT_NEAR(static_cast<double>(file.size() - 44) / 2, 1.1 * 16000, 200);
+}
+
+TEST_F(CliJobsTest, ExportRefusesBadRequestsBeforeWritingAnything) {
+  const std::string to = out_.path().string();
+  EXPECT_EQ(RunCommand(RunExport, {archive_, "--type", "wav"}).code, 2);
+  EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", to, "--merge", out_.File("a.wav")}).code, 2);
+  EXPECT_EQ(RunCommand(RunExport, {archive_, "--merge", out_.File("a.wav"), "--type", "ogg"}).code, 2);
+  EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", to, "--rate", "96000"}).code, 2);
+  EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", to, "--channels", "6"}).code, 2);
+  CommandResult unknown = RunCommand(RunExport, {archive_, "--to", to, "v_0001", "nothing*"});
+  EXPECT_EQ(unknown.code, 2);
+  EXPECT_NE(unknown.err.find("'nothing*' names no listed entry"), std::string::npos);
+  EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", to, "#1"}).code, 2);  // not listed
+  EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", archive_}).code, 2);  // a file, no folder
+  CommandResult folder = RunCommand(RunExport, {archive_, "--merge", to});
+  EXPECT_EQ(folder.code, 2);
+  EXPECT_NE(folder.err.find("エラー: 出力ファイルを開けませんでした\n\n  '" + to + "'"), std::string::npos);
+  EXPECT_TRUE(out_.List().empty());
+}
+
+TEST_F(CliJobsTest, ExportThatFailsEntriesEndsWithOne) {
+  if (platform::KindOfPath("/dev/full") != platform::PathKind::kDevice) GTEST_SKIP() << "no /dev/full here";
+  CommandResult full = RunCommand(RunExport, {archive_, "--merge", "/dev/full"});
+  EXPECT_EQ(full.code, 1);
+  EXPECT_NE(full.err.find("警告: 3 中 3 の出力に失敗しました"), std::string::npos) << full.err;
+}
+
+TEST_F(CliJobsTest, SettingsShowsAndStoresTheOutputSettings) {
+  CommandResult shown = RunCommand(RunSettings, {});
+  EXPECT_EQ(shown.code, 0);
+  EXPECT_EQ(shown.out, "type      ogg\nrate      source\nchannels  source\nmerge     off\n");
+  CommandResult set = RunCommand(RunSettings, {"--type", "wav", "--rate", "22050", "--merge", "on"});
+  EXPECT_EQ(set.code, 0) << set.err;
+  EXPECT_EQ(RunCommand(RunSettings, {}).out, "type      wav\nrate      22050\nchannels  source\nmerge     on\n");
+  EXPECT_EQ(RunCommand(RunSettings, {"--rate", "fast"}).code, 2);
+  EXPECT_EQ(RunCommand(RunSettings, {"--merge", "yes"}).code, 2);
+
+  // The stored settings are the export's unless an option says otherwise.
+  CommandResult to = RunCommand(RunExport, {archive_, "--to", out_.path().string(), "v_0003"});
+  EXPECT_EQ(to.code, 0) << to.err;
+  EXPECT_EQ(out_.List(), std::vector<std::string>{"v_0003.wav"});
+  EXPECT_EQ(ReadBytes(out_.File("v_0003.wav")).substr(24, 4), std::string("\x22\x56\0\0", 4));
+
+  EXPECT_EQ(RunCommand(RunSettings, {"--type", "ogg", "--rate", "source", "--merge", "off"}).code, 0);
+}
+
+}  // namespace
+}  // namespace kowaki::test
