@@ -1,5 +1,5 @@
 # The two commands of the README, and the ones developers use on the way.
-#   make run    builds everything and shows the demo archive
+#   make run    builds everything, lists the demo archive and exports it as WAV
 #   make test   builds and runs every test: native, sanitizers, fuzzing, Wine
 .PHONY: run test deps native native-asan win32 test-native test-asan test-fuzz test-win32 bench fuzz clean
 
@@ -7,7 +7,8 @@ FUZZ_SECONDS ?= 10
 WIN32_DEPS := build/win32-deps/prefix
 
 run: native win32
-	build/native/cli/kowaki-cli index build/native/demo/voice.arc
+	build/native/cli/kowaki-cli list build/native/demo/voice.arc
+	build/native/cli/kowaki-cli export build/native/demo/voice.arc --type wav --to build/native/demo/wav
 
 test: test-native test-asan test-fuzz test-win32
 
