@@ -28,14 +28,9 @@ int RunCli(std::vector<std::string> args) {
   return code;
 }
 
-std::string Wav(const PcmFormat& format, const std::string& audio) {
+std::string Wav(const PcmFormat& format, const std::vector<uint8_t>& audio) {
   const auto header = MakeWavHeader(format, static_cast<uint32_t>(audio.size()));
-  return std::string(header.begin(), header.end()) + audio;
-}
-
-std::string Audio(size_t samples, uint32_t seed) {
-  const auto bytes = test::Bytes(test::Noise(samples, seed));
-  return {bytes.begin(), bytes.end()};
+  return std::string(header.begin(), header.end()) + std::string(audio.begin(), audio.end());
 }
 
 class ConvertCommandTest : public ::testing::Test {
@@ -45,54 +40,42 @@ class ConvertCommandTest : public ::testing::Test {
 
 TEST_F(ConvertCommandTest, ConvertsAsTheConverterDoesInExportBlocks) {
   // Extensible PCM after an odd chunk, as other tools write it.
-  const std::string audio = Audio(2 * 44100, 1);
-  test::WriteBytes(dir_.File("in.wav"), test::Riff(test::Chunk("LIST", "tool") +
-                                                   test::Chunk("fmt ", test::Extensible(2, 44100, 16)) +
-                                                   test::Chunk("data", audio)));
+  const auto audio = test::Bytes(test::Noise(2 * 44100, 1));
+  test::WriteBytes(dir_.File("in.wav"),
+                   test::Riff(test::Chunk("LIST", "tool") + test::Chunk("fmt ", test::Extensible(2, 44100, 16)) +
+                              test::Chunk("data", std::string(audio.begin(), audio.end()))));
   ASSERT_EQ(RunCli({dir_.File("in.wav"), dir_.File("out.wav"), "--rate", "22050", "--channels", "1",
-                 "--bits", "8"}),
+                    "--bits", "8"}),
             kExitOk);
-
   const PcmFormat target = MakePcmFormat(22050, 1, 8);
   auto converter = PcmConverter::create();
   ASSERT_EQ(converter->setup(MakePcmFormat(44100, 2, 16), target), 1);
-  std::string expected;
-  PcmSpan span;
-  for (size_t at = 0; at < audio.size(); at += 8192) {
-    const size_t size = std::min<size_t>(8192, audio.size() - at);
-    ASSERT_EQ(converter->put({reinterpret_cast<const uint8_t*>(audio.data() + at), static_cast<int32_t>(size)}), 1);
-    converter->get(&span);
-    expected.append(reinterpret_cast<const char*>(span.data), static_cast<size_t>(span.length));
-  }
-  converter->flush();
-  converter->get(&span);
-  expected.append(reinterpret_cast<const char*>(span.data), static_cast<size_t>(span.length));
-  EXPECT_EQ(test::ReadBytes(dir_.File("out.wav")), Wav(target, expected));
+  EXPECT_EQ(test::ReadBytes(dir_.File("out.wav")),
+            Wav(target, test::Stream(*converter, audio, [] { return size_t{8192}; })));
 }
 
 TEST_F(ConvertCommandTest, KeepsWhatIsNotAskedForAndMayOverwriteItsInput) {
-  const PcmFormat format = MakePcmFormat(11025, 1, 8);
-  const std::string audio(12345, '\x7f');  // odd: no pad byte follows
+  const std::vector<uint8_t> audio(12345, 0x7f);  // odd: no pad byte follows
   const std::string path = dir_.File("voice.wav");
-  test::WriteBytes(path, Wav(format, audio));
+  test::WriteBytes(path, Wav(MakePcmFormat(11025, 1, 8), audio));
   ASSERT_EQ(RunCli({path, path}), kExitOk);
-  EXPECT_EQ(test::ReadBytes(path), Wav(format, audio));
+  EXPECT_EQ(test::ReadBytes(path), Wav(MakePcmFormat(11025, 1, 8), audio));
   ASSERT_EQ(RunCli({path, path, "--bits", "16"}), kExitOk);
-  std::string widened;
-  for (size_t i = 0; i < audio.size(); ++i) widened += std::string("\x00\xff", 2);  // -256
-  EXPECT_EQ(test::ReadBytes(path), Wav(MakePcmFormat(11025, 1, 16), widened));
+  EXPECT_EQ(test::ReadBytes(path),
+            Wav(MakePcmFormat(11025, 1, 16), test::Bytes(std::vector<int16_t>(12345, -256))));
   EXPECT_EQ(dir_.List(), std::vector<std::string>{"voice.wav"});
 }
 
 TEST_F(ConvertCommandTest, FailsCleanlyLeavingNoFileBehind) {
+  const auto audio = test::Bytes(test::Noise(600, 2));
   const std::string good = dir_.File("good.wav");
-  test::WriteBytes(good, Wav(MakePcmFormat(8000, 1, 16), Audio(100, 2)));
+  test::WriteBytes(good, Wav(MakePcmFormat(8000, 1, 16), audio));
   const std::string truncated = dir_.File("truncated.wav");
-  test::WriteBytes(truncated, Wav(MakePcmFormat(8000, 1, 16), Audio(100, 2)).substr(0, 150));
+  test::WriteBytes(truncated, Wav(MakePcmFormat(8000, 1, 16), audio).substr(0, 150));
   const std::string wide = dir_.File("wide.wav");
   test::WriteBytes(wide, test::Riff(test::Chunk("fmt ", test::Fmt(1, 1, 8000, 24)) + test::Chunk("data", "abc")));
   const std::string surround = dir_.File("surround.wav");
-  test::WriteBytes(surround, Wav(MakePcmFormat(8000, 6, 16), Audio(600, 3)));
+  test::WriteBytes(surround, Wav(MakePcmFormat(8000, 6, 16), audio));
   const std::string out = dir_.File("out.wav");
   const std::vector<std::vector<std::string>> failing = {
       {good},

@@ -1,5 +1,6 @@
 #pragma once
-// Byte runs of 16-bit samples, and streams pushed through a stage.
+// Byte runs of 16-bit samples, and whole streams pushed through a stage or
+// a converter.
 
 #include <gtest/gtest.h>
 
@@ -38,16 +39,18 @@ inline std::vector<int16_t> Noise(size_t count, uint32_t seed) {
   return samples;
 }
 
-inline void Collect(PcmStage& stage, std::vector<uint8_t>* out) {
+// Appends what `get` hands out.
+template <typename Stage>
+void Collect(Stage& stage, std::vector<uint8_t>* out) {
   PcmSpan span;
   ASSERT_EQ(stage.get(&span), 1);
   if (span.length > 0) out->insert(out->end(), span.data, span.data + span.length);
 }
 
-// The whole stream through one stage: put/get pairs of spans whose sizes
-// `next_size` picks, then flush and get.
-template <typename NextSize>
-std::vector<uint8_t> Stream(PcmStage& stage, std::span<const uint8_t> in, NextSize next_size) {
+// The whole stream: put/get pairs of spans whose sizes `next_size` picks
+// (all at once by default), then flush and get.
+template <typename Stage, typename NextSize>
+std::vector<uint8_t> Stream(Stage& stage, std::span<const uint8_t> in, NextSize next_size) {
   std::vector<uint8_t> out;
   for (size_t at = 0; at < in.size();) {
     const size_t size = std::min(next_size(), in.size() - at);
@@ -60,7 +63,8 @@ std::vector<uint8_t> Stream(PcmStage& stage, std::span<const uint8_t> in, NextSi
   return out;
 }
 
-inline std::vector<uint8_t> Stream(PcmStage& stage, std::span<const uint8_t> in) {
+template <typename Stage>
+std::vector<uint8_t> Stream(Stage& stage, std::span<const uint8_t> in) {
   return Stream(stage, in, [&] { return in.size(); });
 }
 

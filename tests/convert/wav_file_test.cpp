@@ -55,7 +55,7 @@ TEST(WavFileTest, ReadsPcmWhateverTheChunkOrder) {
     ASSERT_TRUE(Read(f.file, &info, &error)) << error;
     EXPECT_EQ(std::memcmp(&info.format, &f.format, sizeof(PcmFormat)), 0);
     EXPECT_EQ(info.data_size, 7u);
-    EXPECT_EQ(f.file.substr(info.data_offset, 7), audio);
+    EXPECT_EQ(f.file.substr(static_cast<size_t>(info.data_offset), 7), audio);
   }
 }
 
