@@ -54,7 +54,7 @@ bool Drain(PcmConverter& converter, OutputFile& output, uint64_t* written, std::
     *error = "the converted audio would exceed the 4 GiB a WAV file can hold";
     return false;
   }
-  if (!output.Write(span.data, static_cast<size_t>(span.length))) {
+  if (span.length > 0 && !output.Write(span.data, static_cast<size_t>(span.length))) {
     *error = PathForDisplay(output.path()) + ": " + std::strerror(errno);
     return false;
   }
