@@ -87,6 +87,7 @@ TerminalSession::TerminalSession() : window_(platform::IsTerminal(stderr)) { sta
 
 TerminalSession::~TerminalSession() {
   JoinWorker(&state_);
+  InstallInterruptHandler(nullptr);  // the handler must not outlive `running`
   FreeArchiveIndex(state_.index);
 }
 

@@ -39,6 +39,7 @@ class ExportRun {
     OutputSettings job;  // fixes the file's format
     PcmFormat format{};
     bool has_header = false;
+    bool broken = false;  // a header write fell short: nothing more goes in
     uint64_t data_bytes = 0;
   };
 
@@ -245,15 +246,14 @@ bool ExportRun::WriteEntryAsWav(int32_t entry) {
   // The converter before the header: an entry it cannot take (more than two
   // channels to mono or stereo, say) leaves no mislabelled file.
   PcmConverterPtr converter = PcmConverter::create();
-  if (converter && converter->setup(source, target)) {
-    bool header_ok = true;
+  if (converter && converter->setup(source, target) && !out_.broken) {
     if (!out_.has_header) {
       const auto header = MakeWavHeader(target, 0);
-      header_ok = out_.file->Write(header.data(), header.size());
-      out_.has_header = header_ok;
+      out_.has_header = out_.file->Write(header.data(), header.size());
+      out_.broken = !out_.has_header;
       out_.format = target;
     }
-    if (header_ok) {
+    if (out_.has_header) {
       int bitstream = 0;
       bool failed = false;
       for (;;) {

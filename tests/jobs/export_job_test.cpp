@@ -335,6 +335,20 @@ TEST_F(ExportJobTest, AFailedWriteFailsTheEntryAndTheHeaderIsStillPatched) {
   EXPECT_EQ(header.riff_size, log.data.size() - 8);
 }
 
+TEST_F(ExportJobTest, AFileWhoseHeaderCannotBeWrittenIsNotKept) {
+  MakeArchive({Voice("a", 8000, 1), Voice("b", 8000, 1)});
+  SetSettings(1, -1, -1, 1);
+  List();
+  window_.SelectAll();
+  window_.save_answer = "merged.wav";
+  ShortFile::Log log;
+  open_file_ = [&](const std::string&) { return std::make_unique<ShortFile>(&log, 10); };
+  EXPECT_EQ(Export().succeeded, 0);
+  EXPECT_EQ(window_.Calls("message"), Calls{"message 警告: 2 中 2 の出力に失敗しました"});
+  EXPECT_FALSE(log.finished);  // discarded
+  EXPECT_TRUE(log.data.empty());
+}
+
 TEST_F(ExportJobTest, AFullDeviceFailsTheEntries) {
   if (platform::KindOfPath("/dev/full") != platform::PathKind::kDevice) GTEST_SKIP() << "no /dev/full here";
   MakeArchive({Voice("a", 8000, 1, 1.0), Voice("b", 8000, 1, 1.0)});
