@@ -114,7 +114,9 @@ const Clip& StereoClip() {
     const std::vector<uint8_t> voice = VoiceBytes(44100, 2, kClipSeconds);
     c.ogg = kowaki::synth::EncodeVorbis(
         {reinterpret_cast<const int16_t*>(voice.data()), voice.size() / 2}, 2, 44100);
-    Decode(c.ogg, [&](const uint8_t* data, int32_t size) { c.pcm.insert(c.pcm.end(), data, data + size); });
+    Decode(c.ogg, [&](const uint8_t* data, int32_t size) {
+      c.pcm.insert(c.pcm.end(), data, data + size);
+    });
     return c;
   }();
   return clip;

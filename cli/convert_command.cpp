@@ -67,8 +67,10 @@ bool Drain(PcmConverter& converter, OutputFile& output, uint64_t* written, std::
 int RunConvert(Arguments args) {
   ParsedArgs parsed;
   std::string error;
-  if (!parsed.Parse(args, {"rate", "channels", "bits"}, {}, &error)) return Fail(error + "\n" + kUsage);
-  if (parsed.positional().size() != 2) return Fail(std::string("give one input and one output file\n") + kUsage);
+  if (!parsed.Parse(args, {"rate", "channels", "bits"}, {}, &error))
+    return Fail(error + "\n" + kUsage);
+  if (parsed.positional().size() != 2)
+    return Fail(std::string("give one input and one output file\n") + kUsage);
   // 0: keep the input's value.
   long long rate = 0;
   long long channels = 0;
@@ -78,7 +80,8 @@ int RunConvert(Arguments args) {
       !parsed.Integer("bits", 8, 16, 0, &bits, &error)) {
     return Fail(error);
   }
-  if (bits != 0 && bits != 8 && bits != 16) return Fail("--bits takes 8 or 16, not " + std::to_string(bits));
+  if (bits != 0 && bits != 8 && bits != 16)
+    return Fail("--bits takes 8 or 16, not " + std::to_string(bits));
 
   const std::string& in_path = parsed.positional()[0];
   const std::string& out_path = parsed.positional()[1];
@@ -86,16 +89,17 @@ int RunConvert(Arguments args) {
   if (!input) return Fail(PathForDisplay(in_path) + ": " + std::strerror(errno));
   std::FILE* in = input.get();
   const auto read_at = [in](uint64_t offset, std::span<uint8_t> out) {
-    return kowaki::platform::Seek64(in, offset) && std::fread(out.data(), 1, out.size(), in) == out.size();
+    return kowaki::platform::Seek64(in, offset) &&
+           std::fread(out.data(), 1, out.size(), in) == out.size();
   };
   WavInfo info;
   if (!ReadWavInfo(read_at, &info, &error)) return Fail(PathForDisplay(in_path) + ": " + error);
 
   const PcmFormat& source = info.format;
-  const PcmFormat target = MakePcmFormat(
-      rate ? static_cast<uint32_t>(rate) : source.samples_per_sec,
-      channels ? static_cast<uint16_t>(channels) : source.channels,
-      bits ? static_cast<uint16_t>(bits) : source.bits_per_sample);
+  const PcmFormat target =
+      MakePcmFormat(rate ? static_cast<uint32_t>(rate) : source.samples_per_sec,
+                    channels ? static_cast<uint16_t>(channels) : source.channels,
+                    bits ? static_cast<uint16_t>(bits) : source.bits_per_sample);
   PcmConverterPtr converter = PcmConverter::create();
   if (!converter || !converter->setup(source, target)) {
     return Fail("cannot convert " + Describe(source) + " to " + Describe(target));
@@ -119,7 +123,8 @@ int RunConvert(Arguments args) {
   InstallInterruptHandler(&running);
   uint64_t left = info.data_size;
   uint64_t written = 0;
-  if (!kowaki::platform::Seek64(in, info.data_offset)) return Fail(PathForDisplay(in_path) + ": truncated file");
+  if (!kowaki::platform::Seek64(in, info.data_offset))
+    return Fail(PathForDisplay(in_path) + ": truncated file");
   while (left > 0) {
     if (!running.load()) {
       PrintText(stderr, "kowaki-cli convert: interrupted\n");
@@ -130,7 +135,8 @@ int RunConvert(Arguments args) {
       return Fail(PathForDisplay(in_path) + ": truncated file: the audio data ends early");
     }
     left -= size;
-    if (!converter->put({block.data(), static_cast<int32_t>(size)})) return Fail("the conversion failed");
+    if (!converter->put({block.data(), static_cast<int32_t>(size)}))
+      return Fail("the conversion failed");
     if (!Drain(*converter, output, &written, &error)) return Fail(error);
   }
   if (!converter->flush()) return Fail("the conversion failed");

@@ -67,8 +67,6 @@ class PcmConverter {
 // The magic words lead the object.
 static_assert(std::is_standard_layout_v<PcmConverter>);
 
-inline void PcmConverterDeleter::operator()(PcmConverter* converter) const {
-  converter->destroy();
-}
+inline void PcmConverterDeleter::operator()(PcmConverter* converter) const { converter->destroy(); }
 
 }  // namespace kowaki

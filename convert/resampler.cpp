@@ -26,7 +26,7 @@ namespace {
 constexpr int32_t kUpsamplerTaps = 37;
 // Byte runs and the history then share their sample layout.
 constexpr bool kLittleEndian = std::endian::native == std::endian::little;
-constexpr int32_t kTailExtra = 8;   // copies flush writes beyond phase 0's newest tap
+constexpr int32_t kTailExtra = 8;  // copies flush writes beyond phase 0's newest tap
 // Tables, history and staging together; beyond this a rate pair is refused.
 constexpr int64_t kMaxWorkBytes = int64_t{256} << 20;
 
@@ -51,8 +51,9 @@ inline int16_t Round(__m128i sum) {
 inline int16_t FilterSse2(const int16_t* x, const int16_t* c, int32_t n) {
   __m128i sum = _mm_setzero_si128();
   for (int32_t j = 0; j < n; j += 8) {
-    sum = _mm_add_epi32(sum, _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(x + j)),
-                                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + j))));
+    sum = _mm_add_epi32(sum,
+                        _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(x + j)),
+                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + j))));
   }
   sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0x4E));
   return Round(_mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0xB1)));
@@ -130,7 +131,9 @@ struct ResamplerLoop {
 namespace {
 
 #ifdef KOWAKI_SSE2
-bool ProduceSse2(Resampler& r, int32_t reach) { return ResamplerLoop::Produce<FilterSse2>(r, reach); }
+bool ProduceSse2(Resampler& r, int32_t reach) {
+  return ResamplerLoop::Produce<FilterSse2>(r, reach);
+}
 #else
 bool ProducePortable(Resampler& r, int32_t reach) {
   return ResamplerLoop::Produce<FilterPortable>(r, reach);
@@ -164,7 +167,8 @@ FilterLoop PickFilterLoop() {
 ResamplerPtr Resampler::Create(Kind kind, int32_t source_rate, int32_t target_rate,
                                int32_t channels) {
   ResamplerPtr stage(new (std::nothrow) Resampler);
-  if (stage && !(stage->out_.Allocate() && stage->Build(kind, source_rate, target_rate, channels))) {
+  if (stage &&
+      !(stage->out_.Allocate() && stage->Build(kind, source_rate, target_rate, channels))) {
     stage.reset();
   }
   return stage;
@@ -353,7 +357,8 @@ int Resampler::flush() {
   // centre passes the last real frame.
   const int32_t copies = tap_start_[0] + taps_ - 1 + kTailExtra;
   if (copies > 0) {
-    for (int32_t c = 0; c < channels_; ++c) std::fill_n(plane(c) + fill_, copies, plane(c)[fill_ - 1]);
+    for (int32_t c = 0; c < channels_; ++c)
+      std::fill_n(plane(c) + fill_, copies, plane(c)[fill_ - 1]);
   }
   return Run((taps_ + 1) / 2, false) ? 1 : 0;
 }

@@ -30,10 +30,6 @@ ResamplerPtr new_downsampler(int32_t source_rate, int32_t target_rate, int32_t c
 
 class Resampler final : public BufferedStage {
  public:
-  enum class Kind { kUp, kDown };
-  static ResamplerPtr Create(Kind kind, int32_t source_rate, int32_t target_rate,
-                             int32_t channels);
-
   int put(PcmSpan in) override;
   int flush() override;
 
@@ -48,7 +44,11 @@ class Resampler final : public BufferedStage {
 
  private:
   friend struct ResamplerLoop;
+  friend ResamplerPtr new_upsampler(int32_t, int32_t, int32_t);
+  friend ResamplerPtr new_downsampler(int32_t, int32_t, int32_t);
 
+  enum class Kind { kUp, kDown };
+  static ResamplerPtr Create(Kind kind, int32_t source_rate, int32_t target_rate, int32_t channels);
   Resampler() = default;
   bool Build(Kind kind, int32_t source_rate, int32_t target_rate, int32_t channels);
   int16_t* plane(int32_t channel) { return history_.get() + int64_t{channel} * plane_size_; }
@@ -59,10 +59,10 @@ class Resampler final : public BufferedStage {
   bool Run(int32_t reach, bool compact);
 
   int32_t channels_ = 0;
-  int32_t period_in_ = 0;   // M
-  int32_t phases_ = 0;      // L
+  int32_t period_in_ = 0;  // M
+  int32_t phases_ = 0;     // L
   int32_t taps_ = 0;
-  int32_t stride_ = 0;      // taps rounded up to whole vector steps
+  int32_t stride_ = 0;                                    // taps rounded up to whole vector steps
   bool (*produce_)(Resampler&, int32_t reach) = nullptr;  // the output loop
   std::unique_ptr<int32_t[]> tap_start_;
   std::unique_ptr<int16_t[]> tap_coef_;  // phases rows of stride, zero padded

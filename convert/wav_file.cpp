@@ -51,9 +51,11 @@ bool ParseFormat(std::span<const uint8_t> chunk, PcmFormat* format, std::string*
     return Fail(error, text);
   }
   if (bits != 8 && bits != 16) {
-    return Fail(error, "unsupported sample width: " + std::to_string(bits) + " bits (8 or 16 only)");
+    return Fail(error,
+                "unsupported sample width: " + std::to_string(bits) + " bits (8 or 16 only)");
   }
-  if (channels == 0 || rate == 0) return Fail(error, "malformed file: no channels or no sample rate");
+  if (channels == 0 || rate == 0)
+    return Fail(error, "malformed file: no channels or no sample rate");
   *format = MakePcmFormat(rate, channels, bits);
   if (block_align != format->block_align) {
     return Fail(error, "malformed file: block align " + std::to_string(block_align) + " for " +

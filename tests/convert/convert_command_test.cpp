@@ -41,9 +41,10 @@ class ConvertCommandTest : public ::testing::Test {
 TEST_F(ConvertCommandTest, ConvertsAsTheConverterDoesInExportBlocks) {
   // Extensible PCM after an odd chunk, as other tools write it.
   const auto audio = test::Bytes(test::Noise(2 * 44100, 1));
-  test::WriteBytes(dir_.File("in.wav"),
-                   test::Riff(test::Chunk("LIST", "tool") + test::Chunk("fmt ", test::Extensible(2, 44100, 16)) +
-                              test::Chunk("data", std::string(audio.begin(), audio.end()))));
+  test::WriteBytes(
+      dir_.File("in.wav"),
+      test::Riff(test::Chunk("LIST", "tool") + test::Chunk("fmt ", test::Extensible(2, 44100, 16)) +
+                 test::Chunk("data", std::string(audio.begin(), audio.end()))));
   ASSERT_EQ(RunCli({dir_.File("in.wav"), dir_.File("out.wav"), "--rate", "22050", "--channels", "1",
                     "--bits", "8"}),
             kExitOk);
@@ -73,7 +74,8 @@ TEST_F(ConvertCommandTest, FailsCleanlyLeavingNoFileBehind) {
   const std::string truncated = dir_.File("truncated.wav");
   test::WriteBytes(truncated, Wav(MakePcmFormat(8000, 1, 16), audio).substr(0, 150));
   const std::string wide = dir_.File("wide.wav");
-  test::WriteBytes(wide, test::Riff(test::Chunk("fmt ", test::Fmt(1, 1, 8000, 24)) + test::Chunk("data", "abc")));
+  test::WriteBytes(wide, test::Riff(test::Chunk("fmt ", test::Fmt(1, 1, 8000, 24)) +
+                                    test::Chunk("data", "abc")));
   const std::string surround = dir_.File("surround.wav");
   test::WriteBytes(surround, Wav(MakePcmFormat(8000, 6, 16), audio));
   const std::string out = dir_.File("out.wav");
@@ -90,7 +92,8 @@ TEST_F(ConvertCommandTest, FailsCleanlyLeavingNoFileBehind) {
       {good, dir_.File("no/such/folder/out.wav")},
   };
   for (const auto& args : failing) EXPECT_EQ(RunCli(args), kExitError) << args.back();
-  EXPECT_EQ(dir_.List(), (std::vector<std::string>{"good.wav", "surround.wav", "truncated.wav", "wide.wav"}));
+  EXPECT_EQ(dir_.List(),
+            (std::vector<std::string>{"good.wav", "surround.wav", "truncated.wav", "wide.wav"}));
 }
 
 }  // namespace

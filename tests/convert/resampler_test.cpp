@@ -46,7 +46,8 @@ Int16s Model(const Resampler& r, const Int16s& in, int32_t channels) {
           const auto n = static_cast<size_t>(std::clamp<int64_t>(start + j, 0, frames - 1));
           sum += static_cast<uint32_t>(in[n * channels + c] * r.tap_coef(i)[j]);
         }
-        out.push_back(static_cast<int16_t>(std::clamp(static_cast<int32_t>(sum + 8192u) >> 14, -32768, 32767)));
+        out.push_back(static_cast<int16_t>(
+            std::clamp(static_cast<int32_t>(sum + 8192u) >> 14, -32768, 32767)));
       }
     }
   }
@@ -63,7 +64,8 @@ TEST(ResamplerTest, TablesOfTheHalvingAndDoublingPairs) {
   const auto row1 = up->tap_coef(1);
   EXPECT_EQ(Int16s(row0.begin(), row0.begin() + 4), (Int16s{-210, 223, -237, 253}));
   // Frames -2 ... 2: the two largest on -1 and 0.
-  EXPECT_EQ(Int16s(row0.begin() + 16, row0.begin() + 21), (Int16s{-2134, 4979, 14937, -2987, 1660}));
+  EXPECT_EQ(Int16s(row0.begin() + 16, row0.begin() + 21),
+            (Int16s{-2134, 4979, 14937, -2987, 1660}));
   EXPECT_EQ(Int16s(row0.end() - 3, row0.end()), (Int16s{230, -216, 0}));
   EXPECT_EQ(RowSum(*up, 0), 16384);
   EXPECT_EQ(up->tap_start(1), -17);
@@ -74,7 +76,7 @@ TEST(ResamplerTest, TablesOfTheHalvingAndDoublingPairs) {
   ASSERT_TRUE(down);
   EXPECT_EQ(down->phases(), 1);
   ASSERT_EQ(down->taps(), 73);
-  EXPECT_EQ(down->tap_start(0), -35);  // 35 priming copies
+  EXPECT_EQ(down->tap_start(0), -35);      // 35 priming copies
   EXPECT_EQ(down->tap_coef(0)[35], 7469);  // frames 0 and 1
   EXPECT_EQ(down->tap_coef(0)[36], 7469);
   EXPECT_EQ(RowSum(*down, 0), 16378);
@@ -84,7 +86,8 @@ TEST(ResamplerTest, TapCountsAndRefusals) {
   auto down = new_downsampler(48000, 44100, 2);
   auto up = new_upsampler(44100, 48000, 2);
   ASSERT_TRUE(down && up);
-  EXPECT_EQ((std::array{down->phases(), down->period_in(), down->taps()}), (std::array{147, 160, 41}));
+  EXPECT_EQ((std::array{down->phases(), down->period_in(), down->taps()}),
+            (std::array{147, 160, 41}));
   EXPECT_EQ((std::array{up->phases(), up->period_in(), up->taps()}), (std::array{160, 147, 37}));
   EXPECT_FALSE(new_upsampler(0, 44100, 1));
   EXPECT_FALSE(new_upsampler(-8000, 44100, 1));
@@ -109,14 +112,15 @@ TEST(ResamplerTest, PutEmitsOnceTheNewestTapIsHeldAndFlushTheRest) {
   ASSERT_EQ(r->flush(), 1);
   test::Collect(*r, &out);
   EXPECT_EQ(out.size(), 2u * (2 * 100 - 3));  // centre taps on frames 1 and 2
-  EXPECT_EQ(r->put({in.data(), 2}), 0);        // the stream has ended
+  EXPECT_EQ(r->put({in.data(), 2}), 0);       // the stream has ended
 
   auto unused = new_downsampler(44100, 22050, 2);
   EXPECT_TRUE(test::Stream(*unused, std::vector<uint8_t>{}).empty());
 }
 
 TEST(ResamplerTest, ConstantStaysConstantFromTheFirstFrame) {
-  for (auto [source, target] : {std::pair{22050, 44100}, {44100, 22050}, {48000, 44100}, {8000, 11025}}) {
+  for (auto [source, target] :
+       {std::pair{22050, 44100}, {44100, 22050}, {48000, 44100}, {8000, 11025}}) {
     auto r = Make(source, target, 1);
     const auto out = Samples(test::Stream(*r, Bytes(Int16s(5000, -12345))));
     ASSERT_FALSE(out.empty());
@@ -157,8 +161,9 @@ TEST(ResamplerTest, StreamsMatchTheFilterWhateverTheSpanSizes) {
     EXPECT_EQ(Samples(test::Stream(*whole, Bytes(in))), expected);
     auto pieces = Make(source, target, channels);
     std::uniform_int_distribution<size_t> frames(0, 3000);
-    EXPECT_EQ(Samples(test::Stream(*pieces, Bytes(in), [&] { return frames(random) * 2 * channels; })),
-              expected);
+    EXPECT_EQ(
+        Samples(test::Stream(*pieces, Bytes(in), [&] { return frames(random) * 2 * channels; })),
+        expected);
   }
 }
 

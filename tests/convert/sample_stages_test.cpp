@@ -21,11 +21,13 @@ std::vector<uint8_t> Convert(PcmStagePtr stage, const std::vector<uint8_t>& in) 
 }
 
 TEST(SampleStagesTest, ConvertEachValueByItsRule) {
-  EXPECT_EQ(Convert(new_narrow_stage(), Bytes(Int16s{-32768, -32641, -32640, -129, -128, 0, 32639, 32640, 32767})),
+  EXPECT_EQ(Convert(new_narrow_stage(),
+                    Bytes(Int16s{-32768, -32641, -32640, -129, -128, 0, 32639, 32640, 32767})),
             (std::vector<uint8_t>{0, 0, 1, 127, 128, 128, 255, 255, 255}));
-  EXPECT_EQ(Samples(Convert(new_widen_stage(), {0, 128, 255, 1})), (Int16s{-32768, 0, 32512, -32512}));
-  EXPECT_EQ(Samples(Convert(new_downmix_stage(),
-                            Bytes(Int16s{1, 0, -1, 0, -1, -1, -5, -5, 32767, 32767, -32768, -32768}))),
+  EXPECT_EQ(Samples(Convert(new_widen_stage(), {0, 128, 255, 1})),
+            (Int16s{-32768, 0, 32512, -32512}));
+  EXPECT_EQ(Samples(Convert(new_downmix_stage(), Bytes(Int16s{1, 0, -1, 0, -1, -1, -5, -5, 32767,
+                                                              32767, -32768, -32768}))),
             (Int16s{1, 0, 0, -4, 32767, -32767}));
   EXPECT_EQ(Samples(Convert(new_upmix_stage(), Bytes(Int16s{3, -7}))), (Int16s{3, 3, -7, -7}));
 }

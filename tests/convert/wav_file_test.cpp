@@ -31,8 +31,8 @@ bool Read(const std::string& file, WavInfo* info, std::string* error) {
 
 TEST(WavFileTest, HeaderLaysOutTheFormatAndSizes) {
   const auto header = MakeWavHeader(MakePcmFormat(22050, 1, 16), 1000);
-  const std::string expected = "RIFF" + Le32(1036) + "WAVE" + "fmt " + Le32(16) +
-                               Fmt(1, 1, 22050, 16) + "data" + Le32(1000);
+  const std::string expected =
+      "RIFF" + Le32(1036) + "WAVE" + "fmt " + Le32(16) + Fmt(1, 1, 22050, 16) + "data" + Le32(1000);
   EXPECT_EQ(std::string(header.begin(), header.end()), expected);
 }
 
@@ -42,9 +42,11 @@ TEST(WavFileTest, ReadsPcmWhateverTheChunkOrder) {
     std::string file;
     PcmFormat format;
   } files[] = {
-      {Riff(Chunk("fmt ", Fmt(1, 2, 44100, 16)) + Chunk("data", audio)), MakePcmFormat(44100, 2, 16)},
+      {Riff(Chunk("fmt ", Fmt(1, 2, 44100, 16)) + Chunk("data", audio)),
+       MakePcmFormat(44100, 2, 16)},
       // Odd chunks with their pad bytes, data before fmt, fmt with extra bytes.
-      {Riff(Chunk("LIST", "abc") + Chunk("data", audio) + Chunk("fmt ", Fmt(1, 1, 8000, 8) + Le16(0))),
+      {Riff(Chunk("LIST", "abc") + Chunk("data", audio) +
+            Chunk("fmt ", Fmt(1, 1, 8000, 8) + Le16(0))),
        MakePcmFormat(8000, 1, 8)},
       {Riff(Chunk("fmt ", Extensible(2, 48000, 16, kPcmGuid)) + Chunk("data", audio)),
        MakePcmFormat(48000, 2, 16)},
@@ -79,7 +81,8 @@ TEST(WavFileTest, RefusesOtherFormatsAndBrokenFiles) {
       {Riff(Chunk("fmt ", Fmt(1, 1, 8000, 16))), "no data chunk"},
       {Riff(data), "no fmt chunk"},
       {Riff(Chunk("fmt ", Fmt(1, 1, 8000, 16)) + "data" + Le32(100) + "abcd"), "past the RIFF end"},
-      {"RIFF" + Le32(1000) + "WAVE" + Chunk("fmt ", Fmt(1, 1, 8000, 16)).substr(0, 20), "truncated"},
+      {"RIFF" + Le32(1000) + "WAVE" + Chunk("fmt ", Fmt(1, 1, 8000, 16)).substr(0, 20),
+       "truncated"},
   };
   for (const auto& f : files) {
     WavInfo info{};

@@ -23,7 +23,8 @@ inline std::string Fmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t 
   return Le16(tag) + Le16(channels) + Le32(rate) + Le32(rate * align) + Le16(align) + Le16(bits);
 }
 
-inline const std::string kPcmGuid("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
+inline const std::string kPcmGuid(
+    "\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
 
 inline std::string Extensible(uint16_t channels, uint32_t rate, uint16_t bits,
                               const std::string& guid = kPcmGuid) {
