@@ -5,9 +5,9 @@
 #include <string>
 
 #include "archive/entry_stream.h"
-#include "archive/entry_vorbis.h"
 #include "convert/pcm_converter.h"
 #include "convert/wav_file.h"
+#include "jobs/entry_decoder.h"
 #include "jobs/format_text.h"
 #include "jobs/output_names.h"
 #include "jobs/texts.h"
@@ -227,7 +227,7 @@ bool ExportRun::WriteEntryAsWav(int32_t entry) {
     }
   }
   OggVorbis_File vf;
-  if (OpenEntryVorbis(state_.index, entry, &vf) != 0) return false;
+  if (OpenEntryDecoder(state_.index, entry, &vf) != 0) return false;
 
   const vorbis_info* info = ov_info(&vf, -1);
   const auto rate = static_cast<int32_t>(info->rate);
@@ -255,6 +255,8 @@ bool ExportRun::WriteEntryAsWav(int32_t entry) {
     }
     if (out_.has_header) {
       int bitstream = 0;
+      int link = -1;
+      PcmFormat link_format = source;
       bool failed = false;
       for (;;) {
         const long n = ov_read(&vf, reinterpret_cast<char*>(buffer_.data()), static_cast<int>(buffer_.size()),
@@ -263,6 +265,23 @@ bool ExportRun::WriteEntryAsWav(int32_t entry) {
         // goes on after it. Any other error ends the entry like its end.
         if (n == OV_HOLE) continue;
         if (n <= 0) break;
+        // An entry of chained streams may change rate or channels from one
+        // link to the next: each is converted to the file's format.
+        if (bitstream != link) {
+          link = bitstream;
+          const vorbis_info* next = ov_info(&vf, link);
+          const PcmFormat format =
+              next ? MakePcmFormat(static_cast<uint32_t>(next->rate), static_cast<uint16_t>(next->channels), 16)
+                   : link_format;
+          if (format.samples_per_sec != link_format.samples_per_sec || format.channels != link_format.channels) {
+            link_format = format;
+            if (!converter->flush() || !WriteOut(*converter, &entry_bytes) ||
+                !converter->setup(link_format, target)) {
+              failed = true;
+              break;
+            }
+          }
+        }
         if (!converter->put({buffer_.data(), static_cast<int32_t>(n)}) ||
             !WriteOut(*converter, &entry_bytes)) {
           failed = true;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "archive/entry_vorbis.h"
+#include "jobs/entry_decoder.h"
 #include "jobs/format_text.h"
 #include "jobs/texts.h"
 
@@ -44,7 +44,7 @@ int ListingJob(AppState* state) {
   for (int32_t i = 0; i < count; ++i) {
     if (state->running.load() == 0) break;
     OggVorbis_File vf;
-    if (OpenEntryVorbis(index, i, &vf) != 0) continue;
+    if (OpenEntryDecoder(index, i, &vf) != 0) continue;
     const vorbis_info* info = ov_info(&vf, -1);
     const double seconds = ov_time_total(&vf, -1);
     const ArchiveEntry& entry = index->entries[i];

@@ -51,6 +51,7 @@ class ExportJobTest : public JobTest {
   std::string Decoded(int32_t entry) {
     OggVorbis_File vf;
     EXPECT_EQ(OpenEntryVorbis(state_.index, entry, &vf), 0);
+    ov_pcm_seek(&vf, 0);  // from the first link of chained streams
     std::string pcm;
     char block[4096];
     int bitstream = 0;
@@ -272,6 +273,23 @@ TEST_F(ExportJobTest, UnsafeAndClashingNamesStayInsideTheFolder) {
   EXPECT_EQ(names, (std::vector<std::string>{"%2E.%2Fup.ogg", "%43ON.ogg", "Same.ogg", "a%5Cb%3Ac.ogg",
                                              "same~4.ogg", "same~5.ogg"}));
   EXPECT_EQ(ReadBytes(out_.File("in") + "/same~5.ogg"), clips_[5].data);
+}
+
+TEST_F(ExportJobTest, ChainedStreamsAreEachConvertedToTheFilesFormat) {
+  MakeArchive({{"chain", VorbisClip(22050, 1, 0.5, 1) + VorbisClip(44100, 2, 0.5, 2)}});
+  SetSettings(1, -1, -1, 0);
+  List();
+  window_.SelectAll();
+  window_.folder_answer = out_.path().string();
+  EXPECT_EQ(Export().succeeded, 1);
+  const std::string file = Out("chain.wav");
+  const WavHeader header = HeaderOf(file);
+  EXPECT_EQ(header.channels, 1u);
+  EXPECT_EQ(header.rate, 22050u);
+  // Half a second as it was, then half a second converted down to it.
+  EXPECT_NEAR(static_cast<double>(header.data_size) / 2, 22050, 64);
+  const std::string first = Decoded(0).substr(0, 11025 * 2);
+  EXPECT_TRUE(file.substr(44, first.size()) == first);
 }
 
 TEST_F(ExportJobTest, MoreThanTwoChannelsAreWrittenAtTheSourceCountOnly) {

@@ -87,6 +87,15 @@ TEST_F(ListingJobTest, RunsOnAWorkerAndClearsRunningLast) {
   EXPECT_EQ(window_.rows().size(), 2u);
 }
 
+TEST_F(ListingJobTest, ChainedStreamsShowTheirFirstLinkAndWholeLength) {
+  MakeArchive({{"chain", VorbisClip(22050, 1, 0.5, 1) + VorbisClip(44100, 2, 0.5, 2)}});
+  List();
+  ASSERT_EQ(window_.rows().size(), 1u);
+  EXPECT_EQ(window_.rows()[0].cells[2], "1.00");
+  EXPECT_EQ(window_.rows()[0].cells[3], "1");
+  EXPECT_EQ(window_.rows()[0].cells[4], "22050");
+}
+
 TEST_F(ListingJobTest, EntriesOfMoreThanTwoChannelsAreListed) {
   MakeArchive({Voice("six", 48000, 6)});
   List();
