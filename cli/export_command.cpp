@@ -126,8 +126,10 @@ bool Select(RowList& list, const std::vector<std::string>& entries, std::string*
         if (row.entry == number) row.selected = found = true;
       }
     } else {
+      // Arguments come in the ANSI code page on Windows; names are matched as text.
+      const std::string pattern = PathForDisplay(entry);
       for (RowList::Row& row : list.rows()) {
-        if (Glob(entry, Cp932ToUtf8(row.name))) row.selected = found = true;
+        if (Glob(pattern, Cp932ToUtf8(row.name))) row.selected = found = true;
       }
     }
     if (!found) {

@@ -65,7 +65,7 @@ TEST_F(CliJobsTest, ListRefusesWhatItCannotOpen) {
 
 TEST_F(CliJobsTest, ExportCopiesTheSelectedEntriesInListOrder) {
   const std::string folder = out_.File("ogg");  // made by the export
-  CommandResult result = RunCommand(RunExport, {archive_, "--to", folder, "--type", "ogg", "v_*"});
+  CommandResult result = RunCommand(RunExport, {archive_, "--to", folder, "--type", "ogg", "v_000[!2-9]", "v_?00*3"});
   EXPECT_EQ(result.code, 0) << result.err;
   EXPECT_EQ(ReadBytes(folder + "/v_0001.ogg"), clips_[0].data);
   EXPECT_EQ(ReadBytes(folder + "/v_0003.ogg"), clips_[3].data);
