@@ -15,6 +15,7 @@
 #include "cli/text_output.h"
 #include "jobs/export_file.h"
 #include "jobs/export_job.h"
+#include "jobs/output_names.h"
 #include "jobs/texts.h"
 #include "settings/memory_store.h"
 #include "settings/output_settings.h"
@@ -33,20 +34,6 @@ int Fail(const std::string& message) {
   return kExitError;
 }
 
-// One character of a UTF-8 text as a code point; a stray byte stands for itself.
-char32_t Next(std::string_view text, size_t* i) {
-  const size_t length = Utf8SequenceLength(text.substr(*i));
-  const auto lead = static_cast<uint8_t>(text[*i]);
-  if (length <= 1) {
-    ++*i;
-    return lead;
-  }
-  char32_t c = lead & (0x7F >> length);
-  for (size_t k = 1; k < length; ++k) c = c << 6 | (static_cast<uint8_t>(text[*i + k]) & 0x3F);
-  *i += length;
-  return c;
-}
-
 // Matches `c` against the class that starts after '[' at `*p`; moves `*p`
 // past its ']'. Nothing when the class does not close.
 std::optional<bool> MatchClass(std::string_view pattern, size_t* p, char32_t c) {
@@ -57,11 +44,11 @@ std::optional<bool> MatchClass(std::string_view pattern, size_t* p, char32_t c) 
   bool first = true;
   while (i < pattern.size() && (pattern[i] != ']' || first)) {
     first = false;
-    const char32_t low = Next(pattern, &i);
+    const char32_t low = NextCodePoint(pattern, &i);
     char32_t high = low;
     if (i + 1 < pattern.size() && pattern[i] == '-' && pattern[i + 1] != ']') {
       ++i;
-      high = Next(pattern, &i);
+      high = NextCodePoint(pattern, &i);
     }
     matched = matched || (c >= low && c <= high);
   }
@@ -76,7 +63,7 @@ bool Glob(std::string_view pattern, std::string_view text) {
   size_t star_p = std::string_view::npos, star_t = 0;
   while (t < text.size()) {
     size_t next_t = t;
-    const char32_t c = Next(text, &next_t);
+    const char32_t c = NextCodePoint(text, &next_t);
     if (p < pattern.size() && pattern[p] == '*') {
       star_p = ++p;
       star_t = t;
@@ -93,12 +80,12 @@ bool Glob(std::string_view pattern, std::string_view text) {
         auto in_class = MatchClass(pattern, &next_p, c);
         if (!in_class) {
           next_p = p;
-          matched = Next(pattern, &next_p) == c;
+          matched = NextCodePoint(pattern, &next_p) == c;
         } else {
           matched = *in_class;
         }
       } else {
-        matched = Next(pattern, &next_p) == c;
+        matched = NextCodePoint(pattern, &next_p) == c;
       }
       if (matched) {
         p = next_p;
@@ -108,7 +95,7 @@ bool Glob(std::string_view pattern, std::string_view text) {
     }
     if (star_p == std::string_view::npos) return false;
     p = star_p;
-    Next(text, &star_t);
+    NextCodePoint(text, &star_t);
     t = star_t;
   }
   while (p < pattern.size() && pattern[p] == '*') ++p;

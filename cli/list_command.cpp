@@ -11,6 +11,7 @@
 #include "cli/interrupt.h"
 #include "cli/terminal_window.h"
 #include "cli/text_output.h"
+#include "jobs/output_names.h"
 #include "jobs/texts.h"
 
 namespace kowaki::cli {
@@ -30,17 +31,8 @@ long long Number(const std::string& text) {
 size_t DisplayWidth(std::string_view utf8) {
   size_t width = 0;
   for (size_t i = 0; i < utf8.size();) {
-    const auto lead = static_cast<uint8_t>(utf8[i]);
-    const size_t length = Utf8SequenceLength(utf8.substr(i));
-    if (length <= 1) {
-      width += 1;
-      i += 1;
-      continue;
-    }
-    char32_t c = lead & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k) c = c << 6 | (static_cast<uint8_t>(utf8[i + k]) & 0x3F);
+    const char32_t c = NextCodePoint(utf8, &i);
     width += (c < 0x1100 || (c >= 0xFF61 && c <= 0xFF9F)) ? 1 : 2;
-    i += length;
   }
   return width;
 }

@@ -3,6 +3,8 @@
 #include <array>
 #include <cctype>
 
+#include "common/cp932.h"
+
 namespace kowaki {
 
 namespace {
@@ -40,20 +42,6 @@ bool IsDeviceName(std::string_view name) {
          upper[3] >= '1' && upper[3] <= '9';
 }
 
-// Decodes one UTF-8 sequence; malformed bytes stand for themselves.
-char32_t NextCodePoint(std::string_view text, size_t* i) {
-  const auto lead = static_cast<uint8_t>(text[*i]);
-  const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-  if (length <= 1 || *i + length > text.size()) {
-    ++*i;
-    return lead;
-  }
-  char32_t c = lead & (0x7F >> length);
-  for (size_t k = 1; k < length; ++k) c = c << 6 | (static_cast<uint8_t>(text[*i + k]) & 0x3F);
-  *i += length;
-  return c;
-}
-
 char32_t Upper(char32_t c) {
   if (c >= U'a' && c <= U'z') return c - 0x20;
   if (c >= 0xFF41 && c <= 0xFF5A) return c - 0x20;  // full-width Latin
@@ -89,6 +77,19 @@ std::string SafeFileStem(std::string_view name) {
     out.insert(0, escaped);
   }
   return out;
+}
+
+char32_t NextCodePoint(std::string_view utf8, size_t* i) {
+  const size_t length = Utf8SequenceLength(utf8.substr(*i));
+  const auto lead = static_cast<uint8_t>(utf8[*i]);
+  if (length <= 1) {
+    ++*i;
+    return lead;
+  }
+  char32_t c = lead & (0x7F >> length);
+  for (size_t k = 1; k < length; ++k) c = c << 6 | (static_cast<uint8_t>(utf8[*i + k]) & 0x3F);
+  *i += length;
+  return c;
 }
 
 std::u32string FoldCase(std::string_view utf8) {

@@ -44,4 +44,8 @@ class OutputNames {
 // and Roman numerals (the cased letters code page 932 has).
 std::u32string FoldCase(std::string_view utf8);
 
+// The character of `utf8` at `*i`, moving `*i` past it; a byte that starts
+// no UTF-8 sequence stands for itself.
+char32_t NextCodePoint(std::string_view utf8, size_t* i);
+
 }  // namespace kowaki
