@@ -26,9 +26,15 @@ TEST(SampleStagesTest, ConvertEachValueByItsRule) {
             (std::vector<uint8_t>{0, 0, 1, 127, 128, 128, 255, 255, 255}));
   EXPECT_EQ(Samples(Convert(new_widen_stage(), {0, 128, 255, 1})),
             (Int16s{-32768, 0, 32512, -32512}));
-  EXPECT_EQ(Samples(Convert(new_downmix_stage(), Bytes(Int16s{1, 0, -1, 0, -1, -1, -5, -5, 32767,
-                                                              32767, -32768, -32768}))),
-            (Int16s{1, 0, 0, -4, 32767, -32767}));
+  // Repeated past the length the mixing loop takes per step.
+  const Int16s frames = {1, 0, -1, 0, -1, -1, -5, -5, 32767, 32767, -32768, -32768};
+  const Int16s mixed = {1, 0, 0, -4, 32767, -32767};
+  Int16s many_frames, many_mixed;
+  for (int i = 0; i < 5; ++i) {
+    many_frames.insert(many_frames.end(), frames.begin(), frames.end());
+    many_mixed.insert(many_mixed.end(), mixed.begin(), mixed.end());
+  }
+  EXPECT_EQ(Samples(Convert(new_downmix_stage(), Bytes(many_frames))), many_mixed);
   EXPECT_EQ(Samples(Convert(new_upmix_stage(), Bytes(Int16s{3, -7}))), (Int16s{3, 3, -7, -7}));
 }
 
