@@ -40,6 +40,14 @@ std::string Describe(const PcmFormat& format) {
          std::to_string(format.bits_per_sample) + " bits";
 }
 
+// Ctrl-C clears `running` while this lives; the handler must not outlive it.
+struct InterruptScope {
+  explicit InterruptScope(std::atomic<int32_t>* running) { InstallInterruptHandler(running); }
+  ~InterruptScope() { InstallInterruptHandler(nullptr); }
+  InterruptScope(const InterruptScope&) = delete;
+  InterruptScope& operator=(const InterruptScope&) = delete;
+};
+
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -117,10 +125,8 @@ int RunConvert(Arguments args) {
                                 ? kBlockBytes / source.block_align * source.block_align
                                 : source.block_align;
   std::vector<uint8_t> block(block_size);
-  // Static: the handler keeps its address after we return.
-  static std::atomic<int32_t> running;
-  running = 1;
-  InstallInterruptHandler(&running);
+  std::atomic<int32_t> running{1};
+  const InterruptScope interrupts(&running);
   uint64_t left = info.data_size;
   uint64_t written = 0;
   if (!kowaki::platform::Seek64(in, info.data_offset))
