@@ -45,7 +45,19 @@ inline constexpr char kMergeTooLarge[] =
 inline constexpr char kExportFailed[] = "%d 中 %d の出力に失敗しました";
 inline constexpr char kExportStopped[] = "%d を残して出力を中断しました";
 
-// The output settings' "same as the source" choice of rate and channels.
+// The main window's own messages: Play with nothing selected; the state
+// block that cannot be allocated; a worker that cannot be started.
+inline constexpr char kNothingToPlay[] = "再生対象が選択されていません";
+inline constexpr char kOutOfMemory[] =
+    "メモリ確保に失敗\n\nここで出るようだと OS が壊れているとしか思えない\n"
+    "OS 再起動してもでるようなら……どうすればいいのだろう";
+inline constexpr char kCannotStartJob[] = "処理を開始できませんでした";
+
+// The archive picker's filters: display text and pattern.
+inline constexpr char kArchiveFilter[] = "voice.arc";
+inline constexpr char kAllFiles[] = "すべてのファイル";
+
+// The output settings dialog's rate and channel lists start with this.
 inline constexpr char kSameAsSource[] = "ソースと同じ";
 
 }  // namespace kowaki::texts

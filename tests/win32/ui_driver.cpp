@@ -11,6 +11,27 @@ struct Search {
   HWND found;
 };
 
+BOOL CALLBACK FindInputControl(HWND child, LPARAM param) {
+  char class_name[32] = {};
+  GetClassNameA(child, class_name, sizeof class_name);
+  for (const char* input : {"Edit", "ComboBox", "ComboBoxEx32", "ListBox", "SysTreeView32", "SysListView32"}) {
+    if (lstrcmpiA(class_name, input) == 0) {
+      *reinterpret_cast<bool*>(param) = true;
+      return FALSE;
+    }
+  }
+  return TRUE;
+}
+
+// A message box: a dialog with the system's text control and nothing to
+// type or choose in (file and folder pickers have labels with that id too).
+bool IsMessageBox(HWND window) {
+  if (!GetDlgItem(window, kMessageBoxTextId)) return false;
+  bool has_input = false;
+  EnumChildWindows(window, FindInputControl, reinterpret_cast<LPARAM>(&has_input));
+  return !has_input;
+}
+
 BOOL CALLBACK FindMessageBox(HWND window, LPARAM param) {
   auto* search = reinterpret_cast<Search*>(param);
   DWORD process = 0;
@@ -18,7 +39,7 @@ BOOL CALLBACK FindMessageBox(HWND window, LPARAM param) {
   char class_name[16] = {};
   GetClassNameA(window, class_name, sizeof class_name);
   if (process == search->process && IsWindowVisible(window) &&
-      lstrcmpA(class_name, "#32770") == 0 && GetDlgItem(window, kMessageBoxTextId)) {
+      lstrcmpA(class_name, "#32770") == 0 && IsMessageBox(window)) {
     search->found = window;
     return FALSE;
   }
@@ -39,6 +60,52 @@ std::string Ansi(const char* utf8) {
   char ansi[8192] = {};
   WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, sizeof ansi, nullptr, nullptr);
   return ansi;
+}
+
+namespace {
+
+struct CaptionSearch {
+  DWORD process;
+  std::string_view caption;
+  HWND found;
+};
+
+BOOL CALLBACK FindByCaption(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<CaptionSearch*>(param);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  char class_name[16] = {};
+  GetClassNameA(window, class_name, sizeof class_name);
+  if (process == search->process && IsWindowVisible(window) &&
+      lstrcmpA(class_name, "#32770") == 0 && WindowText(window) == search->caption) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+HWND FindDialog(std::string_view caption) {
+  CaptionSearch search = {GetCurrentProcessId(), caption, nullptr};
+  EnumWindows(FindByCaption, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+DialogAutomation::DialogAutomation(std::string caption, std::function<void(HWND)> action)
+    : thread_([this, caption = std::move(caption), action = std::move(action)] {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 15000 && !stop_; Sleep(10)) {
+          if (HWND dialog = FindDialog(caption)) {
+            action(dialog);
+            done_ = true;
+            return;
+          }
+        }
+      }) {}
+
+DialogAutomation::~DialogAutomation() {
+  stop_ = true;
+  thread_.join();
 }
 
 MessageBoxAnswerer::MessageBoxAnswerer() : thread_([this] { Watch(); }) {}

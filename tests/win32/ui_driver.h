@@ -4,8 +4,10 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -40,6 +42,27 @@ class MessageBoxAnswerer {
   std::vector<Box> boxes_;
   std::thread thread_;
 };
+
+// Waits on a thread of its own for a dialog of this process with the
+// caption `caption` (ANSI bytes), then runs `action` on it there, the way
+// a user would answer it while the window's thread is inside the dialog.
+class DialogAutomation {
+ public:
+  DialogAutomation(std::string caption, std::function<void(HWND)> action);
+  ~DialogAutomation();
+  DialogAutomation(const DialogAutomation&) = delete;
+  DialogAutomation& operator=(const DialogAutomation&) = delete;
+
+  bool done() const { return done_; }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+// A visible dialog of this process with this caption, or null.
+HWND FindDialog(std::string_view caption);
 
 // Dispatches the calling thread's messages until `done` is true or the time
 // runs out; returns `done()`.

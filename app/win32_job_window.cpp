@@ -1,0 +1,148 @@
+#include "app/win32_job_window.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "common/cp932.h"
+#include "jobs/texts.h"
+#include "res/resource.h"
+
+namespace kowaki {
+
+namespace {
+
+constexpr size_t kPathBufferSize = 1024;
+
+std::string Ansi(std::string_view utf8) { return Utf8ToCp932Lossy(utf8); }
+
+}  // namespace
+
+LRESULT Win32JobWindow::SendToList(UINT message, WPARAM wparam, LPARAM lparam) {
+  return SendDlgItemMessageA(dialog_, IDC_LIST, message, wparam, lparam);
+}
+
+LRESULT Win32JobWindow::SendToProgress(UINT message, WPARAM wparam, LPARAM lparam) {
+  return SendDlgItemMessageA(dialog_, IDC_PROGRESS, message, wparam, lparam);
+}
+
+void Win32JobWindow::SetTitle(std::string_view text) { SetWindowTextA(dialog_, Ansi(text).c_str()); }
+
+void Win32JobWindow::DeleteAllRows() { SendToList(LVM_DELETEALLITEMS, 0, 0); }
+
+void Win32JobWindow::ReserveRows(int32_t count) {
+  SendToList(LVM_SETITEMCOUNT, static_cast<WPARAM>(count), 0);
+}
+
+void Win32JobWindow::InsertRow(int32_t row, std::string_view name, int32_t entry) {
+  std::string text(name);
+  LVITEMA item = {};
+  item.mask = LVIF_TEXT | LVIF_PARAM;
+  item.iItem = row;
+  item.pszText = text.data();
+  item.lParam = entry;
+  SendToList(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+void Win32JobWindow::SetCellText(int32_t row, int32_t column, std::string_view text) {
+  std::string ansi = Ansi(text);
+  LVITEMA item = {};
+  item.iSubItem = column;
+  item.pszText = ansi.data();
+  SendToList(LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+int32_t Win32JobWindow::SelectedCount() {
+  return static_cast<int32_t>(SendToList(LVM_GETSELECTEDCOUNT, 0, 0));
+}
+
+int32_t Win32JobWindow::NextSelectedRow(int32_t row) {
+  return static_cast<int32_t>(
+      SendToList(LVM_GETNEXTITEM, static_cast<WPARAM>(row), MAKELPARAM(LVNI_SELECTED, 0)));
+}
+
+int32_t Win32JobWindow::RowEntry(int32_t row) {
+  LVITEMA item = {};
+  item.mask = LVIF_PARAM;
+  item.iItem = row;
+  item.lParam = -1;
+  SendToList(LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  return static_cast<int32_t>(item.lParam);
+}
+
+void Win32JobWindow::SetProgressRange(int32_t low, int32_t high) {
+  SendToProgress(PBM_SETRANGE32, static_cast<WPARAM>(low), static_cast<LPARAM>(high));
+}
+
+void Win32JobWindow::SetProgressPosition(int32_t position) {
+  SendToProgress(PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void Win32JobWindow::EnableControl(Control control, bool enabled) {
+  EnableWindow(GetDlgItem(dialog_, static_cast<int>(control)), enabled ? TRUE : FALSE);
+}
+
+void Win32JobWindow::SetButtonText(Control control, std::string_view text) {
+  SetDlgItemTextA(dialog_, static_cast<int>(control), Ansi(text).c_str());
+}
+
+void Win32JobWindow::ShowMessage(std::string_view text, std::string_view caption) {
+  MessageBoxA(dialog_, Ansi(text).c_str(), Ansi(caption).c_str(), MB_OK);
+}
+
+bool Win32JobWindow::PickFolder(std::string_view title, std::string* folder) {
+  const std::string ansi_title = Ansi(title);
+  BROWSEINFOA info = {};
+  info.hwndOwner = dialog_;
+  info.lpszTitle = ansi_title.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
+  if (!chosen) return false;
+  char path[MAX_PATH] = {};
+  const bool ok = SHGetPathFromIDListA(chosen, path) != FALSE;
+  CoTaskMemFree(chosen);
+  if (ok) *folder = path;
+  return ok;
+}
+
+bool Win32JobWindow::PickSaveFile(std::string* path) {
+  // Pairs of display text and pattern, ended by an empty pair.
+  std::string filter = Ansi(texts::kWavFilesFilter);
+  filter += '\0';
+  filter += "*.wav";
+  filter += '\0';
+  filter += Ansi(texts::kAllFilesFilter);
+  filter += '\0';
+  filter += "*.*";
+  filter += '\0';
+  char name[kPathBufferSize] = {};
+  OPENFILENAMEA dialog = {};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = dialog_;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = name;
+  dialog.nMaxFile = sizeof name;
+  dialog.Flags = OFN_NOCHANGEDIR;
+  if (!GetSaveFileNameA(&dialog)) return false;
+  *path = name;
+  return true;
+}
+
+std::string Win32JobWindow::NameText(std::string_view name) { return Cp932ToUtf8(name); }
+
+std::string Win32JobWindow::PathText(std::string_view path) { return Cp932ToUtf8(path); }
+
+std::string Win32JobWindow::OutputPath(std::string_view folder, std::string_view stem,
+                                       std::string_view extension) {
+  std::string path(folder);
+  path += '\\';
+  path += stem;
+  path += extension;
+  return path;
+}
+
+}  // namespace kowaki
