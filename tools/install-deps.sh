@@ -9,7 +9,7 @@ set -euo pipefail
 want=${1:-native}
 native_pkgs=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
              libogg-dev libvorbis-dev googletest libgtest-dev libgmock-dev
-             libbenchmark-dev python3)
+             libbenchmark-dev python3 libsdl2-dev sox libsox-fmt-all)
 win32_pkgs=(mingw-w64 dpkg-dev wine wine32:i386 xvfb xauth x11-utils locales)
 
 pkgs=("${native_pkgs[@]}")
