@@ -13,6 +13,7 @@
 #include "cli/output_options.h"
 #include "cli/terminal_window.h"
 #include "cli/text_output.h"
+#include "common/output_file.h"
 #include "jobs/export_file.h"
 #include "jobs/export_job.h"
 #include "jobs/output_names.h"

@@ -18,7 +18,17 @@ OutputFile::~OutputFile() { Discard(); }
 bool OutputFile::Open(const std::string& path, std::string* error) {
   Discard();
   errno = 0;
-  file_ = platform::CreateTempBeside(path, &temp_path_);
+  switch (platform::KindOfPath(path)) {
+    case platform::PathKind::kFolder:
+      *error = path + ": is a folder";
+      return false;
+    case platform::PathKind::kDevice:
+      file_ = std::fopen(path.c_str(), "wb");
+      break;
+    default:
+      file_ = platform::CreateTempBeside(path, &temp_path_);
+      break;
+  }
   if (!file_) {
     *error = Describe(path);
     return false;
@@ -29,8 +39,11 @@ bool OutputFile::Open(const std::string& path, std::string* error) {
 }
 
 bool OutputFile::Write(const void* data, size_t size) {
-  return file_ && std::fwrite(data, 1, size, file_) == size;
+  if (!file_) return false;
+  return size == 0 || std::fwrite(data, 1, size, file_) == size;
 }
+
+bool OutputFile::Flush() { return file_ && std::fflush(file_) == 0; }
 
 bool OutputFile::Seek(uint64_t position) {
   return file_ && platform::Seek64(file_, position);
@@ -47,12 +60,15 @@ bool OutputFile::Commit(std::string* error) {
   file_ = nullptr;
   if (!ok) {
     *error = Describe(path_);
-    std::remove(temp_path_.c_str());
+    if (!temp_path_.empty()) std::remove(temp_path_.c_str());
+    temp_path_.clear();
     return false;
   }
+  if (temp_path_.empty()) return true;  // a device
   if (!platform::RenameOnto(temp_path_, path_)) {
     *error = Describe(path_);
     std::remove(temp_path_.c_str());
+    temp_path_.clear();
     return false;
   }
   temp_path_.clear();

@@ -32,9 +32,4 @@ class ExportFile {
 using ExportFileOpener = std::function<std::unique_ptr<ExportFile>(const std::string& path)>;
 std::unique_ptr<ExportFile> OpenExportFile(const std::string& path);
 
-namespace platform {
-enum class PathKind { kNone, kFile, kFolder, kDevice };
-PathKind KindOfPath(const std::string& path);
-}  // namespace platform
-
 }  // namespace kowaki

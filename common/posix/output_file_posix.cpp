@@ -33,6 +33,13 @@ bool RenameOnto(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
+PathKind KindOfPath(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) return PathKind::kNone;
+  if (S_ISDIR(info.st_mode)) return PathKind::kFolder;
+  return S_ISREG(info.st_mode) ? PathKind::kFile : PathKind::kDevice;
+}
+
 bool Seek64(std::FILE* file, uint64_t position) {
   return fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0;
 }

@@ -42,6 +42,19 @@ bool RenameOnto(const std::string& from, const std::string& to) {
   return false;
 }
 
+PathKind KindOfPath(const std::string& path) {
+  HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return PathKind::kNone;
+  PathKind kind = PathKind::kDevice;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info)) {
+    kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::kFolder : PathKind::kFile;
+  }
+  CloseHandle(handle);
+  return kind;
+}
+
 bool Seek64(std::FILE* file, uint64_t position) {
   return _fseeki64(file, static_cast<__int64>(position), SEEK_SET) == 0;
 }

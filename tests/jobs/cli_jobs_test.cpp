@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/text_output.h"
+#include "common/output_file.h"
 #include "jobs/export_file.h"
 #include "jobs/listing_job.h"
 #include "tests/jobs/job_fixture.h"

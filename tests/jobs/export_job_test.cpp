@@ -6,6 +6,7 @@
 
 #include "archive/entry_vorbis.h"
 #include "jobs/export_job.h"
+#include "common/output_file.h"
 #include "tests/jobs/job_fixture.h"
 
 namespace kowaki::test {
