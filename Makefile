@@ -1,5 +1,6 @@
 # The two commands of the README, and the ones developers use on the way.
-#   make run    builds everything, lists the demo archive and exports it as WAV
+#   make run    builds everything and opens the window on the demo archive
+#               (under Xvfb with a screenshot when there is no display)
 #   make test   builds and runs every test: native, sanitizers, fuzzing, Wine
 .PHONY: run test deps native native-asan win32 test-native test-asan test-fuzz test-win32 bench fuzz clean
 
@@ -9,6 +10,7 @@ WIN32_DEPS := build/win32-deps/prefix
 run: native win32
 	build/native/cli/kowaki-cli list build/native/demo/voice.arc
 	build/native/cli/kowaki-cli export build/native/demo/voice.arc --type wav --to build/native/demo/wav
+	tools/run-window.sh build
 
 test: test-native test-asan test-fuzz test-win32
 

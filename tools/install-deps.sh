@@ -10,7 +10,8 @@ want=${1:-native}
 native_pkgs=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
              libogg-dev libvorbis-dev googletest libgtest-dev libgmock-dev
              libbenchmark-dev python3 libsdl2-dev sox libsox-fmt-all)
-win32_pkgs=(mingw-w64 dpkg-dev wine wine32:i386 xvfb xauth x11-utils locales)
+win32_pkgs=(mingw-w64 dpkg-dev wine wine32:i386 xvfb xauth x11-utils locales
+            fonts-wine fonts-ipafont-gothic imagemagick xdotool)
 
 pkgs=("${native_pkgs[@]}")
 [[ $want == win32 ]] && pkgs+=("${win32_pkgs[@]}")
