@@ -10,7 +10,7 @@ build=build/fuzz
 mkdir -p "$build/seeds/archive" "$build/seeds/clip" "$build/corpus/archive" "$build/corpus/clip" \
          "$build/findings"
 "$build/fuzz/make_fuzz_seeds" "$build/seeds/archive" "$build/seeds/clip"
-export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0"
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 for target in archive:fuzz_archive clip:fuzz_entry_vorbis; do
   corpus=${target%%:*} exe=${target#*:}
   log=$build/findings/$exe.log
