@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "app/file_dialogs.h"
 #include "app/layout.h"
 #include "app/settings_dialog.h"
 #include "common/cp932.h"
@@ -81,14 +82,8 @@ void LocateGameArchive(MainWindow* state) {
 }
 
 void Browse(MainWindow* state) {
-  std::string filter = texts::kArchiveFilter;
-  filter += '\0';
-  filter += "voice.arc";
-  filter += '\0';
-  filter += Ansi(texts::kAllFiles);
-  filter += '\0';
-  filter += "*.*";
-  filter += '\0';
+  const std::string filter =
+      FileDialogFilter({texts::kArchiveFilter, "voice.arc", Ansi(texts::kAllFiles), "*.*"});
   char path[kPathBufferSize] = {};
   OPENFILENAMEA dialog = {};
   dialog.lStructSize = sizeof dialog;

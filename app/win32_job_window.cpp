@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "app/file_dialogs.h"
 #include "common/cp932.h"
 #include "jobs/texts.h"
 #include "res/resource.h"
@@ -109,15 +110,8 @@ bool Win32JobWindow::PickFolder(std::string_view title, std::string* folder) {
 }
 
 bool Win32JobWindow::PickSaveFile(std::string* path) {
-  // Pairs of display text and pattern, ended by an empty pair.
-  std::string filter = Ansi(texts::kWavFilesFilter);
-  filter += '\0';
-  filter += "*.wav";
-  filter += '\0';
-  filter += Ansi(texts::kAllFilesFilter);
-  filter += '\0';
-  filter += "*.*";
-  filter += '\0';
+  const std::string filter = FileDialogFilter(
+      {Ansi(texts::kWavFilesFilter), "*.wav", Ansi(texts::kAllFilesFilter), "*.*"});
   char name[kPathBufferSize] = {};
   OPENFILENAMEA dialog = {};
   dialog.lStructSize = sizeof dialog;

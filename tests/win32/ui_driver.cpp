@@ -6,11 +6,6 @@ namespace {
 
 constexpr int kMessageBoxTextId = 0xFFFF;
 
-struct Search {
-  DWORD process;
-  HWND found;
-};
-
 BOOL CALLBACK FindInputControl(HWND child, LPARAM param) {
   char class_name[32] = {};
   GetClassNameA(child, class_name, sizeof class_name);
@@ -32,14 +27,20 @@ bool IsMessageBox(HWND window) {
   return !has_input;
 }
 
-BOOL CALLBACK FindMessageBox(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<Search*>(param);
+struct DialogSearch {
+  DWORD process;
+  const std::function<bool(HWND)>* match;
+  HWND found;
+};
+
+BOOL CALLBACK FindMatchingDialog(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<DialogSearch*>(param);
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
   char class_name[16] = {};
   GetClassNameA(window, class_name, sizeof class_name);
   if (process == search->process && IsWindowVisible(window) &&
-      lstrcmpA(class_name, "#32770") == 0 && IsMessageBox(window)) {
+      lstrcmpA(class_name, "#32770") == 0 && (*search->match)(window)) {
     search->found = window;
     return FALSE;
   }
@@ -62,34 +63,14 @@ std::string Ansi(const char* utf8) {
   return ansi;
 }
 
-namespace {
-
-struct CaptionSearch {
-  DWORD process;
-  std::string_view caption;
-  HWND found;
-};
-
-BOOL CALLBACK FindByCaption(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<CaptionSearch*>(param);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  char class_name[16] = {};
-  GetClassNameA(window, class_name, sizeof class_name);
-  if (process == search->process && IsWindowVisible(window) &&
-      lstrcmpA(class_name, "#32770") == 0 && WindowText(window) == search->caption) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
+HWND FindOwnDialog(const std::function<bool(HWND)>& match) {
+  DialogSearch search = {GetCurrentProcessId(), &match, nullptr};
+  EnumWindows(FindMatchingDialog, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
-}  // namespace
-
 HWND FindDialog(std::string_view caption) {
-  CaptionSearch search = {GetCurrentProcessId(), caption, nullptr};
-  EnumWindows(FindByCaption, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FindOwnDialog([caption](HWND window) { return WindowText(window) == caption; });
 }
 
 DialogAutomation::DialogAutomation(std::string caption, std::function<void(HWND)> action)
@@ -117,16 +98,14 @@ MessageBoxAnswerer::~MessageBoxAnswerer() {
 
 void MessageBoxAnswerer::Watch() {
   while (!stop_) {
-    Search search = {GetCurrentProcessId(), nullptr};
-    EnumWindows(FindMessageBox, reinterpret_cast<LPARAM>(&search));
-    if (search.found) {
-      Box box = {WindowText(search.found),
-                 WindowText(GetDlgItem(search.found, kMessageBoxTextId)),
-                 GetWindow(search.found, GW_OWNER)};
+    if (HWND found = FindOwnDialog(IsMessageBox)) {
+      Box box = {WindowText(found),
+                 WindowText(GetDlgItem(found, kMessageBoxTextId)),
+                 GetWindow(found, GW_OWNER)};
       // Press OK the way a user does; the box ends its own modal loop.
-      SendMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      SendMessageA(found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
       // Wait for it to go before looking for the next one.
-      for (int i = 0; i < 200 && IsWindow(search.found) && IsWindowVisible(search.found); ++i) {
+      for (int i = 0; i < 200 && IsWindow(found) && IsWindowVisible(found); ++i) {
         Sleep(5);
       }
       std::lock_guard<std::mutex> lock(mutex_);

@@ -61,6 +61,8 @@ class DialogAutomation {
   std::thread thread_;
 };
 
+// The first visible dialog of this process for which `match` holds, or null.
+HWND FindOwnDialog(const std::function<bool(HWND)>& match);
 // A visible dialog of this process with this caption, or null.
 HWND FindDialog(std::string_view caption);
 
