@@ -1,0 +1,201 @@
+// The default output device through SDL2's audio callback. Written
+// buffers wait in a queue; the callback hands their bytes to SDL, and a
+// buffer counts as played once SDL asks for more after its last byte,
+// that is once the chunk holding it has gone to the device.
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "audio/wave_device.h"
+
+namespace kowaki {
+
+namespace {
+
+constexpr uint16_t kSdlSamples = 512;  // frames per callback
+
+class SdlWaveDevice : public WaveDevice {
+ public:
+  SdlWaveDevice(WaveEvent* done, uint32_t block_align) : done_(done), block_align_(block_align) {}
+  ~SdlWaveDevice() override;
+  bool Open(const PcmFormat& format);
+
+  int32_t prepare(WaveHeader* header) override;
+  int32_t write(WaveHeader* header) override;
+  int32_t unprepare(WaveHeader* header) override;
+  void reset() override;
+  int32_t position(WaveTime* time) override;
+
+ private:
+  // A list of headers chained through `next`, oldest first.
+  struct Chain {
+    WaveHeader* head = nullptr;
+    WaveHeader* tail = nullptr;
+    void Append(WaveHeader* header);
+    WaveHeader* Pop();
+  };
+
+  static void SDLCALL Fill(void* self, Uint8* stream, int length);
+  // With the device locked: marks the headers of `chain` done.
+  bool Retire(Chain* chain);
+
+  WaveEvent* done_;
+  uint32_t block_align_;
+  uint8_t silence_ = 0;
+  bool subsystem_ = false;
+  SDL_AudioDeviceID id_ = 0;
+  // Under the device's lock, shared with the callback.
+  Chain queued_;      // not yet wholly handed out; the first from `offset_` on
+  Chain sent_;        // handed out in the last callback, played once the next one comes
+  uint32_t offset_ = 0;
+  uint64_t sent_bytes_ = 0;    // handed out since the open or reset
+  uint64_t played_bytes_ = 0;  // as far as the device has played
+};
+
+void SdlWaveDevice::Chain::Append(WaveHeader* header) {
+  header->next = nullptr;
+  (tail ? tail->next : head) = header;
+  tail = header;
+}
+
+WaveHeader* SdlWaveDevice::Chain::Pop() {
+  WaveHeader* header = head;
+  if (header) {
+    head = header->next;
+    if (!head) tail = nullptr;
+  }
+  return header;
+}
+
+SdlWaveDevice::~SdlWaveDevice() {
+  if (id_ != 0) {
+    SDL_CloseAudioDevice(id_);
+    done_->Set();  // closed
+  }
+  if (subsystem_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+bool SdlWaveDevice::Open(const PcmFormat& format) {
+  if (format.format_tag != 1 || format.channels == 0 ||
+      (format.bits_per_sample != 8 && format.bits_per_sample != 16) ||
+      format.block_align != format.channels * format.bits_per_sample / 8 || format.samples_per_sec == 0 ||
+      format.samples_per_sec > 0x7FFFFFFF || format.channels > 0xFF) {
+    return false;
+  }
+  subsystem_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+  if (!subsystem_) return false;
+  SDL_AudioSpec want;
+  SDL_zero(want);
+  want.freq = static_cast<int>(format.samples_per_sec);
+  want.format = format.bits_per_sample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
+  want.channels = static_cast<Uint8>(format.channels);
+  want.samples = kSdlSamples;
+  want.callback = Fill;
+  want.userdata = this;
+  // SDL converts to whatever the hardware takes.
+  SDL_AudioSpec have;
+  id_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (id_ == 0) return false;
+  silence_ = have.silence;
+  done_->Set();  // opened
+  SDL_PauseAudioDevice(id_, 0);
+  return true;
+}
+
+int32_t SdlWaveDevice::prepare(WaveHeader* header) {
+  SDL_LockAudioDevice(id_);
+  const uint32_t flags = HeaderFlags(*header);
+  const bool queued = (flags & kHeaderInQueue) != 0;
+  if (!queued) SetHeaderFlags(*header, flags | kHeaderPrepared);
+  SDL_UnlockAudioDevice(id_);
+  return queued ? kWaveStillPlaying : kWaveOk;
+}
+
+int32_t SdlWaveDevice::write(WaveHeader* header) {
+  SDL_LockAudioDevice(id_);
+  const uint32_t flags = HeaderFlags(*header);
+  int32_t result = kWaveOk;
+  if (!(flags & kHeaderPrepared)) {
+    result = kWaveUnprepared;
+  } else if (flags & kHeaderInQueue) {
+    result = kWaveStillPlaying;
+  } else {
+    SetHeaderFlags(*header, (flags & ~kHeaderDone) | kHeaderInQueue);
+    queued_.Append(header);
+  }
+  SDL_UnlockAudioDevice(id_);
+  return result;
+}
+
+int32_t SdlWaveDevice::unprepare(WaveHeader* header) {
+  SDL_LockAudioDevice(id_);
+  const uint32_t flags = HeaderFlags(*header);
+  const bool queued = (flags & kHeaderInQueue) != 0;
+  if (!queued) SetHeaderFlags(*header, flags & ~kHeaderPrepared);
+  SDL_UnlockAudioDevice(id_);
+  return queued ? kWaveStillPlaying : kWaveOk;
+}
+
+void SdlWaveDevice::reset() {
+  SDL_LockAudioDevice(id_);
+  Retire(&sent_);
+  Retire(&queued_);
+  offset_ = 0;
+  sent_bytes_ = played_bytes_ = 0;
+  SDL_UnlockAudioDevice(id_);
+  done_->Set();
+}
+
+int32_t SdlWaveDevice::position(WaveTime* time) {
+  SDL_LockAudioDevice(id_);
+  const uint64_t frames = played_bytes_ / block_align_;
+  SDL_UnlockAudioDevice(id_);
+  *time = {WaveTimeFormat::kSamples, static_cast<uint32_t>(frames)};
+  return kWaveOk;
+}
+
+bool SdlWaveDevice::Retire(Chain* chain) {
+  bool any = false;
+  while (WaveHeader* header = chain->Pop()) {
+    SetHeaderFlags(*header, (HeaderFlags(*header) & ~kHeaderInQueue) | kHeaderDone);
+    any = true;
+  }
+  return any;
+}
+
+void SDLCALL SdlWaveDevice::Fill(void* self, Uint8* stream, int length) {
+  auto& device = *static_cast<SdlWaveDevice*>(self);
+  // SDL asks again once the last chunk has gone to the device.
+  const bool finished = device.Retire(&device.sent_);
+  device.played_bytes_ = device.sent_bytes_;
+  auto left = static_cast<uint32_t>(length);
+  while (left > 0 && device.queued_.head) {
+    WaveHeader* header = device.queued_.head;
+    const uint32_t take = std::min(header->buffer_length - device.offset_, left);
+    std::memcpy(stream, header->data + device.offset_, take);
+    stream += take;
+    left -= take;
+    device.offset_ += take;
+    device.sent_bytes_ += take;
+    if (device.offset_ == header->buffer_length) {
+      device.sent_.Append(device.queued_.Pop());
+      device.offset_ = 0;
+    }
+  }
+  // Silence: zero for signed 16-bit samples, the middle for unsigned 8-bit ones.
+  std::memset(stream, device.silence_, left);
+  if (finished) device.done_->Set();
+}
+
+}  // namespace
+
+WaveDevicePtr OpenWaveDevice(const PcmFormat& format, WaveEvent* done) {
+  auto device = std::unique_ptr<SdlWaveDevice>(new (std::nothrow) SdlWaveDevice(done, format.block_align));
+  if (!device || !device->Open(format)) return nullptr;
+  return device;
+}
+
+}  // namespace kowaki

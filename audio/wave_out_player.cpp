@@ -1,0 +1,138 @@
+#include "audio/wave_out_player.h"
+
+#include <cstring>
+#include <new>
+
+namespace kowaki {
+
+namespace {
+// A buffer's size stays small enough for the heap's size, 16 buffers and
+// their margins, to be counted in 32 bits.
+constexpr uint64_t kMaxBufferSize = 0x0FFFFF00;
+constexpr uint32_t kHeapMargin = 100;
+constexpr uint32_t kDestroyWaitMs = 100;
+}  // namespace
+
+WaveOutPlayerPtr WaveOutPlayer::create(const PcmFormat& format, int32_t frames_per_buffer,
+                                       const WaveOutput& output) {
+  WaveOutPlayerPtr player(new (std::nothrow) WaveOutPlayer());
+  if (!player) return nullptr;
+  // A player that cannot be finished goes through destroy, which releases
+  // whatever it got.
+  if (!player->Build(format, frames_per_buffer, output)) return nullptr;
+  return player;
+}
+
+bool WaveOutPlayer::Build(const PcmFormat& format, int32_t frames_per_buffer, const WaveOutput& output) {
+  ticks_ = output.ticks;
+  done_ = WaveEvent::Create();
+  if (!done_) return false;
+  format_ = format;
+  device_ = output.open(format_, done_.get());
+  if (!device_) return false;
+  const uint64_t size = static_cast<uint64_t>(frames_per_buffer) * format_.block_align;
+  if (frames_per_buffer <= 0 || size > kMaxBufferSize) return false;
+  buffer_size_ = static_cast<uint32_t>(size);
+  heap_ = BufferHeap::Create((buffer_size_ + kHeapMargin) * kBuffers);
+  if (!heap_) return false;
+  headers_ = static_cast<WaveHeader*>(heap_->Alloc(sizeof(WaveHeader) * kBuffers));
+  if (!headers_) return false;
+  std::memset(headers_, 0, sizeof(WaveHeader) * kBuffers);
+  for (int32_t i = 0; i < kBuffers; ++i) {
+    headers_[i].data = static_cast<uint8_t*>(heap_->Alloc(buffer_size_));
+    if (!headers_[i].data) return false;
+  }
+  return true;
+}
+
+void WaveOutPlayer::destroy(WaveOutPlayer* player) {
+  if (!player) return;
+  player->Release();
+  delete player;
+}
+
+void WaveOutPlayer::Release() {
+  if (device_) {
+    device_->reset();
+    if (headers_) {
+      for (int32_t i = 0; i < kBuffers; ++i) {
+        while (device_->unprepare(&headers_[i]) == kWaveStillPlaying) done_->Wait(kDestroyWaitMs);
+        heap_->Free(headers_[i].data);
+      }
+    }
+    device_.reset();  // closes it
+  }
+  if (done_) {
+    done_->Set();
+    done_.reset();
+  }
+  if (headers_) heap_->Free(headers_);
+  heap_.reset();
+}
+
+int32_t WaveOutPlayer::write(const void* data, uint32_t n) {
+  if (n > buffer_size_) return 1;
+  // The last free header of a scan; played ones met on the way are
+  // unprepared, and so free too.
+  WaveHeader* chosen = nullptr;
+  for (;;) {
+    for (int32_t i = 0; i < kBuffers; ++i) {
+      WaveHeader& header = headers_[i];
+      const uint32_t flags = HeaderFlags(header);
+      if (flags == 0) {
+        chosen = &header;
+      } else if (flags & kHeaderDone) {
+        device_->unprepare(&header);
+        chosen = &header;
+      }
+    }
+    if (chosen) break;
+    done_->Wait(WaveEvent::kForever);
+  }
+  chosen->buffer_length = n;
+  chosen->bytes_recorded = n;
+  SetHeaderFlags(*chosen, 0);
+  chosen->loops = 0;
+  std::memcpy(chosen->data, data, n);
+  if (device_->prepare(chosen) == kWaveOk) {
+    if (device_->write(chosen) == kWaveOk) return 0;
+    device_->unprepare(chosen);
+  }
+  // A buffer the device refused goes back to the ring: left prepared, it
+  // would never be free again, and sixteen refusals would leave the next
+  // write waiting for ever.
+  SetHeaderFlags(*chosen, 0);
+  return 1;
+}
+
+int32_t WaveOutPlayer::drain(uint32_t timeout_ms) {
+  if (!device_) return 1;
+  const uint32_t start = ticks_();
+  for (int32_t i = 0; i < kBuffers; ++i) {
+    while (device_->unprepare(&headers_[i]) == kWaveStillPlaying) {
+      // Unsigned differences stay right across the tick count's wrap.
+      const uint32_t elapsed = ticks_() - start;
+      if (elapsed >= timeout_ms) return 2;
+      done_->Wait(timeout_ms - elapsed);
+    }
+  }
+  return 0;
+}
+
+uint32_t WaveOutPlayer::position() {
+  if (!device_) return 0;
+  WaveTime time{WaveTimeFormat::kSamples, 0};
+  if (device_->position(&time) != kWaveOk) return 0;
+  switch (time.format) {
+    case WaveTimeFormat::kSamples:
+      return time.value;
+    case WaveTimeFormat::kMilliseconds:
+      return static_cast<uint32_t>(uint64_t{time.value} * format_.samples_per_sec / 1000);
+    case WaveTimeFormat::kBytes:
+      return format_.block_align != 0 ? time.value / format_.block_align : 0;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace kowaki

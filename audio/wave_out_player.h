@@ -1,0 +1,73 @@
+#pragma once
+// Plays blocks of PCM in one format through a ring of 16 buffers. `write`
+// copies a block into a free buffer and queues it, waiting while all 16
+// are queued, so whoever feeds the player runs at the pace of the sound;
+// `drain` waits, up to a time-out per call, until everything queued has
+// been played; `position` tells how many sample frames have been played.
+// Calling order: create, any number of writes (with positions between
+// them), drain while it answers 2, destroy. Destroying stops the sound at
+// once. One thread calls all of these.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "audio/wave_device.h"
+#include "convert/pcm_format.h"
+
+namespace kowaki {
+
+// Where a player's sound goes and the clock its drain reads.
+struct WaveOutput {
+  std::function<WaveDevicePtr(const PcmFormat& format, WaveEvent* done)> open = OpenWaveDevice;
+  std::function<uint32_t()> ticks = TickCount;
+};
+
+class WaveOutPlayer;
+struct WaveOutPlayerDeleter {
+  void operator()(WaveOutPlayer* player) const;
+};
+using WaveOutPlayerPtr = std::unique_ptr<WaveOutPlayer, WaveOutPlayerDeleter>;
+
+class WaveOutPlayer {
+ public:
+  static constexpr int32_t kBuffers = 16;
+
+  // A player on the device for `format` with buffers of `frames_per_buffer`
+  // frames; null when anything fails (no device, a format it refuses, no
+  // memory), with everything obtained released again.
+  static WaveOutPlayerPtr create(const PcmFormat& format, int32_t frames_per_buffer,
+                                 const WaveOutput& output = {});
+
+  WaveOutPlayer(const WaveOutPlayer&) = delete;
+  WaveOutPlayer& operator=(const WaveOutPlayer&) = delete;
+
+  // Stops the sound and frees the player; null is left alone.
+  static void destroy(WaveOutPlayer* player);
+  // Queues `n` bytes (at most a buffer's size): 0 when queued, 1 when the
+  // device refused the buffer (the block is not played).
+  int32_t write(const void* data, uint32_t n);
+  // 0 once everything queued has been played; 1 with no device open; 2
+  // when `timeout_ms` ran out with a buffer still queued.
+  int32_t drain(uint32_t timeout_ms);
+  // Sample frames played since the device opened; 0 when unknown.
+  uint32_t position();
+
+ private:
+  WaveOutPlayer() = default;
+  ~WaveOutPlayer() = default;
+  void Release();
+  bool Build(const PcmFormat& format, int32_t frames_per_buffer, const WaveOutput& output);
+
+  WaveDevicePtr device_;
+  WaveHeader* headers_ = nullptr;  // kBuffers of them, in the heap
+  std::unique_ptr<WaveEvent> done_;
+  std::unique_ptr<BufferHeap> heap_;
+  PcmFormat format_{};
+  uint32_t buffer_size_ = 0;
+  std::function<uint32_t()> ticks_;
+};
+
+inline void WaveOutPlayerDeleter::operator()(WaveOutPlayer* player) const { WaveOutPlayer::destroy(player); }
+
+}  // namespace kowaki

@@ -1,0 +1,193 @@
+#include "tests/audio/simulated_wave_out.h"
+
+namespace kowaki::test {
+
+class SimulatedWaveOut::Device : public WaveDevice {
+ public:
+  explicit Device(SimulatedWaveOut& board) : board_(board) {}
+  ~Device() override;
+  int32_t prepare(WaveHeader* header) override;
+  int32_t write(WaveHeader* header) override;
+  int32_t unprepare(WaveHeader* header) override;
+  void reset() override;
+  int32_t position(WaveTime* time) override;
+
+ private:
+  SimulatedWaveOut& board_;
+};
+
+SimulatedWaveOut::Device::~Device() {
+  WaveEvent* done;
+  {
+    std::lock_guard<std::mutex> lock(board_.mutex_);
+    board_.open_ = false;
+    ++board_.closes_;
+    done = board_.done_;
+  }
+  done->Set();
+}
+
+int32_t SimulatedWaveOut::Device::prepare(WaveHeader* header) {
+  std::lock_guard<std::mutex> lock(board_.mutex_);
+  if (board_.behaviour_.refuse_prepares > 0) {
+    --board_.behaviour_.refuse_prepares;
+    return kWaveError;
+  }
+  SetHeaderFlags(*header, HeaderFlags(*header) | kHeaderPrepared);
+  return kWaveOk;
+}
+
+int32_t SimulatedWaveOut::Device::write(WaveHeader* header) {
+  WaveEvent* done = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(board_.mutex_);
+    const uint32_t flags = HeaderFlags(*header);
+    if (!(flags & kHeaderPrepared)) return kWaveUnprepared;
+    if (board_.behaviour_.refuse_writes > 0) {
+      --board_.behaviour_.refuse_writes;
+      return kWaveError;
+    }
+    SetHeaderFlags(*header, (flags & ~kHeaderDone) | kHeaderInQueue);
+    board_.queue_.push_back(header);
+    board_.written_.push_back(header);
+    if (board_.behaviour_.finish_at_once) {
+      board_.queue_.pop_back();
+      done = board_.Finish(header);
+    }
+  }
+  if (done) done->Set();
+  return kWaveOk;
+}
+
+int32_t SimulatedWaveOut::Device::unprepare(WaveHeader* header) {
+  std::lock_guard<std::mutex> lock(board_.mutex_);
+  const uint32_t flags = HeaderFlags(*header);
+  if (flags & kHeaderInQueue) return kWaveStillPlaying;
+  SetHeaderFlags(*header, flags & ~kHeaderPrepared);
+  return kWaveOk;
+}
+
+void SimulatedWaveOut::Device::reset() {
+  WaveEvent* done;
+  {
+    std::lock_guard<std::mutex> lock(board_.mutex_);
+    for (WaveHeader* header : board_.queue_) {
+      SetHeaderFlags(*header, (HeaderFlags(*header) & ~kHeaderInQueue) | kHeaderDone);
+    }
+    board_.queue_.clear();
+    board_.played_bytes_ = 0;
+    ++board_.resets_;
+    done = board_.done_;
+  }
+  done->Set();
+}
+
+int32_t SimulatedWaveOut::Device::position(WaveTime* time) {
+  std::lock_guard<std::mutex> lock(board_.mutex_);
+  const PcmFormat& format = board_.format_;
+  const uint64_t bytes = board_.played_bytes_;
+  const uint64_t frames = bytes / format.block_align;
+  time->format = board_.behaviour_.time_format;
+  switch (time->format) {
+    case WaveTimeFormat::kSamples:
+      time->value = static_cast<uint32_t>(frames);
+      break;
+    case WaveTimeFormat::kMilliseconds:
+      time->value = static_cast<uint32_t>(frames * 1000 / format.samples_per_sec);
+      break;
+    case WaveTimeFormat::kBytes:
+      time->value = static_cast<uint32_t>(bytes);
+      break;
+    default:
+      time->value = 12345;
+      break;
+  }
+  return kWaveOk;
+}
+
+WaveOutput SimulatedWaveOut::Output() { return Output(TickCount); }
+
+WaveOutput SimulatedWaveOut::Output(std::function<uint32_t()> ticks) {
+  WaveOutput output;
+  output.open = [this](const PcmFormat& format, WaveEvent* done) -> WaveDevicePtr {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!behaviour_.present || open_) return nullptr;
+      open_ = true;
+      format_ = format;
+      done_ = done;
+      played_bytes_ = 0;
+      opened_.push_back(format);
+    }
+    done->Set();  // opened
+    return std::make_unique<Device>(*this);
+  };
+  output.ticks = std::move(ticks);
+  return output;
+}
+
+std::function<WaveOutPlayerPtr(const PcmFormat&, int32_t)> SimulatedWaveOut::Players() {
+  return [this](const PcmFormat& format, int32_t frames) { return WaveOutPlayer::create(format, frames, Output()); };
+}
+
+WaveEvent* SimulatedWaveOut::Finish(WaveHeader* header) {
+  played_.append(reinterpret_cast<const char*>(header->data), header->buffer_length);
+  played_bytes_ += header->buffer_length;
+  SetHeaderFlags(*header, (HeaderFlags(*header) & ~kHeaderInQueue) | kHeaderDone);
+  return done_;
+}
+
+bool SimulatedWaveOut::FinishOne() {
+  WaveEvent* done;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (queue_.empty()) return false;
+    WaveHeader* header = queue_.front();
+    queue_.pop_front();
+    done = Finish(header);
+  }
+  done->Set();
+  return true;
+}
+
+void SimulatedWaveOut::FinishAll() {
+  while (FinishOne()) {
+  }
+}
+
+size_t SimulatedWaveOut::Queued() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return queue_.size();
+}
+
+std::vector<const WaveHeader*> SimulatedWaveOut::Written() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return written_;
+}
+
+std::string SimulatedWaveOut::Played() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return played_;
+}
+
+std::vector<PcmFormat> SimulatedWaveOut::Opened() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return opened_;
+}
+
+int32_t SimulatedWaveOut::Resets() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return resets_;
+}
+
+int32_t SimulatedWaveOut::Closes() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return closes_;
+}
+
+bool SimulatedWaveOut::Open() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return open_;
+}
+
+}  // namespace kowaki::test
