@@ -29,6 +29,7 @@ inline constexpr char kNothingToExport[] = "出力対象が選択されていま
 // Window titles while a job runs: counter and count; entry name, number and count.
 inline constexpr char kTitleListing[] = "こわき : リスト更新中 %d/%d";
 inline constexpr char kTitleExporting[] = "こわき : %s 出力中 %d/%d";
+inline constexpr char kTitlePlaying[] = "こわき : %s 再生中 %d/%d";
 
 // The export's pickers.
 inline constexpr char kPickFolderTitle[] = "出力先フォルダ選択";
@@ -44,6 +45,10 @@ inline constexpr char kMergeTooLarge[] =
     "一度に選択するファイルを減らしてください";
 inline constexpr char kExportFailed[] = "%d 中 %d の出力に失敗しました";
 inline constexpr char kExportStopped[] = "%d を残して出力を中断しました";
+
+// The playback's messages: entries taken up and failed; entries left.
+inline constexpr char kPlayFailed[] = "%d 中 %d の再生に失敗しました";
+inline constexpr char kPlayStopped[] = "%d を残して再生を中断しました";
 
 // The main window's own messages: Play with nothing selected; the state
 // block that cannot be allocated; a worker that cannot be started.

@@ -4,7 +4,6 @@
 
 #include <filesystem>
 
-#include "archive/entry_vorbis.h"
 #include "jobs/export_job.h"
 #include "common/output_file.h"
 #include "tests/jobs/job_fixture.h"
@@ -48,20 +47,7 @@ class ExportJobTest : public JobTest {
     if (open_file_) setup.open_file = open_file_;
     return RunExport(&state_, setup);
   }
-  // The PCM the decoder gives for entry `entry`, read straight.
-  std::string Decoded(int32_t entry) {
-    OggVorbis_File vf;
-    EXPECT_EQ(OpenEntryVorbis(state_.index, entry, &vf), 0);
-    ov_pcm_seek(&vf, 0);  // from the first link of chained streams
-    std::string pcm;
-    char block[4096];
-    int bitstream = 0;
-    for (long n; (n = ov_read(&vf, block, sizeof block, 0, 2, 1, &bitstream)) > 0;) pcm.append(block, static_cast<size_t>(n));
-    ov_clear(&vf);
-    return pcm;
-  }
   std::string Out(const std::string& name) { return ReadBytes(out_.File(name)); }
-  Calls Tail(size_t n) const { return Calls(window_.calls().end() - static_cast<ptrdiff_t>(n), window_.calls().end()); }
 
   TempDir out_;
   int64_t merge_limit_ = kMergeDataLimit;

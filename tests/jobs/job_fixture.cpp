@@ -1,6 +1,9 @@
 #include "tests/jobs/job_fixture.h"
 
+#include <algorithm>
+
 #include "archive/archive_writer.h"
+#include "archive/entry_vorbis.h"
 #include "jobs/listing_job.h"
 #include "settings/output_settings.h"
 
@@ -32,6 +35,23 @@ void JobTest::List() {
 
 void JobTest::SetSettings(int32_t type, int32_t frq, int32_t ch, int32_t merge) {
   SaveOutputSettings(settings_, {type, frq, ch, merge});
+}
+
+std::string JobTest::Decoded(int32_t entry) {
+  OggVorbis_File vf;
+  EXPECT_EQ(OpenEntryVorbis(state_.index, entry, &vf), 0);
+  ov_pcm_seek(&vf, 0);  // from the first link of chained streams
+  std::string pcm;
+  char block[4096];
+  int bitstream = 0;
+  for (long n; (n = ov_read(&vf, block, sizeof block, 0, 2, 1, &bitstream)) > 0;) pcm.append(block, static_cast<size_t>(n));
+  ov_clear(&vf);
+  return pcm;
+}
+
+std::vector<std::string> JobTest::Tail(size_t n) const {
+  const auto& calls = window_.calls();
+  return std::vector<std::string>(calls.end() - static_cast<ptrdiff_t>(std::min(n, calls.size())), calls.end());
 }
 
 }  // namespace kowaki::test

@@ -31,6 +31,10 @@ class JobTest : public ::testing::Test {
   // Runs the listing on this thread, as the worker would.
   void List();
   void SetSettings(int32_t type, int32_t frq, int32_t ch, int32_t merge);
+  // The PCM the decoder gives for entry `entry`, read straight.
+  std::string Decoded(int32_t entry);
+  // The last `n` calls the window recorded.
+  std::vector<std::string> Tail(size_t n) const;
 
   TempDir dir_;
   std::vector<Clip> clips_;

@@ -1,0 +1,197 @@
+#include "jobs/playback_job.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "jobs/entry_decoder.h"
+#include "jobs/format_text.h"
+#include "jobs/texts.h"
+
+namespace kowaki {
+
+namespace {
+
+// One player buffer holds one read: 2048 frames.
+constexpr int32_t kFramesPerBuffer = 2048;
+constexpr uint32_t kDrainWaitMs = 100;
+constexpr int32_t kDrainTimedOut = 2;
+
+int32_t ProgressValue(int64_t frames) {
+  return static_cast<int32_t>(std::clamp<int64_t>(frames, 0, std::numeric_limits<int32_t>::max()));
+}
+
+// The 16-bit format a link of the decoder plays in; -1: the current link.
+PcmFormat LinkFormat(OggVorbis_File* vf, int link) {
+  const vorbis_info* info = ov_info(vf, link);
+  if (!info) return {};
+  return MakePcmFormat(static_cast<uint32_t>(info->rate), static_cast<uint16_t>(info->channels), 16);
+}
+
+class PlaybackRun {
+ public:
+  PlaybackRun(AppState* state, const PlaybackSetup& setup)
+      : state_(*state), window_(*state->window), setup_(setup) {}
+
+  PlaybackResult Run();
+
+ private:
+  bool Stopped() const { return state_.running.load() == 0; }
+  std::string_view EntryName(int32_t entry) const;
+  bool PlayEntry(int32_t entry);
+  void Decode(OggVorbis_File* vf, WaveOutPlayerPtr player, PcmFormat format);
+  WaveOutPlayerPtr OpenPlayer(const PcmFormat& format);
+  bool PlayBlock(WaveOutPlayer& player, uint32_t n, int64_t base);
+  bool PlayOut(WaveOutPlayer& player, int64_t base);
+  void EndMessages();
+  void Restore();
+
+  AppState& state_;
+  JobWindow& window_;
+  const PlaybackSetup& setup_;
+  PlaybackResult result_;
+  // One player buffer's worth: channels x 4096 bytes, whatever the channels.
+  std::vector<char> buffer_;
+  uint32_t player_buffer_ = 0;  // bytes in a buffer of the current player
+};
+
+std::string_view PlaybackRun::EntryName(int32_t entry) const {
+  const ArchiveIndex* index = state_.index;
+  if (!index || entry < 0 || entry >= index->count) return {};
+  const char* name = index->entries[entry].name;
+  return std::string_view(name, strnlen(name, kArchiveNameSize));
+}
+
+PlaybackResult PlaybackRun::Run() {
+  const int32_t selected = result_.selected = window_.SelectedCount();
+  for (int32_t row = window_.NextSelectedRow(-1); row != -1; row = window_.NextSelectedRow(row)) {
+    const int32_t entry = window_.RowEntry(row);
+    ++result_.started;
+    window_.SetTitle(FormatText(texts::kTitlePlaying, window_.NameText(EntryName(entry)).c_str(),
+                                result_.started, selected));
+    if (PlayEntry(entry)) ++result_.played;
+    if (Stopped()) break;
+  }
+  EndMessages();
+  Restore();
+  return result_;
+}
+
+// False when the entry could not start: no stream, no Vorbis, no player.
+bool PlaybackRun::PlayEntry(int32_t entry) {
+  OggVorbis_File vf;
+  if (OpenEntryDecoder(state_.index, entry, &vf) != 0) return false;
+  const PcmFormat format = LinkFormat(&vf, -1);
+  WaveOutPlayerPtr player = OpenPlayer(format);
+  const bool started = player != nullptr;
+  if (started) {
+    window_.SetProgressRange(0, ProgressValue(ov_pcm_total(&vf, -1)));
+    Decode(&vf, std::move(player), format);
+  }
+  ov_clear(&vf);
+  return started;
+}
+
+WaveOutPlayerPtr PlaybackRun::OpenPlayer(const PcmFormat& format) {
+  if (format.block_align == 0) return nullptr;
+  player_buffer_ = uint32_t{kFramesPerBuffer} * format.block_align;
+  buffer_.resize(std::max<size_t>(buffer_.size(), player_buffer_));
+  return setup_.make_player(format, kFramesPerBuffer);
+}
+
+// Decodes and plays to the end of the entry or to a stop, then cuts the
+// sound off. A link of chained streams in another format than the one
+// before it gets a player of its own, once the earlier one has played out.
+void PlaybackRun::Decode(OggVorbis_File* vf, WaveOutPlayerPtr player, PcmFormat format) {
+  int64_t base = 0;  // frames the players of earlier links played
+  int bitstream = 0;
+  int link = -1;
+  for (;;) {
+    const long n = ov_read(vf, buffer_.data(), kFramesPerBuffer * format.block_align, 0, 2, 1, &bitstream);
+    // A hole is a damaged page the decoder has stepped over; the audio
+    // goes on after it. Any other error ends the entry like its end.
+    if (n == OV_HOLE) continue;
+    if (n <= 0) {
+      PlayOut(*player, base);
+      break;
+    }
+    if (bitstream != link) {
+      link = bitstream;
+      const PcmFormat next = LinkFormat(vf, link);
+      if (next.samples_per_sec != format.samples_per_sec || next.channels != format.channels) {
+        if (!PlayOut(*player, base)) break;
+        base += player->position();
+        player.reset();
+        format = next;
+        player = OpenPlayer(format);
+        if (!player) break;
+      }
+    }
+    if (!PlayBlock(*player, static_cast<uint32_t>(n), base)) break;
+  }
+  window_.SetProgressPosition(0);
+  player.reset();  // on a stop this cuts the sound off
+}
+
+// Writes a decoded block, in pieces the player's buffers hold (one, but
+// for the block read where a link with fewer channels begins); false on a
+// stop.
+bool PlaybackRun::PlayBlock(WaveOutPlayer& player, uint32_t n, int64_t base) {
+  const uint32_t piece = player_buffer_;
+  for (uint32_t at = 0; at < n; at += piece) {
+    // A block the player refuses is dropped; the entry goes on.
+    player.write(buffer_.data() + at, std::min(piece, n - at));
+    const uint32_t position = player.position();
+    if (Stopped()) return false;
+    window_.SetProgressPosition(ProgressValue(base + position));
+  }
+  return true;
+}
+
+// Waits for everything written to be played, following the position; false on a stop.
+bool PlaybackRun::PlayOut(WaveOutPlayer& player, int64_t base) {
+  while (player.drain(kDrainWaitMs) == kDrainTimedOut) {
+    const uint32_t position = player.position();
+    if (Stopped()) return false;
+    window_.SetProgressPosition(ProgressValue(base + position));
+  }
+  return true;
+}
+
+void PlaybackRun::EndMessages() {
+  const int32_t started = result_.started;
+  if (started != result_.played) {
+    window_.ShowMessage(FormatText(texts::kPlayFailed, started, started - result_.played), texts::kCaptionWarning);
+  }
+  if (started != result_.selected) {
+    window_.ShowMessage(FormatText(texts::kPlayStopped, result_.selected - started), texts::kCaptionWarning);
+  }
+}
+
+void PlaybackRun::Restore() {
+  window_.SetTitle(texts::kTitle);
+  window_.EnableControl(Control::kList, true);
+  window_.EnableControl(Control::kBrowse, true);
+  window_.SetButtonText(Control::kPlay, texts::kButtonPlay);
+  window_.EnableControl(Control::kOutput, true);
+  state_.running = 0;
+}
+
+}  // namespace
+
+WaveOutPlayerPtr CreateDefaultPlayer(const PcmFormat& format, int32_t frames_per_buffer) {
+  return WaveOutPlayer::create(format, frames_per_buffer);
+}
+
+PlaybackResult RunPlayback(AppState* state, const PlaybackSetup& setup) {
+  return PlaybackRun(state, setup).Run();
+}
+
+int PlaybackJob(AppState* state) {
+  RunPlayback(state, PlaybackSetup{});
+  return 0;
+}
+
+}  // namespace kowaki

@@ -1,0 +1,35 @@
+#pragma once
+// The playback job: plays the entries of the selected rows one after
+// another, in list order, through a WaveOutPlayer per entry, with the
+// entry in the title and the device's position on the progress bar.
+
+#include <cstdint>
+#include <functional>
+
+#include "audio/wave_out_player.h"
+#include "jobs/app_state.h"
+
+namespace kowaki {
+
+// Makes the player for an entry: `format` and frames per buffer.
+using PlayerFactory = std::function<WaveOutPlayerPtr(const PcmFormat& format, int32_t frames_per_buffer)>;
+
+// A player on the system's default device.
+WaveOutPlayerPtr CreateDefaultPlayer(const PcmFormat& format, int32_t frames_per_buffer);
+
+struct PlaybackSetup {
+  PlayerFactory make_player = CreateDefaultPlayer;
+};
+
+struct PlaybackResult {
+  int32_t selected = 0;
+  int32_t started = 0;  // entries taken up, the one a stop cut short included
+  int32_t played = 0;   // entries that got a player and played to their end or to the stop
+};
+
+// The worker procedure; returns 0.
+int PlaybackJob(AppState* state);
+// The same run with its player factory given, telling how it went.
+PlaybackResult RunPlayback(AppState* state, const PlaybackSetup& setup);
+
+}  // namespace kowaki

@@ -1,0 +1,230 @@
+// The playback job through the recording window, playing on the
+// simulated device: titles, progress, stops, failures and what reaches
+// the device.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "jobs/playback_job.h"
+#include "tests/audio/simulated_wave_out.h"
+#include "tests/jobs/job_fixture.h"
+
+namespace kowaki::test {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+const Calls kRestore = {"title こわき", "enable 1002", "enable 1001", "button 1004 再生", "enable 1006"};
+
+class PlaybackJobTest : public JobTest {
+ protected:
+  // `count` clips named e0, e1, ... at 8000 Hz mono, listed and all selected.
+  void MakeVoices(int count, double seconds = 0.3) {
+    std::vector<Clip> clips;
+    for (int i = 0; i < count; ++i) clips.push_back(Voice("e" + std::to_string(i), 8000, 1, seconds));
+    MakeArchive(clips);
+    List();
+    window_.SelectAll();
+  }
+  PlaybackResult Play(SimulatedWaveOut& device) {
+    started_at_ = window_.calls().size();
+    state_.running = 1;
+    PlaybackSetup setup;
+    setup.make_player = device.Players();
+    return RunPlayback(&state_, setup);
+  }
+  PlaybackResult Play() { return Play(device_); }
+  // The progress positions the job set, and its ranges.
+  std::vector<int64_t> Progress() const {
+    std::vector<int64_t> positions;
+    for (const std::string& call : JobCalls()) {
+      if (call.starts_with("progress ") && !call.starts_with("progress range")) {
+        positions.push_back(std::stoll(call.substr(9)));
+      }
+    }
+    return positions;
+  }
+  Calls Titles() const { return Only("title "); }
+  Calls Ranges() const { return Only("progress range"); }
+  Calls Only(std::string_view prefix) const {
+    Calls only;
+    for (const std::string& call : JobCalls()) {
+      if (call.starts_with(prefix)) only.push_back(call);
+    }
+    return only;
+  }
+  // The calls since the job started.
+  Calls JobCalls() const {
+    return Calls(window_.calls().begin() + static_cast<ptrdiff_t>(started_at_), window_.calls().end());
+  }
+
+  SimulatedWaveOut device_{{.finish_at_once = true}};
+  size_t started_at_ = 0;
+};
+
+TEST_F(PlaybackJobTest, ThreeEntriesPlayInListOrderWithoutAMessage) {
+  MakeArchive({Voice("a22", 22050, 1), Voice("b44", 44100, 2), Voice("c08", 8000, 1)});
+  List();
+  window_.SelectAll();
+  const PlaybackResult result = Play();
+  EXPECT_EQ(result.selected, 3);
+  EXPECT_EQ(result.started, 3);
+  EXPECT_EQ(result.played, 3);
+  EXPECT_TRUE(window_.Calls("message").empty());
+  EXPECT_TRUE(device_.Played() == Decoded(0) + Decoded(1) + Decoded(2));
+  const auto opened = device_.Opened();
+  ASSERT_EQ(opened.size(), 3u);
+  EXPECT_EQ(opened[1].samples_per_sec, 44100u);
+  EXPECT_EQ(opened[1].channels, 2u);
+  EXPECT_EQ(opened[1].block_align, 4u);
+  EXPECT_EQ(opened[2].samples_per_sec, 8000u);
+  EXPECT_EQ(device_.Closes(), 3);
+
+  const Calls calls = JobCalls();
+  const Calls start = {"selected count 3", "next selected -1 0", "entry of 0 0", "title こわき : a22 再生中 1/3",
+                       "progress range 0 6615"};
+  EXPECT_EQ(Calls(calls.begin(), calls.begin() + 5), start);
+  EXPECT_EQ(window_.Calls("title"), (Calls{"title こわき : リスト更新中 0/3", "title こわき : リスト更新中 1/3",
+                                           "title こわき : リスト更新中 2/3", "title こわき : リスト更新中 3/3",
+                                           "title こわき", "title こわき : a22 再生中 1/3",
+                                           "title こわき : b44 再生中 2/3", "title こわき : c08 再生中 3/3",
+                                           "title こわき"}));
+  EXPECT_EQ(Tail(6), (Calls{"next selected 2 -1", "title こわき", "enable 1002", "enable 1001",
+                            "button 1004 再生", "enable 1006"}));
+  EXPECT_EQ(state_.running.load(), 0);
+}
+
+TEST_F(PlaybackJobTest, TheProgressBarFollowsThePositionAndReturnsToZero) {
+  MakeArchive({Voice("long", 22050, 2, 1.0)});
+  List();
+  window_.SelectAll();
+  Play();
+  EXPECT_EQ(Ranges(), Calls{"progress range 0 22050"});
+  // Every block is played as it is written: the bar follows the blocks
+  // decoded, up to the whole length, and goes back to 0.
+  const std::vector<int64_t> progress = Progress();
+  ASSERT_GE(progress.size(), 3u);
+  EXPECT_GT(progress[0], 0);
+  EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end() - 1));
+  EXPECT_EQ(std::adjacent_find(progress.begin(), progress.end() - 1), progress.end() - 1);  // each block moves it
+  EXPECT_EQ(progress[progress.size() - 2], 22050);
+  EXPECT_EQ(progress.back(), 0);
+}
+
+TEST_F(PlaybackJobTest, AStopDuringTheSecondOfFiveCutsItOffAndReportsThree) {
+  MakeVoices(5);
+  window_.OnTitle([this](const std::string& title) {
+    if (title.ends_with(" 2/5")) state_.running = 0;  // the stop button
+  });
+  const PlaybackResult result = Play();
+  EXPECT_EQ(result.started, 2);
+  EXPECT_EQ(result.played, 2);
+  EXPECT_EQ(window_.Calls("message"), Calls{"message 警告: 3 を残して再生を中断しました"});
+  // One block of the second entry, then the sound is cut off.
+  const std::string played = device_.Played();
+  const std::string first = Decoded(0);
+  const std::string second = Decoded(1);
+  EXPECT_TRUE(played.starts_with(first));
+  EXPECT_GT(played.size(), first.size());
+  EXPECT_LE(played.size(), first.size() + 2048 * 2);
+  EXPECT_TRUE(second.starts_with(played.substr(first.size())));
+  EXPECT_EQ(device_.Opened().size(), 2u);
+  EXPECT_FALSE(device_.Open());
+  EXPECT_EQ(Tail(5), kRestore);
+  EXPECT_EQ(state_.running.load(), 0);
+}
+
+TEST_F(PlaybackJobTest, AStopDuringTheLastEntryBringsNoMessage) {
+  MakeVoices(3);
+  window_.OnTitle([this](const std::string& title) {
+    if (title.ends_with(" 3/3")) state_.running = 0;
+  });
+  const PlaybackResult result = Play();
+  EXPECT_EQ(result.started, 3);
+  EXPECT_EQ(result.played, 3);
+  EXPECT_TRUE(window_.Calls("message").empty());
+  EXPECT_EQ(Tail(5), kRestore);
+}
+
+TEST_F(PlaybackJobTest, WithoutASoundDeviceEveryEntryFails) {
+  MakeVoices(3);
+  SimulatedWaveOut absent({.present = false});
+  const PlaybackResult result = Play(absent);
+  EXPECT_EQ(result.started, 3);
+  EXPECT_EQ(result.played, 0);
+  EXPECT_EQ(window_.Calls("message"), Calls{"message 警告: 3 中 3 の再生に失敗しました"});
+  EXPECT_TRUE(Ranges().empty());
+  EXPECT_EQ(Titles(), (Calls{"title こわき : e0 再生中 1/3", "title こわき : e1 再生中 2/3",
+                             "title こわき : e2 再生中 3/3", "title こわき"}));
+  EXPECT_EQ(Tail(5), kRestore);
+}
+
+TEST_F(PlaybackJobTest, EntriesThatDoNotOpenFailAndTheOthersPlay) {
+  MakeArchive({Voice("a", 8000, 1), {"junk", "not vorbis"}, Voice("c", 8000, 1)});
+  window_.AddRows(4);  // rows left from another archive; row 3 names no entry
+  window_.Select({1, 2, 3});
+  const PlaybackResult result = Play();
+  EXPECT_EQ(result.played, 1);
+  EXPECT_EQ(window_.Calls("message"), Calls{"message 警告: 3 中 2 の再生に失敗しました"});
+  EXPECT_EQ(Titles(), (Calls{"title こわき : junk 再生中 1/3", "title こわき : c 再生中 2/3",
+                             "title こわき :  再生中 3/3", "title こわき"}));
+  EXPECT_TRUE(device_.Played() == Decoded(2));
+}
+
+TEST_F(PlaybackJobTest, AStopIsSeenWhileTheLastBuffersPlayOut) {
+  MakeVoices(1, 0.5);
+  SimulatedWaveOut device;  // buffers never finish
+  PlaybackSetup setup;
+  setup.make_player = device.Players();
+  started_at_ = window_.calls().size();
+  ASSERT_TRUE(StartWorker(&state_, [&setup](AppState* state) {
+    RunPlayback(state, setup);
+    return 0;
+  }));
+  // Two buffers queued; the drain waits 100 ms at a time.
+  while (device.Queued() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  EXPECT_FALSE(WorkerEnded(state_));
+  state_.running = 0;
+  JoinWorker(&state_);
+  EXPECT_EQ(device.Resets(), 1);  // cut off
+  EXPECT_EQ(device.Queued(), 0u);
+  EXPECT_TRUE(device.Played().empty());
+  EXPECT_GE(Progress().size(), 4u);  // two blocks, a drain wait or more, the end
+  EXPECT_TRUE(window_.Calls("message").empty());
+  EXPECT_EQ(Tail(5), kRestore);
+}
+
+TEST_F(PlaybackJobTest, EntriesOfMoreThanTwoChannelsPlayWhole) {
+  MakeArchive({Voice("six", 48000, 6, 0.5)});
+  List();
+  window_.SelectAll();
+  EXPECT_EQ(Play().played, 1);
+  ASSERT_EQ(device_.Opened().size(), 1u);
+  EXPECT_EQ(device_.Opened()[0].block_align, 12u);
+  EXPECT_TRUE(device_.Played() == Decoded(0));
+}
+
+TEST_F(PlaybackJobTest, ChainedStreamsPlayEachLinkInItsOwnFormat) {
+  MakeArchive({{"chain", VorbisClip(44100, 2, 0.5, 1) + VorbisClip(22050, 1, 0.5, 2)}});
+  List();
+  window_.SelectAll();
+  EXPECT_EQ(Play().played, 1);
+  const auto opened = device_.Opened();
+  ASSERT_EQ(opened.size(), 2u);
+  EXPECT_EQ(opened[0].channels, 2u);
+  EXPECT_EQ(opened[1].channels, 1u);
+  EXPECT_EQ(opened[1].samples_per_sec, 22050u);
+  EXPECT_TRUE(device_.Played() == Decoded(0));
+  // The bar goes on from where the first link ended to the whole length.
+  const std::vector<int64_t> progress = Progress();
+  EXPECT_EQ(Ranges(), Calls{"progress range 0 33075"});
+  EXPECT_EQ(progress[progress.size() - 2], 33075);
+  EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end() - 1));
+}
+
+}  // namespace
+}  // namespace kowaki::test
