@@ -310,7 +310,7 @@ TEST_F(MainWindowTest, ExportsTheSelectedRowsIntoOneFile) {
   EXPECT_FALSE(Enabled(dialog, IDC_LIST));
   EXPECT_FALSE(Enabled(dialog, IDC_PLAY));
   ASSERT_TRUE(WaitIdle(dialog));
-  EXPECT_TRUE(save.done());
+  EXPECT_TRUE(PumpUntil([&] { return save.done(); }, 5000));
   const std::string wav = test::ReadBytes(out);
   ASSERT_GE(wav.size(), 44u);
   EXPECT_EQ(wav.substr(0, 4), "RIFF");
@@ -361,7 +361,8 @@ class SettingsDialogTest : public MainWindowTest {
       answer(dialog);
     });
     Press(main, IDC_SETTINGS);  // returns when the dialog has ended
-    EXPECT_TRUE(automation.done());
+    // The answering thread may still be on its way out of the last message.
+    EXPECT_TRUE(PumpUntil([&] { return automation.done(); }, 5000));
     return shown;
   }
 };
