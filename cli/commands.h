@@ -20,6 +20,7 @@ int RunPack(Arguments args);
 int RunConvert(Arguments args);
 int RunList(Arguments args);
 int RunExport(Arguments args);
+int RunPlay(Arguments args);
 int RunSettings(Arguments args);
 
 }  // namespace kowaki::cli

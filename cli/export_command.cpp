@@ -10,6 +10,7 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/entry_selection.h"
 #include "cli/output_options.h"
 #include "cli/terminal_window.h"
 #include "cli/text_output.h"
@@ -33,106 +34,6 @@ constexpr char kUsage[] =
 int Fail(const std::string& message) {
   PrintText(stderr, "kowaki-cli export: " + message + "\n");
   return kExitError;
-}
-
-// Matches `c` against the class that starts after '[' at `*p`; moves `*p`
-// past its ']'. Nothing when the class does not close.
-std::optional<bool> MatchClass(std::string_view pattern, size_t* p, char32_t c) {
-  size_t i = *p;
-  const bool negate = i < pattern.size() && (pattern[i] == '!' || pattern[i] == '^');
-  if (negate) ++i;
-  bool matched = false;
-  bool first = true;
-  while (i < pattern.size() && (pattern[i] != ']' || first)) {
-    first = false;
-    const char32_t low = NextCodePoint(pattern, &i);
-    char32_t high = low;
-    if (i + 1 < pattern.size() && pattern[i] == '-' && pattern[i + 1] != ']') {
-      ++i;
-      high = NextCodePoint(pattern, &i);
-    }
-    matched = matched || (c >= low && c <= high);
-  }
-  if (i >= pattern.size()) return std::nullopt;
-  *p = i + 1;
-  return matched != negate;
-}
-
-// Shell-style matching of whole characters: * any run, ? one, [...] a class.
-bool Glob(std::string_view pattern, std::string_view text) {
-  size_t p = 0, t = 0;
-  size_t star_p = std::string_view::npos, star_t = 0;
-  while (t < text.size()) {
-    size_t next_t = t;
-    const char32_t c = NextCodePoint(text, &next_t);
-    if (p < pattern.size() && pattern[p] == '*') {
-      star_p = ++p;
-      star_t = t;
-      continue;
-    }
-    if (p < pattern.size()) {
-      size_t next_p = p;
-      bool matched;
-      if (pattern[p] == '?') {
-        ++next_p;
-        matched = true;
-      } else if (pattern[p] == '[') {
-        ++next_p;
-        auto in_class = MatchClass(pattern, &next_p, c);
-        if (!in_class) {
-          next_p = p;
-          matched = NextCodePoint(pattern, &next_p) == c;
-        } else {
-          matched = *in_class;
-        }
-      } else {
-        matched = NextCodePoint(pattern, &next_p) == c;
-      }
-      if (matched) {
-        p = next_p;
-        t = next_t;
-        continue;
-      }
-    }
-    if (star_p == std::string_view::npos) return false;
-    p = star_p;
-    NextCodePoint(text, &star_t);
-    t = star_t;
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
-}
-
-// Marks the rows ENTRY names; false with a message for one that names none.
-bool Select(RowList& list, const std::vector<std::string>& entries, std::string* error) {
-  for (RowList::Row& row : list.rows()) row.selected = entries.empty();
-  for (const std::string& entry : entries) {
-    bool found = false;
-    if (entry.size() > 1 && entry[0] == '#' && entry.find_first_not_of("0123456789", 1) == std::string::npos) {
-      const long long number = std::stoll(entry.substr(1));
-      for (RowList::Row& row : list.rows()) {
-        if (row.entry == number) row.selected = found = true;
-      }
-    } else {
-      // Arguments come in the ANSI code page on Windows; names are matched as text.
-      const std::string pattern = PathForDisplay(entry);
-      for (RowList::Row& row : list.rows()) {
-        if (Glob(pattern, Cp932ToUtf8(row.name))) row.selected = found = true;
-      }
-    }
-    if (!found) {
-      *error = "'" + entry + "' names no listed entry (see kowaki-cli list)";
-      return false;
-    }
-  }
-  return true;
-}
-
-// The first positional argument is the archive when it looks like a path;
-// otherwise they are all entries of the game's archive.
-bool LooksLikeArchive(const std::string& arg) {
-  return arg.find_first_of("/\\") != std::string::npos || arg.ends_with(".arc") ||
-         kowaki::platform::KindOfPath(arg) == kowaki::platform::PathKind::kFile;
 }
 
 // The stored settings with the options laid over them; the destination
@@ -179,7 +80,7 @@ int RunExport(Arguments args) {
     window.save_answer = *parsed.Value("merge");
   }
   if (auto code = session.Open(archive, "export")) return *code;
-  if (!Select(window.list(), entries, &error)) return Fail(error);
+  if (!SelectRows(window.list(), entries, &error)) return Fail(error);
   if (window.SelectedCount() == 0) {
     window.ShowMessage(texts::kNothingToExport, texts::kCaptionWarning);
     return kExitError;

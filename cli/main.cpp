@@ -21,6 +21,8 @@ constexpr Command kCommands[] = {
     {"convert", kowaki::cli::RunConvert,
      "convert IN.wav OUT.wav [--rate N] [--channels 1|2] [--bits 8|16]   convert a PCM WAV file"},
     {"list", kowaki::cli::RunList, "list [ARCHIVE] [--json]       the playable entries, as the window lists them"},
+    {"play", kowaki::cli::RunPlay,
+     "play [ARCHIVE] [ENTRY...]     play entries on the default sound device (Ctrl-C stops)"},
     {"export", kowaki::cli::RunExport,
      "export [ARCHIVE] (--to DIR | --merge FILE) [--type ogg|wav] [--rate N|source]\n"
      "         [--channels 1|2|source] [ENTRY...]   write entries as .ogg or .wav"},

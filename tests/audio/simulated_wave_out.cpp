@@ -1,5 +1,7 @@
 #include "tests/audio/simulated_wave_out.h"
 
+#include <gtest/gtest.h>
+
 namespace kowaki::test {
 
 class SimulatedWaveOut::Device : public WaveDevice {
@@ -188,6 +190,13 @@ int32_t SimulatedWaveOut::Closes() {
 bool SimulatedWaveOut::Open() {
   std::lock_guard<std::mutex> lock(mutex_);
   return open_;
+}
+
+void ExpectHeard(const std::string& heard, const std::string& sound) {
+  const size_t at = heard.find(sound);
+  ASSERT_NE(at, std::string::npos) << heard.size() << " bytes heard, " << sound.size() << " expected";
+  EXPECT_EQ(heard.find_first_not_of('\0'), heard.find_first_not_of('\0', at));
+  EXPECT_EQ(heard.find_first_not_of('\0', at + sound.size()), std::string::npos);
 }
 
 }  // namespace kowaki::test

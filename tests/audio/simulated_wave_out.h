@@ -68,4 +68,8 @@ class SimulatedWaveOut {
   int32_t closes_ = 0;
 };
 
+// What reached a device that writes it to a file: `sound` whole and in
+// order, with nothing but silence around it.
+void ExpectHeard(const std::string& heard, const std::string& sound);
+
 }  // namespace kowaki::test

@@ -3,13 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <thread>
 
 #include "cli/commands.h"
 #include "cli/text_output.h"
 #include "common/output_file.h"
 #include "jobs/export_file.h"
 #include "jobs/listing_job.h"
+#include "audio/wave_out_player.h"
+#include "tests/audio/simulated_wave_out.h"
 #include "tests/jobs/job_fixture.h"
 #include "tests/support/run_command.h"
 
@@ -18,6 +22,7 @@ namespace {
 
 using cli::RunExport;
 using cli::RunList;
+using cli::RunPlay;
 using cli::RunSettings;
 
 class CliJobsTest : public JobTest {
@@ -133,6 +138,67 @@ TEST_F(CliJobsTest, SettingsShowsAndStoresTheOutputSettings) {
   EXPECT_EQ(ReadBytes(out_.File("v_0003.wav")).substr(24, 4), std::string("\x22\x56\0\0", 4));
 
   EXPECT_EQ(RunCommand(RunSettings, {"--type", "ogg", "--rate", "source", "--merge", "off"}).code, 0);
+}
+
+// Natively SDL's disk driver stands in for the sound card, writing what
+// reaches it to a file; an unknown driver leaves no device at all.
+#if !defined(_WIN32)
+void UseNoSoundDevice() { SetEnvironment("SDL_AUDIODRIVER", "kowaki-none"); }
+void UseSoundFile(const std::string& file) {
+  SetEnvironment("SDL_AUDIODRIVER", "disk");
+  SetEnvironment("SDL_DISKAUDIOFILE", file);
+}
+
+TEST_F(CliJobsTest, PlayHandsTheDecodedEntryToTheSoundDevice) {
+  const std::string heard = out_.File("heard.raw");
+  UseSoundFile(heard);
+  CommandResult result = RunCommand(RunPlay, {archive_, "こ*"});
+  EXPECT_EQ(result.code, 0) << result.err;
+  EXPECT_EQ(result.err.find("警告"), std::string::npos) << result.err;
+  ExpectHeard(ReadBytes(heard), Decoded(2));
+}
+
+TEST_F(CliJobsTest, CtrlCStopsThePlaybackAndTheEndMessagesFollow) {
+  const std::string heard = out_.File("heard.raw");
+  UseSoundFile(heard);
+  std::thread interrupt([&heard] {
+    // The device opens its file for the first entry, which lasts 0.3 s.
+    for (int i = 0; i < 1000 && !std::filesystem::exists(heard); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::raise(SIGINT);
+  });
+  CommandResult result = RunCommand(RunPlay, {archive_});
+  interrupt.join();
+  EXPECT_EQ(result.code, 1);
+  EXPECT_NE(result.err.find("警告: 2 を残して再生を中断しました"), std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find("の再生に失敗しました"), std::string::npos) << result.err;
+}
+#else
+// Under Wine there is no sound device unless the test sets one up.
+void UseNoSoundDevice() {}
+#endif
+
+TEST_F(CliJobsTest, PlayWithoutASoundDeviceFailsEveryEntry) {
+  UseNoSoundDevice();
+  if (WaveOutPlayer::create(MakePcmFormat(22050, 1, 16), 2048)) GTEST_SKIP() << "a sound device is present";
+  CommandResult result = RunCommand(RunPlay, {archive_});
+  EXPECT_EQ(result.code, 1);
+  EXPECT_NE(result.err.find("警告: 3 中 3 の再生に失敗しました"), std::string::npos) << result.err;
+}
+
+TEST_F(CliJobsTest, PlayRefusesBadRequestsBeforePlayingAnything) {
+  UseNoSoundDevice();
+  CommandResult unknown = RunCommand(RunPlay, {archive_, "v_0001", "nothing*"});
+  EXPECT_EQ(unknown.code, 2);
+  EXPECT_NE(unknown.err.find("'nothing*' names no listed entry"), std::string::npos) << unknown.err;
+  EXPECT_EQ(unknown.err.find("再生に失敗"), std::string::npos) << unknown.err;
+  EXPECT_EQ(RunCommand(RunPlay, {archive_, "#1"}).code, 2);  // not listed
+  EXPECT_EQ(RunCommand(RunPlay, {archive_, "--loud"}).code, 2);
+  CommandResult missing = RunCommand(RunPlay, {dir_.File("missing.arc")});
+  EXPECT_EQ(missing.code, 2);
+  EXPECT_NE(missing.err.find("missing.arc を開くことができません"), std::string::npos);
 }
 
 }  // namespace

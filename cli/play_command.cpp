@@ -1,0 +1,108 @@
+// kowaki-cli play [ARCHIVE] [ENTRY...]
+// Lists the archive as the window does, selects the rows the ENTRY
+// arguments name (all when none) and plays them one after another on the
+// default sound device. The progress line shows the entry, its place in
+// the run and the time played of its length; Ctrl-C is the stop button.
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "cli/args.h"
+#include "cli/commands.h"
+#include "cli/entry_selection.h"
+#include "cli/terminal_window.h"
+#include "cli/text_output.h"
+#include "jobs/format_text.h"
+#include "jobs/playback_job.h"
+#include "jobs/texts.h"
+
+namespace kowaki::cli {
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: kowaki-cli play [ARCHIVE] [ENTRY...]\n"
+    "  ENTRY: a name, a shell-style pattern (* ? [..]) or #N for entry number N\n";
+
+// The terminal window with the time played and the entry's length, as
+// its row lists it, after the title.
+class PlayWindow : public TerminalWindow {
+ public:
+  using TerminalWindow::TerminalWindow;
+
+  void SetTitle(std::string_view text) override {
+    title_ = text;
+    ShowTitle();
+  }
+  int32_t RowEntry(int32_t row) override {
+    const int32_t entry = TerminalWindow::RowEntry(row);
+    seconds_ = entry >= 0 ? std::strtod(list().rows()[static_cast<size_t>(row)].cells[2].c_str(), nullptr) : 0;
+    return entry;
+  }
+  void SetProgressRange(int32_t low, int32_t high) override {
+    frames_ = high;
+    TerminalWindow::SetProgressRange(low, high);
+  }
+  void SetProgressPosition(int32_t position) override {
+    position_ = position;
+    ShowTitle();
+    TerminalWindow::SetProgressPosition(position);
+  }
+
+ private:
+  void ShowTitle() {
+    // Only a job's title names an entry; the idle one stays as it is.
+    if (title_ == texts::kTitle || frames_ <= 0) {
+      TerminalWindow::SetTitle(title_);
+      return;
+    }
+    const double played = seconds_ * position_ / frames_;
+    TerminalWindow::SetTitle(title_ + FormatText("  %.1f/%.1f s", played, seconds_));
+  }
+
+  std::string title_;
+  double seconds_ = 0;  // the entry's length
+  int32_t frames_ = 0;  // the same in frames, the progress bar's range
+  int32_t position_ = 0;
+};
+
+}  // namespace
+
+int RunPlay(Arguments args) {
+  ParsedArgs parsed;
+  std::string error;
+  if (!parsed.Parse(args, {}, {}, &error)) {
+    PrintText(stderr, "kowaki-cli play: " + error + "\n" + kUsage);
+    return kExitError;
+  }
+  std::vector<std::string> entries = parsed.positional();
+  std::string archive;
+  if (!entries.empty() && LooksLikeArchive(entries[0])) {
+    archive = entries[0];
+    entries.erase(entries.begin());
+  }
+
+  TerminalSession session;
+  if (auto code = session.Open(archive, "play")) return *code;
+  PlayWindow window(platform::IsTerminal(stderr));
+  window.list() = session.window().list();
+  if (!SelectRows(window.list(), entries, &error)) {
+    PrintText(stderr, "kowaki-cli play: " + error + "\n");
+    return kExitError;
+  }
+  if (window.SelectedCount() == 0) {
+    window.ShowMessage(texts::kNothingToPlay, texts::kCaptionWarning);
+    return kExitError;
+  }
+  session.state().window = &window;
+  PlaybackResult result;
+  session.Run([&](AppState* state) {
+    result = RunPlayback(state, PlaybackSetup{});
+    return 0;
+  });
+  const bool complete = result.started == result.selected && result.played == result.selected;
+  return complete ? kExitOk : kExitIncomplete;
+}
+
+}  // namespace kowaki::cli
