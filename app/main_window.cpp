@@ -13,6 +13,7 @@
 #include "common/cp932.h"
 #include "jobs/export_job.h"
 #include "jobs/listing_job.h"
+#include "jobs/playback_job.h"
 #include "jobs/texts.h"
 #include "res/resource.h"
 #include "settings/output_settings.h"
@@ -112,7 +113,14 @@ void StartOrStop(MainWindow* state, JobKind kind) {
             texts::kCaptionWarning);
     return;
   }
-  if (play) return;  // playback arrives with the player
+  if (play) {
+    EnableControl(state, IDC_BROWSE, false);
+    EnableControl(state, IDC_LIST, false);
+    SetDlgItemTextA(state->window, IDC_PLAY, Ansi(texts::kButtonStop).c_str());
+    EnableControl(state, IDC_OUTPUT, false);
+    StartJob(state, PlaybackJob);
+    return;
+  }
   EnableControl(state, IDC_BROWSE, false);
   EnableControl(state, IDC_LIST, false);
   EnableControl(state, IDC_PLAY, false);

@@ -13,6 +13,7 @@
 #include "app/main_window.h"
 #include "app/settings_dialog.h"
 #include "archive/archive_writer.h"
+#include "audio/wave_out_player.h"
 #include "res/resource.h"
 #include "tests/support/files.h"
 #include "tests/win32/ui_driver.h"
@@ -318,6 +319,30 @@ TEST_F(MainWindowTest, ExportsTheSelectedRowsIntoOneFile) {
   EXPECT_EQ(wav.size(), 44u + 2 * 4410 * 2);
   EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_OUTPUT)), Ansi("出力"));
   EXPECT_TRUE(Enabled(dialog, IDC_LIST));
+}
+
+TEST_F(MainWindowTest, PlayWithoutASoundDeviceReportsEveryEntryAsFailed) {
+  if (WaveOutPlayer::create(MakePcmFormat(22050, 1, 16), 2048)) GTEST_SKIP() << "a sound device is present";
+  MakeArchive(3);
+  SetString(kGameKey, "InstallDir", dir_.path().string());
+  HWND dialog = Create();
+  ASSERT_TRUE(WaitIdle(dialog));
+  Select(dialog, {0, 2});
+  MessageBoxAnswerer answerer;
+  Press(dialog, IDC_PLAY);
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PLAY)), Ansi("中断"));
+  EXPECT_TRUE(Enabled(dialog, IDC_PLAY));
+  for (int id : {IDC_BROWSE, IDC_LIST, IDC_OUTPUT}) EXPECT_FALSE(Enabled(dialog, id)) << id;
+  ASSERT_TRUE(WaitIdle(dialog));
+  ASSERT_TRUE(answerer.WaitFor(1));
+  const auto boxes = answerer.boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, Ansi("2 中 2 の再生に失敗しました"));
+  EXPECT_EQ(boxes[0].caption, Ansi("警告"));
+  EXPECT_EQ(boxes[0].owner, dialog);
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PLAY)), Ansi("再生"));
+  EXPECT_EQ(WindowText(dialog), Ansi("こわき"));
+  for (int id : {IDC_BROWSE, IDC_LIST, IDC_PLAY, IDC_OUTPUT}) EXPECT_TRUE(Enabled(dialog, id)) << id;
 }
 
 TEST_F(MainWindowTest, ClosingDuringAListingStopsIt) {
