@@ -79,6 +79,12 @@ bool Glob(std::string_view pattern, std::string_view text) {
   return p == pattern.size();
 }
 
+// Contains a separator, ends in .arc or names a file.
+bool LooksLikeArchive(const std::string& arg) {
+  return arg.find_first_of("/\\") != std::string::npos || arg.ends_with(".arc") ||
+         kowaki::platform::KindOfPath(arg) == kowaki::platform::PathKind::kFile;
+}
+
 }  // namespace
 
 bool SelectRows(RowList& list, const std::vector<std::string>& entries, std::string* error) {
@@ -105,9 +111,11 @@ bool SelectRows(RowList& list, const std::vector<std::string>& entries, std::str
   return true;
 }
 
-bool LooksLikeArchive(const std::string& arg) {
-  return arg.find_first_of("/\\") != std::string::npos || arg.ends_with(".arc") ||
-         kowaki::platform::KindOfPath(arg) == kowaki::platform::PathKind::kFile;
+std::string TakeArchive(std::vector<std::string>* args) {
+  if (args->empty() || !LooksLikeArchive(args->front())) return {};
+  std::string archive = std::move(args->front());
+  args->erase(args->begin());
+  return archive;
 }
 
 }  // namespace kowaki::cli

@@ -1,7 +1,7 @@
 #pragma once
 // Which rows the ENTRY arguments of `export` and `play` name: a name as
 // `list` shows it, a shell-style pattern (* ? [a-z] [!x]) or #N for entry
-// number N; and whether the first argument is the archive instead.
+// number N; and the archive, when the first argument names one instead.
 
 #include <string>
 #include <vector>
@@ -14,8 +14,9 @@ namespace kowaki::cli {
 // with a message for an entry that names no row.
 bool SelectRows(RowList& list, const std::vector<std::string>& entries, std::string* error);
 
-// The first positional argument is the archive when it looks like a path;
-// otherwise they are all entries of the game's archive.
-bool LooksLikeArchive(const std::string& arg);
+// Takes the archive off the front of the positional arguments when the
+// first looks like a path to one; otherwise they are all entries of the
+// game's archive, and the result is empty.
+std::string TakeArchive(std::vector<std::string>* args);
 
 }  // namespace kowaki::cli

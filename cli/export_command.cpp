@@ -62,11 +62,7 @@ int RunExport(Arguments args) {
   if (!RunSettings(parsed, &settings, &error)) return Fail(error);
 
   std::vector<std::string> entries = parsed.positional();
-  std::string archive;
-  if (!entries.empty() && LooksLikeArchive(entries[0])) {
-    archive = entries[0];
-    entries.erase(entries.begin());
-  }
+  const std::string archive = TakeArchive(&entries);
 
   TerminalSession session;
   TerminalWindow& window = session.window();

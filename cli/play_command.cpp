@@ -77,11 +77,7 @@ int RunPlay(Arguments args) {
     return kExitError;
   }
   std::vector<std::string> entries = parsed.positional();
-  std::string archive;
-  if (!entries.empty() && LooksLikeArchive(entries[0])) {
-    archive = entries[0];
-    entries.erase(entries.begin());
-  }
+  const std::string archive = TakeArchive(&entries);
 
   TerminalSession session;
   if (auto code = session.Open(archive, "play")) return *code;
