@@ -76,6 +76,9 @@ SdlWaveDevice::~SdlWaveDevice() {
     done_->Set();  // closed
   }
   if (subsystem_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  // SDL keeps an error text per thread; ours are not SDL's threads, so it
+  // would never free the player's.
+  SDL_TLSCleanup();
 }
 
 bool SdlWaveDevice::Open(const PcmFormat& format) {
