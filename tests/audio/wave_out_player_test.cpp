@@ -79,17 +79,6 @@ TEST_F(WaveOutPlayerTest, WritesFillTheRingFromTheTopAndTheSeventeenthWaitsForTh
   EXPECT_EQ(player->drain(100), 0);
 }
 
-TEST_F(WaveOutPlayerTest, PlayedBuffersAreTakenAgainFromTheTop) {
-  SimulatedWaveOut device;
-  WaveOutPlayerPtr player = Create(device, mono_, 64);
-  const std::string block = Block(mono_, 64, 'x');
-  for (int i = 0; i < 3; ++i) Write(*player, block);  // headers 15, 14, 13
-  ASSERT_TRUE(device.FinishOne());
-  ASSERT_TRUE(device.FinishOne());  // 15 and 14 played
-  Write(*player, block);
-  EXPECT_EQ(HeaderIndices(device.Written()), (std::vector<int64_t>{15, 14, 13, 15}));
-}
-
 TEST_F(WaveOutPlayerTest, DrainWaitsForTheLastBufferWithinItsTimeOut) {
   SimulatedWaveOut device;
   WaveOutPlayerPtr player = Create(device, mono_);
