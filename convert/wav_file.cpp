@@ -1,6 +1,6 @@
 #include "convert/wav_file.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 namespace kowaki {
@@ -29,8 +29,27 @@ bool Fail(std::string* error, const std::string& message) {
   return false;
 }
 
-// The PCM format a "fmt " chunk describes.
-bool ParseFormat(std::span<const uint8_t> chunk, PcmFormat* format, std::string* error) {
+// A codec format as the chunk gives it; a 16-byte chunk has no extra bytes.
+bool ParseCodecFormat(std::span<const uint8_t> chunk, WaveFormat* format, std::string* error) {
+  const uint8_t* p = chunk.data();
+  const uint16_t extra = chunk.size() >= 18 ? Le16(p + 16) : 0;
+  if (extra > kMaxFormatExtra) {
+    return Fail(error, "unsupported format: " + std::to_string(extra) +
+                           " extra format bytes (at most " + std::to_string(kMaxFormatExtra) + ")");
+  }
+  if (extra > 0 && chunk.size() < size_t{18} + extra) {
+    return Fail(error, "malformed file: the fmt chunk is shorter than its extra bytes");
+  }
+  const uint16_t block_align = Le16(p + 12);
+  if (block_align == 0) return Fail(error, "malformed file: block align 0");
+  *format = WaveFormat{
+      {Le16(p), Le16(p + 2), Le32(p + 4), Le32(p + 8), block_align, Le16(p + 14), extra}};
+  std::memcpy(format->extra, p + 18, extra);
+  return true;
+}
+
+// The format a "fmt " chunk describes.
+bool ParseFormat(std::span<const uint8_t> chunk, WaveFormat* format, std::string* error) {
   if (chunk.size() < 16) return Fail(error, "malformed file: the fmt chunk is too short");
   const uint8_t* p = chunk.data();
   const uint16_t tag = Le16(p);
@@ -38,6 +57,8 @@ bool ParseFormat(std::span<const uint8_t> chunk, PcmFormat* format, std::string*
   const uint32_t rate = Le32(p + 4);
   const uint16_t block_align = Le16(p + 12);
   const uint16_t bits = Le16(p + 14);
+  if (channels == 0 || rate == 0)
+    return Fail(error, "malformed file: no channels or no sample rate");
   if (tag == kFormatExtensible) {
     if (chunk.size() < 40 || Le16(p + 16) < 22) {
       return Fail(error, "malformed file: the extensible fmt chunk is too short");
@@ -46,23 +67,29 @@ bool ParseFormat(std::span<const uint8_t> chunk, PcmFormat* format, std::string*
       return Fail(error, "unsupported format: an extensible subformat other than PCM");
     }
   } else if (tag != kFormatPcm) {
-    char text[64];
-    std::snprintf(text, sizeof text, "unsupported format tag 0x%04X (only PCM is read)", tag);
-    return Fail(error, text);
+    return ParseCodecFormat(chunk, format, error);
   }
   if (bits != 8 && bits != 16) {
     return Fail(error,
                 "unsupported sample width: " + std::to_string(bits) + " bits (8 or 16 only)");
   }
-  if (channels == 0 || rate == 0)
-    return Fail(error, "malformed file: no channels or no sample rate");
-  *format = MakePcmFormat(rate, channels, bits);
+  *format = WaveFormat{MakePcmFormat(rate, channels, bits)};
   if (block_align != format->block_align) {
     return Fail(error, "malformed file: block align " + std::to_string(block_align) + " for " +
                            std::to_string(channels) + " channels of " + std::to_string(bits) +
                            " bits");
   }
   return true;
+}
+
+// The first 16 bytes of the format, as "fmt " chunks begin.
+void PutFormat(uint8_t* p, const PcmFormat& format) {
+  PutLe16(p, format.format_tag);
+  PutLe16(p + 2, format.channels);
+  PutLe32(p + 4, format.samples_per_sec);
+  PutLe32(p + 8, format.avg_bytes_per_sec);
+  PutLe16(p + 12, format.block_align);
+  PutLe16(p + 14, format.bits_per_sample);
 }
 
 }  // namespace
@@ -74,14 +101,32 @@ std::array<uint8_t, kWavHeaderSize> MakeWavHeader(const PcmFormat& format, uint3
   PutLe32(p + 4, data_size + 36);
   std::memcpy(p + 8, "WAVEfmt ", 8);
   PutLe32(p + 16, 16);
-  PutLe16(p + 20, format.format_tag);
-  PutLe16(p + 22, format.channels);
-  PutLe32(p + 24, format.samples_per_sec);
-  PutLe32(p + 28, format.avg_bytes_per_sec);
-  PutLe16(p + 32, format.block_align);
-  PutLe16(p + 34, format.bits_per_sample);
+  PutFormat(p + 20, format);
   std::memcpy(p + 36, "data", 4);
   PutLe32(p + 40, data_size);
+  return header;
+}
+
+std::vector<uint8_t> MakeCodecWavHeader(const WaveFormat& format, uint32_t data_size,
+                                        uint32_t frames) {
+  const uint16_t extra = std::min(format.extra_size, kMaxFormatExtra);
+  const uint32_t format_size = 18u + extra;
+  const uint32_t format_chunk = 8 + format_size + (format_size & 1);
+  std::vector<uint8_t> header(12 + format_chunk + 12 + 8);
+  uint8_t* p = header.data();
+  std::memcpy(p, "RIFF", 4);
+  PutLe32(p + 4, static_cast<uint32_t>(header.size() - 8) + data_size);
+  std::memcpy(p + 8, "WAVEfmt ", 8);
+  PutLe32(p + 16, format_size);
+  PutFormat(p + 20, format);
+  PutLe16(p + 36, extra);
+  std::memcpy(p + 38, format.extra, extra);
+  p += 12 + format_chunk;
+  std::memcpy(p, "fact", 4);
+  PutLe32(p + 4, 4);
+  PutLe32(p + 8, frames);
+  std::memcpy(p + 12, "data", 4);
+  PutLe32(p + 16, data_size);
   return header;
 }
 
@@ -104,7 +149,7 @@ bool ReadWavInfo(const WavReadAt& read_at, WavInfo* info, std::string* error) {
     const uint64_t body = at + 8;
     if (body + size > end) return Fail(error, "malformed file: a chunk runs past the RIFF end");
     if (!have_format && std::memcmp(chunk, "fmt ", 4) == 0) {
-      uint8_t format[40];
+      uint8_t format[18 + kMaxFormatExtra];
       const std::span<uint8_t> part(format, size < sizeof format ? size : sizeof format);
       if (!read_at(body, part)) return Fail(error, "truncated file");
       if (!ParseFormat(part, &info->format, error)) return false;

@@ -1,12 +1,14 @@
 #pragma once
-// RIFF WAVE files: the 44-byte header of a plain PCM file, and a reader
-// that finds the format and the audio of a PCM file written by anyone.
+// RIFF WAVE files: the 44-byte header of a plain PCM file, the header of a
+// codec file, and a reader that finds the format and the audio of a file
+// written by anyone.
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "convert/pcm_format.h"
 
@@ -18,8 +20,17 @@ inline constexpr size_t kWavHeaderSize = 44;
 // bytes of `format`, "data", data_size. The data follows without a pad byte.
 std::array<uint8_t, kWavHeaderSize> MakeWavHeader(const PcmFormat& format, uint32_t data_size);
 
+// A codec format's header: "RIFF", "WAVE", a "fmt " chunk with the 18
+// bytes of `format` and its extra bytes (and a pad byte when they are
+// odd), a "fact" chunk with the number of sample frames, "data" and
+// data_size. The data follows without a pad byte.
+std::vector<uint8_t> MakeCodecWavHeader(const WaveFormat& format, uint32_t data_size,
+                                        uint32_t frames);
+
 struct WavInfo {
-  PcmFormat format;      // PCM, block align and byte rate as the samples need
+  // PCM with block align and byte rate as the samples need, or a codec
+  // format as the file gives it, with its extra bytes.
+  WaveFormat format;
   uint64_t data_offset;  // of the first audio byte in the file
   uint32_t data_size;
 };
@@ -29,8 +40,10 @@ struct WavInfo {
 using WavReadAt = std::function<bool(uint64_t offset, std::span<uint8_t> out)>;
 
 // Walks the chunks in any order, odd sizes with their pad byte. Takes 8-
-// and 16-bit PCM, also as WAVE_FORMAT_EXTENSIBLE with the PCM subformat.
-// False with a message on any other format and on a truncated or
+// and 16-bit PCM, also as WAVE_FORMAT_EXTENSIBLE with the PCM subformat,
+// and any other format tag as a codec, leaving it to the codecs to refuse
+// it. False with a message on other PCM and extensible formats, codec
+// formats with more than kMaxFormatExtra extra bytes, and a truncated or
 // malformed file.
 bool ReadWavInfo(const WavReadAt& read_at, WavInfo* info, std::string* error);
 

@@ -20,15 +20,6 @@ using test::Le16;
 using test::Le32;
 using test::Riff;
 
-bool Read(const std::string& file, WavInfo* info, std::string* error) {
-  const auto read_at = [&](uint64_t offset, std::span<uint8_t> out) {
-    if (offset > file.size() || file.size() - offset < out.size()) return false;
-    std::memcpy(out.data(), file.data() + offset, out.size());
-    return true;
-  };
-  return ReadWavInfo(read_at, info, error);
-}
-
 TEST(WavFileTest, HeaderLaysOutTheFormatAndSizes) {
   const auto header = MakeWavHeader(MakePcmFormat(22050, 1, 16), 1000);
   const std::string expected =
@@ -54,10 +45,61 @@ TEST(WavFileTest, ReadsPcmWhateverTheChunkOrder) {
   for (const auto& f : files) {
     WavInfo info{};
     std::string error;
-    ASSERT_TRUE(Read(f.file, &info, &error)) << error;
+    ASSERT_TRUE(test::ReadWavBytes(f.file, &info, &error)) << error;
     EXPECT_EQ(std::memcmp(&info.format, &f.format, sizeof(PcmFormat)), 0);
     EXPECT_EQ(info.data_size, 7u);
     EXPECT_EQ(f.file.substr(static_cast<size_t>(info.data_offset), 7), audio);
+  }
+}
+
+TEST(WavFileTest, CodecHeaderCarriesTheExtraBytesAndTheFrameCount) {
+  WaveFormat ima;
+  ASSERT_TRUE(MakeCodecFormat(kFormatImaAdpcm, 22050, 1, &ima));
+  const auto header = MakeCodecWavHeader(ima, 1024, 2000);
+  const std::string expected = "RIFF" + Le32(1024 + 52) + "WAVE" + "fmt " + Le32(20) +
+                               Fmt(0x11, 1, 22050, 4).substr(0, 8) + Le32(11100) + Le16(512) +
+                               Le16(4) + Le16(2) + Le16(1017) + "fact" + Le32(4) + Le32(2000) +
+                               "data" + Le32(1024);
+  EXPECT_EQ(std::string(header.begin(), header.end()), expected);
+
+  // Odd extra bytes get a pad byte; the reader gives back the format.
+  WaveFormat odd{{0x55, 2, 44100, 16000, 1, 0, 3}};
+  odd.extra[0] = 'x';
+  odd.extra[2] = 'z';
+  for (const WaveFormat& format : {ima, odd}) {
+    const auto bytes = MakeCodecWavHeader(format, 4, 9);
+    const std::string file = std::string(bytes.begin(), bytes.end()) + "abcd";
+    WavInfo info{};
+    std::string error;
+    ASSERT_TRUE(test::ReadWavBytes(file, &info, &error)) << error;
+    EXPECT_EQ(std::memcmp(&info.format, &format, sizeof(PcmFormat) + format.extra_size), 0);
+    EXPECT_EQ(file.substr(static_cast<size_t>(info.data_offset), info.data_size), "abcd");
+  }
+}
+
+TEST(WavFileTest, ReadsCodecFormatsWithTheirExtraBytes) {
+  const std::string audio(6, '\x11');
+  const std::string coefficients = Le16(256) + Le16(0) + Le16(512) + Le16(0xFF00);
+  const struct {
+    std::string fmt;
+    std::string extra;
+  } files[] = {
+      {Fmt(0x02, 2, 22050, 4) + Le16(12), Le16(1012) + Le16(2) + coefficients},
+      {Fmt(0x07, 1, 8000, 8), ""},  // no extra size at all
+      {Fmt(0x06, 1, 8000, 8) + Le16(0) + "tail", ""},
+      {Fmt(0x55, 2, 44100, 8) + Le16(1), "\x7f"},  // anything, for the codecs to refuse
+  };
+  for (const auto& f : files) {
+    WavInfo info{};
+    std::string error;
+    ASSERT_TRUE(test::ReadWavBytes(Riff(Chunk("fmt ", f.fmt + f.extra) + Chunk("data", audio)),
+                                   &info, &error))
+        << error;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&info.format), 16), f.fmt.substr(0, 16));
+    EXPECT_EQ(info.format.extra_size, f.extra.size());
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(info.format.extra), f.extra.size()),
+              f.extra);
+    EXPECT_EQ(info.data_size, 6u);
   }
 }
 
@@ -70,8 +112,13 @@ TEST(WavFileTest, RefusesOtherFormatsAndBrokenFiles) {
   } files[] = {
       {"RIFX" + Riff(data).substr(4), "not a RIFF WAVE file"},
       {Riff(data).substr(0, 10), "not a RIFF WAVE file"},
-      {Riff(Chunk("fmt ", Fmt(3, 1, 8000, 32)) + data), "unsupported format tag 0x0003"},
-      {Riff(Chunk("fmt ", Fmt(2, 1, 8000, 4)) + data), "unsupported format tag 0x0002"},
+      {Riff(Chunk("fmt ", Fmt(2, 1, 8000, 4) + Le16(65) + std::string(65, 'c')) + data),
+       "65 extra format bytes"},
+      {Riff(Chunk("fmt ", Fmt(2, 1, 8000, 4) + Le16(32) + std::string(30, 'c')) + data),
+       "shorter than its extra bytes"},
+      {Riff(Chunk("fmt ", Fmt(7, 1, 8000, 8).substr(0, 12) + Le16(0) + Le16(8)) + data),
+       "block align 0"},
+      {Riff(Chunk("fmt ", Fmt(7, 1, 0, 8)) + data), "no sample rate"},
       {Riff(Chunk("fmt ", Extensible(1, 8000, 16, float_guid)) + data), "subformat other than PCM"},
       {Riff(Chunk("fmt ", Fmt(1, 1, 8000, 24)) + data), "24 bits"},
       {Riff(Chunk("fmt ", Fmt(1, 0, 8000, 16)) + data), "no channels"},
@@ -87,7 +134,7 @@ TEST(WavFileTest, RefusesOtherFormatsAndBrokenFiles) {
   for (const auto& f : files) {
     WavInfo info{};
     std::string error;
-    EXPECT_FALSE(Read(f.file, &info, &error)) << f.error;
+    EXPECT_FALSE(test::ReadWavBytes(f.file, &info, &error)) << f.error;
     EXPECT_NE(error.find(f.error), std::string::npos) << error;
   }
 }

@@ -1,8 +1,11 @@
 #pragma once
-// RIFF WAVE files built byte by byte.
+// RIFF WAVE files built byte by byte, and read from memory.
 
 #include <cstdint>
+#include <cstring>
 #include <string>
+
+#include "convert/wav_file.h"
 
 namespace kowaki::test {
 
@@ -33,6 +36,15 @@ inline std::string Extensible(uint16_t channels, uint32_t rate, uint16_t bits,
 
 inline std::string Riff(const std::string& chunks) {
   return "RIFF" + Le32(static_cast<uint32_t>(4 + chunks.size())) + "WAVE" + chunks;
+}
+
+inline bool ReadWavBytes(const std::string& file, WavInfo* info, std::string* error) {
+  const auto read_at = [&](uint64_t offset, std::span<uint8_t> out) {
+    if (offset > file.size() || file.size() - offset < out.size()) return false;
+    std::memcpy(out.data(), file.data() + offset, out.size());
+    return true;
+  };
+  return ReadWavInfo(read_at, info, error);
 }
 
 }  // namespace kowaki::test
