@@ -15,11 +15,11 @@ namespace {
 constexpr uint32_t kMagicHead = 0x5F4D4341;  // "ACM_"
 constexpr uint32_t kMagicTail = 0x4741545F;  // "_TAG"
 
-// The PCM a codec format decodes to or encodes from: its rate and channels
-// at its own width, or 16 bits when it names none.
+// The PCM a codec format decodes to or encodes from: 16 bits at its rate
+// and channel count. A codec's bits per sample are its coded width (4 for
+// ADPCM, 8 for G.711), which no codec decodes to.
 PcmFormat PcmSideOf(const PcmFormat& codec) {
-  return MakePcmFormat(codec.samples_per_sec, codec.channels,
-                       codec.bits_per_sample ? codec.bits_per_sample : uint16_t{16});
+  return MakePcmFormat(codec.samples_per_sec, codec.channels, 16);
 }
 
 // The chain works on 8- and 16-bit samples only, and rates must fit the
@@ -83,6 +83,9 @@ bool PcmConverter::Plan(const PcmFormat& source, const PcmFormat& target) {
                             (from.channels == 2 && to.channels == 1) ||
                             (from.channels == 1 && to.channels == 2);
   if (!IsWorkable(from) || !IsWorkable(to) || !channels_fit) return false;
+  // A codec divides by its block align (Wine's Microsoft ADPCM does
+  // without looking).
+  if ((decode && source.block_align == 0) || (encode && target.block_align == 0)) return false;
 
   if (decode && !Append(new_acm_stage(source, from))) return false;
   if (from.bits_per_sample == 8 && !Append(new_widen_stage())) return false;

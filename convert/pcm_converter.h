@@ -38,9 +38,10 @@ class PcmConverter {
   void destroy();
   // Plans the chain from `source` to `target`, discarding any earlier chain
   // and pending output. 0 (leaving the converter as created) when the chain
-  // cannot be built: both formats codecs, PCM other than 8 or 16 bits, a
-  // channel change other than stereo <-> mono, a rate the resampler
-  // refuses, no codec, no memory.
+  // cannot be built: both formats codecs, a codec format without block
+  // align, PCM other than 8 or 16 bits, a channel change other than
+  // stereo <-> mono, a rate the resampler refuses, no codec, no memory.
+  // A codec format is followed by its extra bytes (a WaveFormat).
   int setup(const PcmFormat& source, const PcmFormat& target);
   // Runs `in` through the chain and appends the result to the pending output.
   int put(PcmSpan in);

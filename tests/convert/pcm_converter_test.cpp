@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "convert/acm_stage.h"
 #include "convert/resampler.h"
 #include "convert/sample_stages.h"
 #include "tests/convert/pcm_test_util.h"
@@ -25,13 +26,16 @@ PcmConverterPtr Ready(const PcmFormat& source, const PcmFormat& target) {
   return converter;
 }
 
-// Through the converter in export-sized blocks of whole frames, and
-// through each named stage in turn, all at once.
-void ExpectChain(const PcmFormat& source, const PcmFormat& target, const Stages& stages) {
-  SCOPED_TRACE(testing::Message() << source.samples_per_sec << "/" << source.channels << "/"
-                                  << source.bits_per_sample << " -> " << target.samples_per_sec
-                                  << "/" << target.channels << "/" << target.bits_per_sample);
-  const auto in = Bytes(test::Noise(30011 * source.channels, 5));
+// `in` (by default noise) through the converter in export-sized blocks of
+// whole frames or codec blocks, and through each named stage in turn, all
+// at once.
+void ExpectChain(const PcmFormat& source, const PcmFormat& target, const Stages& stages,
+                 std::vector<uint8_t> in = {}) {
+  SCOPED_TRACE(testing::Message() << source.format_tag << "/" << source.samples_per_sec << "/"
+                                  << source.channels << "/" << source.bits_per_sample << " -> "
+                                  << target.format_tag << "/" << target.samples_per_sec << "/"
+                                  << target.channels << "/" << target.bits_per_sample);
+  if (in.empty()) in = Bytes(test::Noise(30011 * source.channels, 5));
   auto converter = Ready(source, target);
   const size_t block = 8192 / source.block_align * source.block_align;
   const auto out = test::Stream(*converter, in, [&] { return block; });
@@ -55,14 +59,41 @@ TEST(PcmConverterTest, PlansTheChainEachFormatPairNeeds) {
   ExpectChain(MakePcmFormat(44100, 2, 16), MakePcmFormat(44100, 2, 16), {});
 }
 
+// A codec source is decoded to 16-bit PCM at the head, a codec target
+// encoded from it at the tail; the PCM stages work between.
+TEST(PcmConverterTest, DecodesAtTheHeadAndEncodesAtTheTail) {
+  WaveFormat ima;
+  ASSERT_TRUE(MakeCodecFormat(kFormatImaAdpcm, 22050, 2, &ima));
+  const auto stereo = MakePcmFormat(22050, 2, 16);
+  const auto encoded =
+      test::Stream(*new_acm_stage(stereo, ima), Bytes(test::Tones(30011, 2, 22050)));
+  ExpectChain(ima, MakePcmFormat(11025, 1, 8),
+              {[&] { return new_acm_stage(ima, stereo); }, new_downmix_stage,
+               [] { return new_downsampler(22050, 11025, 1); }, new_narrow_stage},
+              encoded);
+  ExpectChain(MakePcmFormat(44100, 1, 16), ima,
+              {[] { return new_downsampler(44100, 22050, 1); }, new_upmix_stage,
+               [&] { return new_acm_stage(stereo, ima); }});
+  // The codec's own width (4 bits) is no PCM width: decoded to 16 bits.
+  ExpectChain(ima, stereo, {[&] { return new_acm_stage(ima, stereo); }}, encoded);
+}
+
 TEST(PcmConverterTest, RefusesWhatNoChainCanDoAndStaysUsable) {
-  PcmFormat codec = MakePcmFormat(22050, 1, 4);
-  codec.format_tag = 2;
+  // Microsoft ADPCM without block align or extra bytes, and a codec no one
+  // has.
+  PcmFormat broken = MakePcmFormat(22050, 1, 4);
+  broken.format_tag = kFormatMsAdpcm;
+  PcmFormat unknown = MakePcmFormat(22050, 1, 8);
+  unknown.format_tag = 0x7A7A;
   const auto pcm = MakePcmFormat(22050, 1, 16);
+  WaveFormat mulaw;
+  ASSERT_TRUE(MakeCodecFormat(kFormatMulaw, 22050, 1, &mulaw));
   const std::pair<PcmFormat, PcmFormat> refused[] = {
-      {codec, codec},  // codecs on both sides
-      {codec, pcm},    // no codec is reachable
-      {pcm, codec},
+      {mulaw, mulaw},  // codecs on both sides
+      {broken, pcm},
+      {pcm, broken},
+      {unknown, pcm},
+      {pcm, unknown},
       {MakePcmFormat(22050, 1, 24), pcm},  // widths other than 8 and 16
       {pcm, MakePcmFormat(22050, 1, 12)},
       {MakePcmFormat(22050, 6, 16), MakePcmFormat(22050, 2, 16)},  // no stage mixes 6 to 2

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <random>
 #include <span>
@@ -37,6 +38,37 @@ inline std::vector<int16_t> Noise(size_t count, uint32_t seed) {
   std::vector<int16_t> samples(count);
   for (int16_t& s : samples) s = static_cast<int16_t>(sample(random));
   return samples;
+}
+
+// Something like a voice: three tones wandering in pitch, a little noise,
+// peaks about half of full scale; the channels differ.
+inline std::vector<int16_t> Tones(size_t frames, int channels, int rate) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> noise(-300.0, 300.0);
+  std::vector<int16_t> samples;
+  for (size_t f = 0; f < frames; ++f) {
+    const double t = static_cast<double>(f) / rate;
+    for (int c = 0; c < channels; ++c) {
+      const double base = 180.0 * (1 + c) * (1 + 0.3 * std::sin(2 * 3.14159265 * 1.5 * t));
+      double value = noise(random);
+      for (int h = 1; h <= 3; ++h) value += 5000.0 / h * std::sin(2 * 3.14159265 * base * h * t);
+      samples.push_back(static_cast<int16_t>(value));
+    }
+  }
+  return samples;
+}
+
+// How far `decoded` keeps `original`, over the samples both have, in dB.
+inline double SnrDb(std::span<const int16_t> original, std::span<const int16_t> decoded) {
+  double signal = 0;
+  double error = 0;
+  for (size_t i = 0; i < std::min(original.size(), decoded.size()); ++i) {
+    const double x = original[i];
+    const double miss = x - decoded[i];
+    signal += x * x;
+    error += miss * miss;
+  }
+  return error == 0 ? 200.0 : 10 * std::log10(signal / error);
 }
 
 // Appends what `get` hands out.
