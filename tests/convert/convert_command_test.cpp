@@ -1,14 +1,18 @@
 // kowaki-cli convert, driven as a user drives it, on WAV files the tests
-// write.
+// write, and on codec files natively checked against sox.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "convert/acm_stage.h"
 #include "convert/pcm_converter.h"
 #include "convert/wav_file.h"
+#include "tests/convert/codec_cases.h"
 #include "tests/convert/pcm_test_util.h"
 #include "tests/convert/wav_test_util.h"
 #include "tests/support/files.h"
@@ -33,10 +37,130 @@ std::string Wav(const PcmFormat& format, const std::vector<uint8_t>& audio) {
   return std::string(header.begin(), header.end()) + std::string(audio.begin(), audio.end());
 }
 
+// A WAV file's format, audio, and the frames its fact chunk counts (0
+// without one).
+struct WavContents {
+  WaveFormat format;
+  std::vector<uint8_t> audio;
+  uint32_t fact_frames = 0;
+};
+
+WavContents ReadWav(const std::string& path) {
+  const std::string file = test::ReadBytes(path);
+  WavInfo info{};
+  std::string error;
+  WavContents contents;
+  EXPECT_TRUE(test::ReadWavBytes(file, &info, &error)) << path << ": " << error;
+  contents.format = info.format;
+  const auto data = file.begin() + static_cast<std::ptrdiff_t>(info.data_offset);
+  contents.audio.assign(data, data + info.data_size);
+  const size_t fact = file.substr(0, static_cast<size_t>(info.data_offset)).find("fact");
+  if (fact != std::string::npos) {
+    const auto* p = reinterpret_cast<const uint8_t*>(file.data() + fact + 8);
+    contents.fact_frames = static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16 | p[3] << 24);
+  }
+  return contents;
+}
+
 class ConvertCommandTest : public ::testing::Test {
  protected:
   test::TempDir dir_;
 };
+
+// Per codec: the system's codecs (msacm32 on Windows, else our own) and,
+// natively, sox as the independent decoder and encoder.
+class ConvertCodecTest : public ConvertCommandTest,
+                         public ::testing::WithParamInterface<test::CodecCase> {
+ protected:
+  // Runs sox quietly on files in the test's folder.
+  bool Sox(const std::string& in, const std::string& args, const std::string& out) {
+    const std::string command = std::string(KOWAKI_SOX) + " -V1 \"" + dir_.File(in) + "\" " + args +
+                                " \"" + dir_.File(out) + "\"";
+    return std::system(command.c_str()) == 0;
+  }
+
+  // The test signal as a 16-bit PCM file; its samples.
+  std::vector<int16_t> WriteInput(const std::string& name, int rate, int channels) {
+    const auto signal = test::Tones(static_cast<size_t>(rate + rate / 5), channels, rate);
+    test::WriteBytes(dir_.File(name), Wav(MakePcmFormat(static_cast<uint32_t>(rate),
+                                                        static_cast<uint16_t>(channels), 16),
+                                          test::Bytes(signal)));
+    return signal;
+  }
+};
+
+// PCM to the codec with a rate and channel change, and back, through the
+// system's codecs: the file carries the codec's extra bytes and the
+// frames that went in, and the signal survives.
+TEST_P(ConvertCodecTest, WritesAndReadsTheCodec) {
+  const test::CodecCase& codec = GetParam();
+  const PcmFormat pcm = MakePcmFormat(22050, 1, 16);
+  WaveFormat coded;
+  ASSERT_TRUE(MakeCodecFormat(codec.tag, 22050, 1, &coded));
+  if (!new_acm_stage(pcm, coded) || !new_acm_stage(coded, pcm))
+    GTEST_SKIP() << "the system ACM does not offer " << codec.name << " both ways";
+  WriteInput("in.wav", 44100, 2);
+  const std::vector<std::string> to_mono = {"--rate", "22050", "--channels", "1"};
+  auto args = std::vector<std::string>{dir_.File("in.wav"), dir_.File("plain.wav")};
+  args.insert(args.end(), to_mono.begin(), to_mono.end());
+  ASSERT_EQ(RunCli(args), kExitOk);
+  args[1] = dir_.File("coded.wav");
+  args.insert(args.end(), {"--codec", codec.option});
+  ASSERT_EQ(RunCli(args), kExitOk);
+  ASSERT_EQ(RunCli({dir_.File("coded.wav"), dir_.File("back.wav"), "--codec", "pcm"}), kExitOk);
+
+  const WavContents written = ReadWav(dir_.File("coded.wav"));
+  EXPECT_EQ(std::memcmp(&written.format, &coded, sizeof(PcmFormat) + coded.extra_size), 0);
+  const auto plain = test::Samples(ReadWav(dir_.File("plain.wav")).audio);
+  // What went in, or what the blocks hold where the codec dropped a last
+  // partial one (Wine's IMA ADPCM encoder does).
+  const size_t held =
+      written.audio.size() / coded.block_align * (coded.extra_size ? ExtraWord(coded, 0) : 1);
+  EXPECT_EQ(written.fact_frames, std::min(plain.size(), held));
+  const auto back = test::Samples(ReadWav(dir_.File("back.wav")).audio);
+  EXPECT_EQ(back.size(), held);
+  EXPECT_GE(test::SnrDb(plain, back), codec.min_snr);
+
+  // Unless asked, the output keeps the input's codec.
+  ASSERT_EQ(RunCli({dir_.File("coded.wav"), dir_.File("again.wav")}), kExitOk);
+  EXPECT_EQ(ReadWav(dir_.File("again.wav")).format.format_tag, codec.tag);
+}
+
+TEST_P(ConvertCodecTest, DecodesWhatSoxEncodedAsSoxDoes) {
+  if (!*KOWAKI_SOX) GTEST_SKIP() << "no sox here";
+  const test::CodecCase& codec = GetParam();
+  for (const auto& [rate, channels] : {std::pair{8000, 2}, {22050, 1}, {44100, 2}}) {
+    SCOPED_TRACE(testing::Message() << rate << "/" << channels);
+    WriteInput("in.wav", rate, channels);
+    ASSERT_TRUE(Sox("in.wav", std::string("-e ") + codec.sox, "coded.wav"));
+    ASSERT_TRUE(Sox("coded.wav", "-e signed-integer -b 16", "sox.wav"));
+    ASSERT_EQ(RunCli({dir_.File("coded.wav"), dir_.File("ours.wav"), "--codec", "pcm"}), kExitOk);
+    const WavContents theirs = ReadWav(dir_.File("sox.wav"));
+    const WavContents ours = ReadWav(dir_.File("ours.wav"));
+    EXPECT_EQ(std::memcmp(&ours.format, &theirs.format, sizeof(PcmFormat)), 0);
+    EXPECT_EQ(ours.audio, theirs.audio);
+  }
+}
+
+TEST_P(ConvertCodecTest, SoxDecodesWhatWeEncode) {
+  if (!*KOWAKI_SOX) GTEST_SKIP() << "no sox here";
+  const test::CodecCase& codec = GetParam();
+  for (const auto& [rate, channels] : {std::pair{8000, 2}, {22050, 1}, {44100, 2}}) {
+    SCOPED_TRACE(testing::Message() << rate << "/" << channels);
+    const auto signal = WriteInput("in.wav", rate, channels);
+    ASSERT_EQ(RunCli({dir_.File("in.wav"), dir_.File("coded.wav"), "--codec", codec.option}),
+              kExitOk);
+    ASSERT_TRUE(Sox("coded.wav", "-e signed-integer -b 16", "sox.wav"));
+    ASSERT_EQ(RunCli({dir_.File("coded.wav"), dir_.File("ours.wav"), "--codec", "pcm"}), kExitOk);
+    const auto theirs = ReadWav(dir_.File("sox.wav")).audio;
+    EXPECT_EQ(ReadWav(dir_.File("ours.wav")).audio, theirs);
+    EXPECT_GE(test::Samples(theirs).size(), signal.size());
+    EXPECT_GE(test::SnrDb(signal, test::Samples(theirs)), codec.min_snr);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Codecs, ConvertCodecTest, ::testing::ValuesIn(test::kCodecCases),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(ConvertCommandTest, ConvertsAsTheConverterDoesInExportBlocks) {
   // Extensible PCM after an odd chunk, as other tools write it.
@@ -78,6 +202,9 @@ TEST_F(ConvertCommandTest, FailsCleanlyLeavingNoFileBehind) {
                                     test::Chunk("data", "abc")));
   const std::string surround = dir_.File("surround.wav");
   test::WriteBytes(surround, Wav(MakePcmFormat(8000, 6, 16), audio));
+  const std::string unknown = dir_.File("unknown.wav");  // a codec no one has
+  test::WriteBytes(unknown, test::Riff(test::Chunk("fmt ", test::Fmt(0x7A7A, 1, 8000, 8)) +
+                                       test::Chunk("data", "abcd")));
   const std::string out = dir_.File("out.wav");
   const std::vector<std::vector<std::string>> failing = {
       {good},
@@ -89,11 +216,15 @@ TEST_F(ConvertCommandTest, FailsCleanlyLeavingNoFileBehind) {
       {truncated, out},
       {wide, out},
       {surround, out, "--channels", "2"},
+      {surround, out, "--codec", "ima-adpcm"},
+      {good, out, "--codec", "flac"},
+      {good, out, "--codec", "mulaw", "--bits", "16"},
+      {unknown, out},
       {good, dir_.File("no/such/folder/out.wav")},
   };
   for (const auto& args : failing) EXPECT_EQ(RunCli(args), kExitError) << args.back();
-  EXPECT_EQ(dir_.List(),
-            (std::vector<std::string>{"good.wav", "surround.wav", "truncated.wav", "wide.wav"}));
+  EXPECT_EQ(dir_.List(), (std::vector<std::string>{"good.wav", "surround.wav", "truncated.wav",
+                                                   "unknown.wav", "wide.wav"}));
 }
 
 }  // namespace
