@@ -175,16 +175,15 @@ TEST(OwnCodecsTest, DecodesWhatALastPartialBlockHolds) {
           Convert(OwnAcm(), pcm, format, Bytes(test::Tones(600, channels, 11025)), 8192);
       ASSERT_EQ(encoded->size(), 2 * format.block_align);
       const auto whole = Samples(*Convert(OwnAcm(), format, pcm, *encoded, 8192));
-      // The second block's header and 3 groups and a byte: a part of a
-      // group, or a group of its own (Microsoft ADPCM mono).
+      // The second block's header and 13 bytes of codes: IMA ADPCM takes
+      // whole 4-byte words of each channel, 8 codes each; Microsoft ADPCM
+      // a code per half byte.
       const bool ima = tag == kFormatImaAdpcm;
-      const size_t group_bytes = ima ? 4 * channels : channels;
       const size_t header_bytes = ima ? 4 * channels : 7 * channels;
-      const size_t rest = header_bytes + 3 * group_bytes + 1;
-      const std::span<const uint8_t> cut(encoded->data(), format.block_align + rest);
+      const std::span<const uint8_t> cut(encoded->data(), format.block_align + header_bytes + 13);
       const auto partial = Samples(*Convert(OwnAcm(), format, pcm, cut, 8192));
-      const size_t frames = ExtraWord(format, 0) + (ima ? 1 : 2) +
-                            (rest - header_bytes) / group_bytes * (ima ? 8 : 2);
+      const size_t frames =
+          ExtraWord(format, 0) + (ima ? 1 + 13 / (4 * channels) * 8 : 2 + 13 * 2 / channels);
       ASSERT_EQ(partial.size(), frames * channels);
       EXPECT_TRUE(std::equal(partial.begin(), partial.end(), whole.begin()));
     }

@@ -139,6 +139,17 @@ TEST_P(ConvertCodecTest, DecodesWhatSoxEncodedAsSoxDoes) {
     const WavContents ours = ReadWav(dir_.File("ours.wav"));
     EXPECT_EQ(std::memcmp(&ours.format, &theirs.format, sizeof(PcmFormat)), 0);
     EXPECT_EQ(ours.audio, theirs.audio);
+
+    // Cut at an odd length inside the last block.
+    const std::string coded = test::ReadBytes(dir_.File("coded.wav"));
+    const size_t data = coded.find("data");
+    const auto size = static_cast<uint32_t>(ReadWav(dir_.File("coded.wav")).audio.size() - 297);
+    test::WriteBytes(dir_.File("cut.wav"),
+                     test::Riff(coded.substr(12, data - 12) +
+                                test::Chunk("data", coded.substr(data + 8, size))));
+    ASSERT_TRUE(Sox("cut.wav", "-e signed-integer -b 16", "sox.wav"));
+    ASSERT_EQ(RunCli({dir_.File("cut.wav"), dir_.File("ours.wav"), "--codec", "pcm"}), kExitOk);
+    EXPECT_EQ(ReadWav(dir_.File("ours.wav")).audio, ReadWav(dir_.File("sox.wav")).audio);
   }
 }
 

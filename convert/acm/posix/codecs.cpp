@@ -319,9 +319,11 @@ bool ReadLayout(const PcmFormat& format, BlockLayout* layout) {
       if (format.bits_per_sample != 4 || format.extra_size < 2) return false;
       break;
     case kFormatMsAdpcm: {
+      // A byte holds two codes: two frames of mono, one of stereo.
       layout->header_bytes = 7 * channels;
       layout->header_frames = 2;
-      layout->group_frames = 2;
+      layout->group_bytes = 1;
+      layout->group_frames = channels == 1 ? 2 : 1;
       if (format.bits_per_sample != 4 || format.extra_size < 4) return false;
       const int32_t count = ExtraWord(format, 1);
       if (count < 1 || count > kMaxCoefficients || format.extra_size < 4 + 4 * count) return false;
