@@ -15,20 +15,29 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"index", kowaki::cli::RunIndex, "index ARCHIVE [--json]       the raw index, without decoding"},
-    {"pack", kowaki::cli::RunPack,
-     "pack -o ARCHIVE [--header-word N] FILE...   build an archive; names from the file stems"},
-    {"convert", kowaki::cli::RunConvert,
-     "convert IN.wav OUT.wav [--rate N] [--channels 1|2] [--bits 8|16]   convert a PCM WAV file"},
-    {"list", kowaki::cli::RunList, "list [ARCHIVE] [--json]       the playable entries, as the window lists them"},
+    {"list", kowaki::cli::RunList,
+     "list [ARCHIVE] [--json]\n"
+     "      the playable entries, as the window lists them"},
     {"play", kowaki::cli::RunPlay,
-     "play [ARCHIVE] [ENTRY...]     play entries on the default sound device (Ctrl-C stops)"},
+     "play [ARCHIVE] [ENTRY...]\n"
+     "      play entries on the default sound device (Ctrl-C stops)"},
     {"export", kowaki::cli::RunExport,
      "export [ARCHIVE] (--to DIR | --merge FILE) [--type ogg|wav] [--rate N|source]\n"
-     "         [--channels 1|2|source] [ENTRY...]   write entries as .ogg or .wav"},
+     "       [--channels 1|2|source] [ENTRY...]\n"
+     "      write entries as .ogg or .wav"},
     {"settings", kowaki::cli::RunSettings,
      "settings [--type ogg|wav] [--rate N|source] [--channels 1|2|source] [--merge on|off]\n"
-     "         show or store the output settings"},
+     "      show or store the output settings"},
+    {"index", kowaki::cli::RunIndex,
+     "index ARCHIVE [--json]\n"
+     "      the raw index, without decoding"},
+    {"pack", kowaki::cli::RunPack,
+     "pack -o ARCHIVE [--header-word N] FILE...\n"
+     "      build an archive; entry names from the file stems"},
+    {"convert", kowaki::cli::RunConvert,
+     "convert IN.wav OUT.wav [--rate N] [--channels 1|2] [--bits 8|16]\n"
+     "       [--codec pcm|ima-adpcm|ms-adpcm|mulaw|alaw]\n"
+     "      convert a WAV file, PCM or codec, to another format"},
 };
 
 int Usage(std::FILE* out) {
