@@ -11,9 +11,6 @@
 namespace kowaki {
 namespace {
 
-struct IndexDeleter {
-  void operator()(ArchiveIndex* index) const { FreeArchiveIndex(index); }
-};
 
 TEST(ArchiveWriterTest, WhatItWritesLoadsBack) {
   test::TempDir dir;
@@ -29,7 +26,7 @@ TEST(ArchiveWriterTest, WhatItWritesLoadsBack) {
   const std::string path = dir.File("voice.arc");
   ASSERT_TRUE(writer.Write(path, &error)) << error;
 
-  std::unique_ptr<ArchiveIndex, IndexDeleter> index(LoadArchiveIndex(path.c_str()));
+  test::IndexPtr index = test::LoadIndex(path);
   ASSERT_TRUE(index);
   EXPECT_EQ(index->header_word, 0x00123456u);
   ASSERT_EQ(index->count, 4);

@@ -13,9 +13,6 @@
 namespace kowaki {
 namespace {
 
-struct IndexDeleter {
-  void operator()(ArchiveIndex* index) const { FreeArchiveIndex(index); }
-};
 struct StreamCloser {
   void operator()(EntryStream* stream) const { EntryClose(stream); }
 };
@@ -39,7 +36,7 @@ class EntryStreamTest : public ::testing::Test {
     }
     path_ = dir_.File("voice.arc");
     ASSERT_TRUE(writer.Write(path_, &error)) << error;
-    index_.reset(LoadArchiveIndex(path_.c_str()));
+    index_ = test::LoadIndex(path_);
     ASSERT_TRUE(index_);
   }
 
@@ -48,7 +45,7 @@ class EntryStreamTest : public ::testing::Test {
   test::TempDir dir_;
   std::string path_;
   std::vector<std::string> data_ = {Pattern(10000, 1), Pattern(6, 2), Pattern(300, 3)};
-  std::unique_ptr<ArchiveIndex, IndexDeleter> index_;
+  test::IndexPtr index_;
 };
 
 TEST_F(EntryStreamTest, OpensOnlyEntriesOfTheIndex) {
@@ -156,7 +153,7 @@ TEST(EntryStreamDamageTest, EntriesEndAtTheEndOfTheFile) {
   bytes += clip;
   const std::string path = dir.File("voice.arc");
   test::WriteBytes(path, bytes);
-  std::unique_ptr<ArchiveIndex, IndexDeleter> index(LoadArchiveIndex(path.c_str()));
+  test::IndexPtr index = test::LoadIndex(path);
   ASSERT_TRUE(index);
 
   StreamPtr stream(OpenEntryStream(index.get(), 0));
@@ -188,7 +185,7 @@ TEST(EntryVorbisTest, DecodesEntriesAndRefusesTheRest) {
   ASSERT_TRUE(writer.AddBytes("cut", clip.substr(0, 40), &error));
   const std::string path = dir.File("voice.arc");
   ASSERT_TRUE(writer.Write(path, &error)) << error;
-  std::unique_ptr<ArchiveIndex, IndexDeleter> index(LoadArchiveIndex(path.c_str()));
+  test::IndexPtr index = test::LoadIndex(path);
   ASSERT_TRUE(index);
 
   OggVorbis_File vf;

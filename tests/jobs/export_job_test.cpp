@@ -6,6 +6,8 @@
 
 #include "jobs/export_job.h"
 #include "common/output_file.h"
+#include "convert/wav_file.h"
+#include "settings/output_settings.h"
 #include "tests/jobs/job_fixture.h"
 
 namespace kowaki::test {
@@ -13,26 +15,17 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-uint32_t Le(const std::string& bytes, size_t at, size_t size) {
-  uint32_t value = 0;
-  for (size_t i = size; i-- > 0;) value = value << 8 | static_cast<uint8_t>(bytes.at(at + i));
-  return value;
+// `file` is a plain 16-bit WAV file of `rate` and `channels` whose header
+// counts its `data_size` bytes of audio (by default, all that follow it).
+void ExpectWavHeader(const std::string& file, uint32_t rate, uint16_t channels, int64_t data_size = -1) {
+  ASSERT_GE(file.size(), kWavHeaderSize);
+  const auto size = static_cast<uint32_t>(data_size < 0 ? file.size() - kWavHeaderSize : data_size);
+  const auto header = MakeWavHeader(MakePcmFormat(rate, channels, 16), size);
+  EXPECT_EQ(file.substr(0, kWavHeaderSize), std::string(header.begin(), header.end()));
 }
 
-struct WavHeader {
-  uint32_t riff_size, channels, rate, byte_rate, block_align, bits, data_size;
-};
-
-WavHeader HeaderOf(const std::string& file) {
-  EXPECT_GE(file.size(), 44u);
-  EXPECT_EQ(file.substr(0, 4), "RIFF");
-  EXPECT_EQ(file.substr(8, 8), "WAVEfmt ");
-  EXPECT_EQ(Le(file, 16, 4), 16u);
-  EXPECT_EQ(Le(file, 20, 2), 1u);
-  EXPECT_EQ(file.substr(36, 4), "data");
-  return {Le(file, 4, 4), Le(file, 22, 2), Le(file, 24, 4), Le(file, 28, 4),
-          Le(file, 32, 2), Le(file, 34, 2), Le(file, 40, 4)};
-}
+// The audio's length in 16-bit mono frames, or samples.
+double Samples16(const std::string& file) { return static_cast<double>(file.size() - kWavHeaderSize) / 2; }
 
 const Calls kRestore = {"title こわき", "enable 1002", "enable 1001", "enable 1004",
                         "button 1006 出力", "progress 0"};
@@ -48,6 +41,15 @@ class ExportJobTest : public JobTest {
     return RunExport(&state_, setup);
   }
   std::string Out(const std::string& name) { return ReadBytes(out_.File(name)); }
+  // The archive of `clips`, listed and all selected, the settings stored
+  // (type, rate, channels, merge) and the pickers answered with a folder
+  // of the test's or a file in it.
+  void Ready(const std::vector<Clip>& clips, OutputSettings settings = kDefaultOutputSettings) {
+    SaveOutputSettings(settings_, settings);
+    ListAndSelectAll(clips);
+    window_.folder_answer = out_.path().string();
+    window_.save_answer = out_.File("all.wav");
+  }
 
   TempDir out_;
   int64_t merge_limit_ = kMergeDataLimit;
@@ -55,10 +57,7 @@ class ExportJobTest : public JobTest {
 };
 
 TEST_F(ExportJobTest, OggModeCopiesEachEntryUnchanged) {
-  MakeArchive({Voice("v_0", 22050, 1), Voice("v_1", 44100, 2), Voice("v_2", 8000, 1)});
-  List();
-  window_.SelectAll();
-  window_.folder_answer = out_.path().string();
+  Ready({Voice("v_0", 22050, 1), Voice("v_1", 44100, 2), Voice("v_2", 8000, 1)});
   const size_t listed = window_.calls().size();
   const ExportResult result = Export();
   EXPECT_EQ(result.succeeded, 3);
@@ -75,45 +74,22 @@ TEST_F(ExportJobTest, OggModeCopiesEachEntryUnchanged) {
 }
 
 TEST_F(ExportJobTest, WavModeAtTheSourceFormatHoldsTheDecodedAudio) {
-  MakeArchive({Voice("mono", 22050, 1), Voice("stereo", 44100, 2)});
-  SetSettings(1, -1, -1, 0);
-  List();
-  window_.SelectAll();
-  window_.folder_answer = out_.path().string();
+  Ready({Voice("mono", 22050, 1), Voice("stereo", 44100, 2)}, {1, -1, -1, 0});
   EXPECT_EQ(Export().succeeded, 2);
   EXPECT_TRUE(window_.Calls("message").empty());
-  for (int32_t entry = 0; entry < 2; ++entry) {
-    const std::string file = Out(clips_[static_cast<size_t>(entry)].name + ".wav");
-    const std::string pcm = Decoded(entry);
-    const WavHeader header = HeaderOf(file);
-    EXPECT_EQ(header.channels, entry == 0 ? 1u : 2u);
-    EXPECT_EQ(header.rate, entry == 0 ? 22050u : 44100u);
-    EXPECT_EQ(header.byte_rate, header.rate * header.channels * 2);
-    EXPECT_EQ(header.block_align, header.channels * 2);
-    EXPECT_EQ(header.bits, 16u);
-    EXPECT_EQ(header.data_size, pcm.size());
-    EXPECT_EQ(header.riff_size, pcm.size() + 36);
-    EXPECT_EQ(file.size(), 44 + pcm.size());
-    EXPECT_TRUE(file.substr(44) == pcm) << "entry " << entry;
-  }
+  const std::string mono = Out("mono.wav"), stereo = Out("stereo.wav");
+  ExpectWavHeader(mono, 22050, 1);
+  ExpectWavHeader(stereo, 44100, 2);
+  EXPECT_TRUE(mono.substr(kWavHeaderSize) == Decoded(0));
+  EXPECT_TRUE(stereo.substr(kWavHeaderSize) == Decoded(1));
 }
 
 TEST_F(ExportJobTest, WavModeConvertsToTheStoredRateAndChannels) {
-  MakeArchive({Voice("st", 44100, 2, 1.0)});
-  SetSettings(1, 22050, 1, 0);
-  List();
-  window_.SelectAll();
-  window_.folder_answer = out_.path().string();
+  Ready({Voice("st", 44100, 2, 1.0)}, {1, 22050, 1, 0});
   EXPECT_EQ(Export().succeeded, 1);
-  const std::string file = Out("st.wav");
-  const WavHeader header = HeaderOf(file);
-  EXPECT_EQ(header.channels, 1u);
-  EXPECT_EQ(header.rate, 22050u);
-  EXPECT_EQ(header.byte_rate, 44100u);
-  EXPECT_EQ(header.block_align, 2u);
-  EXPECT_EQ(header.data_size, file.size() - 44);
+  ExpectWavHeader(Out("st.wav"), 22050, 1);
   // One second at 22050 Hz, give or take the resampler's edges.
-  EXPECT_NEAR(static_cast<double>(header.data_size) / 2, 22050, 64);
+  EXPECT_NEAR(Samples16(Out("st.wav")), 22050, 64);
 }
 
 TEST_F(ExportJobTest, MergeFormatIsFixedByTheFirstEntryThatOpens) {
@@ -122,45 +98,29 @@ TEST_F(ExportJobTest, MergeFormatIsFixedByTheFirstEntryThatOpens) {
   window_.AddRows(3);  // rows left from an archive where entry 0 was fine
   window_.SelectAll();
   window_.save_answer = out_.File("all.wav");
-  const ExportResult result = Export();
-  EXPECT_EQ(result.succeeded, 2);
+  EXPECT_EQ(Export().succeeded, 2);
   EXPECT_EQ(window_.Calls("message"), Calls{"message 警告: 3 中 1 の出力に失敗しました"});
   const std::string file = Out("all.wav");
-  const WavHeader header = HeaderOf(file);
-  EXPECT_EQ(header.channels, 1u);
-  EXPECT_EQ(header.rate, 22050u);
-  EXPECT_EQ(header.data_size, file.size() - 44);
+  ExpectWavHeader(file, 22050, 1);
   // The first entry as decoded, then the second converted down to it.
   const std::string first = Decoded(1);
-  EXPECT_TRUE(file.substr(44, first.size()) == first);
-  EXPECT_NEAR(static_cast<double>(header.data_size - first.size()) / 2, 0.5 * 22050, 64);
+  EXPECT_TRUE(file.substr(kWavHeaderSize, first.size()) == first);
+  EXPECT_NEAR(Samples16(file) - static_cast<double>(first.size()) / 2, 0.5 * 22050, 64);
 }
 
 TEST_F(ExportJobTest, MergeWithAStoredRateTakesOnlyTheChannelsFromTheFirstEntry) {
-  MakeArchive({Voice("m", 22050, 1, 0.5), Voice("s", 44100, 2, 0.5)});
-  SetSettings(1, 44100, -1, 1);
-  List();
-  window_.SelectAll();
-  window_.save_answer = out_.File("all.wav");
+  Ready({Voice("m", 22050, 1, 0.5), Voice("s", 44100, 2, 0.5)}, {1, 44100, -1, 1});
   EXPECT_EQ(Export().succeeded, 2);
-  const WavHeader header = HeaderOf(Out("all.wav"));
-  EXPECT_EQ(header.channels, 1u);
-  EXPECT_EQ(header.rate, 44100u);
-  EXPECT_NEAR(static_cast<double>(header.data_size) / 2, 44100, 128);
+  ExpectWavHeader(Out("all.wav"), 44100, 1);
+  EXPECT_NEAR(Samples16(Out("all.wav")), 44100, 128);
 }
 
 TEST_F(ExportJobTest, AStopDuringTheSecondOfFiveCompletesItAndReportsThree) {
-  std::vector<Clip> clips;
-  for (int i = 0; i < 5; ++i) clips.push_back(Voice("e" + std::to_string(i), 16000, 1));
-  MakeArchive(clips);
-  List();
-  window_.SelectAll();
-  window_.folder_answer = out_.path().string();
+  Ready(Voices(5, 16000));
   window_.OnTitle([this](const std::string& title) {
     if (title.ends_with(" 2/5")) state_.running = 0;  // the stop button
   });
-  const ExportResult result = Export();
-  EXPECT_EQ(result.processed, 2);
+  EXPECT_EQ(Export().processed, 2);
   EXPECT_EQ(out_.List(), (std::vector<std::string>{"e0.ogg", "e1.ogg"}));
   EXPECT_EQ(Out("e1.ogg"), clips_[1].data);
   EXPECT_EQ(window_.Calls("message"), Calls{"message 警告: 3 を残して出力を中断しました"});
@@ -168,14 +128,10 @@ TEST_F(ExportJobTest, AStopDuringTheSecondOfFiveCompletesItAndReportsThree) {
 }
 
 TEST_F(ExportJobTest, AWavFileThatCannotBeCreatedEndsTheRunWithoutEndMessages) {
-  MakeArchive({Voice("a", 8000, 1), Voice("b", 8000, 1)});
-  SetSettings(1, -1, -1, 0);
-  List();
-  window_.SelectAll();
+  Ready({Voice("a", 8000, 1), Voice("b", 8000, 1)}, {1, -1, -1, 0});
   const std::string folder = out_.File("missing");
   window_.folder_answer = folder;
-  const ExportResult result = Export();
-  EXPECT_TRUE(result.output_failed);
+  EXPECT_TRUE(Export().output_failed);
   EXPECT_EQ(window_.Calls("message"),
             Calls{"message エラー: 出力ファイルを開けませんでした\n\n  '" + folder +
                   "/a.wav'\n\n出力先を確認してください"});
@@ -186,10 +142,7 @@ TEST_F(ExportJobTest, AWavFileThatCannotBeCreatedEndsTheRunWithoutEndMessages) {
 }
 
 TEST_F(ExportJobTest, AMergeFileThatCannotBeOpenedIsReportedWithItsPath) {
-  MakeArchive({Voice("a", 8000, 1)});
-  SetSettings(1, -1, -1, 1);
-  List();
-  window_.SelectAll();
+  Ready({Voice("a", 8000, 1)}, {1, -1, -1, 1});
   window_.save_answer = out_.path().string();  // a folder
   Export();
   EXPECT_EQ(window_.Calls("message"),
@@ -200,9 +153,8 @@ TEST_F(ExportJobTest, AMergeFileThatCannotBeOpenedIsReportedWithItsPath) {
 }
 
 TEST_F(ExportJobTest, ACancelledPickerWritesNothing) {
-  MakeArchive({Voice("a", 8000, 1)});
-  List();
-  window_.SelectAll();
+  Ready({Voice("a", 8000, 1)});
+  window_.folder_answer.reset();
   const size_t listed = window_.calls().size();
   Export();
   Calls expected = {"pick folder 出力先フォルダ選択"};
@@ -212,13 +164,7 @@ TEST_F(ExportJobTest, ACancelledPickerWritesNothing) {
 }
 
 TEST_F(ExportJobTest, TheMergeLimitStopsAfterTheEntryThatPassesIt) {
-  std::vector<Clip> clips;
-  for (int i = 0; i < 5; ++i) clips.push_back(Voice("e" + std::to_string(i), 8000, 1, 0.5));
-  MakeArchive(clips);
-  SetSettings(1, -1, -1, 1);
-  List();
-  window_.SelectAll();
-  window_.save_answer = out_.File("all.wav");
+  Ready(Voices(5, 8000, 0.5), {1, -1, -1, 1});
   // Each entry decodes to 8000 bytes: the third one passes 20000.
   merge_limit_ = 20000;
   const ExportResult result = Export();
@@ -229,8 +175,8 @@ TEST_F(ExportJobTest, TheMergeLimitStopsAfterTheEntryThatPassesIt) {
                    "一度に選択するファイルを減らしてください",
                    "message 警告: 2 を残して出力を中断しました"}));
   const std::string file = Out("all.wav");
-  EXPECT_EQ(HeaderOf(file).data_size, 3 * Decoded(0).size());
-  EXPECT_EQ(file.size(), 44 + 3 * Decoded(0).size());
+  EXPECT_EQ(file.size(), kWavHeaderSize + 3 * Decoded(0).size());
+  ExpectWavHeader(file, 8000, 1);
 }
 
 TEST_F(ExportJobTest, RowsWithoutAnEntryFailAndTheOthersGoOn) {
@@ -238,18 +184,15 @@ TEST_F(ExportJobTest, RowsWithoutAnEntryFailAndTheOthersGoOn) {
   window_.AddRows(4);  // row 3 names an entry the index does not have
   window_.SelectAll();
   window_.folder_answer = out_.path().string();
-  const ExportResult result = Export();
-  EXPECT_EQ(result.succeeded, 3);  // junk is copied: OGG mode does not decode
+  EXPECT_EQ(Export().succeeded, 3);  // junk is copied: OGG mode does not decode
   EXPECT_EQ(window_.Calls("message"), Calls{"message 警告: 4 中 1 の出力に失敗しました"});
   EXPECT_EQ(window_.Calls("title こわき : "), (Calls{"title こわき : a 出力中 1/4", "title こわき : junk 出力中 2/4",
                                                    "title こわき : c 出力中 3/4", "title こわき :  出力中 4/4"}));
 }
 
 TEST_F(ExportJobTest, UnsafeAndClashingNamesStayInsideTheFolder) {
-  MakeArchive({Voice("../up", 8000, 1), Voice("a\\b:c", 8000, 1), Voice("CON", 8000, 1),
-               Voice("Same", 8000, 1), Voice("same", 8000, 1), Voice("same", 8000, 1)});
-  List();
-  window_.SelectAll();
+  Ready({Voice("../up", 8000, 1), Voice("a\\b:c", 8000, 1), Voice("CON", 8000, 1), Voice("Same", 8000, 1),
+         Voice("same", 8000, 1), Voice("same", 8000, 1)});
   std::filesystem::create_directory(out_.path() / "in");
   window_.folder_answer = out_.File("in");
   EXPECT_EQ(Export().succeeded, 6);
@@ -263,31 +206,21 @@ TEST_F(ExportJobTest, UnsafeAndClashingNamesStayInsideTheFolder) {
 }
 
 TEST_F(ExportJobTest, ChainedStreamsAreEachConvertedToTheFilesFormat) {
-  MakeArchive({{"chain", VorbisClip(22050, 1, 0.5, 1) + VorbisClip(44100, 2, 0.5, 2)}});
-  SetSettings(1, -1, -1, 0);
-  List();
-  window_.SelectAll();
-  window_.folder_answer = out_.path().string();
+  Ready({{"chain", VorbisClip(22050, 1, 0.5, 1) + VorbisClip(44100, 2, 0.5, 2)}}, {1, -1, -1, 0});
   EXPECT_EQ(Export().succeeded, 1);
   const std::string file = Out("chain.wav");
-  const WavHeader header = HeaderOf(file);
-  EXPECT_EQ(header.channels, 1u);
-  EXPECT_EQ(header.rate, 22050u);
+  ExpectWavHeader(file, 22050, 1);
   // Half a second as it was, then half a second converted down to it.
-  EXPECT_NEAR(static_cast<double>(header.data_size) / 2, 22050, 64);
+  EXPECT_NEAR(Samples16(file), 22050, 64);
   const std::string first = Decoded(0).substr(0, 11025 * 2);
-  EXPECT_TRUE(file.substr(44, first.size()) == first);
+  EXPECT_TRUE(file.substr(kWavHeaderSize, first.size()) == first);
 }
 
 TEST_F(ExportJobTest, MoreThanTwoChannelsAreWrittenAtTheSourceCountOnly) {
-  MakeArchive({Voice("six", 48000, 6)});
-  SetSettings(1, -1, -1, 0);
-  List();
-  window_.SelectAll();
-  window_.folder_answer = out_.path().string();
+  Ready({Voice("six", 48000, 6)}, {1, -1, -1, 0});
   EXPECT_EQ(Export().succeeded, 1);
-  EXPECT_EQ(HeaderOf(Out("six.wav")).channels, 6u);
-  EXPECT_TRUE(Out("six.wav").substr(44) == Decoded(0));
+  ExpectWavHeader(Out("six.wav"), 48000, 6);
+  EXPECT_TRUE(Out("six.wav").substr(kWavHeaderSize) == Decoded(0));
 
   // To stereo there is no way: the entry fails and leaves no mislabelled file.
   std::filesystem::remove(out_.File("six.wav"));
@@ -322,11 +255,7 @@ struct ShortFile : ExportFile {
 };
 
 TEST_F(ExportJobTest, AFailedWriteFailsTheEntryAndTheHeaderIsStillPatched) {
-  MakeArchive({Voice("a", 8000, 1, 0.5), Voice("b", 8000, 1, 0.5)});
-  SetSettings(1, -1, -1, 1);
-  List();
-  window_.SelectAll();
-  window_.save_answer = "merged.wav";
+  Ready({Voice("a", 8000, 1, 0.5), Voice("b", 8000, 1, 0.5)}, {1, -1, -1, 1});
   ShortFile::Log log;
   // Room for the header, the first entry and a little of the second.
   const size_t first = Decoded(0).size();
@@ -335,17 +264,11 @@ TEST_F(ExportJobTest, AFailedWriteFailsTheEntryAndTheHeaderIsStillPatched) {
   EXPECT_EQ(result.succeeded, 1);
   EXPECT_EQ(window_.Calls("message"), Calls{"message 警告: 2 中 1 の出力に失敗しました"});
   ASSERT_TRUE(log.finished);
-  const WavHeader header = HeaderOf(log.header);
-  EXPECT_EQ(header.data_size, log.data.size() - 44);
-  EXPECT_EQ(header.riff_size, log.data.size() - 8);
+  ExpectWavHeader(log.header, 8000, 1, static_cast<int64_t>(log.data.size() - kWavHeaderSize));
 }
 
 TEST_F(ExportJobTest, AFileWhoseHeaderCannotBeWrittenIsNotKept) {
-  MakeArchive({Voice("a", 8000, 1), Voice("b", 8000, 1)});
-  SetSettings(1, -1, -1, 1);
-  List();
-  window_.SelectAll();
-  window_.save_answer = "merged.wav";
+  Ready({Voice("a", 8000, 1), Voice("b", 8000, 1)}, {1, -1, -1, 1});
   ShortFile::Log log;
   open_file_ = [&](const std::string&) { return std::make_unique<ShortFile>(&log, 10); };
   EXPECT_EQ(Export().succeeded, 0);
@@ -356,10 +279,7 @@ TEST_F(ExportJobTest, AFileWhoseHeaderCannotBeWrittenIsNotKept) {
 
 TEST_F(ExportJobTest, AFullDeviceFailsTheEntries) {
   if (platform::KindOfPath("/dev/full") != platform::PathKind::kDevice) GTEST_SKIP() << "no /dev/full here";
-  MakeArchive({Voice("a", 8000, 1, 1.0), Voice("b", 8000, 1, 1.0)});
-  SetSettings(1, -1, -1, 1);
-  List();
-  window_.SelectAll();
+  Ready({Voice("a", 8000, 1, 1.0), Voice("b", 8000, 1, 1.0)}, {1, -1, -1, 1});
   window_.save_answer = "/dev/full";
   EXPECT_EQ(Export().succeeded, 0);
   EXPECT_EQ(window_.Calls("message"), Calls{"message 警告: 2 中 2 の出力に失敗しました"});

@@ -13,6 +13,12 @@ Clip Voice(std::string name, int rate, int channels, double seconds) {
   return {std::move(name), VorbisClip(rate, channels, seconds)};
 }
 
+std::vector<Clip> Voices(int count, int rate, double seconds) {
+  std::vector<Clip> clips;
+  for (int i = 0; i < count; ++i) clips.push_back(Voice("e" + std::to_string(i), rate, 1, seconds));
+  return clips;
+}
+
 JobTest::~JobTest() { FreeArchiveIndex(state_.index); }
 
 void JobTest::MakeArchive(const std::vector<Clip>& clips) {
@@ -31,6 +37,12 @@ void JobTest::MakeArchive(const std::vector<Clip>& clips) {
 void JobTest::List() {
   state_.running = 1;
   ListingJob(&state_);
+}
+
+void JobTest::ListAndSelectAll(const std::vector<Clip>& clips) {
+  MakeArchive(clips);
+  List();
+  window_.SelectAll();
 }
 
 void JobTest::SetSettings(int32_t type, int32_t frq, int32_t ch, int32_t merge) {

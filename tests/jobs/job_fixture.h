@@ -22,6 +22,8 @@ struct Clip {
 };
 
 Clip Voice(std::string name, int rate, int channels, double seconds = 0.3);
+// `count` mono voices named e0, e1, ...
+std::vector<Clip> Voices(int count, int rate, double seconds = 0.3);
 
 class JobTest : public ::testing::Test {
  protected:
@@ -30,6 +32,8 @@ class JobTest : public ::testing::Test {
   void MakeArchive(const std::vector<Clip>& clips);
   // Runs the listing on this thread, as the worker would.
   void List();
+  // Both, and every row selected.
+  void ListAndSelectAll(const std::vector<Clip>& clips);
   void SetSettings(int32_t type, int32_t frq, int32_t ch, int32_t merge);
   // The PCM the decoder gives for entry `entry`, read straight.
   std::string Decoded(int32_t entry);

@@ -20,11 +20,9 @@ using Calls = std::vector<std::string>;
 // The formats of the devices opened, as rate/channels/block align.
 Calls Formats(SimulatedWaveOut& device) {
   Calls formats;
-  for (const PcmFormat& format : device.Opened()) {
-    const uint32_t rate = format.samples_per_sec;
-    const uint16_t channels = format.channels;
-    const uint16_t block_align = format.block_align;
-    formats.push_back(std::to_string(rate) + "/" + std::to_string(channels) + "/" + std::to_string(block_align));
+  for (const PcmFormat& f : device.Opened()) {
+    formats.push_back(std::to_string(f.samples_per_sec) + "/" + std::to_string(f.channels) + "/" +
+                      std::to_string(f.block_align));
   }
   return formats;
 }
@@ -33,14 +31,6 @@ const Calls kRestore = {"title こわき", "enable 1002", "enable 1001", "button
 
 class PlaybackJobTest : public JobTest {
  protected:
-  // `count` clips named e0, e1, ... at 8000 Hz mono, listed and all selected.
-  void MakeVoices(int count, double seconds = 0.3) {
-    std::vector<Clip> clips;
-    for (int i = 0; i < count; ++i) clips.push_back(Voice("e" + std::to_string(i), 8000, 1, seconds));
-    MakeArchive(clips);
-    List();
-    window_.SelectAll();
-  }
   PlaybackResult Play(SimulatedWaveOut& device) {
     started_at_ = window_.calls().size();
     state_.running = 1;
@@ -78,9 +68,7 @@ class PlaybackJobTest : public JobTest {
 };
 
 TEST_F(PlaybackJobTest, ThreeEntriesPlayInListOrderWithoutAMessage) {
-  MakeArchive({Voice("a22", 22050, 1), Voice("b44", 44100, 2), Voice("c08", 8000, 1)});
-  List();
-  window_.SelectAll();
+  ListAndSelectAll({Voice("a22", 22050, 1), Voice("b44", 44100, 2), Voice("c08", 8000, 1)});
   const PlaybackResult result = Play();
   EXPECT_EQ(result.selected, 3);
   EXPECT_EQ(result.started, 3);
@@ -105,9 +93,7 @@ TEST_F(PlaybackJobTest, ThreeEntriesPlayInListOrderWithoutAMessage) {
 }
 
 TEST_F(PlaybackJobTest, TheProgressBarFollowsThePositionAndReturnsToZero) {
-  MakeArchive({Voice("long", 22050, 2, 1.0)});
-  List();
-  window_.SelectAll();
+  ListAndSelectAll({Voice("long", 22050, 2, 1.0)});
   Play();
   EXPECT_EQ(Ranges(), Calls{"progress range 0 22050"});
   // Every block is played as it is written: the bar follows the blocks
@@ -122,7 +108,7 @@ TEST_F(PlaybackJobTest, TheProgressBarFollowsThePositionAndReturnsToZero) {
 }
 
 TEST_F(PlaybackJobTest, AStopDuringTheSecondOfFiveCutsItOffAndReportsThree) {
-  MakeVoices(5);
+  ListAndSelectAll(Voices(5, 8000));
   window_.OnTitle([this](const std::string& title) {
     if (title.ends_with(" 2/5")) state_.running = 0;  // the stop button
   });
@@ -145,7 +131,7 @@ TEST_F(PlaybackJobTest, AStopDuringTheSecondOfFiveCutsItOffAndReportsThree) {
 }
 
 TEST_F(PlaybackJobTest, AStopDuringTheLastEntryBringsNoMessage) {
-  MakeVoices(3);
+  ListAndSelectAll(Voices(3, 8000));
   window_.OnTitle([this](const std::string& title) {
     if (title.ends_with(" 3/3")) state_.running = 0;
   });
@@ -157,7 +143,7 @@ TEST_F(PlaybackJobTest, AStopDuringTheLastEntryBringsNoMessage) {
 }
 
 TEST_F(PlaybackJobTest, WithoutASoundDeviceEveryEntryFails) {
-  MakeVoices(3);
+  ListAndSelectAll(Voices(3, 8000));
   SimulatedWaveOut absent({.present = false});
   const PlaybackResult result = Play(absent);
   EXPECT_EQ(result.started, 3);
@@ -182,7 +168,7 @@ TEST_F(PlaybackJobTest, EntriesThatDoNotOpenFailAndTheOthersPlay) {
 }
 
 TEST_F(PlaybackJobTest, AStopIsSeenWhileTheLastBuffersPlayOut) {
-  MakeVoices(1, 0.5);
+  ListAndSelectAll(Voices(1, 8000, 0.5));
   SimulatedWaveOut device;  // buffers never finish
   PlaybackSetup setup;
   setup.make_player = device.Players();
@@ -206,18 +192,14 @@ TEST_F(PlaybackJobTest, AStopIsSeenWhileTheLastBuffersPlayOut) {
 }
 
 TEST_F(PlaybackJobTest, EntriesOfMoreThanTwoChannelsPlayWhole) {
-  MakeArchive({Voice("six", 48000, 6, 0.5)});
-  List();
-  window_.SelectAll();
+  ListAndSelectAll({Voice("six", 48000, 6, 0.5)});
   EXPECT_EQ(Play().played, 1);
   EXPECT_EQ(Formats(device_), Calls{"48000/6/12"});
   EXPECT_TRUE(device_.Played() == Decoded(0));
 }
 
 TEST_F(PlaybackJobTest, ChainedStreamsPlayEachLinkInItsOwnFormat) {
-  MakeArchive({{"chain", VorbisClip(44100, 2, 0.5, 1) + VorbisClip(22050, 1, 0.5, 2)}});
-  List();
-  window_.SelectAll();
+  ListAndSelectAll({{"chain", VorbisClip(44100, 2, 0.5, 1) + VorbisClip(22050, 1, 0.5, 2)}});
   EXPECT_EQ(Play().played, 1);
   EXPECT_EQ(Formats(device_), (Calls{"44100/2/4", "22050/1/2"}));
   EXPECT_TRUE(device_.Played() == Decoded(0));

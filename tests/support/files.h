@@ -3,9 +3,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "archive/archive_index.h"
 
 namespace kowaki::test {
 
@@ -36,6 +39,12 @@ std::string ReadBytes(const std::string& path);
 std::string ArchiveHeader(uint32_t version, uint32_t header_word, uint32_t count,
                           uint32_t table_offset);
 std::string Record(std::string_view name9, uint32_t size, uint32_t offset);
+
+struct IndexDeleter {
+  void operator()(ArchiveIndex* index) const { FreeArchiveIndex(index); }
+};
+using IndexPtr = std::unique_ptr<ArchiveIndex, IndexDeleter>;
+inline IndexPtr LoadIndex(const std::string& path) { return IndexPtr(LoadArchiveIndex(path.c_str())); }
 
 // A short Ogg Vorbis clip of the synthetic voice.
 std::string VorbisClip(int rate, int channels, double seconds, int serial = 1);
