@@ -29,24 +29,18 @@ using test::WindowText;
 constexpr char kGameKey[] = "Software\\Kestrel\\mizukage";
 constexpr char kSettingsKey[] = "Software\\tobira\\kowaki.exe";
 
+void SetValue(const char* key, const char* name, DWORD type, const void* data, DWORD size) {
+  HKEY handle;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
+                            nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(handle, name, 0, type, static_cast<const BYTE*>(data), size);
+  RegCloseKey(handle);
+}
 void SetString(const char* key, const char* name, const std::string& value) {
-  HKEY handle;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
-                            nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>(value.size() + 1));
-  RegCloseKey(handle);
+  SetValue(key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
 }
-
-void SetWord(const char* key, const char* name, int32_t value) {
-  HKEY handle;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
-                            nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(handle, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
-  RegCloseKey(handle);
-}
+void SetWord(const char* key, const char* name, int32_t value) { SetValue(key, name, REG_DWORD, &value, 4); }
 
 // The four settings as stored, or an empty list without the key.
 std::vector<int32_t> StoredSettings() {
@@ -148,6 +142,14 @@ class MainWindowTest : public ::testing::Test {
     const std::string path = dir_.File("voice.arc");
     EXPECT_TRUE(writer.Write(path, &error)) << error;
     return path;
+  }
+
+  // The window, opened on the archive in the folder the game records, listed.
+  HWND CreateListed() {
+    SetString(kGameKey, "InstallDir", dir_.path().string());
+    HWND dialog = Create();
+    EXPECT_TRUE(dialog && WaitIdle(dialog));
+    return dialog;
   }
 
   HWND Create() {
@@ -261,9 +263,7 @@ TEST_F(MainWindowTest, RecordedFolderEndingInABackslashGetsAnother) {
 
 TEST_F(MainWindowTest, PlayAndOutputWarnWhenNothingIsSelected) {
   MakeArchive(2);
-  SetString(kGameKey, "InstallDir", dir_.path().string());
-  HWND dialog = Create();
-  ASSERT_TRUE(WaitIdle(dialog));
+  HWND dialog = CreateListed();
   MessageBoxAnswerer answerer;
   Press(dialog, IDC_PLAY);
   Press(dialog, IDC_OUTPUT);
@@ -290,11 +290,9 @@ TEST_F(MainWindowTest, EnterAndEscapeDoNothing) {
 
 TEST_F(MainWindowTest, ExportsTheSelectedRowsIntoOneFile) {
   MakeArchive(3);
-  SetString(kGameKey, "InstallDir", dir_.path().string());
   SetWord(kSettingsKey, "type", 1);
   SetWord(kSettingsKey, "merge", 1);
-  HWND dialog = Create();
-  ASSERT_TRUE(WaitIdle(dialog));
+  HWND dialog = CreateListed();
   Select(dialog, {0, 2});
   const std::string out = dir_.File("merged.wav");
   // The save dialog: type the name and press OK.
@@ -324,9 +322,7 @@ TEST_F(MainWindowTest, ExportsTheSelectedRowsIntoOneFile) {
 TEST_F(MainWindowTest, PlayWithoutASoundDeviceReportsEveryEntryAsFailed) {
   if (WaveOutPlayer::create(MakePcmFormat(22050, 1, 16), 2048)) GTEST_SKIP() << "a sound device is present";
   MakeArchive(3);
-  SetString(kGameKey, "InstallDir", dir_.path().string());
-  HWND dialog = Create();
-  ASSERT_TRUE(WaitIdle(dialog));
+  HWND dialog = CreateListed();
   Select(dialog, {0, 2});
   MessageBoxAnswerer answerer;
   Press(dialog, IDC_PLAY);

@@ -157,41 +157,6 @@ void SimulatedWaveOut::FinishAll() {
   }
 }
 
-size_t SimulatedWaveOut::Queued() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return queue_.size();
-}
-
-std::vector<const WaveHeader*> SimulatedWaveOut::Written() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return written_;
-}
-
-std::string SimulatedWaveOut::Played() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return played_;
-}
-
-std::vector<PcmFormat> SimulatedWaveOut::Opened() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return opened_;
-}
-
-int32_t SimulatedWaveOut::Resets() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return resets_;
-}
-
-int32_t SimulatedWaveOut::Closes() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return closes_;
-}
-
-bool SimulatedWaveOut::Open() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return open_;
-}
-
 void ExpectHeard(const std::string& heard, const std::string& sound) {
   const size_t at = heard.find(sound);
   ASSERT_NE(at, std::string::npos) << heard.size() << " bytes heard, " << sound.size() << " expected";

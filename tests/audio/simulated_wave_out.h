@@ -39,17 +39,22 @@ class SimulatedWaveOut {
   void FinishAll();
 
   // What happened so far.
-  size_t Queued();
-  std::vector<const WaveHeader*> Written();  // every header queued, in order
-  std::string Played();                      // the bytes of every finished buffer, in order
-  std::vector<PcmFormat> Opened();           // the format of every device opened
-  int32_t Resets();
-  int32_t Closes();
-  bool Open();  // a device is open now
+  size_t Queued() { return Locked(queue_).size(); }
+  std::vector<const WaveHeader*> Written() { return Locked(written_); }  // every header queued, in order
+  std::string Played() { return Locked(played_); }  // the bytes of every finished buffer, in order
+  std::vector<PcmFormat> Opened() { return Locked(opened_); }  // the format of every device opened
+  int32_t Resets() { return Locked(resets_); }
+  int32_t Closes() { return Locked(closes_); }
+  bool Open() { return Locked(open_); }  // a device is open now
 
  private:
   class Device;
   friend class Device;
+  template <typename T>
+  T Locked(const T& member) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return member;
+  }
   // The device's side of FinishOne, with the lock held; the event to signal.
   WaveEvent* Finish(WaveHeader* header);
 

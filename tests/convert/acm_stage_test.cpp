@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,84 +56,83 @@ class AcmStageTest : public ::testing::Test {
   std::unique_ptr<test::FakeAcm> acm_;
 };
 
-TEST_F(AcmStageTest, ConvertsOnlyOnce256BytesAreAtHand) {
-  auto stage = Open(1);
-  const auto in = Input(300);
-  size_t at = 0;
-  EXPECT_TRUE(Put(*stage, in, &at, 100).empty());
-  EXPECT_TRUE(Put(*stage, in, &at, 100).empty());
-  EXPECT_EQ(acm_->TakeCalls(), (Calls{"size 100", "prepare 200/400", "size 200"}));
-  EXPECT_EQ(Put(*stage, in, &at, 100), Doubled(in));
-  EXPECT_EQ(acm_->TakeCalls(), (Calls{"size 300", "unprepare 200/400", "prepare 600/1200",
-                                      "convert 300 START|BLOCKALIGN -> 300"}));
-}
+// A script of puts (each followed by a get), flushes and the stage's end:
+// after each, the bytes converted, and the ACM's calls so far when given.
+constexpr int kFlush = -1;
+constexpr int kDestroy = -2;
+struct Step {
+  int put;           // bytes, or kFlush, or kDestroy
+  size_t converted;  // of the input, in order: what comes out is them doubled
+  std::optional<Calls> calls = std::nullopt;
+};
+struct Script {
+  const char* name;
+  int32_t block;
+  std::vector<Step> steps;
+};
 
-TEST_F(AcmStageTest, CarriesWhatWholeBlocksLeaveAndPutsItFirst) {
-  auto stage = Open(128);
-  const auto in = Input(900);
-  size_t at = 0;
-  std::vector<uint8_t> out = Put(*stage, in, &at, 300);
-  const auto second = Put(*stage, in, &at, 300);
-  out.insert(out.end(), second.begin(), second.end());
-  EXPECT_EQ(out, Doubled(std::span(in).first(512)));
-  EXPECT_EQ(acm_->TakeCalls(),
-            (Calls{"size 300", "prepare 600/1536", "convert 300 START|BLOCKALIGN -> 256",
-                   "size 344", "convert 344 BLOCKALIGN -> 256"}));
-  // The carried 88 bytes, then the next 300.
-  EXPECT_EQ(Put(*stage, in, &at, 300), Doubled(std::span(in).subspan(512, 384)));
-  EXPECT_EQ(stage->flush(), 1);
-  out.clear();
-  test::Collect(*stage, &out);
-  EXPECT_EQ(out, Doubled(std::span(in).subspan(896)));
-  EXPECT_EQ(acm_->TakeCalls(),
-            (Calls{"size 388", "convert 388 BLOCKALIGN -> 384", "size 4", "convert 4 END -> 4"}));
-}
-
-TEST_F(AcmStageTest, AConversionThatTakesAllLeavesNoCarry) {
-  auto stage = Open(100);
-  const auto in = Input(600);
-  size_t at = 0;
-  EXPECT_EQ(Put(*stage, in, &at, 300), Doubled(std::span(in).first(300)));
-  EXPECT_EQ(Put(*stage, in, &at, 300), Doubled(std::span(in).subspan(300)));
-  EXPECT_EQ(acm_->TakeCalls(),
-            (Calls{"size 300", "prepare 600/1200", "convert 300 START|BLOCKALIGN -> 300",
-                   "size 300", "convert 300 BLOCKALIGN -> 300"}));
-  // Nothing held back: flush converts nothing.
-  EXPECT_EQ(stage->flush(), 1);
-  std::vector<uint8_t> out;
-  test::Collect(*stage, &out);
-  EXPECT_TRUE(out.empty());
-  EXPECT_EQ(acm_->TakeCalls(), Calls{});
-}
-
-TEST_F(AcmStageTest, StartFlagUntilAConversionLeavesOutput) {
-  auto stage = Open(512);
-  const auto in = Input(1000);
-  size_t at = 0;
-  EXPECT_TRUE(Put(*stage, in, &at, 300).empty());
-  EXPECT_EQ(Put(*stage, in, &at, 300), Doubled(std::span(in).first(512)));
-  EXPECT_TRUE(Put(*stage, in, &at, 300).empty());
-  ASSERT_EQ(stage->flush(), 1);
-  std::vector<uint8_t> out;
-  test::Collect(*stage, &out);
-  EXPECT_EQ(out, Doubled(std::span(in).subspan(512, 388)));
-  EXPECT_EQ(acm_->TakeCalls(),
-            (Calls{"size 300", "prepare 600/2048", "convert 300 START|BLOCKALIGN -> 0", "size 600",
-                   "convert 600 START|BLOCKALIGN -> 512", "size 388", "convert 388 BLOCKALIGN -> 0",
-                   "size 388", "convert 388 END -> 388"}));
-}
-
-TEST_F(AcmStageTest, FlushOfAShortStreamConvertsItWithStartAndEnd) {
-  auto stage = Open(64);
-  const auto in = Input(100);
-  size_t at = 0;
-  EXPECT_TRUE(Put(*stage, in, &at, 100).empty());
-  ASSERT_EQ(stage->flush(), 1);
-  std::vector<uint8_t> out;
-  test::Collect(*stage, &out);
-  EXPECT_EQ(out, Doubled(in));
-  EXPECT_EQ(acm_->TakeCalls(),
-            (Calls{"size 100", "prepare 200/512", "size 100", "convert 100 START|END -> 100"}));
+TEST_F(AcmStageTest, ConvertsWholeBlocksWithTheRightFlagsAndCarriesTheRest) {
+  const Script scripts[] = {
+      {"converts only once 256 bytes are at hand", 1,
+       {{100, 0}, {100, 0, Calls{"size 100", "prepare 200/400", "size 200"}},
+        {100, 300, Calls{"size 300", "unprepare 200/400", "prepare 600/1200", "convert 300 START|BLOCKALIGN -> 300"}}}},
+      {"carries what whole blocks leave and puts it first", 128,
+       {{300, 256},
+        {300, 256,
+         Calls{"size 300", "prepare 600/1536", "convert 300 START|BLOCKALIGN -> 256", "size 344",
+               "convert 344 BLOCKALIGN -> 256"}},
+        {300, 384},  // the carried 88 bytes, then the next 300
+        {kFlush, 4, Calls{"size 388", "convert 388 BLOCKALIGN -> 384", "size 4", "convert 4 END -> 4"}}}},
+      {"a conversion that takes all leaves no carry", 100,
+       {{300, 300},
+        {300, 300,
+         Calls{"size 300", "prepare 600/1200", "convert 300 START|BLOCKALIGN -> 300", "size 300",
+               "convert 300 BLOCKALIGN -> 300"}},
+        {kFlush, 0, Calls{}}}},
+      {"start flag until a conversion leaves output", 512,
+       {{300, 0},
+        {300, 512},
+        {300, 0},
+        {kFlush, 388,
+         Calls{"size 300", "prepare 600/2048", "convert 300 START|BLOCKALIGN -> 0", "size 600",
+               "convert 600 START|BLOCKALIGN -> 512", "size 388", "convert 388 BLOCKALIGN -> 0", "size 388",
+               "convert 388 END -> 388"}}}},
+      {"flush of a short stream converts it with start and end", 64,
+       {{100, 0}, {kFlush, 100, Calls{"size 100", "prepare 200/512", "size 100", "convert 100 START|END -> 100"}}}},
+      {"the header stays prepared and is unprepared with its own lengths before closing", 1,
+       {{400, 400},
+        {400, 400},
+        {400, 400},
+        {1000, 1000,  // outgrows the buffers
+         Calls{"size 400", "prepare 800/1600", "convert 400 START|BLOCKALIGN -> 400", "size 400",
+               "convert 400 BLOCKALIGN -> 400", "size 400", "convert 400 BLOCKALIGN -> 400", "size 1000",
+               "unprepare 800/1600", "prepare 2000/4000", "convert 1000 BLOCKALIGN -> 1000"}},
+        {kDestroy, 0, Calls{"unprepare 2000/4000", "close"}}}},
+      {"destroyed unused it only closes", 1, {{kDestroy, 0, Calls{"close"}}}},
+  };
+  for (const Script& script : scripts) {
+    SCOPED_TRACE(script.name);
+    auto stage = Open(script.block);
+    const auto in = Input(2200);
+    size_t at = 0;
+    size_t converted = 0;
+    for (const Step& step : script.steps) {
+      std::vector<uint8_t> out;
+      if (step.put >= 0) {
+        out = Put(*stage, in, &at, static_cast<size_t>(step.put));
+      } else if (step.put == kFlush) {
+        EXPECT_EQ(stage->flush(), 1);
+        test::Collect(*stage, &out);
+      } else {
+        stage.reset();
+      }
+      EXPECT_EQ(out, Doubled(std::span(in).subspan(converted, step.converted)));
+      converted += step.converted;
+      if (step.calls) {
+        EXPECT_EQ(acm_->TakeCalls(), *step.calls);
+      }
+    }
+  }
 }
 
 TEST_F(AcmStageTest, OutputOfPutAndFlushComeOutTogetherInOrder) {
@@ -146,27 +146,6 @@ TEST_F(AcmStageTest, OutputOfPutAndFlushComeOutTogetherInOrder) {
   PcmSpan empty;
   EXPECT_EQ(stage->get(&empty), 1);
   EXPECT_EQ(empty.length, 0);
-}
-
-TEST_F(AcmStageTest, HeaderStaysPreparedAndIsUnpreparedWithItsOwnLengthsBeforeClosing) {
-  auto stage = Open(1);
-  const auto in = Input(2200);
-  size_t at = 0;
-  for (int i = 0; i < 3; ++i) Put(*stage, in, &at, 400);
-  Put(*stage, in, &at, 1000);  // outgrows the buffers
-  EXPECT_EQ(acm_->TakeCalls(),
-            (Calls{"size 400", "prepare 800/1600", "convert 400 START|BLOCKALIGN -> 400",
-                   "size 400", "convert 400 BLOCKALIGN -> 400", "size 400",
-                   "convert 400 BLOCKALIGN -> 400", "size 1000", "unprepare 800/1600",
-                   "prepare 2000/4000", "convert 1000 BLOCKALIGN -> 1000"}));
-  stage.reset();
-  EXPECT_EQ(acm_->TakeCalls(), (Calls{"unprepare 2000/4000", "close"}));
-}
-
-TEST_F(AcmStageTest, DestroyedUnusedItOnlyCloses) {
-  auto stage = Open(1);
-  stage.reset();
-  EXPECT_EQ(acm_->TakeCalls(), Calls{"close"});
 }
 
 TEST_F(AcmStageTest, FailuresOfTheCodecFailTheCall) {

@@ -20,6 +20,14 @@ using test::Le16;
 using test::Le32;
 using test::Riff;
 
+// What the reader finds in `file`; the error when it fails.
+struct Read {
+  explicit Read(const std::string& file) : ok(test::ReadWavBytes(file, &info, &error)) {}
+  WavInfo info{};
+  std::string error;
+  bool ok;
+};
+
 TEST(WavFileTest, HeaderLaysOutTheFormatAndSizes) {
   const auto header = MakeWavHeader(MakePcmFormat(22050, 1, 16), 1000);
   const std::string expected =
@@ -43,12 +51,11 @@ TEST(WavFileTest, ReadsPcmWhateverTheChunkOrder) {
        MakePcmFormat(48000, 2, 16)},
   };
   for (const auto& f : files) {
-    WavInfo info{};
-    std::string error;
-    ASSERT_TRUE(test::ReadWavBytes(f.file, &info, &error)) << error;
-    EXPECT_EQ(std::memcmp(&info.format, &f.format, sizeof(PcmFormat)), 0);
-    EXPECT_EQ(info.data_size, 7u);
-    EXPECT_EQ(f.file.substr(static_cast<size_t>(info.data_offset), 7), audio);
+    const Read read(f.file);
+    ASSERT_TRUE(read.ok) << read.error;
+    EXPECT_EQ(std::memcmp(&read.info.format, &f.format, sizeof(PcmFormat)), 0);
+    EXPECT_EQ(read.info.data_size, 7u);
+    EXPECT_EQ(f.file.substr(static_cast<size_t>(read.info.data_offset), 7), audio);
   }
 }
 
@@ -69,11 +76,10 @@ TEST(WavFileTest, CodecHeaderCarriesTheExtraBytesAndTheFrameCount) {
   for (const WaveFormat& format : {ima, odd}) {
     const auto bytes = MakeCodecWavHeader(format, 4, 9);
     const std::string file = std::string(bytes.begin(), bytes.end()) + "abcd";
-    WavInfo info{};
-    std::string error;
-    ASSERT_TRUE(test::ReadWavBytes(file, &info, &error)) << error;
-    EXPECT_EQ(std::memcmp(&info.format, &format, sizeof(PcmFormat) + format.extra_size), 0);
-    EXPECT_EQ(file.substr(static_cast<size_t>(info.data_offset), info.data_size), "abcd");
+    const Read read(file);
+    ASSERT_TRUE(read.ok) << read.error;
+    EXPECT_EQ(std::memcmp(&read.info.format, &format, sizeof(PcmFormat) + format.extra_size), 0);
+    EXPECT_EQ(file.substr(static_cast<size_t>(read.info.data_offset), read.info.data_size), "abcd");
   }
 }
 
@@ -90,11 +96,9 @@ TEST(WavFileTest, ReadsCodecFormatsWithTheirExtraBytes) {
       {Fmt(0x55, 2, 44100, 8) + Le16(1), "\x7f"},  // anything, for the codecs to refuse
   };
   for (const auto& f : files) {
-    WavInfo info{};
-    std::string error;
-    ASSERT_TRUE(test::ReadWavBytes(Riff(Chunk("fmt ", f.fmt + f.extra) + Chunk("data", audio)),
-                                   &info, &error))
-        << error;
+    const Read read(Riff(Chunk("fmt ", f.fmt + f.extra) + Chunk("data", audio)));
+    ASSERT_TRUE(read.ok) << read.error;
+    const WavInfo& info = read.info;
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&info.format), 16), f.fmt.substr(0, 16));
     EXPECT_EQ(info.format.extra_size, f.extra.size());
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(info.format.extra), f.extra.size()),
@@ -132,10 +136,9 @@ TEST(WavFileTest, RefusesOtherFormatsAndBrokenFiles) {
        "truncated"},
   };
   for (const auto& f : files) {
-    WavInfo info{};
-    std::string error;
-    EXPECT_FALSE(test::ReadWavBytes(f.file, &info, &error)) << f.error;
-    EXPECT_NE(error.find(f.error), std::string::npos) << error;
+    const Read read(f.file);
+    EXPECT_FALSE(read.ok) << f.error;
+    EXPECT_NE(read.error.find(f.error), std::string::npos) << read.error;
   }
 }
 

@@ -21,9 +21,7 @@ TEST(FormatSizeTest, ChoosesTheUnitByStrictComparisonAndTruncates) {
   EXPECT_EQ(FormatSize(1048577), "1.00 M");
   EXPECT_EQ(FormatSize(1073741824), "1024.00 M");
   EXPECT_EQ(FormatSize(1610612736), "1.50 G");
-}
-
-TEST(FormatSizeTest, ShowsSizesOfTwoGibibytesAndMore) {
+  // Two gibibytes and more.
   EXPECT_EQ(FormatSize(2147483647u), "1.99 G");
   EXPECT_EQ(FormatSize(2147483648u), "2.00 G");
   EXPECT_EQ(FormatSize(4294967295u), "3.99 G");

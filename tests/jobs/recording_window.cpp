@@ -3,88 +3,83 @@
 namespace kowaki::test {
 
 namespace {
-std::string Id(Control control) { return std::to_string(static_cast<int32_t>(control)); }
+std::string Text(std::string_view text) { return std::string(text); }
+std::string Text(int32_t number) { return std::to_string(number); }
+std::string Text(Control control) { return std::to_string(static_cast<int32_t>(control)); }
 }  // namespace
 
+// One line: the words joined with spaces.
+template <typename... Words>
+void RecordingWindow::Log(std::string_view what, const Words&... words) {
+  std::string line(what);
+  ((line += " " + Text(words)), ...);
+  calls_.push_back(line);
+}
+
 void RecordingWindow::SetTitle(std::string_view text) {
-  calls_.push_back("title " + std::string(text));
+  Log("title", text);
   if (on_title_) on_title_(std::string(text));
 }
 
 void RecordingWindow::DeleteAllRows() {
-  calls_.push_back("rows clear");
+  Log("rows clear");
   list_.Clear();
 }
 
-void RecordingWindow::ReserveRows(int32_t count) {
-  calls_.push_back("rows reserve " + std::to_string(count));
-}
+void RecordingWindow::ReserveRows(int32_t count) { Log("rows reserve", count); }
 
 void RecordingWindow::InsertRow(int32_t row, std::string_view name, int32_t entry) {
-  calls_.push_back("row " + std::to_string(row) + " " + std::string(name) + " #" + std::to_string(entry));
+  Log("row", row, name, "#" + std::to_string(entry));
   list_.Insert(row, name, entry);
 }
 
 void RecordingWindow::SetCellText(int32_t row, int32_t column, std::string_view text) {
-  calls_.push_back("cell " + std::to_string(row) + " " + std::to_string(column) + " " + std::string(text));
+  Log("cell", row, column, text);
   list_.SetCell(row, column, text);
 }
 
 int32_t RecordingWindow::SelectedCount() {
   const int32_t count = list_.SelectedCount();
-  calls_.push_back("selected count " + std::to_string(count));
+  Log("selected count", count);
   return count;
 }
 
 int32_t RecordingWindow::NextSelectedRow(int32_t row) {
   const int32_t next = list_.NextSelected(row);
-  calls_.push_back("next selected " + std::to_string(row) + " " + std::to_string(next));
+  Log("next selected", row, next);
   return next;
 }
 
 int32_t RecordingWindow::RowEntry(int32_t row) {
   const int32_t entry = list_.Entry(row);
-  calls_.push_back("entry of " + std::to_string(row) + " " + std::to_string(entry));
+  Log("entry of", row, entry);
   return entry;
 }
 
-void RecordingWindow::SetProgressRange(int32_t low, int32_t high) {
-  calls_.push_back("progress range " + std::to_string(low) + " " + std::to_string(high));
-}
-
-void RecordingWindow::SetProgressPosition(int32_t position) {
-  calls_.push_back("progress " + std::to_string(position));
-}
-
-void RecordingWindow::EnableControl(Control control, bool enabled) {
-  calls_.push_back((enabled ? "enable " : "disable ") + Id(control));
-}
-
-void RecordingWindow::SetButtonText(Control control, std::string_view text) {
-  calls_.push_back("button " + Id(control) + " " + std::string(text));
-}
+void RecordingWindow::SetProgressRange(int32_t low, int32_t high) { Log("progress range", low, high); }
+void RecordingWindow::SetProgressPosition(int32_t position) { Log("progress", position); }
+void RecordingWindow::EnableControl(Control control, bool enabled) { Log(enabled ? "enable" : "disable", control); }
+void RecordingWindow::SetButtonText(Control control, std::string_view text) { Log("button", control, text); }
 
 void RecordingWindow::ShowMessage(std::string_view text, std::string_view caption) {
-  calls_.push_back("message " + std::string(caption) + ": " + std::string(text));
+  Log("message", Text(caption) + ": " + Text(text));
 }
 
 bool RecordingWindow::PickFolder(std::string_view title, std::string* folder) {
-  calls_.push_back("pick folder " + std::string(title));
-  if (!folder_answer) return false;
-  *folder = *folder_answer;
-  return true;
+  Log("pick folder", title);
+  if (folder_answer) *folder = *folder_answer;
+  return folder_answer.has_value();
 }
 
 bool RecordingWindow::PickSaveFile(std::string* path) {
-  calls_.push_back("pick save file");
-  if (!save_answer) return false;
-  *path = *save_answer;
-  return true;
+  Log("pick save file");
+  if (save_answer) *path = *save_answer;
+  return save_answer.has_value();
 }
 
 std::string RecordingWindow::OutputPath(std::string_view folder, std::string_view stem,
                                         std::string_view extension) {
-  return std::string(folder) + "/" + std::string(stem) + std::string(extension);
+  return Text(folder) + "/" + Text(stem) + Text(extension);
 }
 
 void RecordingWindow::AddRows(int32_t count) {

@@ -52,6 +52,9 @@ class RecordingWindow : public JobWindow {
   const std::vector<RowList::Row>& rows() const { return list_.rows(); }
 
  private:
+  template <typename... Words>
+  void Log(std::string_view what, const Words&... words);
+
   std::vector<std::string> calls_;
   RowList list_;
   std::function<void(const std::string&)> on_title_;
