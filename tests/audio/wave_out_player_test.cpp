@@ -102,9 +102,6 @@ TEST_F(WaveOutPlayerTest, DrainWaitsForTheLastBufferWithinItsTimeOut) {
   std::vector<int32_t> results;
   do {
     results.push_back(player->drain(100));
-    if (results.back() == 2) {
-      EXPECT_GT(device.Queued(), 0u);
-    }
   } while (results.back() == 2 && results.size() < 100);
   finisher.join();
   EXPECT_EQ(results.back(), 0);
