@@ -95,19 +95,23 @@ void Export(benchmark::State& state, kowaki::OutputSettings settings) {
   kowaki::SaveOutputSettings(store, settings);
   kowaki::ExportSetup setup;
   setup.settings = &store;
-  const fs::path out = Scratch() / "out";
-  session.window.folder_answer = out.string();
-  session.window.save_answer = (out / "all.wav").string();
+  // A fresh folder per run, all removed at the end: files deleted just
+  // before the run would have the file system hunt past their inodes.
+  const fs::path outs = Scratch() / "out";
+  fs::remove_all(outs);
+  int run = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    fs::remove_all(out);
+    const fs::path out = outs / std::to_string(run++);
     fs::create_directories(out);
+    session.window.folder_answer = out.string();
+    session.window.save_answer = (out / "all.wav").string();
     state.ResumeTiming();
     session.state.running = 1;
     const kowaki::ExportResult result = kowaki::RunExport(&session.state, setup);
     if (result.succeeded != kClips) state.SkipWithError("not every entry was written");
   }
-  fs::remove_all(out);
+  fs::remove_all(outs);
 }
 
 // Decoding every entry alone, in the export's 8192-byte reads.
