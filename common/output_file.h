@@ -49,6 +49,8 @@ class OutputFile {
 namespace platform {
 enum class PathKind { kNone, kFile, kFolder, kDevice };
 PathKind KindOfPath(const std::string& path);
+// True when both paths exist and name the same file, however spelt.
+bool SameFile(const std::string& a, const std::string& b);
 // Creates and opens a new, empty file with a unique name beside `path`.
 std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path);
 // Renames `from` onto `to`, replacing `to` if it exists.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "archive/entry_stream.h"
+#include "common/output_file.h"
 #include "convert/pcm_converter.h"
 #include "convert/wav_file.h"
 #include "jobs/entry_decoder.h"
@@ -49,6 +50,7 @@ class ExportRun {
   void Restore();
 
   std::string_view EntryName(int32_t entry) const;
+  std::unique_ptr<ExportFile> OpenOutput(const std::string& path);
   bool OpenWav(const std::string& path);
   bool FinishWav();
   bool CopyEntry(int32_t entry);
@@ -157,9 +159,16 @@ void ExportRun::Restore() {
   state_.running = 0;
 }
 
+// The archive itself is never an output: replacing it would lose it, and
+// the entries still to come are read from it.
+std::unique_ptr<ExportFile> ExportRun::OpenOutput(const std::string& path) {
+  if (state_.index && platform::SameFile(path, state_.index->path)) return nullptr;
+  return setup_.open_file(path);
+}
+
 bool ExportRun::OpenWav(const std::string& path) {
   out_ = WavOutput{};
-  out_.file = setup_.open_file(path);
+  out_.file = OpenOutput(path);
   out_.job = settings_;
   return out_.file != nullptr;
 }
@@ -180,7 +189,7 @@ bool ExportRun::CopyEntry(int32_t entry) {
   EntryStream* stream = OpenEntryStream(state_.index, entry);
   if (!stream) return false;
   const std::string path = window_.OutputPath(folder_, stem, ".ogg");
-  std::unique_ptr<ExportFile> file = setup_.open_file(path);
+  std::unique_ptr<ExportFile> file = OpenOutput(path);
   if (!file) {
     EntryClose(stream);
     return false;

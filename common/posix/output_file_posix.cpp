@@ -40,6 +40,12 @@ PathKind KindOfPath(const std::string& path) {
   return S_ISREG(info.st_mode) ? PathKind::kFile : PathKind::kDevice;
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat first, second;
+  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 bool Seek64(std::FILE* file, uint64_t position) {
   return fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0;
 }

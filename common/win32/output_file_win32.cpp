@@ -55,6 +55,27 @@ PathKind KindOfPath(const std::string& path) {
   return kind;
 }
 
+namespace {
+
+// The volume and file index of an existing file.
+bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool ok = GetFileInformationByHandle(handle, info) != FALSE;
+  CloseHandle(handle);
+  return ok;
+}
+
+}  // namespace
+
+bool SameFile(const std::string& a, const std::string& b) {
+  BY_HANDLE_FILE_INFORMATION first, second;
+  return FileIdentity(a, &first) && FileIdentity(b, &second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
 bool Seek64(std::FILE* file, uint64_t position) {
   return _fseeki64(file, static_cast<__int64>(position), SEEK_SET) == 0;
 }

@@ -152,6 +152,17 @@ TEST_F(ExportJobTest, AMergeFileThatCannotBeOpenedIsReportedWithItsPath) {
   EXPECT_EQ(Tail(6), kRestore);
 }
 
+TEST_F(ExportJobTest, TheArchiveItselfIsNeverAnOutput) {
+  Ready({Voice("a", 8000, 1)}, {1, -1, -1, 1});
+  const std::string archive = dir_.File("voice.arc");
+  const std::string before = ReadBytes(archive);
+  window_.save_answer = dir_.path().string() + "/./voice.arc";  // spelt otherwise
+  EXPECT_FALSE(Export().destination);
+  ASSERT_EQ(window_.Calls("message").size(), 1u);
+  EXPECT_NE(window_.Calls("message")[0].find("出力ファイルを開けませんでした"), std::string::npos);
+  EXPECT_EQ(ReadBytes(archive), before);
+}
+
 TEST_F(ExportJobTest, ACancelledPickerWritesNothing) {
   Ready({Voice("a", 8000, 1)});
   window_.folder_answer.reset();
