@@ -1,21 +1,31 @@
 # The two commands of the README, and the ones developers use on the way.
-#   make run    builds everything and opens the window on the demo archive
+#   make run    builds what it needs and opens the window on the demo archive
 #               (under Xvfb with a screenshot when there is no display)
-#   make test   builds and runs every test: native, sanitizers, fuzzing, Wine
-.PHONY: run test deps native native-asan win32 test-native test-asan test-fuzz test-win32 bench fuzz clean
+#   make test   builds and runs every test: native, sanitizers, fuzzing,
+#               both Windows builds under Wine, the release packages
+#   make dist   the release packages in dist/
+.PHONY: run test dist deps native native-asan win32 win64 test-native test-asan test-fuzz \
+        test-win32 test-win64 test-dist bench fuzz clean
 
 FUZZ_SECONDS ?= 10
-WIN32_DEPS := build/win32-deps/prefix
 
-run: native win32
+# Windows that the tests open need an X display; Xvfb stands in for one.
+with-display = if [ -n "$$DISPLAY" ]; then $(1); else xvfb-run -a -s "-screen 0 1280x1024x24" $(1); fi
+
+# 32-bit Windows programs run where the kernel runs 32-bit programs, and
+# 64-bit ones everywhere; tools/wine32-probe.sh tells by trying.
+run: native
 	build/native/cli/kowaki-cli list build/native/demo/voice.arc
 	build/native/cli/kowaki-cli export build/native/demo/voice.arc --type wav --to build/native/demo/wav
+	$(MAKE) --no-print-directory $$(tools/wine32-probe.sh >/dev/null && echo win32 || echo win64)
 	tools/run-window.sh build
 
-test: test-native test-asan test-fuzz test-win32
+test: test-native test-asan test-fuzz test-win64 test-win32 test-dist
+	@why=$$(tools/wine32-probe.sh) || \
+	  echo "The 32-bit Windows tests were not run ($$why); the 32-bit build was compiled and its programs checked."
 
 deps:
-	tools/install-deps.sh win32
+	tools/install-deps.sh windows
 
 native: deps
 	cmake --preset native >/dev/null
@@ -26,9 +36,14 @@ native-asan: deps
 	cmake --build --preset native-asan
 
 win32: deps
-	tools/build-win32-deps.sh $(WIN32_DEPS)
+	tools/build-windows-deps.sh i686-w64-mingw32 build/win32-deps/prefix
 	cmake --preset win32 >/dev/null
 	cmake --build --preset win32
+
+win64: deps
+	tools/build-windows-deps.sh x86_64-w64-mingw32 build/win64-deps/prefix
+	cmake --preset win64 >/dev/null
+	cmake --build --preset win64
 
 test-native: native
 	ctest --preset native
@@ -39,10 +54,19 @@ test-asan: native-asan
 test-fuzz: deps
 	fuzz/run.sh $(FUZZ_SECONDS)
 
-# Windows that the tests open need an X display; Xvfb stands in for one.
+test-win64: win64
+	$(call with-display,ctest --preset win64)
+
+# Where 32-bit Wine cannot start, only the tests that need no Wine run.
 test-win32: win32
-	if [ -n "$$DISPLAY" ]; then ctest --preset win32; \
-	else xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset win32; fi
+	if tools/wine32-probe.sh >/dev/null; then $(call with-display,ctest --preset win32); \
+	else ctest --preset win32 -LE wine; fi
+
+dist: native win32 win64
+	tools/make-dist.sh build dist
+
+test-dist: dist
+	tools/check-dist.sh build dist
 
 bench: native
 	bench/run.sh build/native
@@ -51,4 +75,4 @@ fuzz: deps
 	fuzz/run.sh 600
 
 clean:
-	rm -rf build
+	rm -rf build dist

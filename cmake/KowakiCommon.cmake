@@ -32,7 +32,7 @@ if(KOWAKI_FUZZ)
 endif()
 
 # Ogg Vorbis: Debian's packages natively, our own static cross build for
-# Windows (tools/build-win32-deps.sh fills KOWAKI_DEPS_PREFIX).
+# Windows (tools/build-windows-deps.sh fills KOWAKI_DEPS_PREFIX).
 find_package(PkgConfig REQUIRED)
 if(KOWAKI_DEPS_PREFIX)
   list(APPEND CMAKE_FIND_ROOT_PATH ${KOWAKI_DEPS_PREFIX})

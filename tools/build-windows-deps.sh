@@ -1,22 +1,23 @@
 #!/usr/bin/env bash
-# Cross-builds libogg and libvorbis for 32-bit Windows from Debian's source
+# Cross-builds libogg and libvorbis for Windows from Debian's source
 # packages into PREFIX as static libraries. Does nothing when PREFIX already
 # holds the same versions.
-#   tools/build-win32-deps.sh PREFIX
+#   tools/build-windows-deps.sh HOST PREFIX
+#   HOST: i686-w64-mingw32 (32-bit) or x86_64-w64-mingw32 (64-bit)
 set -euo pipefail
 
-prefix=$(realpath -m "${1:?usage: build-win32-deps.sh PREFIX}")
-host=i686-w64-mingw32
+host=${1:?usage: build-windows-deps.sh HOST PREFIX}
+prefix=$(realpath -m "${2:?usage: build-windows-deps.sh HOST PREFIX}")
 work=$(dirname "$prefix")/src
 stamp=$prefix/.versions
 
-versions=$(apt-cache showsrc libogg libvorbis 2>/dev/null |
-           awk '/^Package:/{p=$2} /^Version:/{print p "=" $2}' | sort -u | tr '\n' ' ')
+versions="$host $(apt-cache showsrc libogg libvorbis 2>/dev/null |
+           awk '/^Package:/{p=$2} /^Version:/{print p "=" $2}' | sort -u | tr '\n' ' ')"
 if [[ -f $stamp && "$(cat "$stamp")" == "$versions" && -f $prefix/lib/libvorbisfile.a ]]; then
   exit 0
 fi
 
-echo "build-win32-deps: building libogg and libvorbis for $host" >&2
+echo "build-windows-deps: building libogg and libvorbis for $host" >&2
 rm -rf "$work" "$prefix"
 mkdir -p "$work" "$prefix"
 cd "$work"
@@ -33,7 +34,7 @@ build() {
    # configure and Makefile.in.
    find . -name 'Makefile.in' -o -name configure -o -name aclocal.m4 -o -name config.h.in |
      xargs touch
-   { ./configure --host=$host --prefix="$prefix" --disable-shared --enable-static "$@" &&
+   { ./configure --host="$host" --prefix="$prefix" --disable-shared --enable-static "$@" &&
      make -j"$(nproc)" && make install; } >"$work/build.log" 2>&1 ||
      { tail -n 40 "$work/build.log" >&2; exit 1; })
 }

@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
 # Starts kowaki.exe under Wine the way a player starts it: the game's
-# install folder, recorded in the registry, holds the demo archive. With no
-# display it runs under Xvfb, saves a screenshot of the window once the
-# archive is listed, and says where; with --settings it also opens the
-# settings dialog and takes that.
+# install folder, recorded in the registry, holds the demo archive. The
+# 32-bit program where this machine runs 32-bit programs, the 64-bit twin
+# elsewhere; it says which. With no display it runs under Xvfb, saves a
+# screenshot of the window once the archive is listed, and says where;
+# with --settings it also opens the settings dialog and takes that.
 #   tools/run-window.sh [--settings] [BUILD_DIR]   (default build)
 set -euo pipefail
 settings=0
 [[ ${1:-} == --settings ]] && { settings=1; shift; }
 build=$(realpath "${1:-build}")
 here=$(dirname "$(realpath "$0")")
-exe=$build/win32/app/kowaki.exe
+if why=$("$here/wine32-probe.sh"); then
+  arch=win32 bits=32
+else
+  arch=win64 bits=64
+  echo "run-window: the 64-bit kowaki.exe, since 32-bit programs cannot run here ($why)"
+fi
+exe=$build/$arch/app/kowaki.exe
 demo=$build/native/demo
-export KOWAKI_WINEPREFIX=$build/run-wineprefix
+export KOWAKI_WINEARCH=$arch KOWAKI_WINEPREFIX=$build/run-wineprefix-$arch
 
 windows_path() { printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"; }
 "$here/wine-run.sh" reg add 'HKCU\Software\Kestrel\mizukage' /v InstallDir /t REG_SZ \
@@ -27,6 +34,7 @@ fonts=$KOWAKI_WINEPREFIX/drive_c/windows/Fonts
   cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
 
 if [[ -n ${DISPLAY:-} ]]; then
+  echo "run-window: opening the $bits-bit kowaki.exe"
   exec "$here/wine-run.sh" "$exe"
 fi
 
@@ -51,4 +59,4 @@ xvfb-run -a -s "-screen 0 640x760x24" bash -c '
   fi
   WINEPREFIX=$KOWAKI_WINEPREFIX wineserver -k 2>/dev/null || true
 '
-echo "kowaki.exe ran under Xvfb; screenshot of its window: $shot"
+echo "The $bits-bit kowaki.exe ran under Xvfb; screenshot of its window: $shot"

@@ -1,12 +1,24 @@
 #!/usr/bin/env bash
-# Runs a Windows program under 32-bit Wine, the way the tests need it:
-# a private prefix (KOWAKI_WINEPREFIX, default build/win32/wineprefix beside
-# the program), no Mono/Gecko installers, Japanese locale so the ANSI code
-# page is 932, Wine's own chatter silenced.
+# Runs a Windows program under Wine of its own width, the way the tests
+# need it: a private prefix (KOWAKI_WINEPREFIX, default `wineprefix` at the
+# top of the program's build tree), no Mono/Gecko installers, a Japanese
+# locale so the ANSI code page is 932, Wine's own chatter silenced.
+# The width comes from the program's PE header, or from KOWAKI_WINEARCH
+# (win32 or win64) for Wine's own programs such as `reg`.
 #   tools/wine-run.sh PROGRAM.exe [ARGS...]
 set -euo pipefail
 
 exe=$1
+here=$(dirname "$(realpath "$0")")
+arch=${KOWAKI_WINEARCH:-$("$here/pe-machine.sh" "$exe")}
+case $arch in
+  win32) loader=/usr/lib/wine/wine ;;
+  win64) loader=/usr/lib/wine/wine64 ;;
+  *) echo "wine-run: cannot tell whether $exe is a 32- or 64-bit program" >&2; exit 2 ;;
+esac
+# Other distributions put the loaders on the PATH.
+[[ -x $loader ]] || loader=$(command -v "$(basename "$loader")" || echo "$loader")
+
 if [[ -z ${KOWAKI_WINEPREFIX:-} ]]; then
   dir=$(cd "$(dirname "$exe")" && pwd)
   # The prefix lives at the top of the build tree (the folder with CMakeCache.txt).
@@ -15,7 +27,7 @@ if [[ -z ${KOWAKI_WINEPREFIX:-} ]]; then
   KOWAKI_WINEPREFIX=$dir/wineprefix
 fi
 export WINEPREFIX=$KOWAKI_WINEPREFIX
-export WINEARCH=win32
+export WINEARCH=$arch WINELOADER=$loader
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 export LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
@@ -25,11 +37,12 @@ if [[ ! -f $WINEPREFIX/.kowaki-ready ]]; then
   (
     flock 9
     if [[ ! -f $WINEPREFIX/.kowaki-ready ]]; then
-      wineboot --init >/dev/null 2>&1 || true
+      "$loader" wineboot --init >/dev/null 2>&1 || true
       wineserver --wait || true
-      [[ -f $WINEPREFIX/system.reg ]] || { echo "wine-run: could not create $WINEPREFIX" >&2; exit 1; }
+      [[ -f $WINEPREFIX/system.reg ]] ||
+        { echo "wine-run: could not create the $arch prefix $WINEPREFIX" >&2; exit 1; }
       touch "$WINEPREFIX/.kowaki-ready"
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
-exec wine "$@"
+exec "$loader" "$@"

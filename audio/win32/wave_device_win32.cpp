@@ -19,7 +19,10 @@ static_assert(offsetof(WaveHeader, data) == offsetof(WAVEHDR, lpData));
 static_assert(offsetof(WaveHeader, buffer_length) == offsetof(WAVEHDR, dwBufferLength));
 static_assert(offsetof(WaveHeader, bytes_recorded) == offsetof(WAVEHDR, dwBytesRecorded));
 static_assert(offsetof(WaveHeader, flags) == offsetof(WAVEHDR, dwFlags));
+static_assert(offsetof(WaveHeader, user) == offsetof(WAVEHDR, dwUser));
 static_assert(offsetof(WaveHeader, loops) == offsetof(WAVEHDR, dwLoops));
+static_assert(offsetof(WaveHeader, next) == offsetof(WAVEHDR, lpNext));
+static_assert(offsetof(WaveHeader, reserved) == offsetof(WAVEHDR, reserved));
 static_assert(kHeaderDone == WHDR_DONE && kHeaderPrepared == WHDR_PREPARED && kHeaderInQueue == WHDR_INQUEUE);
 static_assert(kWaveStillPlaying == WAVERR_STILLPLAYING && kWaveUnprepared == WAVERR_UNPREPARED);
 // The format's first 18 bytes are a WAVEFORMATEX; a codec's extra bytes follow them.

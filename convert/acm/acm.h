@@ -34,9 +34,12 @@ inline constexpr uint32_t ACMSTREAMHEADER_STATUSF_PREPARED = 0x20000;
 // An open conversion stream.
 using AcmStream = struct AcmStreamHandle*;
 
-// ACMSTREAMHEADER: 84 bytes on 32-bit Windows. A prepared header keeps the
-// buffers and lengths it was prepared with; a conversion may use shorter
-// lengths, and unpreparing wants the prepared ones back.
+// ACMSTREAMHEADER, packed as msacm.h packs it: 84 bytes on 32-bit Windows,
+// 124 on 64-bit, where the driver keeps 15 reserved words. A prepared
+// header keeps the buffers and lengths it was prepared with; a conversion
+// may use shorter lengths, and unpreparing wants the prepared ones back.
+inline constexpr int kAcmReservedDriverWords = sizeof(void*) == 8 ? 15 : 10;
+#pragma pack(push, 1)
 struct AcmStreamHeader {
   uint32_t cbStruct;
   uint32_t fdwStatus;
@@ -49,8 +52,10 @@ struct AcmStreamHeader {
   uint32_t cbDstLength;
   uint32_t cbDstLengthUsed;  // bytes written from the start of pbDst
   uintptr_t dwDstUser;
-  uint32_t dwReservedDriver[10];
+  uint32_t dwReservedDriver[kAcmReservedDriverWords];
 };
+#pragma pack(pop)
+static_assert(sizeof(AcmStreamHeader) == (sizeof(void*) == 8 ? 124 : 84));
 
 // The six calls, without the arguments the stage always leaves empty
 // (driver, filter, notification). Formats are read with their extra bytes.

@@ -15,12 +15,22 @@ namespace kowaki {
 namespace {
 
 static_assert(sizeof(WAVEFORMATEX) == sizeof(PcmFormat));
+// The same layout as msacm32's header, field by field, on 32- and 64-bit Windows.
 static_assert(sizeof(AcmStreamHeader) == sizeof(ACMSTREAMHEADER));
-static_assert(offsetof(AcmStreamHeader, pbSrc) == offsetof(ACMSTREAMHEADER, pbSrc));
-static_assert(offsetof(AcmStreamHeader, cbDstLengthUsed) ==
-              offsetof(ACMSTREAMHEADER, cbDstLengthUsed));
-static_assert(offsetof(AcmStreamHeader, dwReservedDriver) ==
-              offsetof(ACMSTREAMHEADER, dwReservedDriver));
+#define KOWAKI_SAME_OFFSET(field) \
+  static_assert(offsetof(AcmStreamHeader, field) == offsetof(ACMSTREAMHEADER, field))
+KOWAKI_SAME_OFFSET(fdwStatus);
+KOWAKI_SAME_OFFSET(dwUser);
+KOWAKI_SAME_OFFSET(pbSrc);
+KOWAKI_SAME_OFFSET(cbSrcLength);
+KOWAKI_SAME_OFFSET(cbSrcLengthUsed);
+KOWAKI_SAME_OFFSET(dwSrcUser);
+KOWAKI_SAME_OFFSET(pbDst);
+KOWAKI_SAME_OFFSET(cbDstLength);
+KOWAKI_SAME_OFFSET(cbDstLengthUsed);
+KOWAKI_SAME_OFFSET(dwDstUser);
+KOWAKI_SAME_OFFSET(dwReservedDriver);
+#undef KOWAKI_SAME_OFFSET
 
 HACMSTREAM Handle(AcmStream stream) { return reinterpret_cast<HACMSTREAM>(stream); }
 ACMSTREAMHEADER* Header(AcmStreamHeader* header) {
