@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "kowaki_version.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ constexpr Command kCommands[] = {
 };
 
 int Usage(std::FILE* out) {
-  std::fputs("usage: kowaki-cli COMMAND [ARGS...]\n\ncommands:\n", out);
+  std::fputs("usage: kowaki-cli COMMAND [ARGS...]\n       kowaki-cli --version\n\ncommands:\n", out);
   for (const Command& command : kCommands) {
     std::fprintf(out, "  %.*s\n", static_cast<int>(command.synopsis.size()),
                  command.synopsis.data());
@@ -55,6 +56,10 @@ int main(int argc, char** argv) {
   if (argc < 2) return Usage(stderr);
   std::string_view name = argv[1];
   if (name == "help" || name == "--help" || name == "-h") return Usage(stdout);
+  if (name == "--version" || name == "-V") {
+    std::puts("kowaki-cli " KOWAKI_VERSION);
+    return kowaki::cli::kExitOk;
+  }
   for (const Command& command : kCommands) {
     if (command.name == name) {
       return command.run(std::span<char* const>(argv + 2, static_cast<size_t>(argc - 2)));
