@@ -1,11 +1,12 @@
 # The two commands of the README, and the ones developers use on the way.
 #   make run    builds what it needs and opens the window on the demo archive
 #               (under Xvfb with a screenshot when there is no display)
-#   make test   builds and runs every test: native, sanitizers, fuzzing,
-#               both Windows builds under Wine, the release packages
+#   make test   checks the layout of the code, builds and runs every test:
+#               native, sanitizers, fuzzing, both Windows builds under Wine,
+#               the release packages
 #   make dist   the release packages in dist/
 .PHONY: run test dist deps native native-asan win32 win64 test-native test-asan test-fuzz \
-        test-win32 test-win64 test-dist bench fuzz clean
+        test-win32 test-win64 test-dist test-format bench fuzz clean
 
 FUZZ_SECONDS ?= 10
 
@@ -20,7 +21,7 @@ run: native
 	$(MAKE) --no-print-directory $$(tools/wine32-probe.sh >/dev/null && echo win32 || echo win64)
 	tools/run-window.sh build
 
-test: test-native test-asan test-fuzz test-win64 test-win32 test-dist
+test: test-format test-native test-asan test-fuzz test-win64 test-win32 test-dist
 	@why=$$(tools/wine32-probe.sh) || \
 	  echo "The 32-bit Windows tests were not run ($$why); the 32-bit build was compiled and its programs checked."
 
@@ -44,6 +45,9 @@ win64: deps
 	tools/build-windows-deps.sh x86_64-w64-mingw32 build/win64-deps/prefix
 	cmake --preset win64 >/dev/null
 	cmake --build --preset win64
+
+test-format: deps
+	tools/check-format.sh
 
 test-native: native
 	ctest --preset native

@@ -51,7 +51,8 @@ void InsertColumns(HWND list) {
     column.cx = widths[static_cast<size_t>(i)];
     column.pszText = title.data();
     column.iSubItem = i;
-    SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i),
+                 reinterpret_cast<LPARAM>(&column));
   }
 }
 
@@ -183,7 +184,8 @@ void CenterWindow(HWND window) {
   RECT o, w;
   GetWindowRect(owner, &o);
   GetWindowRect(window, &w);
-  const Point origin = CenteredOrigin({o.left, o.top, o.right, o.bottom}, {w.left, w.top, w.right, w.bottom});
+  const Point origin =
+      CenteredOrigin({o.left, o.top, o.right, o.bottom}, {w.left, w.top, w.right, w.bottom});
   SetWindowPos(window, HWND_TOP, origin.x, origin.y, 0, 0, SWP_NOSIZE);
 }
 

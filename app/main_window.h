@@ -15,7 +15,9 @@ namespace kowaki {
 // WM_DESTROY. `jobs` is what a worker gets: the index, the worker thread
 // and the run flag, with the window seen through `job_window`.
 struct MainWindow {
-  explicit MainWindow(HWND dialog) : window(dialog), job_window(dialog) { jobs.window = &job_window; }
+  explicit MainWindow(HWND dialog) : window(dialog), job_window(dialog) {
+    jobs.window = &job_window;
+  }
 
   HINSTANCE instance = nullptr;
   HWND window;

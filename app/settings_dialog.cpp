@@ -43,7 +43,8 @@ void OnInitDialog(HWND dialog) {
   FillChoices(dialog);
   const OutputSettings settings = LoadOutputSettings(*OpenSettingsStore());
   SendDlgItemMessageA(dialog, settings.type == 0 ? IDC_TYPE_OGG : IDC_TYPE_WAV, BM_CLICK, 0, 0);
-  SendDlgItemMessageA(dialog, IDC_RATE, CB_SETCURSEL, static_cast<WPARAM>(RateChoice(settings.frq)), 0);
+  SendDlgItemMessageA(dialog, IDC_RATE, CB_SETCURSEL, static_cast<WPARAM>(RateChoice(settings.frq)),
+                      0);
   SendDlgItemMessageA(dialog, IDC_CHANNELS, CB_SETCURSEL,
                       static_cast<WPARAM>(ChannelChoice(settings.ch)), 0);
   CheckDlgButton(dialog, IDC_MERGE, settings.merge != 0 ? BST_CHECKED : BST_UNCHECKED);
@@ -53,7 +54,8 @@ void OnInitDialog(HWND dialog) {
 void Save(HWND dialog) {
   OutputSettings settings;
   settings.type = IsDlgButtonChecked(dialog, IDC_TYPE_OGG) == BST_CHECKED ? 0 : 1;
-  settings.frq = RateOfChoice(static_cast<int32_t>(SendDlgItemMessageA(dialog, IDC_RATE, CB_GETCURSEL, 0, 0)));
+  settings.frq =
+      RateOfChoice(static_cast<int32_t>(SendDlgItemMessageA(dialog, IDC_RATE, CB_GETCURSEL, 0, 0)));
   settings.ch = ChannelsOfChoice(
       static_cast<int32_t>(SendDlgItemMessageA(dialog, IDC_CHANNELS, CB_GETCURSEL, 0, 0)));
   settings.merge = IsDlgButtonChecked(dialog, IDC_MERGE) == BST_CHECKED ? 1 : 0;

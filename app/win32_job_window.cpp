@@ -30,7 +30,9 @@ LRESULT Win32JobWindow::SendToProgress(UINT message, WPARAM wparam, LPARAM lpara
   return SendDlgItemMessageA(dialog_, IDC_PROGRESS, message, wparam, lparam);
 }
 
-void Win32JobWindow::SetTitle(std::string_view text) { SetWindowTextA(dialog_, Ansi(text).c_str()); }
+void Win32JobWindow::SetTitle(std::string_view text) {
+  SetWindowTextA(dialog_, Ansi(text).c_str());
+}
 
 void Win32JobWindow::DeleteAllRows() { SendToList(LVM_DELETEALLITEMS, 0, 0); }
 

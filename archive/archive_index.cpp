@@ -65,8 +65,8 @@ ArchiveIndex* LoadArchiveIndex(const char* path) {
   std::memcpy(index->path, path, path_length + 1);
   index->header_word = header_word;
   index->count = static_cast<int32_t>(count);
-  index->entries = reinterpret_cast<ArchiveEntry*>(block + sizeof(ArchiveIndex) +
-                                                   PathRoom(path_length));
+  index->entries =
+      reinterpret_cast<ArchiveEntry*>(block + sizeof(ArchiveIndex) + PathRoom(path_length));
 
   const size_t table_size = size_t{count} * kArchiveRecordSize;
   unsigned char* raw = block + block_size - table_size;

@@ -49,7 +49,13 @@ inline constexpr int32_t kWaveStillPlaying = 33;
 inline constexpr int32_t kWaveUnprepared = 34;
 
 // A position as the device answers it (MMTIME's TIME_* kinds).
-enum class WaveTimeFormat : uint32_t { kMilliseconds = 1, kSamples = 2, kBytes = 4, kSmpte = 8, kTicks = 32 };
+enum class WaveTimeFormat : uint32_t {
+  kMilliseconds = 1,
+  kSamples = 2,
+  kBytes = 4,
+  kSmpte = 8,
+  kTicks = 32
+};
 struct WaveTime {
   WaveTimeFormat format;
   uint32_t value;

@@ -23,7 +23,8 @@ WaveOutPlayerPtr WaveOutPlayer::create(const PcmFormat& format, int32_t frames_p
   return player;
 }
 
-bool WaveOutPlayer::Build(const PcmFormat& format, int32_t frames_per_buffer, const WaveOutput& output) {
+bool WaveOutPlayer::Build(const PcmFormat& format, int32_t frames_per_buffer,
+                          const WaveOutput& output) {
   ticks_ = output.ticks;
   done_ = WaveEvent::Create();
   if (!done_) return false;

@@ -68,6 +68,8 @@ class WaveOutPlayer {
   std::function<uint32_t()> ticks_;
 };
 
-inline void WaveOutPlayerDeleter::operator()(WaveOutPlayer* player) const { WaveOutPlayer::destroy(player); }
+inline void WaveOutPlayerDeleter::operator()(WaveOutPlayer* player) const {
+  WaveOutPlayer::destroy(player);
+}
 
 }  // namespace kowaki

@@ -35,7 +35,8 @@ const std::string& LargestArchive() {
 
 void LoadIndex_Baseline(benchmark::State& state) {
   const std::string& path = LargestArchive();
-  const size_t size = kowaki::kArchiveHeaderSize + size_t{kArchiveMaxEntries} * kowaki::kArchiveRecordSize;
+  const size_t size =
+      kowaki::kArchiveHeaderSize + size_t{kArchiveMaxEntries} * kowaki::kArchiveRecordSize;
   for (auto _ : state) {
     void* block = std::malloc(size);
     int fd = kowaki::archive_file::OpenShared(path.c_str());

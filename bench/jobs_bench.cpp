@@ -46,7 +46,8 @@ std::string Clip(int rate, int channels, double seconds, double pitch) {
 }
 
 // Made once and kept between runs: encoding half an hour takes a while.
-std::string MakeArchive(const std::string& name, const std::vector<std::pair<std::string, std::string>>& clips) {
+std::string MakeArchive(const std::string& name,
+                        const std::vector<std::pair<std::string, std::string>>& clips) {
   const std::string path = (Scratch() / name).string();
   if (fs::exists(path)) return path;
   kowaki::ArchiveWriter writer;
@@ -172,7 +173,8 @@ void Sox(benchmark::State& state, const char* options) {
   }
   for (auto _ : state) {
     for (const std::string& command : commands) {
-      if (std::system(command.c_str()) != 0) return state.SkipWithError(("failed: " + command).c_str());
+      if (std::system(command.c_str()) != 0)
+        return state.SkipWithError(("failed: " + command).c_str());
     }
   }
   fs::remove_all(in);
@@ -200,7 +202,8 @@ void Copy_Baseline(benchmark::State& state) {
     std::FILE* archive = std::fopen(index->path, "rb");
     for (int32_t i = 0; i < index->count; ++i) {
       const kowaki::ArchiveEntry& entry = index->entries[i];
-      std::FILE* file = std::fopen((out / (std::string(entry.name) + ".ogg")).string().c_str(), "wb");
+      std::FILE* file =
+          std::fopen((out / (std::string(entry.name) + ".ogg")).string().c_str(), "wb");
       std::fseek(archive, static_cast<long>(entry.offset), SEEK_SET);
       for (uint32_t left = entry.size; left > 0;) {
         const size_t n = std::fread(block.data(), 1, std::min<size_t>(left, block.size()), archive);
@@ -301,13 +304,15 @@ void PeakHeap(benchmark::State& state, const std::string& archive) {
 }
 
 void PeakHeap_Baseline(benchmark::State& state) {
-  static const std::string archive = MakeArchive("ten-seconds.arc", {{"short", Clip(44100, 2, 10, 200)}});
+  static const std::string archive =
+      MakeArchive("ten-seconds.arc", {{"short", Clip(44100, 2, 10, 200)}});
   PeakHeap(state, archive);
 }
 BENCHMARK(PeakHeap_Baseline)->UseManualTime()->Iterations(1);
 
 void PeakHeap_TenMinutes(benchmark::State& state) {
-  static const std::string archive = MakeArchive("ten-minutes.arc", {{"long", Clip(44100, 2, 600, 200)}});
+  static const std::string archive =
+      MakeArchive("ten-minutes.arc", {{"long", Clip(44100, 2, 600, 200)}});
   PeakHeap(state, archive);
   state.counters["goal_ratio"] = 1.05;
 }

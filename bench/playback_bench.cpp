@@ -91,7 +91,8 @@ class TimedDevice : public kowaki::WaveDevice {
 
 kowaki::WaveOutput TimedOutput(Clock::time_point* reset_at) {
   kowaki::WaveOutput output;
-  output.open = [reset_at](const kowaki::PcmFormat& format, kowaki::WaveEvent* done) -> kowaki::WaveDevicePtr {
+  output.open = [reset_at](const kowaki::PcmFormat& format,
+                           kowaki::WaveEvent* done) -> kowaki::WaveDevicePtr {
     kowaki::WaveDevicePtr device = kowaki::OpenWaveDevice(format, done);
     if (!device) return nullptr;
     return std::make_unique<TimedDevice>(std::move(device), reset_at);
@@ -116,7 +117,8 @@ void PlaybackCpu_Baseline(benchmark::State& state) {
     if (kowaki::OpenEntryVorbis(index, 0, &vf) != 0) return state.SkipWithError("no entry");
     int bitstream = 0;
     int64_t bytes = 0;
-    for (long n; (n = ov_read(&vf, block.data(), static_cast<int>(block.size()), 0, 2, 1, &bitstream)) > 0;) {
+    for (long n; (n = ov_read(&vf, block.data(), static_cast<int>(block.size()), 0, 2, 1,
+                              &bitstream)) > 0;) {
       bytes += n;
     }
     ov_clear(&vf);
@@ -137,13 +139,15 @@ void PlaybackCpu_Play(benchmark::State& state) {
   for (auto _ : state) {
     const double start = CpuSeconds();
     session.state.running = 1;
-    const kowaki::PlaybackResult result = kowaki::RunPlayback(&session.state, kowaki::PlaybackSetup{});
+    const kowaki::PlaybackResult result =
+        kowaki::RunPlayback(&session.state, kowaki::PlaybackSetup{});
     if (result.played != 1) return state.SkipWithError("no sound device");
     const double spent = CpuSeconds() - start;
     cpu += spent;
     state.SetIterationTime(spent);
   }
-  state.counters["cpu_percent"] = 100.0 * cpu / (kLongSeconds * static_cast<double>(state.iterations()));
+  state.counters["cpu_percent"] =
+      100.0 * cpu / (kLongSeconds * static_cast<double>(state.iterations()));
   state.counters["goal_cpu_percent"] = 2;
 }
 BENCHMARK(PlaybackCpu_Play)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
@@ -200,11 +204,17 @@ void StopThroughTheJob(benchmark::State& state, double seconds, std::chrono::mil
 void StopToSilence_WhileDecoding(benchmark::State& state) {
   StopThroughTheJob(state, kLongSeconds, std::chrono::milliseconds(1000));
 }
-BENCHMARK(StopToSilence_WhileDecoding)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(StopToSilence_WhileDecoding)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 void StopToSilence_WhileDraining(benchmark::State& state) {
   StopThroughTheJob(state, kShortSeconds, std::chrono::milliseconds(300));
 }
-BENCHMARK(StopToSilence_WhileDraining)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(StopToSilence_WhileDraining)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 }  // namespace

@@ -11,8 +11,7 @@ bool Contains(std::initializer_list<std::string_view> list, std::string_view nam
 }
 }  // namespace
 
-bool ParsedArgs::Parse(std::span<char* const> argv,
-                       std::initializer_list<std::string_view> valued,
+bool ParsedArgs::Parse(std::span<char* const> argv, std::initializer_list<std::string_view> valued,
                        std::initializer_list<std::string_view> switches, std::string* error) {
   bool options_done = false;
   for (size_t i = 0; i < argv.size(); ++i) {
@@ -60,8 +59,8 @@ std::optional<std::string> ParsedArgs::Value(std::string_view name) const {
   return it->second;
 }
 
-bool ParsedArgs::Integer(std::string_view name, long long min, long long max,
-                         long long fallback, long long* value, std::string* error) const {
+bool ParsedArgs::Integer(std::string_view name, long long min, long long max, long long fallback,
+                         long long* value, std::string* error) const {
   auto text = Value(name);
   if (!text) {
     *value = fallback;

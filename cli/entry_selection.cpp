@@ -91,7 +91,8 @@ bool SelectRows(RowList& list, const std::vector<std::string>& entries, std::str
   for (RowList::Row& row : list.rows()) row.selected = entries.empty();
   for (const std::string& entry : entries) {
     bool found = false;
-    if (entry.size() > 1 && entry[0] == '#' && entry.find_first_not_of("0123456789", 1) == std::string::npos) {
+    if (entry.size() > 1 && entry[0] == '#' &&
+        entry.find_first_not_of("0123456789", 1) == std::string::npos) {
       const long long number = std::stoll(entry.substr(1));
       for (RowList::Row& row : list.rows()) {
         if (row.entry == number) row.selected = found = true;

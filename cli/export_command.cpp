@@ -57,7 +57,8 @@ int RunExport(Arguments args) {
   if (!parsed.Parse(args, {"to", "merge", "type", "rate", "channels"}, {}, &error)) {
     return Fail(error + "\n" + kUsage);
   }
-  if (parsed.Has("to") == parsed.Has("merge")) return Fail(std::string("give --to DIR or --merge FILE\n") + kUsage);
+  if (parsed.Has("to") == parsed.Has("merge"))
+    return Fail(std::string("give --to DIR or --merge FILE\n") + kUsage);
   OutputSettings settings;
   if (!RunSettings(parsed, &settings, &error)) return Fail(error);
 

@@ -33,8 +33,8 @@ void PrintJson(const ArchiveIndex& index) {
     const std::string_view name = NameBytes(entry);
     out += i ? ", " : "";
     out += "{\"entry\": " + std::to_string(i) + ", \"name\": " + JsonString(Cp932ToUtf8(name)) +
-           ", \"name_hex\": \"" + HexBytes(name) + "\", \"size\": " +
-           std::to_string(entry.size) + ", \"offset\": " + std::to_string(entry.offset) + "}";
+           ", \"name_hex\": \"" + HexBytes(name) + "\", \"size\": " + std::to_string(entry.size) +
+           ", \"offset\": " + std::to_string(entry.offset) + "}";
     if (out.size() > (1 << 16)) {
       std::fwrite(out.data(), 1, out.size(), stdout);
       out.clear();

@@ -45,14 +45,16 @@ std::string Padded(const std::string& text, size_t width, bool right) {
 
 void PrintTable(const RowList& list) {
   size_t name_width = 8;
-  for (const RowList::Row& row : list.rows()) name_width = std::max(name_width, DisplayWidth(Cp932ToUtf8(row.name)));
+  for (const RowList::Row& row : list.rows())
+    name_width = std::max(name_width, DisplayWidth(Cp932ToUtf8(row.name)));
   // Each column as wide as its title or its widest text.
   const size_t widths[] = {name_width, 10, 9, 8, 6};
   std::string out = "entry  " + Padded(texts::kColumnTitles[0], widths[0], false);
   for (size_t c = 1; c < 5; ++c) out += "  " + Padded(texts::kColumnTitles[c], widths[c], true);
   out += "\n";
   for (const RowList::Row& row : list.rows()) {
-    out += Padded(std::to_string(row.entry), 5, true) + "  " + Padded(Cp932ToUtf8(row.name), widths[0], false);
+    out += Padded(std::to_string(row.entry), 5, true) + "  " +
+           Padded(Cp932ToUtf8(row.name), widths[0], false);
     for (size_t c = 1; c < 5; ++c) out += "  " + Padded(row.cells[c], widths[c], true);
     out += "\n";
     if (out.size() > (1 << 16)) {
@@ -70,9 +72,11 @@ void PrintJson(const std::string& path, const RowList& list, const ArchiveIndex&
     out += first ? "" : ", ";
     first = false;
     const uint32_t size = index.entries[row.entry].size;
-    out += "{\"entry\": " + std::to_string(row.entry) + ", \"name\": " + JsonString(Cp932ToUtf8(row.name)) +
-           ", \"name_hex\": \"" + HexBytes(row.name) + "\", \"size\": " + std::to_string(size) +
-           ", \"size_text\": " + JsonString(row.cells[1]) + ", \"seconds\": " + JsonString(row.cells[2]) +
+    out += "{\"entry\": " + std::to_string(row.entry) +
+           ", \"name\": " + JsonString(Cp932ToUtf8(row.name)) + ", \"name_hex\": \"" +
+           HexBytes(row.name) + "\", \"size\": " + std::to_string(size) +
+           ", \"size_text\": " + JsonString(row.cells[1]) +
+           ", \"seconds\": " + JsonString(row.cells[2]) +
            ", \"channels\": " + std::to_string(Number(row.cells[3])) +
            ", \"rate\": " + std::to_string(Number(row.cells[4])) + "}";
     if (out.size() > (1 << 16)) {
@@ -90,8 +94,9 @@ int RunList(Arguments args) {
   ParsedArgs parsed;
   std::string error;
   if (!parsed.Parse(args, {}, {"json"}, &error) || parsed.positional().size() > 1) {
-    PrintText(stderr, "kowaki-cli list: " + (error.empty() ? std::string("give at most one archive") : error) +
-                          "\n" + kUsage);
+    PrintText(stderr, "kowaki-cli list: " +
+                          (error.empty() ? std::string("give at most one archive") : error) + "\n" +
+                          kUsage);
     return kExitError;
   }
   TerminalSession session;

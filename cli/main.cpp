@@ -42,7 +42,8 @@ constexpr Command kCommands[] = {
 };
 
 int Usage(std::FILE* out) {
-  std::fputs("usage: kowaki-cli COMMAND [ARGS...]\n       kowaki-cli --version\n\ncommands:\n", out);
+  std::fputs("usage: kowaki-cli COMMAND [ARGS...]\n       kowaki-cli --version\n\ncommands:\n",
+             out);
   for (const Command& command : kCommands) {
     std::fprintf(out, "  %.*s\n", static_cast<int>(command.synopsis.size()),
                  command.synopsis.data());

@@ -46,7 +46,8 @@ int RunPack(Arguments args) {
   }
   const auto output = parsed.Value("output");
   const auto& inputs = parsed.positional();
-  if (!output || output->empty()) return Fail(std::string("no archive given (-o ARCHIVE)\n") + kUsage);
+  if (!output || output->empty())
+    return Fail(std::string("no archive given (-o ARCHIVE)\n") + kUsage);
   if (inputs.size() > kArchiveMaxEntries) {
     return Fail(std::to_string(inputs.size()) + " files given; an archive holds at most " +
                 std::to_string(kArchiveMaxEntries) + " entries");

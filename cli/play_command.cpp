@@ -37,7 +37,9 @@ class PlayWindow : public TerminalWindow {
   }
   int32_t RowEntry(int32_t row) override {
     const int32_t entry = TerminalWindow::RowEntry(row);
-    seconds_ = entry >= 0 ? std::strtod(list().rows()[static_cast<size_t>(row)].cells[2].c_str(), nullptr) : 0;
+    seconds_ = entry >= 0
+                   ? std::strtod(list().rows()[static_cast<size_t>(row)].cells[2].c_str(), nullptr)
+                   : 0;
     return entry;
   }
   void SetProgressRange(int32_t low, int32_t high) override {

@@ -23,8 +23,8 @@ int Fail(const std::string& message) {
 }
 
 // "source" or a number in [min, max].
-bool SourceOr(const ParsedArgs& parsed, const char* name, long long min, long long max, int32_t* value,
-              std::string* error) {
+bool SourceOr(const ParsedArgs& parsed, const char* name, long long min, long long max,
+              int32_t* value, std::string* error) {
   const auto text = parsed.Value(name);
   if (!text) return true;
   long long number = -1;

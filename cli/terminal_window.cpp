@@ -83,7 +83,9 @@ std::string TerminalWindow::OutputPath(std::string_view folder, std::string_view
   return platform::PathInFolder(folder, std::string(stem) + std::string(extension));
 }
 
-TerminalSession::TerminalSession() : window_(platform::IsTerminal(stderr)) { state_.window = &window_; }
+TerminalSession::TerminalSession() : window_(platform::IsTerminal(stderr)) {
+  state_.window = &window_;
+}
 
 TerminalSession::~TerminalSession() {
   JoinWorker(&state_);

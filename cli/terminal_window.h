@@ -22,8 +22,12 @@ class TerminalWindow : public JobWindow {
   void SetTitle(std::string_view text) override;
   void DeleteAllRows() override { list_.Clear(); }
   void ReserveRows(int32_t count) override { list_.Reserve(count); }
-  void InsertRow(int32_t row, std::string_view name, int32_t entry) override { list_.Insert(row, name, entry); }
-  void SetCellText(int32_t row, int32_t column, std::string_view text) override { list_.SetCell(row, column, text); }
+  void InsertRow(int32_t row, std::string_view name, int32_t entry) override {
+    list_.Insert(row, name, entry);
+  }
+  void SetCellText(int32_t row, int32_t column, std::string_view text) override {
+    list_.SetCell(row, column, text);
+  }
   int32_t SelectedCount() override { return list_.SelectedCount(); }
   int32_t NextSelectedRow(int32_t row) override { return list_.NextSelected(row); }
   int32_t RowEntry(int32_t row) override { return list_.Entry(row); }
@@ -36,7 +40,8 @@ class TerminalWindow : public JobWindow {
   bool PickSaveFile(std::string* path) override;
   std::string NameText(std::string_view name) override;
   std::string PathText(std::string_view path) override;
-  std::string OutputPath(std::string_view folder, std::string_view stem, std::string_view extension) override;
+  std::string OutputPath(std::string_view folder, std::string_view stem,
+                         std::string_view extension) override;
 
   RowList& list() { return list_; }
   // What the pickers answer; nothing: the user cancels.

@@ -45,10 +45,11 @@ bool Encode(std::string_view utf8, bool lossy, std::string* bytes) {
 size_t Utf8SequenceLength(std::string_view text) {
   if (text.empty()) return 0;
   const auto lead = static_cast<unsigned char>(text[0]);
-  size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2
-                                : lead >= 0xE0 && lead < 0xF0   ? 3
-                                : lead >= 0xF0 && lead < 0xF5   ? 4
-                                                                : 0;
+  size_t length = lead < 0x80                   ? 1
+                  : lead >= 0xC2 && lead < 0xE0 ? 2
+                  : lead >= 0xE0 && lead < 0xF0 ? 3
+                  : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                : 0;
   if (length == 0 || length > text.size()) return 0;
   for (size_t i = 1; i < length; ++i) {
     if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0;

@@ -8,9 +8,7 @@ namespace kowaki {
 namespace {
 constexpr size_t kBufferSize = 1 << 16;
 
-std::string Describe(const std::string& path) {
-  return path + ": " + std::strerror(errno);
-}
+std::string Describe(const std::string& path) { return path + ": " + std::strerror(errno); }
 }  // namespace
 
 OutputFile::~OutputFile() { Discard(); }
@@ -45,9 +43,7 @@ bool OutputFile::Write(const void* data, size_t size) {
 
 bool OutputFile::Flush() { return file_ && std::fflush(file_) == 0; }
 
-bool OutputFile::Seek(uint64_t position) {
-  return file_ && platform::Seek64(file_, position);
-}
+bool OutputFile::Seek(uint64_t position) { return file_ && platform::Seek64(file_, position); }
 
 bool OutputFile::Commit(std::string* error) {
   if (!file_) {

@@ -40,8 +40,10 @@ void Decode(const ArchiveIndex* index, int32_t i) {
   int section;
   long total = 0, n;
   while (total < kMaxDecodedBytes && (n = ov_read(&vf, pcm, sizeof pcm, 0, 2, 1, &section)) != 0) {
-    if (n > 0) total += n;
-    else if (n != OV_HOLE) break;
+    if (n > 0)
+      total += n;
+    else if (n != OV_HOLE)
+      break;
   }
   ov_clear(&vf);
 }

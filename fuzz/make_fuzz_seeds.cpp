@@ -25,7 +25,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string archives = argv[1], clips = argv[2];
-  struct { int rate, channels; double seconds; } shapes[] = {{8000, 1, 0.2}, {44100, 2, 0.1}};
+  struct {
+    int rate, channels;
+    double seconds;
+  } shapes[] = {{8000, 1, 0.2}, {44100, 2, 0.1}};
   kowaki::ArchiveWriter writer;
   std::string error;
   bool ok = true;
@@ -41,6 +44,7 @@ int main(int argc, char** argv) {
   ok = ok && writer.Write(archives + "/voice.arc", &error);
   kowaki::ArchiveWriter empty;
   ok = ok && empty.Write(archives + "/empty.arc", &error);
-  if (!ok) std::fprintf(stderr, "make_fuzz_seeds: %s\n", error.empty() ? "cannot write" : error.c_str());
+  if (!ok)
+    std::fprintf(stderr, "make_fuzz_seeds: %s\n", error.empty() ? "cannot write" : error.c_str());
   return ok ? 0 : 1;
 }

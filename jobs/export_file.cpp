@@ -17,7 +17,8 @@ class OutputExportFile : public ExportFile {
   bool Finish(std::span<const uint8_t> header) override {
     // A device may not seek back: what it took is what it keeps.
     const bool device = file_.is_device();
-    bool ok = header.empty() || (file_.Seek(0) && file_.Write(header.data(), header.size())) || device;
+    bool ok =
+        header.empty() || (file_.Seek(0) && file_.Write(header.data(), header.size())) || device;
     std::string error;
     ok = file_.Commit(&error) && ok;
     return ok;

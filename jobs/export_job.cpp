@@ -247,7 +247,8 @@ bool ExportRun::WriteEntryAsWav(int32_t entry) {
     if (job.frq <= 0) job.frq = rate;
     if (job.ch <= 0) job.ch = channels;
   }
-  const PcmFormat source = MakePcmFormat(static_cast<uint32_t>(rate), static_cast<uint16_t>(channels), 16);
+  const PcmFormat source =
+      MakePcmFormat(static_cast<uint32_t>(rate), static_cast<uint16_t>(channels), 16);
   const PcmFormat target = MakePcmFormat(static_cast<uint32_t>(job.frq > 0 ? job.frq : rate),
                                          static_cast<uint16_t>(job.ch > 0 ? job.ch : channels), 16);
   uint64_t entry_bytes = 0;
@@ -268,8 +269,8 @@ bool ExportRun::WriteEntryAsWav(int32_t entry) {
       PcmFormat link_format = source;
       bool failed = false;
       for (;;) {
-        const long n = ov_read(&vf, reinterpret_cast<char*>(buffer_.data()), static_cast<int>(buffer_.size()),
-                               0, 2, 1, &bitstream);
+        const long n = ov_read(&vf, reinterpret_cast<char*>(buffer_.data()),
+                               static_cast<int>(buffer_.size()), 0, 2, 1, &bitstream);
         // A hole is a damaged page the decoder has stepped over; the audio
         // goes on after it. Any other error ends the entry like its end.
         if (n == OV_HOLE) continue;
@@ -279,10 +280,11 @@ bool ExportRun::WriteEntryAsWav(int32_t entry) {
         if (bitstream != link) {
           link = bitstream;
           const vorbis_info* next = ov_info(&vf, link);
-          const PcmFormat format =
-              next ? MakePcmFormat(static_cast<uint32_t>(next->rate), static_cast<uint16_t>(next->channels), 16)
-                   : link_format;
-          if (format.samples_per_sec != link_format.samples_per_sec || format.channels != link_format.channels) {
+          const PcmFormat format = next ? MakePcmFormat(static_cast<uint32_t>(next->rate),
+                                                        static_cast<uint16_t>(next->channels), 16)
+                                        : link_format;
+          if (format.samples_per_sec != link_format.samples_per_sec ||
+              format.channels != link_format.channels) {
             link_format = format;
             if (!converter->flush() || !WriteOut(*converter, &entry_bytes) ||
                 !converter->setup(link_format, target)) {

@@ -33,8 +33,8 @@ bool IsDeviceName(std::string_view name) {
   while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
   std::string upper;
   for (char c : base) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  constexpr std::array<std::string_view, 6> kDevices = {"CON", "PRN", "AUX", "NUL", "CONIN$",
-                                                        "CONOUT$"};
+  constexpr std::array<std::string_view, 6> kDevices = {"CON", "PRN",    "AUX",
+                                                        "NUL", "CONIN$", "CONOUT$"};
   for (std::string_view device : kDevices) {
     if (upper == device) return true;
   }
@@ -45,7 +45,7 @@ bool IsDeviceName(std::string_view name) {
 char32_t Upper(char32_t c) {
   if (c >= U'a' && c <= U'z') return c - 0x20;
   if (c >= 0xFF41 && c <= 0xFF5A) return c - 0x20;  // full-width Latin
-  if (c == 0x03C2) return 0x03A3;                    // final sigma
+  if (c == 0x03C2) return 0x03A3;                   // final sigma
   if (c >= 0x03B1 && c <= 0x03C9) return c - 0x20;  // Greek
   if (c >= 0x0430 && c <= 0x044F) return c - 0x20;  // Cyrillic
   if (c == 0x0451) return 0x0401;

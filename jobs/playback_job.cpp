@@ -27,7 +27,8 @@ int32_t ProgressValue(int64_t frames) {
 PcmFormat LinkFormat(OggVorbis_File* vf, int link) {
   const vorbis_info* info = ov_info(vf, link);
   if (!info) return {};
-  return MakePcmFormat(static_cast<uint32_t>(info->rate), static_cast<uint16_t>(info->channels), 16);
+  return MakePcmFormat(static_cast<uint32_t>(info->rate), static_cast<uint16_t>(info->channels),
+                       16);
 }
 
 class PlaybackRun {
@@ -109,7 +110,8 @@ void PlaybackRun::Decode(OggVorbis_File* vf, WaveOutPlayerPtr player, PcmFormat 
   int bitstream = 0;
   int link = -1;
   for (;;) {
-    const long n = ov_read(vf, buffer_.data(), kFramesPerBuffer * format.block_align, 0, 2, 1, &bitstream);
+    const long n =
+        ov_read(vf, buffer_.data(), kFramesPerBuffer * format.block_align, 0, 2, 1, &bitstream);
     // A hole is a damaged page the decoder has stepped over; the audio
     // goes on after it. Any other error ends the entry like its end.
     if (n == OV_HOLE) continue;
@@ -163,10 +165,12 @@ bool PlaybackRun::PlayOut(WaveOutPlayer& player, int64_t base) {
 void PlaybackRun::EndMessages() {
   const int32_t started = result_.started;
   if (started != result_.played) {
-    window_.ShowMessage(FormatText(texts::kPlayFailed, started, started - result_.played), texts::kCaptionWarning);
+    window_.ShowMessage(FormatText(texts::kPlayFailed, started, started - result_.played),
+                        texts::kCaptionWarning);
   }
   if (started != result_.selected) {
-    window_.ShowMessage(FormatText(texts::kPlayStopped, result_.selected - started), texts::kCaptionWarning);
+    window_.ShowMessage(FormatText(texts::kPlayStopped, result_.selected - started),
+                        texts::kCaptionWarning);
   }
 }
 

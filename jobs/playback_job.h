@@ -12,7 +12,8 @@
 namespace kowaki {
 
 // Makes the player for an entry: `format` and frames per buffer.
-using PlayerFactory = std::function<WaveOutPlayerPtr(const PcmFormat& format, int32_t frames_per_buffer)>;
+using PlayerFactory =
+    std::function<WaveOutPlayerPtr(const PcmFormat& format, int32_t frames_per_buffer)>;
 
 // A player on the system's default device.
 WaveOutPlayerPtr CreateDefaultPlayer(const PcmFormat& format, int32_t frames_per_buffer);

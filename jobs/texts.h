@@ -16,7 +16,8 @@ inline constexpr char kCaptionWarning[] = "警告";
 inline constexpr char kCaptionFailure[] = "エラー";
 
 // The list's column titles, left to right.
-inline constexpr const char* kColumnTitles[] = {"名前", "サイズ", "時間 [秒]", "チャネル", "周波数"};
+inline constexpr const char* kColumnTitles[] = {"名前", "サイズ", "時間 [秒]", "チャネル",
+                                                "周波数"};
 
 // Buttons of the main window.
 inline constexpr char kButtonPlay[] = "再生";

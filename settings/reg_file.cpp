@@ -10,7 +10,8 @@ namespace {
 bool SameText(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
       return false;
     }
   }
@@ -68,11 +69,13 @@ std::optional<std::string> ParseEscaped(std::string_view* text, char end) {
         high = static_cast<char16_t>(unit);
         continue;
       }
-      if (unit >= 0xDC00 && unit < 0xE000 && high) unit = 0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00);
+      if (unit >= 0xDC00 && unit < 0xE000 && high)
+        unit = 0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00);
       AppendUtf8(&out, unit);
     } else if (c >= '0' && c <= '7') {
       int value = c - '0';
-      for (int digits = 1; digits < 3 && i < text->size() && (*text)[i] >= '0' && (*text)[i] <= '7'; ++digits) {
+      for (int digits = 1; digits < 3 && i < text->size() && (*text)[i] >= '0' && (*text)[i] <= '7';
+           ++digits) {
         value = value * 8 + ((*text)[i++] - '0');
       }
       out += static_cast<char>(value);
@@ -105,7 +108,8 @@ std::string Escaped(std::string_view text) {
 
 std::optional<RegFile::Value> ParseData(std::string name, std::string_view data) {
   RegFile::Value value{std::move(name), RegFile::Kind::kText, {}};
-  if (data.starts_with("str(")) data.remove_prefix(data.find(':') == std::string_view::npos ? data.size() : data.find(':') + 1);
+  if (data.starts_with("str("))
+    data.remove_prefix(data.find(':') == std::string_view::npos ? data.size() : data.find(':') + 1);
   if (data.starts_with("\"")) {
     data.remove_prefix(1);
     auto text = ParseEscaped(&data, '"');
@@ -117,7 +121,9 @@ std::optional<RegFile::Value> ParseData(std::string name, std::string_view data)
     uint32_t word = 0;
     data.remove_prefix(6);
     int digits = 0;
-    for (; digits < 8 && digits < static_cast<int>(data.size()) && HexDigit(data[static_cast<size_t>(digits)]) >= 0; ++digits) {
+    for (; digits < 8 && digits < static_cast<int>(data.size()) &&
+           HexDigit(data[static_cast<size_t>(digits)]) >= 0;
+         ++digits) {
       word = word * 16 + static_cast<uint32_t>(HexDigit(data[static_cast<size_t>(digits)]));
     }
     if (digits == 0) return std::nullopt;
@@ -203,7 +209,8 @@ std::string RegFile::Format() const {
         out += "\"" + Escaped(value.data) + "\"";
       } else if (value.kind == Kind::kWord && value.data.size() == 4) {
         uint32_t word = 0;
-        for (int i = 3; i >= 0; --i) word = word << 8 | static_cast<uint8_t>(value.data[static_cast<size_t>(i)]);
+        for (int i = 3; i >= 0; --i)
+          word = word << 8 | static_cast<uint8_t>(value.data[static_cast<size_t>(i)]);
         std::snprintf(hex, sizeof hex, "dword:%08x", static_cast<unsigned>(word));
         out += hex;
       } else {

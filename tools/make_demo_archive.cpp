@@ -28,9 +28,9 @@ constexpr DemoClip kClips[] = {
     {"v_0006", 16000, 2, 1.1, 240.0},
     {"v_0007", 32000, 1, 0.9, 200.0},
     {"v_0008", 24000, 2, 1.3, 160.0},
-    {"\x82\xb1\x82\xa6\x30\x31", 44100, 1, 1.0, 330.0},         // こえ01
-    {"\x82\xa0\x82\xa2\x82\xb3\x82\xc2", 22050, 2, 1.6, 250.0}, // あいさつ
-    {"\xc3\xbd\xc4", 16000, 1, 0.6, 400.0},                     // ﾃｽﾄ
+    {"\x82\xb1\x82\xa6\x30\x31", 44100, 1, 1.0, 330.0},          // こえ01
+    {"\x82\xa0\x82\xa2\x82\xb3\x82\xc2", 22050, 2, 1.6, 250.0},  // あいさつ
+    {"\xc3\xbd\xc4", 16000, 1, 0.6, 400.0},                      // ﾃｽﾄ
     {"sys_end", 48000, 1, 0.5, 120.0},
 };
 
@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
     auto pcm = kowaki::synth::Voice(clip.rate, clip.channels, clip.seconds, clip.pitch);
     auto ogg = kowaki::synth::EncodeVorbis(pcm, clip.channels, clip.rate, 0.3f, serial++);
     if (ogg.empty() || !writer.AddBytes(clip.name, std::move(ogg), &error)) {
-      std::fprintf(stderr, "make_demo_archive: %s\n", error.empty() ? "encoding failed" : error.c_str());
+      std::fprintf(stderr, "make_demo_archive: %s\n",
+                   error.empty() ? "encoding failed" : error.c_str());
       return 1;
     }
   }

@@ -35,8 +35,8 @@ std::vector<int16_t> Voice(int rate, int channels, double seconds, double pitch_
     double value = 0.0;
     for (int h = 1; h * pitch < nyquist && h <= 40; ++h) {
       const double f = h * pitch;
-      value += (Formant(f, 700.0, 130.0) + 0.6 * Formant(f, 1200.0, 160.0)) *
-               std::sin(h * phase) / std::sqrt(h);
+      value += (Formant(f, 700.0, 130.0) + 0.6 * Formant(f, 1200.0, 160.0)) * std::sin(h * phase) /
+               std::sqrt(h);
     }
     const double envelope =
         std::min({1.0, t / 0.03, (seconds - t) / 0.08}) * (0.8 + 0.2 * std::sin(two_pi * 3 * t));

@@ -60,7 +60,8 @@ bool WaveEvent::Wait(uint32_t milliseconds) {
   const auto signalled = [&] { return event.signalled; };
   if (milliseconds == kForever) {
     event.signalled_cv.wait(lock, signalled);
-  } else if (!event.signalled_cv.wait_for(lock, std::chrono::milliseconds(milliseconds), signalled)) {
+  } else if (!event.signalled_cv.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                          signalled)) {
     return false;
   }
   event.signalled = false;  // auto-reset: one wait takes the signal

@@ -48,8 +48,8 @@ class SdlWaveDevice : public WaveDevice {
   bool subsystem_ = false;
   SDL_AudioDeviceID id_ = 0;
   // Under the device's lock, shared with the callback.
-  Chain queued_;      // not yet wholly handed out; the first from `offset_` on
-  Chain sent_;        // handed out in the last callback, played once the next one comes
+  Chain queued_;  // not yet wholly handed out; the first from `offset_` on
+  Chain sent_;    // handed out in the last callback, played once the next one comes
   uint32_t offset_ = 0;
   uint64_t sent_bytes_ = 0;    // handed out since the open or reset
   uint64_t played_bytes_ = 0;  // as far as the device has played
@@ -84,8 +84,9 @@ SdlWaveDevice::~SdlWaveDevice() {
 bool SdlWaveDevice::Open(const PcmFormat& format) {
   if (format.format_tag != 1 || format.channels == 0 ||
       (format.bits_per_sample != 8 && format.bits_per_sample != 16) ||
-      format.block_align != format.channels * format.bits_per_sample / 8 || format.samples_per_sec == 0 ||
-      format.samples_per_sec > 0x7FFFFFFF || format.channels > 0xFF) {
+      format.block_align != format.channels * format.bits_per_sample / 8 ||
+      format.samples_per_sec == 0 || format.samples_per_sec > 0x7FFFFFFF ||
+      format.channels > 0xFF) {
     return false;
   }
   subsystem_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
@@ -196,7 +197,8 @@ void SDLCALL SdlWaveDevice::Fill(void* self, Uint8* stream, int length) {
 }  // namespace
 
 WaveDevicePtr OpenWaveDevice(const PcmFormat& format, WaveEvent* done) {
-  auto device = std::unique_ptr<SdlWaveDevice>(new (std::nothrow) SdlWaveDevice(done, format.block_align));
+  auto device =
+      std::unique_ptr<SdlWaveDevice>(new (std::nothrow) SdlWaveDevice(done, format.block_align));
   if (!device || !device->Open(format)) return nullptr;
   return device;
 }

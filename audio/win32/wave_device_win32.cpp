@@ -23,7 +23,8 @@ static_assert(offsetof(WaveHeader, user) == offsetof(WAVEHDR, dwUser));
 static_assert(offsetof(WaveHeader, loops) == offsetof(WAVEHDR, dwLoops));
 static_assert(offsetof(WaveHeader, next) == offsetof(WAVEHDR, lpNext));
 static_assert(offsetof(WaveHeader, reserved) == offsetof(WAVEHDR, reserved));
-static_assert(kHeaderDone == WHDR_DONE && kHeaderPrepared == WHDR_PREPARED && kHeaderInQueue == WHDR_INQUEUE);
+static_assert(kHeaderDone == WHDR_DONE && kHeaderPrepared == WHDR_PREPARED &&
+              kHeaderInQueue == WHDR_INQUEUE);
 static_assert(kWaveStillPlaying == WAVERR_STILLPLAYING && kWaveUnprepared == WAVERR_UNPREPARED);
 // The format's first 18 bytes are a WAVEFORMATEX; a codec's extra bytes follow them.
 static_assert(sizeof(WAVEFORMATEX) == 18 && sizeof(PcmFormat) >= 18);
@@ -80,7 +81,8 @@ int32_t Win32WaveDevice::position(WaveTime* time) {
 WaveDevicePtr OpenWaveDevice(const PcmFormat& format, WaveEvent* done) {
   HWAVEOUT handle = nullptr;
   if (waveOutOpen(&handle, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(&format),
-                  reinterpret_cast<DWORD_PTR>(done->native()), 0, CALLBACK_EVENT) != MMSYSERR_NOERROR) {
+                  reinterpret_cast<DWORD_PTR>(done->native()), 0,
+                  CALLBACK_EVENT) != MMSYSERR_NOERROR) {
     return nullptr;
   }
   auto* device = new (std::nothrow) Win32WaveDevice(handle);

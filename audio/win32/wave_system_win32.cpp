@@ -22,7 +22,9 @@ WaveEvent::~WaveEvent() { CloseHandle(native_); }
 
 void WaveEvent::Set() { SetEvent(native_); }
 
-bool WaveEvent::Wait(uint32_t milliseconds) { return WaitForSingleObject(native_, milliseconds) == WAIT_OBJECT_0; }
+bool WaveEvent::Wait(uint32_t milliseconds) {
+  return WaitForSingleObject(native_, milliseconds) == WAIT_OBJECT_0;
+}
 
 std::unique_ptr<BufferHeap> BufferHeap::Create(size_t initial_size) {
   HANDLE heap = HeapCreate(0, initial_size, 0);

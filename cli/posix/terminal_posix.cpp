@@ -12,6 +12,8 @@ std::string PathForDisplay(std::string_view path) { return std::string(path); }
 // archive, where the game and the Windows tool read them.
 bool EntryNameFromStem(std::string_view stem, std::string* name) { return Utf8ToCp932(stem, name); }
 
-void PrintText(std::FILE* out, std::string_view utf8) { std::fwrite(utf8.data(), 1, utf8.size(), out); }
+void PrintText(std::FILE* out, std::string_view utf8) {
+  std::fwrite(utf8.data(), 1, utf8.size(), out);
+}
 
 }  // namespace kowaki::cli

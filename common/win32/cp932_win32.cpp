@@ -13,10 +13,12 @@ bool ToWide(UINT code_page, std::string_view text, std::wstring* wide) {
   wide->clear();
   if (text.empty()) return true;
   const int length = static_cast<int>(text.size());
-  const int n = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
+  const int n =
+      MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
   if (n <= 0) return false;
   wide->resize(static_cast<size_t>(n));
-  return MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), length, wide->data(), n) == n;
+  return MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), length, wide->data(),
+                             n) == n;
 }
 
 bool FromWide(UINT code_page, std::wstring_view wide, std::string* out) {

@@ -18,8 +18,8 @@ std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path) {
     std::snprintf(suffix, sizeof suffix, ".%lx-%lx.tmp", GetCurrentProcessId(),
                   static_cast<unsigned long>(InterlockedIncrement(&counter)));
     std::string name = path + suffix;
-    int fd = _sopen(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                    _SH_DENYWR, _S_IREAD | _S_IWRITE);
+    int fd = _sopen(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYWR,
+                    _S_IREAD | _S_IWRITE);
     if (fd < 0) {
       if (errno == EEXIST) continue;
       return nullptr;
@@ -43,8 +43,9 @@ bool RenameOnto(const std::string& from, const std::string& to) {
 }
 
 PathKind KindOfPath(const std::string& path) {
-  HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE handle =
+      CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return PathKind::kNone;
   PathKind kind = PathKind::kDevice;
   BY_HANDLE_FILE_INFORMATION info;
@@ -59,8 +60,9 @@ namespace {
 
 // The volume and file index of an existing file.
 bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
-  HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE handle =
+      CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   const bool ok = GetFileInformationByHandle(handle, info) != FALSE;
   CloseHandle(handle);
@@ -73,7 +75,8 @@ bool SameFile(const std::string& a, const std::string& b) {
   BY_HANDLE_FILE_INFORMATION first, second;
   return FileIdentity(a, &first) && FileIdentity(b, &second) &&
          first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-         first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
 }
 
 bool Seek64(std::FILE* file, uint64_t position) {

@@ -57,7 +57,8 @@ class RegFileStore : public SettingsStore {
     if (!Load(&file)) return false;
     for (const NamedValue& value : values) {
       std::string data;
-      for (int i = 0; i < 4; ++i) data += static_cast<char>(static_cast<uint32_t>(value.value) >> (8 * i));
+      for (int i = 0; i < 4; ++i)
+        data += static_cast<char>(static_cast<uint32_t>(value.value) >> (8 * i));
       file.Set(key, {std::string(value.name), RegFile::Kind::kWord, data});
     }
     return Store(file);
@@ -81,7 +82,7 @@ class RegFileStore : public SettingsStore {
 
   bool Store(const RegFile& file) const {
     // The folders up to ours, as `mkdir -p` makes them.
-    for (size_t slash = folder_.find('/', 1); ; slash = folder_.find('/', slash + 1)) {
+    for (size_t slash = folder_.find('/', 1);; slash = folder_.find('/', slash + 1)) {
       mkdir(folder_.substr(0, slash).c_str(), 0777);
       if (slash == std::string::npos) break;
     }

@@ -16,7 +16,8 @@ class RegistryStore : public SettingsStore {
 
   std::optional<std::string> Read(std::string_view key, std::string_view name) const override {
     HKEY handle;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, std::string(key).c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, std::string(key).c_str(), 0, KEY_READ, &handle) !=
+        ERROR_SUCCESS) {
       return std::nullopt;
     }
     const std::string value_name(name);
@@ -50,7 +51,8 @@ class RegistryStore : public SettingsStore {
     for (const NamedValue& value : values) {
       const DWORD word = static_cast<DWORD>(value.value);
       ok = RegSetValueExA(handle, std::string(value.name).c_str(), 0, REG_DWORD,
-                          reinterpret_cast<const BYTE*>(&word), sizeof word) == ERROR_SUCCESS && ok;
+                          reinterpret_cast<const BYTE*>(&word), sizeof word) == ERROR_SUCCESS &&
+           ok;
     }
     RegCloseKey(handle);
     return ok;

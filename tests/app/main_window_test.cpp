@@ -40,12 +40,15 @@ void SetValue(const char* key, const char* name, DWORD type, const void* data, D
 void SetString(const char* key, const char* name, const std::string& value) {
   SetValue(key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
 }
-void SetWord(const char* key, const char* name, int32_t value) { SetValue(key, name, REG_DWORD, &value, 4); }
+void SetWord(const char* key, const char* name, int32_t value) {
+  SetValue(key, name, REG_DWORD, &value, 4);
+}
 
 // The four settings as stored, or an empty list without the key.
 std::vector<int32_t> StoredSettings() {
   HKEY handle;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &handle) != ERROR_SUCCESS) return {};
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+    return {};
   std::vector<int32_t> values;
   for (const char* name : {"type", "frq", "ch", "merge"}) {
     int32_t value = 0x7777;
@@ -153,8 +156,8 @@ class MainWindowTest : public ::testing::Test {
   }
 
   HWND Create() {
-    dialog_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN_DIALOG), nullptr,
-                                 MainDialogProc, 0);
+    dialog_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN_DIALOG),
+                                 nullptr, MainDialogProc, 0);
     return dialog_;
   }
 
@@ -173,7 +176,8 @@ TEST(LayoutTest, ColumnsShareTheWidthLessTheScrollBar) {
   EXPECT_EQ(ListColumnWidths(16, 16), (std::array<int32_t, 5>{0, 0, 0, 0, 0}));
   EXPECT_EQ(CenteredOrigin({0, 0, 1024, 768}, {10, 10, 311, 211}).x, 361);
   EXPECT_EQ(CenteredOrigin({0, 0, 1024, 768}, {10, 10, 311, 211}).y, 283);
-  EXPECT_EQ(CenteredOrigin({100, 100, 200, 200}, {0, 0, 301, 301}).x, 0);  // -100.5 truncated toward zero
+  EXPECT_EQ(CenteredOrigin({100, 100, 200, 200}, {0, 0, 301, 301}).x,
+            0);  // -100.5 truncated toward zero
 }
 
 TEST_F(MainWindowTest, ListsTheArchiveTheGameRecords) {
@@ -197,7 +201,8 @@ TEST_F(MainWindowTest, ListsTheArchiveTheGameRecords) {
   EXPECT_EQ(rows[0].cells[3], "1");
   EXPECT_EQ(rows[0].cells[4], "22050");
 
-  for (int id : {IDC_BROWSE, IDC_LIST, IDC_PLAY, IDC_SETTINGS, IDC_OUTPUT}) EXPECT_TRUE(Enabled(dialog, id)) << id;
+  for (int id : {IDC_BROWSE, IDC_LIST, IDC_PLAY, IDC_SETTINGS, IDC_OUTPUT})
+    EXPECT_TRUE(Enabled(dialog, id)) << id;
   EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PLAY)), Ansi("再生"));
   EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_OUTPUT)), Ansi("出力"));
 
@@ -207,7 +212,8 @@ TEST_F(MainWindowTest, ListsTheArchiveTheGameRecords) {
   GetClientRect(list, &client);
   const auto widths = ListColumnWidths(client.right, GetSystemMetrics(SM_CXVSCROLL));
   for (int i = 0; i < 5; ++i) {
-    EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i), 0), widths[static_cast<size_t>(i)]);
+    EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i), 0),
+              widths[static_cast<size_t>(i)]);
   }
 }
 
@@ -217,12 +223,13 @@ TEST_F(MainWindowTest, TitleCountsTheListingAndSkipsWhatDoesNotOpen) {
   ASSERT_TRUE(dialog);
   g_dialog_proc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordTitles)));
-  OpenArchive(reinterpret_cast<MainWindow*>(GetWindowLongPtrA(dialog, GWLP_USERDATA)), path.c_str());
+  OpenArchive(reinterpret_cast<MainWindow*>(GetWindowLongPtrA(dialog, GWLP_USERDATA)),
+              path.c_str());
   ASSERT_TRUE(WaitIdle(dialog));
-  EXPECT_EQ(g_titles, (std::vector<std::string>{Ansi("こわき : リスト更新中 0/4"),
-                                                Ansi("こわき : リスト更新中 1/4"),
-                                                Ansi("こわき : リスト更新中 2/4"),
-                                                Ansi("こわき : リスト更新中 4/4"), Ansi("こわき")}));
+  EXPECT_EQ(g_titles, (std::vector<std::string>{
+                          Ansi("こわき : リスト更新中 0/4"), Ansi("こわき : リスト更新中 1/4"),
+                          Ansi("こわき : リスト更新中 2/4"), Ansi("こわき : リスト更新中 4/4"),
+                          Ansi("こわき")}));
 }
 
 TEST_F(MainWindowTest, NoRecordedFolderOpensAnEmptyWindowSilently) {
@@ -246,7 +253,8 @@ TEST_F(MainWindowTest, RecordedFolderWithoutAnArchiveIsReportedBeforeTheWindowSh
   const auto box = answerer.boxes()[0];
   EXPECT_EQ(box.caption, "ERROR");
   EXPECT_EQ(box.text, dir_.File("nowhere") + "\\voice.arc" +
-                          Ansi(" を開くことができません\n\nファイルが存在するか、正しいファイルであるか確認してください"));
+                          Ansi(" を開くことができません\n\nファイルが存在するか、正しいファイルであ"
+                               "るか確認してください"));
   EXPECT_EQ(box.owner, dialog);
   EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PATH)), "");
 }
@@ -320,7 +328,8 @@ TEST_F(MainWindowTest, ExportsTheSelectedRowsIntoOneFile) {
 }
 
 TEST_F(MainWindowTest, PlayWithoutASoundDeviceReportsEveryEntryAsFailed) {
-  if (WaveOutPlayer::create(MakePcmFormat(22050, 1, 16), 2048)) GTEST_SKIP() << "a sound device is present";
+  if (WaveOutPlayer::create(MakePcmFormat(22050, 1, 16), 2048))
+    GTEST_SKIP() << "a sound device is present";
   MakeArchive(3);
   HWND dialog = CreateListed();
   Select(dialog, {0, 2});
@@ -338,7 +347,8 @@ TEST_F(MainWindowTest, PlayWithoutASoundDeviceReportsEveryEntryAsFailed) {
   EXPECT_EQ(boxes[0].owner, dialog);
   EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PLAY)), Ansi("再生"));
   EXPECT_EQ(WindowText(dialog), Ansi("こわき"));
-  for (int id : {IDC_BROWSE, IDC_LIST, IDC_PLAY, IDC_OUTPUT}) EXPECT_TRUE(Enabled(dialog, id)) << id;
+  for (int id : {IDC_BROWSE, IDC_LIST, IDC_PLAY, IDC_OUTPUT})
+    EXPECT_TRUE(Enabled(dialog, id)) << id;
 }
 
 TEST_F(MainWindowTest, ClosingDuringAListingStopsIt) {

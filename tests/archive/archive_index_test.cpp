@@ -15,7 +15,6 @@ using test::ArchiveHeader;
 using test::IndexPtr;
 using test::Record;
 
-
 class ArchiveIndexTest : public ::testing::Test {
  protected:
   IndexPtr Load(std::string_view bytes) {
@@ -29,7 +28,7 @@ class ArchiveIndexTest : public ::testing::Test {
 TEST_F(ArchiveIndexTest, LoadsEveryFieldInFileOrder) {
   std::string bytes = ArchiveHeader(1, 0x00ABCDEF, 3, 16);
   bytes += Record("first", 10, 67);
-  bytes += Record("\x82\xb1\x82\xa6\x30\x31", 0, 77);  // code page 932 bytes kept as they are
+  bytes += Record("\x82\xb1\x82\xa6\x30\x31", 0, 77);   // code page 932 bytes kept as they are
   bytes += Record("eightchr", 0xFFFFFFFF, 0xFFFFFFF0);  // beyond the file: still loads
   bytes += std::string(10, 'x');
   std::string path = dir_.File("voice.arc");

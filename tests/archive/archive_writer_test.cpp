@@ -11,7 +11,6 @@
 namespace kowaki {
 namespace {
 
-
 TEST(ArchiveWriterTest, WhatItWritesLoadsBack) {
   test::TempDir dir;
   const std::string clip = dir.File("clip.ogg");

@@ -20,7 +20,8 @@ using StreamPtr = std::unique_ptr<EntryStream, StreamCloser>;
 
 std::string Pattern(size_t size, int seed) {
   std::string bytes(size, '\0');
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 31 + static_cast<size_t>(seed)) & 0xFF);
+  for (size_t i = 0; i < size; ++i)
+    bytes[i] = static_cast<char>((i * 31 + static_cast<size_t>(seed)) & 0xFF);
   return bytes;
 }
 

@@ -129,7 +129,9 @@ WaveOutput SimulatedWaveOut::Output(std::function<uint32_t()> ticks) {
 }
 
 std::function<WaveOutPlayerPtr(const PcmFormat&, int32_t)> SimulatedWaveOut::Players() {
-  return [this](const PcmFormat& format, int32_t frames) { return WaveOutPlayer::create(format, frames, Output()); };
+  return [this](const PcmFormat& format, int32_t frames) {
+    return WaveOutPlayer::create(format, frames, Output());
+  };
 }
 
 WaveEvent* SimulatedWaveOut::Finish(WaveHeader* header) {
@@ -159,7 +161,8 @@ void SimulatedWaveOut::FinishAll() {
 
 void ExpectHeard(const std::string& heard, const std::string& sound) {
   const size_t at = heard.find(sound);
-  ASSERT_NE(at, std::string::npos) << heard.size() << " bytes heard, " << sound.size() << " expected";
+  ASSERT_NE(at, std::string::npos)
+      << heard.size() << " bytes heard, " << sound.size() << " expected";
   EXPECT_EQ(heard.find_first_not_of('\0'), heard.find_first_not_of('\0', at));
   EXPECT_EQ(heard.find_first_not_of('\0', at + sound.size()), std::string::npos);
 }

@@ -15,11 +15,11 @@ namespace kowaki::test {
 
 // How the devices a SimulatedWaveOut opens behave.
 struct SimulatedBehaviour {
-  bool present = true;         // false: no device, every open fails
-  bool finish_at_once = false;  // a buffer is played as it is queued
+  bool present = true;                                    // false: no device, every open fails
+  bool finish_at_once = false;                            // a buffer is played as it is queued
   WaveTimeFormat time_format = WaveTimeFormat::kSamples;  // the positions' format
-  int32_t refuse_prepares = 0;  // so many of the next prepares fail
-  int32_t refuse_writes = 0;    // so many of the next writes fail
+  int32_t refuse_prepares = 0;                            // so many of the next prepares fail
+  int32_t refuse_writes = 0;                              // so many of the next writes fail
 };
 
 class SimulatedWaveOut {
@@ -40,7 +40,9 @@ class SimulatedWaveOut {
 
   // What happened so far.
   size_t Queued() { return Locked(queue_).size(); }
-  std::vector<const WaveHeader*> Written() { return Locked(written_); }  // every header queued, in order
+  std::vector<const WaveHeader*> Written() {
+    return Locked(written_);
+  }                                                 // every header queued, in order
   std::string Played() { return Locked(played_); }  // the bytes of every finished buffer, in order
   std::vector<PcmFormat> Opened() { return Locked(opened_); }  // the format of every device opened
   int32_t Resets() { return Locked(resets_); }

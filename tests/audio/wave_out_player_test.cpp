@@ -30,13 +30,15 @@ std::string Block(const PcmFormat& format, uint32_t frames, char tag) {
 // a fresh player's first write takes.
 std::vector<int64_t> HeaderIndices(const std::vector<const WaveHeader*>& written) {
   std::vector<int64_t> indices;
-  for (const WaveHeader* header : written) indices.push_back(WaveOutPlayer::kBuffers - 1 + (header - written[0]));
+  for (const WaveHeader* header : written)
+    indices.push_back(WaveOutPlayer::kBuffers - 1 + (header - written[0]));
   return indices;
 }
 
 class WaveOutPlayerTest : public ::testing::Test {
  protected:
-  WaveOutPlayerPtr Create(SimulatedWaveOut& device, const PcmFormat& format, int32_t frames = 2048) {
+  WaveOutPlayerPtr Create(SimulatedWaveOut& device, const PcmFormat& format,
+                          int32_t frames = 2048) {
     return WaveOutPlayer::create(format, frames, device.Output());
   }
   int32_t Write(WaveOutPlayer& player, const std::string& block) {

@@ -20,7 +20,9 @@ using test::RunCommand;
 TEST(TextOutputTest, JsonStringsAreValidJson) {
   EXPECT_EQ(JsonString("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\u0001\"");
   EXPECT_EQ(JsonString("こえ"), "\"こえ\"");
-  EXPECT_EQ(JsonString("\xff" "a"), "\"\\\\xffa\"");
+  EXPECT_EQ(JsonString("\xff"
+                       "a"),
+            "\"\\\\xffa\"");
   EXPECT_EQ(HexBytes("\x82\xb1z"), "82b17a");
 }
 
@@ -38,7 +40,8 @@ class CliArchiveTest : public ::testing::Test {
 };
 
 TEST_F(CliArchiveTest, IndexPrintsOneJsonObject) {
-  const std::string path = Pack({{"v_0001", "12345"}, {"\x82\xb1\x82\xa6", "ab"}, {"\x81\x20", ""}});
+  const std::string path =
+      Pack({{"v_0001", "12345"}, {"\x82\xb1\x82\xa6", "ab"}, {"\x81\x20", ""}});
   test::CommandResult r = RunCommand(RunIndex, {path, "--json"});
   ASSERT_EQ(r.code, kExitOk) << r.err;
   EXPECT_EQ(r.out, "{\"path\": " + JsonString(PathForDisplay(path)) +
@@ -78,7 +81,8 @@ TEST_F(CliArchiveTest, PackNamesEntriesAfterTheFileStems) {
   test::WriteBytes(dir_.File("sys.end.ogg"), "two");
   test::WriteBytes(dir_.File("noext"), "three");
   const std::string out = dir_.File("out.arc");
-  test::CommandResult r = RunCommand(RunPack, {"-o", out, "--header-word", "7", dir_.File("v_0001.ogg"),
+  test::CommandResult r =
+      RunCommand(RunPack, {"-o", out, "--header-word", "7", dir_.File("v_0001.ogg"),
                            dir_.File("sys.end.ogg"), dir_.File("noext")});
   ASSERT_EQ(r.code, kExitOk) << r.err;
   test::IndexPtr index = test::LoadIndex(out);
@@ -94,11 +98,16 @@ TEST_F(CliArchiveTest, PackStoresNamesInCodePage932) {
   std::string name;
 #ifdef _WIN32
   // Command-line stems are already in the ANSI code page.
-  ASSERT_TRUE(EntryNameFromStem("\x82\xb1\x82\xa6" "01", &name));
+  ASSERT_TRUE(
+      EntryNameFromStem("\x82\xb1\x82\xa6"
+                        "01",
+                        &name));
 #else
   ASSERT_TRUE(EntryNameFromStem("こえ01", &name));
 #endif
-  EXPECT_EQ(name, "\x82\xb1\x82\xa6" "01");
+  EXPECT_EQ(name,
+            "\x82\xb1\x82\xa6"
+            "01");
 }
 
 TEST_F(CliArchiveTest, PackLeavesNothingBehindOnError) {
@@ -107,7 +116,8 @@ TEST_F(CliArchiveTest, PackLeavesNothingBehindOnError) {
   const std::string out = dir_.File("out.arc");
   test::WriteBytes(out, "previous");
 
-  test::CommandResult r = RunCommand(RunPack, {"-o", out, dir_.File("ok.ogg"), dir_.File("ninebytes.ogg")});
+  test::CommandResult r =
+      RunCommand(RunPack, {"-o", out, dir_.File("ok.ogg"), dir_.File("ninebytes.ogg")});
   EXPECT_EQ(r.code, kExitError);
   EXPECT_NE(r.err.find("ninebytes.ogg"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("8 bytes"), std::string::npos) << r.err;

@@ -9,7 +9,7 @@ TEST(Cp932Test, DecodesAndShowsTheRestAsBytes) {
   EXPECT_EQ(Cp932ToUtf8("v_0001"), "v_0001");
   EXPECT_EQ(Cp932ToUtf8("\x82\xb1\x82\xa6\x30\x31"), "こえ01");
   EXPECT_EQ(Cp932ToUtf8("\xc3\xbd\xc4"), "ﾃｽﾄ");
-  EXPECT_EQ(Cp932ToUtf8("ab\x82"), "ab\\x82");    // lead byte at the end
+  EXPECT_EQ(Cp932ToUtf8("ab\x82"), "ab\\x82");     // lead byte at the end
   EXPECT_EQ(Cp932ToUtf8("\x81\x20z"), "\\x81 z");  // no valid trail byte
 }
 

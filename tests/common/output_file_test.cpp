@@ -43,9 +43,10 @@ TEST(OutputFileTest, RefusesAFolderAndAMissingOne) {
 }
 
 TEST(OutputFileTest, WritesADeviceInPlace) {
-  const std::string device = platform::KindOfPath("/dev/null") == platform::PathKind::kDevice ? "/dev/null"
-                             : platform::KindOfPath("NUL") == platform::PathKind::kDevice    ? "NUL"
-                                                                                             : "";
+  const std::string device = platform::KindOfPath("/dev/null") == platform::PathKind::kDevice
+                                 ? "/dev/null"
+                             : platform::KindOfPath("NUL") == platform::PathKind::kDevice ? "NUL"
+                                                                                          : "";
   if (device.empty()) GTEST_SKIP() << "no null device";
   OutputFile out;
   std::string error;

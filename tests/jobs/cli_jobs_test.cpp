@@ -7,12 +7,12 @@
 #include <filesystem>
 #include <thread>
 
+#include "audio/wave_out_player.h"
 #include "cli/commands.h"
 #include "cli/text_output.h"
 #include "common/output_file.h"
 #include "jobs/export_file.h"
 #include "jobs/listing_job.h"
-#include "audio/wave_out_player.h"
 #include "tests/audio/simulated_wave_out.h"
 #include "tests/jobs/job_fixture.h"
 #include "tests/support/run_command.h"
@@ -30,12 +30,16 @@ class CliJobsTest : public JobTest {
   void SetUp() override {
     // Stored settings of our own, where a file store keeps them.
     SetEnvironment("XDG_CONFIG_HOME", config_.path().string());
-    MakeArchive({Voice("v_0001", 22050, 1), {"junk", "not vorbis"}, Voice("\x82\xb1\x82\xa6", 44100, 2, 0.5),
+    MakeArchive({Voice("v_0001", 22050, 1),
+                 {"junk", "not vorbis"},
+                 Voice("\x82\xb1\x82\xa6", 44100, 2, 0.5),
                  Voice("v_0003", 8000, 1)});
     archive_ = dir_.File("voice.arc");
   }
   std::string Size(size_t clip) const { return std::to_string(clips_[clip].data.size()); }
-  std::string SizeText(size_t clip) const { return FormatSize(static_cast<uint32_t>(clips_[clip].data.size())); }
+  std::string SizeText(size_t clip) const {
+    return FormatSize(static_cast<uint32_t>(clips_[clip].data.size()));
+  }
 
   TempDir config_;
   TempDir out_;
@@ -47,16 +51,20 @@ TEST_F(CliJobsTest, ListShowsThePlayableEntriesWithTheirEntryNumbers) {
   EXPECT_EQ(json.code, 0) << json.err;
   EXPECT_EQ(json.out,
             "{\"path\": " + cli::JsonString(archive_) + ", \"rows\": [" +
-                "{\"entry\": 0, \"name\": \"v_0001\", \"name_hex\": \"765f30303031\", \"size\": " + Size(0) +
-                ", \"size_text\": \"" + SizeText(0) + "\", \"seconds\": \"0.30\", \"channels\": 1, \"rate\": 22050}, " +
-                "{\"entry\": 2, \"name\": \"こえ\", \"name_hex\": \"82b182a6\", \"size\": " + Size(2) +
-                ", \"size_text\": \"" + SizeText(2) + "\", \"seconds\": \"0.50\", \"channels\": 2, \"rate\": 44100}, " +
-                "{\"entry\": 3, \"name\": \"v_0003\", \"name_hex\": \"765f30303033\", \"size\": " + Size(3) +
-                ", \"size_text\": \"" + SizeText(3) + "\", \"seconds\": \"0.30\", \"channels\": 1, \"rate\": 8000}]}\n");
+                "{\"entry\": 0, \"name\": \"v_0001\", \"name_hex\": \"765f30303031\", \"size\": " +
+                Size(0) + ", \"size_text\": \"" + SizeText(0) +
+                "\", \"seconds\": \"0.30\", \"channels\": 1, \"rate\": 22050}, " +
+                "{\"entry\": 2, \"name\": \"こえ\", \"name_hex\": \"82b182a6\", \"size\": " +
+                Size(2) + ", \"size_text\": \"" + SizeText(2) +
+                "\", \"seconds\": \"0.50\", \"channels\": 2, \"rate\": 44100}, " +
+                "{\"entry\": 3, \"name\": \"v_0003\", \"name_hex\": \"765f30303033\", \"size\": " +
+                Size(3) + ", \"size_text\": \"" + SizeText(3) +
+                "\", \"seconds\": \"0.30\", \"channels\": 1, \"rate\": 8000}]}\n");
 
   CommandResult table = RunCommand(RunList, {archive_});
   EXPECT_EQ(table.code, 0);
-  EXPECT_TRUE(table.out.starts_with("entry  名前          サイズ  時間 [秒]  チャネル  周波数\n")) << table.out;
+  EXPECT_TRUE(table.out.starts_with("entry  名前          サイズ  時間 [秒]  チャネル  周波数\n"))
+      << table.out;
   EXPECT_NE(table.out.find("    2  こえ      "), std::string::npos) << table.out;
   EXPECT_EQ(table.err, "");  // no progress line when stderr is no terminal
 }
@@ -71,7 +79,8 @@ TEST_F(CliJobsTest, ListRefusesWhatItCannotOpen) {
 
 TEST_F(CliJobsTest, ExportCopiesTheSelectedEntriesInListOrder) {
   const std::string folder = out_.File("ogg");  // made by the export
-  CommandResult result = RunCommand(RunExport, {archive_, "--to", folder, "--type", "ogg", "v_000[!2-9]", "v_?00*3"});
+  CommandResult result =
+      RunCommand(RunExport, {archive_, "--to", folder, "--type", "ogg", "v_000[!2-9]", "v_?00*3"});
   EXPECT_EQ(result.code, 0) << result.err;
   EXPECT_EQ(ReadBytes(folder + "/v_0001.ogg"), clips_[0].data);
   EXPECT_EQ(ReadBytes(folder + "/v_0003.ogg"), clips_[3].data);
@@ -79,14 +88,16 @@ TEST_F(CliJobsTest, ExportCopiesTheSelectedEntriesInListOrder) {
 }
 
 TEST_F(CliJobsTest, ExportWritesWavFilesAndMergesThemWithTheOptionsGiven) {
-  CommandResult files = RunCommand(RunExport, {archive_, "--to", out_.path().string(), "--type", "wav", "#2"});
+  CommandResult files =
+      RunCommand(RunExport, {archive_, "--to", out_.path().string(), "--type", "wav", "#2"});
   EXPECT_EQ(files.code, 0) << files.err;
   // UTF-8 on Linux and macOS; the name's own bytes on Windows, which the
   // folder listing shows in UTF-8 too.
   EXPECT_EQ(out_.List(), std::vector<std::string>{"こえ.wav"});
 
   const std::string merged = out_.File("all.wav");
-  CommandResult merge = RunCommand(RunExport, {archive_, "--merge", merged, "--rate", "16000", "--channels", "1"});
+  CommandResult merge =
+      RunCommand(RunExport, {archive_, "--merge", merged, "--rate", "16000", "--channels", "1"});
   EXPECT_EQ(merge.code, 0) << merge.err;
   const std::string file = ReadBytes(merged);
   ASSERT_GE(file.size(), 44u);
@@ -100,7 +111,8 @@ TEST_F(CliJobsTest, ExportRefusesBadRequestsBeforeWritingAnything) {
   const std::string to = out_.path().string();
   EXPECT_EQ(RunCommand(RunExport, {archive_, "--type", "wav"}).code, 2);
   EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", to, "--merge", out_.File("a.wav")}).code, 2);
-  EXPECT_EQ(RunCommand(RunExport, {archive_, "--merge", out_.File("a.wav"), "--type", "ogg"}).code, 2);
+  EXPECT_EQ(RunCommand(RunExport, {archive_, "--merge", out_.File("a.wav"), "--type", "ogg"}).code,
+            2);
   EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", to, "--rate", "96000"}).code, 2);
   EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", to, "--channels", "6"}).code, 2);
   CommandResult unknown = RunCommand(RunExport, {archive_, "--to", to, "v_0001", "nothing*"});
@@ -110,12 +122,14 @@ TEST_F(CliJobsTest, ExportRefusesBadRequestsBeforeWritingAnything) {
   EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", archive_}).code, 2);  // a file, no folder
   CommandResult folder = RunCommand(RunExport, {archive_, "--merge", to});
   EXPECT_EQ(folder.code, 2);
-  EXPECT_NE(folder.err.find("エラー: 出力ファイルを開けませんでした\n\n  '" + to + "'"), std::string::npos);
+  EXPECT_NE(folder.err.find("エラー: 出力ファイルを開けませんでした\n\n  '" + to + "'"),
+            std::string::npos);
   EXPECT_TRUE(out_.List().empty());
 }
 
 TEST_F(CliJobsTest, ExportThatFailsEntriesEndsWithOne) {
-  if (platform::KindOfPath("/dev/full") != platform::PathKind::kDevice) GTEST_SKIP() << "no /dev/full here";
+  if (platform::KindOfPath("/dev/full") != platform::PathKind::kDevice)
+    GTEST_SKIP() << "no /dev/full here";
   CommandResult full = RunCommand(RunExport, {archive_, "--merge", "/dev/full"});
   EXPECT_EQ(full.code, 1);
   EXPECT_NE(full.err.find("警告: 3 中 3 の出力に失敗しました"), std::string::npos) << full.err;
@@ -125,9 +139,11 @@ TEST_F(CliJobsTest, SettingsShowsAndStoresTheOutputSettings) {
   CommandResult shown = RunCommand(RunSettings, {});
   EXPECT_EQ(shown.code, 0);
   EXPECT_EQ(shown.out, "type      ogg\nrate      source\nchannels  source\nmerge     off\n");
-  CommandResult set = RunCommand(RunSettings, {"--type", "wav", "--rate", "22050", "--merge", "on"});
+  CommandResult set =
+      RunCommand(RunSettings, {"--type", "wav", "--rate", "22050", "--merge", "on"});
   EXPECT_EQ(set.code, 0) << set.err;
-  EXPECT_EQ(RunCommand(RunSettings, {}).out, "type      wav\nrate      22050\nchannels  source\nmerge     on\n");
+  EXPECT_EQ(RunCommand(RunSettings, {}).out,
+            "type      wav\nrate      22050\nchannels  source\nmerge     on\n");
   EXPECT_EQ(RunCommand(RunSettings, {"--rate", "fast"}).code, 2);
   EXPECT_EQ(RunCommand(RunSettings, {"--merge", "yes"}).code, 2);
 
@@ -137,7 +153,8 @@ TEST_F(CliJobsTest, SettingsShowsAndStoresTheOutputSettings) {
   EXPECT_EQ(out_.List(), std::vector<std::string>{"v_0003.wav"});
   EXPECT_EQ(ReadBytes(out_.File("v_0003.wav")).substr(24, 4), std::string("\x22\x56\0\0", 4));
 
-  EXPECT_EQ(RunCommand(RunSettings, {"--type", "ogg", "--rate", "source", "--merge", "off"}).code, 0);
+  EXPECT_EQ(RunCommand(RunSettings, {"--type", "ogg", "--rate", "source", "--merge", "off"}).code,
+            0);
 }
 
 // Natively SDL's disk driver stands in for the sound card, writing what
@@ -182,7 +199,8 @@ void UseNoSoundDevice() {}
 
 TEST_F(CliJobsTest, PlayWithoutASoundDeviceFailsEveryEntry) {
   UseNoSoundDevice();
-  if (WaveOutPlayer::create(MakePcmFormat(22050, 1, 16), 2048)) GTEST_SKIP() << "a sound device is present";
+  if (WaveOutPlayer::create(MakePcmFormat(22050, 1, 16), 2048))
+    GTEST_SKIP() << "a sound device is present";
   CommandResult result = RunCommand(RunPlay, {archive_});
   EXPECT_EQ(result.code, 1);
   EXPECT_NE(result.err.find("警告: 3 中 3 の再生に失敗しました"), std::string::npos) << result.err;

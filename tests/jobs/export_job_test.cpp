@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
-#include "jobs/export_job.h"
 #include "common/output_file.h"
 #include "convert/wav_file.h"
+#include "jobs/export_job.h"
 #include "settings/output_settings.h"
 #include "tests/jobs/job_fixture.h"
 
@@ -17,7 +17,8 @@ using Calls = std::vector<std::string>;
 
 // `file` is a plain 16-bit WAV file of `rate` and `channels` whose header
 // counts its `data_size` bytes of audio (by default, all that follow it).
-void ExpectWavHeader(const std::string& file, uint32_t rate, uint16_t channels, int64_t data_size = -1) {
+void ExpectWavHeader(const std::string& file, uint32_t rate, uint16_t channels,
+                     int64_t data_size = -1) {
   ASSERT_GE(file.size(), kWavHeaderSize);
   const auto size = static_cast<uint32_t>(data_size < 0 ? file.size() - kWavHeaderSize : data_size);
   const auto header = MakeWavHeader(MakePcmFormat(rate, channels, 16), size);
@@ -25,10 +26,12 @@ void ExpectWavHeader(const std::string& file, uint32_t rate, uint16_t channels, 
 }
 
 // The audio's length in 16-bit mono frames, or samples.
-double Samples16(const std::string& file) { return static_cast<double>(file.size() - kWavHeaderSize) / 2; }
+double Samples16(const std::string& file) {
+  return static_cast<double>(file.size() - kWavHeaderSize) / 2;
+}
 
-const Calls kRestore = {"title こわき", "enable 1002", "enable 1001", "enable 1004",
-                        "button 1006 出力", "progress 0"};
+const Calls kRestore = {"title こわき", "enable 1002",      "enable 1001",
+                        "enable 1004",  "button 1006 出力", "progress 0"};
 
 class ExportJobTest : public JobTest {
  protected:
@@ -61,13 +64,30 @@ TEST_F(ExportJobTest, OggModeCopiesEachEntryUnchanged) {
   const size_t listed = window_.calls().size();
   const ExportResult result = Export();
   EXPECT_EQ(result.succeeded, 3);
-  const Calls expected = {
-      "pick folder 出力先フォルダ選択", "selected count 3", "progress range 0 3", "next selected -1 0",
-      "entry of 0 0", "title こわき : v_0 出力中 1/3", "progress 0", "next selected 0 1",
-      "entry of 1 1", "title こわき : v_1 出力中 2/3", "progress 1", "next selected 1 2",
-      "entry of 2 2", "title こわき : v_2 出力中 3/3", "progress 2", "next selected 2 -1",
-      "title こわき", "enable 1002", "enable 1001", "enable 1004", "button 1006 出力", "progress 0"};
-  EXPECT_EQ(Calls(window_.calls().begin() + static_cast<ptrdiff_t>(listed), window_.calls().end()), expected);
+  const Calls expected = {"pick folder 出力先フォルダ選択",
+                          "selected count 3",
+                          "progress range 0 3",
+                          "next selected -1 0",
+                          "entry of 0 0",
+                          "title こわき : v_0 出力中 1/3",
+                          "progress 0",
+                          "next selected 0 1",
+                          "entry of 1 1",
+                          "title こわき : v_1 出力中 2/3",
+                          "progress 1",
+                          "next selected 1 2",
+                          "entry of 2 2",
+                          "title こわき : v_2 出力中 3/3",
+                          "progress 2",
+                          "next selected 2 -1",
+                          "title こわき",
+                          "enable 1002",
+                          "enable 1001",
+                          "enable 1004",
+                          "button 1006 出力",
+                          "progress 0"};
+  EXPECT_EQ(Calls(window_.calls().begin() + static_cast<ptrdiff_t>(listed), window_.calls().end()),
+            expected);
   EXPECT_EQ(out_.List(), (std::vector<std::string>{"v_0.ogg", "v_1.ogg", "v_2.ogg"}));
   for (size_t i = 0; i < 3; ++i) EXPECT_EQ(Out("v_" + std::to_string(i) + ".ogg"), clips_[i].data);
   EXPECT_EQ(state_.running.load(), 0);
@@ -135,9 +155,10 @@ TEST_F(ExportJobTest, AWavFileThatCannotBeCreatedEndsTheRunWithoutEndMessages) {
   EXPECT_EQ(window_.Calls("message"),
             Calls{"message エラー: 出力ファイルを開けませんでした\n\n  '" + folder +
                   "/a.wav'\n\n出力先を確認してください"});
-  EXPECT_EQ(window_.Calls("title"), (Calls{"title こわき : リスト更新中 0/2", "title こわき : リスト更新中 1/2",
-                                           "title こわき : リスト更新中 2/2", "title こわき",
-                                           "title こわき : a 出力中 1/2", "title こわき"}));
+  EXPECT_EQ(window_.Calls("title"),
+            (Calls{"title こわき : リスト更新中 0/2", "title こわき : リスト更新中 1/2",
+                   "title こわき : リスト更新中 2/2", "title こわき", "title こわき : a 出力中 1/2",
+                   "title こわき"}));
   EXPECT_EQ(Tail(6), kRestore);
 }
 
@@ -170,7 +191,8 @@ TEST_F(ExportJobTest, ACancelledPickerWritesNothing) {
   Export();
   Calls expected = {"pick folder 出力先フォルダ選択"};
   expected.insert(expected.end(), kRestore.begin(), kRestore.end());
-  EXPECT_EQ(Calls(window_.calls().begin() + static_cast<ptrdiff_t>(listed), window_.calls().end()), expected);
+  EXPECT_EQ(Calls(window_.calls().begin() + static_cast<ptrdiff_t>(listed), window_.calls().end()),
+            expected);
   EXPECT_TRUE(out_.List().empty());
 }
 
@@ -181,10 +203,11 @@ TEST_F(ExportJobTest, TheMergeLimitStopsAfterTheEntryThatPassesIt) {
   const ExportResult result = Export();
   EXPECT_EQ(result.processed, 3);
   EXPECT_EQ(result.succeeded, 3);
-  EXPECT_EQ(window_.Calls("message"),
-            (Calls{"message 警告: 出力ファイルサイズが限界を超えそうです\ne2 まで出力が終了しています\n"
-                   "一度に選択するファイルを減らしてください",
-                   "message 警告: 2 を残して出力を中断しました"}));
+  EXPECT_EQ(
+      window_.Calls("message"),
+      (Calls{"message 警告: 出力ファイルサイズが限界を超えそうです\ne2 まで出力が終了しています\n"
+             "一度に選択するファイルを減らしてください",
+             "message 警告: 2 を残して出力を中断しました"}));
   const std::string file = Out("all.wav");
   EXPECT_EQ(file.size(), kWavHeaderSize + 3 * Decoded(0).size());
   ExpectWavHeader(file, 8000, 1);
@@ -197,22 +220,24 @@ TEST_F(ExportJobTest, RowsWithoutAnEntryFailAndTheOthersGoOn) {
   window_.folder_answer = out_.path().string();
   EXPECT_EQ(Export().succeeded, 3);  // junk is copied: OGG mode does not decode
   EXPECT_EQ(window_.Calls("message"), Calls{"message 警告: 4 中 1 の出力に失敗しました"});
-  EXPECT_EQ(window_.Calls("title こわき : "), (Calls{"title こわき : a 出力中 1/4", "title こわき : junk 出力中 2/4",
-                                                   "title こわき : c 出力中 3/4", "title こわき :  出力中 4/4"}));
+  EXPECT_EQ(window_.Calls("title こわき : "),
+            (Calls{"title こわき : a 出力中 1/4", "title こわき : junk 出力中 2/4",
+                   "title こわき : c 出力中 3/4", "title こわき :  出力中 4/4"}));
 }
 
 TEST_F(ExportJobTest, UnsafeAndClashingNamesStayInsideTheFolder) {
-  Ready({Voice("../up", 8000, 1), Voice("a\\b:c", 8000, 1), Voice("CON", 8000, 1), Voice("Same", 8000, 1),
-         Voice("same", 8000, 1), Voice("same", 8000, 1)});
+  Ready({Voice("../up", 8000, 1), Voice("a\\b:c", 8000, 1), Voice("CON", 8000, 1),
+         Voice("Same", 8000, 1), Voice("same", 8000, 1), Voice("same", 8000, 1)});
   std::filesystem::create_directory(out_.path() / "in");
   window_.folder_answer = out_.File("in");
   EXPECT_EQ(Export().succeeded, 6);
   EXPECT_EQ(out_.List(), std::vector<std::string>{"in"});
   std::vector<std::string> names;
-  for (const auto& item : std::filesystem::directory_iterator(out_.path() / "in")) names.push_back(item.path().filename().string());
+  for (const auto& item : std::filesystem::directory_iterator(out_.path() / "in"))
+    names.push_back(item.path().filename().string());
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"%2E.%2Fup.ogg", "%43ON.ogg", "Same.ogg", "a%5Cb%3Ac.ogg",
-                                             "same~4.ogg", "same~5.ogg"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"%2E.%2Fup.ogg", "%43ON.ogg", "Same.ogg",
+                                             "a%5Cb%3Ac.ogg", "same~4.ogg", "same~5.ogg"}));
   EXPECT_EQ(ReadBytes(out_.File("in") + "/same~5.ogg"), clips_[5].data);
 }
 
@@ -270,7 +295,9 @@ TEST_F(ExportJobTest, AFailedWriteFailsTheEntryAndTheHeaderIsStillPatched) {
   ShortFile::Log log;
   // Room for the header, the first entry and a little of the second.
   const size_t first = Decoded(0).size();
-  open_file_ = [&](const std::string&) { return std::make_unique<ShortFile>(&log, 44 + first + 100); };
+  open_file_ = [&](const std::string&) {
+    return std::make_unique<ShortFile>(&log, 44 + first + 100);
+  };
   const ExportResult result = Export();
   EXPECT_EQ(result.succeeded, 1);
   EXPECT_EQ(window_.Calls("message"), Calls{"message 警告: 2 中 1 の出力に失敗しました"});
@@ -289,7 +316,8 @@ TEST_F(ExportJobTest, AFileWhoseHeaderCannotBeWrittenIsNotKept) {
 }
 
 TEST_F(ExportJobTest, AFullDeviceFailsTheEntries) {
-  if (platform::KindOfPath("/dev/full") != platform::PathKind::kDevice) GTEST_SKIP() << "no /dev/full here";
+  if (platform::KindOfPath("/dev/full") != platform::PathKind::kDevice)
+    GTEST_SKIP() << "no /dev/full here";
   Ready({Voice("a", 8000, 1, 1.0), Voice("b", 8000, 1, 1.0)}, {1, -1, -1, 1});
   window_.save_answer = "/dev/full";
   EXPECT_EQ(Export().succeeded, 0);

@@ -25,7 +25,8 @@ void JobTest::MakeArchive(const std::vector<Clip>& clips) {
   clips_ = clips;
   ArchiveWriter writer;
   std::string error;
-  for (const Clip& clip : clips) ASSERT_TRUE(writer.AddBytes(clip.name, clip.data, &error)) << error;
+  for (const Clip& clip : clips)
+    ASSERT_TRUE(writer.AddBytes(clip.name, clip.data, &error)) << error;
   const std::string path = dir_.File("voice.arc");
   ASSERT_TRUE(writer.Write(path, &error)) << error;
   FreeArchiveIndex(state_.index);
@@ -56,14 +57,16 @@ std::string JobTest::Decoded(int32_t entry) {
   std::string pcm;
   char block[4096];
   int bitstream = 0;
-  for (long n; (n = ov_read(&vf, block, sizeof block, 0, 2, 1, &bitstream)) > 0;) pcm.append(block, static_cast<size_t>(n));
+  for (long n; (n = ov_read(&vf, block, sizeof block, 0, 2, 1, &bitstream)) > 0;)
+    pcm.append(block, static_cast<size_t>(n));
   ov_clear(&vf);
   return pcm;
 }
 
 std::vector<std::string> JobTest::Tail(size_t n) const {
   const auto& calls = window_.calls();
-  return std::vector<std::string>(calls.end() - static_cast<ptrdiff_t>(std::min(n, calls.size())), calls.end());
+  return std::vector<std::string>(calls.end() - static_cast<ptrdiff_t>(std::min(n, calls.size())),
+                                  calls.end());
 }
 
 }  // namespace kowaki::test

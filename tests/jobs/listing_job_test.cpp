@@ -30,7 +30,9 @@ TEST(FormatSizeTest, ChoosesTheUnitByStrictComparisonAndTruncates) {
 class ListingJobTest : public JobTest {};
 
 TEST_F(ListingJobTest, SkipsAnEntryThatIsNotVorbisAndKeepsEntryNumbers) {
-  MakeArchive({Voice("v_0", 22050, 1), Voice("v_1", 44100, 2), {"junk", std::string(3000, 'x')},
+  MakeArchive({Voice("v_0", 22050, 1),
+               Voice("v_1", 44100, 2),
+               {"junk", std::string(3000, 'x')},
                Voice("v_3", 8000, 1, 1.0)});
   List();
   const std::string size0 = FormatSize(static_cast<uint32_t>(clips_[0].data.size()));
@@ -39,13 +41,13 @@ TEST_F(ListingJobTest, SkipsAnEntryThatIsNotVorbisAndKeepsEntryNumbers) {
   const Calls expected = {
       "progress range 0 4", "title こわき : リスト更新中 0/4", "rows clear", "rows reserve 4",
       "row 0 v_0 #0", "cell 0 1 " + size0, "cell 0 2 0.30", "cell 0 3 1", "cell 0 4 22050",
-      "progress 0", "title こわき : リスト更新中 1/4",
-      "row 1 v_1 #1", "cell 1 1 " + size1, "cell 1 2 0.30", "cell 1 3 2", "cell 1 4 44100",
-      "progress 1", "title こわき : リスト更新中 2/4",
+      "progress 0", "title こわき : リスト更新中 1/4", "row 1 v_1 #1", "cell 1 1 " + size1,
+      "cell 1 2 0.30", "cell 1 3 2", "cell 1 4 44100", "progress 1",
+      "title こわき : リスト更新中 2/4",
       // entry 2 changes nothing on the screen
       "row 2 v_3 #3", "cell 2 1 " + size3, "cell 2 2 1.00", "cell 2 3 1", "cell 2 4 8000",
-      "progress 3", "title こわき : リスト更新中 4/4",
-      "progress range 0 100", "progress 0", "title こわき", "enable 1001", "enable 1004", "enable 1006"};
+      "progress 3", "title こわき : リスト更新中 4/4", "progress range 0 100", "progress 0",
+      "title こわき", "enable 1001", "enable 1004", "enable 1006"};
   EXPECT_EQ(window_.calls(), expected);
   EXPECT_EQ(state_.running.load(), 0);
   ASSERT_EQ(window_.rows().size(), 3u);
@@ -57,8 +59,9 @@ TEST_F(ListingJobTest, EmptyArchiveEmptiesTheListAndRestoresTheWindow) {
   window_.InsertRow(0, "old", 7);  // a previous archive's row
   List();
   const Calls expected = {"row 0 old #7", "progress range 0 0", "title こわき : リスト更新中 0/0",
-                          "rows clear", "rows reserve 0", "progress range 0 100", "progress 0",
-                          "title こわき", "enable 1001", "enable 1004", "enable 1006"};
+                          "rows clear",   "rows reserve 0",     "progress range 0 100",
+                          "progress 0",   "title こわき",       "enable 1001",
+                          "enable 1004",  "enable 1006"};
   EXPECT_EQ(window_.calls(), expected);
   EXPECT_TRUE(window_.rows().empty());
 }

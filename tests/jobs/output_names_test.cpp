@@ -18,8 +18,8 @@ TEST(SafeFileStemTest, KeepsOrdinaryNamesAndEscapesWhatIsUnsafe) {
   EXPECT_EQ(SafeFileStem(".."), "%2E.");
   EXPECT_EQ(SafeFileStem(".x"), "%2Ex");
   EXPECT_EQ(SafeFileStem("a\tb\x7f"), "a%09b%7F");
-  EXPECT_EQ(SafeFileStem("\x82"), "%82");          // a lead byte without its trail
-  EXPECT_EQ(SafeFileStem("\x82\x20"), "%82 ");     // a trail byte that is none
+  EXPECT_EQ(SafeFileStem("\x82"), "%82");       // a lead byte without its trail
+  EXPECT_EQ(SafeFileStem("\x82\x20"), "%82 ");  // a trail byte that is none
   EXPECT_EQ(SafeFileStem("\x80\xa0\xfd"), "%80%A0%FD");
   EXPECT_EQ(SafeFileStem(""), "%00");
 }
@@ -50,7 +50,8 @@ TEST(OutputNamesTest, NamesThatDecodeAlikeClash) {
   // Two byte forms of one character, as code page 932 has them: the face
   // decodes both to the same text.
   OutputNames names([](std::string_view stem) {
-    return stem == "\x87\x54" || stem == "\xfa\x4a" ? std::string("\xe2\x85\xa0") : std::string(stem);
+    return stem == "\x87\x54" || stem == "\xfa\x4a" ? std::string("\xe2\x85\xa0")
+                                                    : std::string(stem);
   });
   EXPECT_EQ(names.Claim("\x87\x54", 0), "\x87\x54");
   EXPECT_EQ(names.Claim("\xfa\x4a", 1), "\xfa\x4a~1");

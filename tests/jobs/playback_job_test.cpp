@@ -27,7 +27,8 @@ Calls Formats(SimulatedWaveOut& device) {
   return formats;
 }
 
-const Calls kRestore = {"title こわき", "enable 1002", "enable 1001", "button 1004 再生", "enable 1006"};
+const Calls kRestore = {"title こわき", "enable 1002", "enable 1001", "button 1004 再生",
+                        "enable 1006"};
 
 class PlaybackJobTest : public JobTest {
  protected:
@@ -60,7 +61,8 @@ class PlaybackJobTest : public JobTest {
   }
   // The calls since the job started.
   Calls JobCalls() const {
-    return Calls(window_.calls().begin() + static_cast<ptrdiff_t>(started_at_), window_.calls().end());
+    return Calls(window_.calls().begin() + static_cast<ptrdiff_t>(started_at_),
+                 window_.calls().end());
   }
 
   SimulatedWaveOut device_{{.finish_at_once = true}};
@@ -79,14 +81,14 @@ TEST_F(PlaybackJobTest, ThreeEntriesPlayInListOrderWithoutAMessage) {
   EXPECT_EQ(device_.Closes(), 3);
 
   const Calls calls = JobCalls();
-  const Calls start = {"selected count 3", "next selected -1 0", "entry of 0 0", "title こわき : a22 再生中 1/3",
-                       "progress range 0 6615"};
+  const Calls start = {"selected count 3", "next selected -1 0", "entry of 0 0",
+                       "title こわき : a22 再生中 1/3", "progress range 0 6615"};
   EXPECT_EQ(Calls(calls.begin(), calls.begin() + 5), start);
-  EXPECT_EQ(window_.Calls("title"), (Calls{"title こわき : リスト更新中 0/3", "title こわき : リスト更新中 1/3",
-                                           "title こわき : リスト更新中 2/3", "title こわき : リスト更新中 3/3",
-                                           "title こわき", "title こわき : a22 再生中 1/3",
-                                           "title こわき : b44 再生中 2/3", "title こわき : c08 再生中 3/3",
-                                           "title こわき"}));
+  EXPECT_EQ(window_.Calls("title"),
+            (Calls{"title こわき : リスト更新中 0/3", "title こわき : リスト更新中 1/3",
+                   "title こわき : リスト更新中 2/3", "title こわき : リスト更新中 3/3",
+                   "title こわき", "title こわき : a22 再生中 1/3", "title こわき : b44 再生中 2/3",
+                   "title こわき : c08 再生中 3/3", "title こわき"}));
   EXPECT_EQ(Tail(6), (Calls{"next selected 2 -1", "title こわき", "enable 1002", "enable 1001",
                             "button 1004 再生", "enable 1006"}));
   EXPECT_EQ(state_.running.load(), 0);
@@ -102,7 +104,8 @@ TEST_F(PlaybackJobTest, TheProgressBarFollowsThePositionAndReturnsToZero) {
   ASSERT_GE(progress.size(), 3u);
   EXPECT_GT(progress[0], 0);
   EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end() - 1));
-  EXPECT_EQ(std::adjacent_find(progress.begin(), progress.end() - 1), progress.end() - 1);  // each block moves it
+  EXPECT_EQ(std::adjacent_find(progress.begin(), progress.end() - 1),
+            progress.end() - 1);  // each block moves it
   EXPECT_EQ(progress[progress.size() - 2], 22050);
   EXPECT_EQ(progress.back(), 0);
 }

@@ -56,10 +56,16 @@ int32_t RecordingWindow::RowEntry(int32_t row) {
   return entry;
 }
 
-void RecordingWindow::SetProgressRange(int32_t low, int32_t high) { Log("progress range", low, high); }
+void RecordingWindow::SetProgressRange(int32_t low, int32_t high) {
+  Log("progress range", low, high);
+}
 void RecordingWindow::SetProgressPosition(int32_t position) { Log("progress", position); }
-void RecordingWindow::EnableControl(Control control, bool enabled) { Log(enabled ? "enable" : "disable", control); }
-void RecordingWindow::SetButtonText(Control control, std::string_view text) { Log("button", control, text); }
+void RecordingWindow::EnableControl(Control control, bool enabled) {
+  Log(enabled ? "enable" : "disable", control);
+}
+void RecordingWindow::SetButtonText(Control control, std::string_view text) {
+  Log("button", control, text);
+}
 
 void RecordingWindow::ShowMessage(std::string_view text, std::string_view caption) {
   Log("message", Text(caption) + ": " + Text(text));

@@ -69,9 +69,10 @@ TEST(OutputSettingsTest, TheUserStoreKeepsTheSettingsUnderTheirNames) {
   const std::string file = home.File("config") + "/kowaki/settings.reg";
   if (std::filesystem::exists(file)) {
     const std::string text = test::ReadBytes(file);
-    EXPECT_NE(text.find("[Software\\\\tobira\\\\kowaki.exe]\n\"type\"=dword:00000001\n"
-                        "\"frq\"=dword:00005622\n\"ch\"=dword:00000001\n\"merge\"=dword:00000001\n"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("[Software\\\\tobira\\\\kowaki.exe]\n\"type\"=dword:00000001\n"
+                  "\"frq\"=dword:00005622\n\"ch\"=dword:00000001\n\"merge\"=dword:00000001\n"),
+        std::string::npos)
         << text;
   }
   EXPECT_TRUE(store->RemoveKey(kSettingsKey));
@@ -88,12 +89,14 @@ TEST(GameArchiveTest, NoRecordedFolderFindsNothing) {
 class WinePrefixTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (platform::GamePathToNative("C:\\x") == "C:\\x") GTEST_SKIP() << "the registry is the game's store here";
+    if (platform::GamePathToNative("C:\\x") == "C:\\x")
+      GTEST_SKIP() << "the registry is the game's store here";
     SetEnvironment("WINEPREFIX", prefix_.path().string());
     std::filesystem::create_directories(prefix_.path() / "drive_c" / "Games" / "Mizukage");
     std::filesystem::create_directories(prefix_.path() / "dosdevices");
     std::filesystem::create_directory_symlink("../drive_c", prefix_.path() / "dosdevices" / "c:");
-    test::WriteBytes((prefix_.path() / "drive_c" / "Games" / "Mizukage" / "voice.arc").string(), "arc");
+    test::WriteBytes((prefix_.path() / "drive_c" / "Games" / "Mizukage" / "voice.arc").string(),
+                     "arc");
   }
   test::TempDir prefix_;
 };

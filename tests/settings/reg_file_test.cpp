@@ -35,14 +35,19 @@ TEST(RegFileTest, ReadsWhatWineWrites) {
 
 TEST(RegFileTest, WhatItWritesReadsBackTheSame) {
   RegFile file;
-  file.Set("Software\\tobira\\kowaki.exe", {"type", RegFile::Kind::kWord, std::string("\x01\0\0\0", 4)});
-  file.Set("Software\\tobira\\kowaki.exe", {"frq", RegFile::Kind::kWord, std::string("\xff\xff\xff\xff", 4)});
+  file.Set("Software\\tobira\\kowaki.exe",
+           {"type", RegFile::Kind::kWord, std::string("\x01\0\0\0", 4)});
+  file.Set("Software\\tobira\\kowaki.exe",
+           {"frq", RegFile::Kind::kWord, std::string("\xff\xff\xff\xff", 4)});
   file.Set("Software\\a[b]", {"text \"q\"", RegFile::Kind::kText, "ゲーム\\\n"});
   file.Set("Software\\a[b]", {"bytes", RegFile::Kind::kBytes, std::string("\0\x7f", 2)});
-  file.Set("Software\\TOBIRA\\kowaki.exe", {"TYPE", RegFile::Kind::kWord, std::string("\x02\0\0\0", 4)});
+  file.Set("Software\\TOBIRA\\kowaki.exe",
+           {"TYPE", RegFile::Kind::kWord, std::string("\x02\0\0\0", 4)});
   const std::string text = file.Format();
-  EXPECT_NE(text.find("[Software\\\\tobira\\\\kowaki.exe]\n\"TYPE\"=dword:00000002\n\"frq\"=dword:ffffffff\n"),
-            std::string::npos)
+  EXPECT_NE(
+      text.find(
+          "[Software\\\\tobira\\\\kowaki.exe]\n\"TYPE\"=dword:00000002\n\"frq\"=dword:ffffffff\n"),
+      std::string::npos)
       << text;
   const RegFile again = RegFile::Parse(text);
   EXPECT_EQ(again.Find("software\\tobira\\kowaki.exe", "type")->data, std::string("\x02\0\0\0", 4));

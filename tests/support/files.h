@@ -44,7 +44,9 @@ struct IndexDeleter {
   void operator()(ArchiveIndex* index) const { FreeArchiveIndex(index); }
 };
 using IndexPtr = std::unique_ptr<ArchiveIndex, IndexDeleter>;
-inline IndexPtr LoadIndex(const std::string& path) { return IndexPtr(LoadArchiveIndex(path.c_str())); }
+inline IndexPtr LoadIndex(const std::string& path) {
+  return IndexPtr(LoadArchiveIndex(path.c_str()));
+}
 
 // A short Ogg Vorbis clip of the synthetic voice.
 std::string VorbisClip(int rate, int channels, double seconds, int serial = 1);

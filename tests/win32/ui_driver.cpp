@@ -9,7 +9,8 @@ constexpr int kMessageBoxTextId = 0xFFFF;
 BOOL CALLBACK FindInputControl(HWND child, LPARAM param) {
   char class_name[32] = {};
   GetClassNameA(child, class_name, sizeof class_name);
-  for (const char* input : {"Edit", "ComboBox", "ComboBoxEx32", "ListBox", "SysTreeView32", "SysListView32"}) {
+  for (const char* input :
+       {"Edit", "ComboBox", "ComboBoxEx32", "ListBox", "SysTreeView32", "SysListView32"}) {
     if (lstrcmpiA(class_name, input) == 0) {
       *reinterpret_cast<bool*>(param) = true;
       return FALSE;
@@ -99,8 +100,7 @@ MessageBoxAnswerer::~MessageBoxAnswerer() {
 void MessageBoxAnswerer::Watch() {
   while (!stop_) {
     if (HWND found = FindOwnDialog(IsMessageBox)) {
-      Box box = {WindowText(found),
-                 WindowText(GetDlgItem(found, kMessageBoxTextId)),
+      Box box = {WindowText(found), WindowText(GetDlgItem(found, kMessageBoxTextId)),
                  GetWindow(found, GW_OWNER)};
       // Press OK the way a user does; the box ends its own modal loop.
       SendMessageA(found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);

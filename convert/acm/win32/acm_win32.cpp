@@ -3,8 +3,9 @@
 #include "convert/acm/acm.h"
 
 #include <windows.h>
-// Left out by WIN32_LEAN_AND_MEAN; msacm.h needs it.
+// Left out by WIN32_LEAN_AND_MEAN; mmreg.h and msacm.h need it.
 #include <mmsystem.h>
+
 #include <mmreg.h>
 #include <msacm.h>
 
