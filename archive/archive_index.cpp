@@ -100,6 +100,15 @@ ArchiveIndex* LoadArchiveIndex(const char* path) {
   return index;
 }
 
+std::string_view EntryName(const ArchiveEntry& entry) {
+  return std::string_view(entry.name, strnlen(entry.name, kArchiveNameSize));
+}
+
+std::string_view EntryName(const ArchiveIndex* index, int32_t entry) {
+  if (!index || entry < 0 || entry >= index->count) return {};
+  return EntryName(index->entries[entry]);
+}
+
 void FreeArchiveIndex(ArchiveIndex* index) {
   if (!index) return;
   ReleaseBlock(index, BlockSize(std::strlen(index->path), static_cast<uint32_t>(index->count)));

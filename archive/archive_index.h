@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace kowaki {
 
@@ -35,5 +36,10 @@ struct ArchiveIndex {
 ArchiveIndex* LoadArchiveIndex(const char* path);
 
 void FreeArchiveIndex(ArchiveIndex* index);
+
+// An entry's name: its bytes up to the terminating zero, at most 8.
+std::string_view EntryName(const ArchiveEntry& entry);
+// The name of entry number `entry`; empty when the index has no such entry.
+std::string_view EntryName(const ArchiveIndex* index, int32_t entry);
 
 }  // namespace kowaki

@@ -1,7 +1,6 @@
 // kowaki-cli index ARCHIVE [--json]: the raw index, without decoding.
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -20,17 +19,13 @@ struct IndexDeleter {
 };
 using IndexPtr = std::unique_ptr<ArchiveIndex, IndexDeleter>;
 
-std::string_view NameBytes(const ArchiveEntry& entry) {
-  return std::string_view(entry.name, strnlen(entry.name, sizeof entry.name));
-}
-
 void PrintJson(const ArchiveIndex& index) {
   std::string out = "{\"path\": " + JsonString(PathForDisplay(index.path)) +
                     ", \"header_word\": " + std::to_string(index.header_word) +
                     ", \"count\": " + std::to_string(index.count) + ", \"entries\": [";
   for (int32_t i = 0; i < index.count; ++i) {
     const ArchiveEntry& entry = index.entries[i];
-    const std::string_view name = NameBytes(entry);
+    const std::string_view name = EntryName(entry);
     out += i ? ", " : "";
     out += "{\"entry\": " + std::to_string(i) + ", \"name\": " + JsonString(Cp932ToUtf8(name)) +
            ", \"name_hex\": \"" + HexBytes(name) + "\", \"size\": " + std::to_string(entry.size) +
@@ -49,7 +44,7 @@ void PrintTable(const ArchiveIndex& index) {
   char line[96];
   for (int32_t i = 0; i < index.count; ++i) {
     const ArchiveEntry& entry = index.entries[i];
-    const std::string_view name = NameBytes(entry);
+    const std::string_view name = EntryName(entry);
     // In code page 932 a name's width on screen is its length in bytes.
     const std::string shown = Cp932ToUtf8(name);
     const size_t width = shown.find("\\x") == std::string::npos ? name.size() : shown.size();

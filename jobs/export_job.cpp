@@ -1,7 +1,6 @@
 #include "jobs/export_job.h"
 
 #include <array>
-#include <cstring>
 #include <string>
 
 #include "archive/entry_stream.h"
@@ -49,7 +48,6 @@ class ExportRun {
   void EndMessages();
   void Restore();
 
-  std::string_view EntryName(int32_t entry) const;
   std::unique_ptr<ExportFile> OpenOutput(const std::string& path);
   bool OpenWav(const std::string& path);
   bool FinishWav();
@@ -69,13 +67,6 @@ class ExportRun {
   ExportResult result_;
   std::array<uint8_t, kBlockSize> buffer_{};
 };
-
-std::string_view ExportRun::EntryName(int32_t entry) const {
-  const ArchiveIndex* index = state_.index;
-  if (!index || entry < 0 || entry >= index->count) return {};
-  const char* name = index->entries[entry].name;
-  return std::string_view(name, strnlen(name, kArchiveNameSize));
-}
 
 ExportResult ExportRun::Run() {
   std::unique_ptr<SettingsStore> own_store;
@@ -117,7 +108,7 @@ void ExportRun::ExportRows() {
   for (int32_t row = window_.NextSelectedRow(-1); row != -1; row = window_.NextSelectedRow(row)) {
     if (state_.running.load() == 0) return;
     const int32_t entry = window_.RowEntry(row);
-    const std::string name = window_.NameText(EntryName(entry));
+    const std::string name = window_.NameText(EntryName(state_.index, entry));
     window_.SetTitle(FormatText(texts::kTitleExporting, name.c_str(), processed + 1, selected));
     window_.SetProgressPosition(processed);
     bool ok = wav_ ? WriteEntryAsWav(entry) : CopyEntry(entry);
@@ -185,7 +176,7 @@ bool ExportRun::FinishWav() {
 }
 
 bool ExportRun::CopyEntry(int32_t entry) {
-  const std::string stem = names_.Claim(EntryName(entry), entry);
+  const std::string stem = names_.Claim(EntryName(state_.index, entry), entry);
   EntryStream* stream = OpenEntryStream(state_.index, entry);
   if (!stream) return false;
   const std::string path = window_.OutputPath(folder_, stem, ".ogg");
@@ -226,7 +217,7 @@ bool ExportRun::WriteOut(PcmConverter& converter, uint64_t* entry_bytes) {
 
 bool ExportRun::WriteEntryAsWav(int32_t entry) {
   if (!merge_) {
-    const std::string stem = names_.Claim(EntryName(entry), entry);
+    const std::string stem = names_.Claim(EntryName(state_.index, entry), entry);
     const std::string path = window_.OutputPath(folder_, stem, ".wav");
     if (!OpenWav(path)) {
       window_.ShowMessage(FormatText(texts::kCannotOpenOutput, window_.PathText(path).c_str()),

@@ -1,7 +1,5 @@
 #include "jobs/listing_job.h"
 
-#include <cstring>
-
 #include "jobs/entry_decoder.h"
 #include "jobs/format_text.h"
 #include "jobs/texts.h"
@@ -48,7 +46,7 @@ int ListingJob(AppState* state) {
     const vorbis_info* info = ov_info(&vf, -1);
     const double seconds = ov_time_total(&vf, -1);
     const ArchiveEntry& entry = index->entries[i];
-    window.InsertRow(rows, std::string_view(entry.name, strnlen(entry.name, sizeof entry.name)), i);
+    window.InsertRow(rows, EntryName(entry), i);
     window.SetCellText(rows, 1, FormatSize(entry.size));
     window.SetCellText(rows, 2, FormatText("%0.2f", seconds));
     window.SetCellText(rows, 3, FormatText("%d", info ? info->channels : 0));

@@ -1,7 +1,6 @@
 #include "jobs/playback_job.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -40,7 +39,6 @@ class PlaybackRun {
 
  private:
   bool Stopped() const { return state_.running.load() == 0; }
-  std::string_view EntryName(int32_t entry) const;
   bool PlayEntry(int32_t entry);
   void Decode(OggVorbis_File* vf, WaveOutPlayerPtr player, PcmFormat format);
   WaveOutPlayerPtr OpenPlayer(const PcmFormat& format);
@@ -58,19 +56,13 @@ class PlaybackRun {
   uint32_t player_buffer_ = 0;  // bytes in a buffer of the current player
 };
 
-std::string_view PlaybackRun::EntryName(int32_t entry) const {
-  const ArchiveIndex* index = state_.index;
-  if (!index || entry < 0 || entry >= index->count) return {};
-  const char* name = index->entries[entry].name;
-  return std::string_view(name, strnlen(name, kArchiveNameSize));
-}
-
 PlaybackResult PlaybackRun::Run() {
   const int32_t selected = result_.selected = window_.SelectedCount();
   for (int32_t row = window_.NextSelectedRow(-1); row != -1; row = window_.NextSelectedRow(row)) {
     const int32_t entry = window_.RowEntry(row);
     ++result_.started;
-    window_.SetTitle(FormatText(texts::kTitlePlaying, window_.NameText(EntryName(entry)).c_str(),
+    window_.SetTitle(FormatText(texts::kTitlePlaying,
+                                window_.NameText(EntryName(state_.index, entry)).c_str(),
                                 result_.started, selected));
     if (PlayEntry(entry)) ++result_.played;
     if (Stopped()) break;
