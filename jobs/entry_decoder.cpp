@@ -1,11 +1,53 @@
 #include "jobs/entry_decoder.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace kowaki {
 
-int OpenEntryDecoder(const ArchiveIndex* index, int32_t i, OggVorbis_File* vf) {
-  const int result = OpenEntryVorbis(index, i, vf);
-  if (result == 0 && ov_streams(vf) > 1) ov_pcm_seek(vf, 0);
-  return result;
+namespace {
+
+// The 16-bit format of a link (-1: the current one); all zero when unknown.
+PcmFormat LinkFormat(OggVorbis_File* vf, int link) {
+  const vorbis_info* info = ov_info(vf, link);
+  if (!info) return {};
+  return MakePcmFormat(static_cast<uint32_t>(info->rate), static_cast<uint16_t>(info->channels),
+                       16);
+}
+
+}  // namespace
+
+EntryDecoder::EntryDecoder(const ArchiveIndex* index, int32_t i) {
+  open_ = OpenEntryVorbis(index, i, &vf_) == 0;
+  if (!open_) return;
+  if (ov_streams(&vf_) > 1) ov_pcm_seek(&vf_, 0);
+  format_ = LinkFormat(&vf_, -1);
+}
+
+EntryDecoder::~EntryDecoder() {
+  if (open_) ov_clear(&vf_);
+}
+
+EntryDecoder::Block EntryDecoder::Read(std::span<uint8_t> buffer) {
+  const int size = static_cast<int>(std::min<size_t>(buffer.size(), INT_MAX));
+  for (;;) {
+    int bitstream = 0;
+    const long n = ov_read(&vf_, reinterpret_cast<char*>(buffer.data()), size, 0, 2, 1, &bitstream);
+    if (n == OV_HOLE) continue;
+    if (n <= 0) return {};
+    Block block{static_cast<size_t>(n), false};
+    if (bitstream != link_) {
+      link_ = bitstream;
+      // A link the decoder cannot describe keeps the format before it.
+      const PcmFormat next = LinkFormat(&vf_, link_);
+      if (next.block_align != 0 &&
+          (next.samples_per_sec != format_.samples_per_sec || next.channels != format_.channels)) {
+        format_ = next;
+        block.format_changed = true;
+      }
+    }
+    return block;
+  }
 }
 
 }  // namespace kowaki

@@ -1,14 +1,51 @@
 #pragma once
-// Opens an archive entry for decoding at its first sample. After opening an
-// entry of chained streams the decoder stands at a later link, so it would
-// report that link's format and skip the audio before it; such an entry is
-// wound back to its start.
+// An archive entry opened for decoding, read as blocks of 16-bit PCM. The
+// jobs share it: it steps over holes, and tells when a link of chained
+// streams changes rate or channels. After opening an entry of chained
+// streams the decoder stands at a later link, so it would report that
+// link's format and skip the audio before it; such an entry is wound back
+// to its start.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
 
 #include "archive/entry_vorbis.h"
+#include "convert/pcm_format.h"
 
 namespace kowaki {
 
-// As OpenEntryVorbis: 0 on success, the decoder then owning the stream.
-int OpenEntryDecoder(const ArchiveIndex* index, int32_t i, OggVorbis_File* vf);
+class EntryDecoder {
+ public:
+  // Opens entry `i` of `index`; `is_open()` says whether it is an Ogg
+  // Vorbis stream that the decoder took.
+  EntryDecoder(const ArchiveIndex* index, int32_t i);
+  // Clears the decoder, which closes the entry's stream.
+  ~EntryDecoder();
+  EntryDecoder(const EntryDecoder&) = delete;
+  EntryDecoder& operator=(const EntryDecoder&) = delete;
+
+  bool is_open() const { return open_; }
+  OggVorbis_File* vorbis() { return &vf_; }
+  // The 16-bit format of the link being read (before the first read: of
+  // the current one); all zero when the decoder knows none.
+  const PcmFormat& format() const { return format_; }
+
+  struct Block {
+    size_t length = 0;            // bytes read; 0 at the end of the entry
+    bool format_changed = false;  // the block starts a link in another format
+  };
+  // The next block, at most `buffer.size()` bytes (a whole number of
+  // frames for ov_read). A damaged page the decoder stepped over is no end:
+  // the audio goes on after it. Any other decoding error ends the entry
+  // like its end.
+  Block Read(std::span<uint8_t> buffer);
+
+ private:
+  OggVorbis_File vf_;
+  bool open_ = false;
+  int link_ = -1;
+  PcmFormat format_{};
+};
 
 }  // namespace kowaki

@@ -53,6 +53,11 @@ class ExportRun {
   bool FinishWav();
   bool CopyEntry(int32_t entry);
   bool WriteEntryAsWav(int32_t entry);
+  bool OpenEntryWav(int32_t entry);
+  PcmFormat TargetFormat(const PcmFormat& source);
+  bool WriteHeader(const PcmFormat& target);
+  bool ConvertEntry(EntryDecoder& decoder, PcmConverter& converter, const PcmFormat& target,
+                    uint64_t* entry_bytes);
   bool WriteOut(PcmConverter& converter, uint64_t* entry_bytes);
 
   AppState& state_;
@@ -216,89 +221,77 @@ bool ExportRun::WriteOut(PcmConverter& converter, uint64_t* entry_bytes) {
 }
 
 bool ExportRun::WriteEntryAsWav(int32_t entry) {
-  if (!merge_) {
-    const std::string stem = names_.Claim(EntryName(state_.index, entry), entry);
-    const std::string path = window_.OutputPath(folder_, stem, ".wav");
-    if (!OpenWav(path)) {
-      window_.ShowMessage(FormatText(texts::kCannotOpenOutput, window_.PathText(path).c_str()),
-                          texts::kCaptionFailure);
-      result_.output_failed = true;
-      return false;
-    }
-  }
-  OggVorbis_File vf;
-  if (OpenEntryDecoder(state_.index, entry, &vf) != 0) return false;
-
-  const vorbis_info* info = ov_info(&vf, -1);
-  const auto rate = static_cast<int32_t>(info->rate);
-  const int32_t channels = info->channels;
-  OutputSettings& job = out_.job;
-  if (merge_) {
-    // The first entry that opens fixes what "same as the source" means.
-    if (job.frq <= 0) job.frq = rate;
-    if (job.ch <= 0) job.ch = channels;
-  }
-  const PcmFormat source =
-      MakePcmFormat(static_cast<uint32_t>(rate), static_cast<uint16_t>(channels), 16);
-  const PcmFormat target = MakePcmFormat(static_cast<uint32_t>(job.frq > 0 ? job.frq : rate),
-                                         static_cast<uint16_t>(job.ch > 0 ? job.ch : channels), 16);
-  uint64_t entry_bytes = 0;
-  bool ok = false;
+  if (!merge_ && !OpenEntryWav(entry)) return false;
+  EntryDecoder decoder(state_.index, entry);
+  if (!decoder.is_open()) return false;
+  const PcmFormat source = decoder.format();
+  const PcmFormat target = TargetFormat(source);
   // The converter before the header: an entry it cannot take (more than two
   // channels to mono or stereo, say) leaves no mislabelled file.
   PcmConverterPtr converter = PcmConverter::create();
-  if (converter && converter->setup(source, target) && !out_.broken) {
-    if (!out_.has_header) {
-      const auto header = MakeWavHeader(target, 0);
-      out_.has_header = out_.file->Write(header.data(), header.size());
-      out_.broken = !out_.has_header;
-      out_.format = target;
+  if (!converter || !converter->setup(source, target) || !WriteHeader(target)) return false;
+  uint64_t entry_bytes = 0;
+  const bool ok = ConvertEntry(decoder, *converter, target, &entry_bytes);
+  out_.data_bytes += entry_bytes;
+  return ok;
+}
+
+// An entry's own WAV file; one that cannot be opened ends the run.
+bool ExportRun::OpenEntryWav(int32_t entry) {
+  const std::string stem = names_.Claim(EntryName(state_.index, entry), entry);
+  const std::string path = window_.OutputPath(folder_, stem, ".wav");
+  if (OpenWav(path)) return true;
+  window_.ShowMessage(FormatText(texts::kCannotOpenOutput, window_.PathText(path).c_str()),
+                      texts::kCaptionFailure);
+  result_.output_failed = true;
+  return false;
+}
+
+// The settings' rate and channels, or the source's where they say "same
+// as the source". In a merge file the first entry that opens decides that.
+PcmFormat ExportRun::TargetFormat(const PcmFormat& source) {
+  OutputSettings& job = out_.job;
+  const auto rate = static_cast<int32_t>(source.samples_per_sec);
+  const int32_t channels = source.channels;
+  if (merge_) {
+    if (job.frq <= 0) job.frq = rate;
+    if (job.ch <= 0) job.ch = channels;
+  }
+  return MakePcmFormat(static_cast<uint32_t>(job.frq > 0 ? job.frq : rate),
+                       static_cast<uint16_t>(job.ch > 0 ? job.ch : channels), 16);
+}
+
+// The first entry that gets this far writes the file's header; a merge
+// file gets no other. A header that falls short leaves the file broken.
+bool ExportRun::WriteHeader(const PcmFormat& target) {
+  if (out_.broken) return false;
+  if (!out_.has_header) {
+    const auto header = MakeWavHeader(target, 0);
+    out_.has_header = out_.file->Write(header.data(), header.size());
+    out_.broken = !out_.has_header;
+    out_.format = target;
+  }
+  return out_.has_header;
+}
+
+// Decodes the entry through the converter into the file. An entry of
+// chained streams may change rate or channels from one link to the next:
+// each link is converted to the file's format.
+bool ExportRun::ConvertEntry(EntryDecoder& decoder, PcmConverter& converter,
+                             const PcmFormat& target, uint64_t* entry_bytes) {
+  for (;;) {
+    const EntryDecoder::Block block = decoder.Read(buffer_);
+    if (block.length == 0) break;
+    if (block.format_changed && !(converter.flush() && WriteOut(converter, entry_bytes) &&
+                                  converter.setup(decoder.format(), target))) {
+      return false;
     }
-    if (out_.has_header) {
-      int bitstream = 0;
-      int link = -1;
-      PcmFormat link_format = source;
-      bool failed = false;
-      for (;;) {
-        const long n = ov_read(&vf, reinterpret_cast<char*>(buffer_.data()),
-                               static_cast<int>(buffer_.size()), 0, 2, 1, &bitstream);
-        // A hole is a damaged page the decoder has stepped over; the audio
-        // goes on after it. Any other error ends the entry like its end.
-        if (n == OV_HOLE) continue;
-        if (n <= 0) break;
-        // An entry of chained streams may change rate or channels from one
-        // link to the next: each is converted to the file's format.
-        if (bitstream != link) {
-          link = bitstream;
-          const vorbis_info* next = ov_info(&vf, link);
-          const PcmFormat format = next ? MakePcmFormat(static_cast<uint32_t>(next->rate),
-                                                        static_cast<uint16_t>(next->channels), 16)
-                                        : link_format;
-          if (format.samples_per_sec != link_format.samples_per_sec ||
-              format.channels != link_format.channels) {
-            link_format = format;
-            if (!converter->flush() || !WriteOut(*converter, &entry_bytes) ||
-                !converter->setup(link_format, target)) {
-              failed = true;
-              break;
-            }
-          }
-        }
-        if (!converter->put({buffer_.data(), static_cast<int32_t>(n)}) ||
-            !WriteOut(*converter, &entry_bytes)) {
-          failed = true;
-          break;
-        }
-      }
-      if (!failed) {
-        converter->flush();
-        ok = WriteOut(*converter, &entry_bytes) && out_.file->Flush();
-      }
+    if (!converter.put({buffer_.data(), static_cast<int32_t>(block.length)}) ||
+        !WriteOut(converter, entry_bytes)) {
+      return false;
     }
   }
-  out_.data_bytes += entry_bytes;
-  ov_clear(&vf);
-  return ok;
+  return converter.flush() && WriteOut(converter, entry_bytes) && out_.file->Flush();
 }
 
 }  // namespace

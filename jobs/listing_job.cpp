@@ -41,18 +41,16 @@ int ListingJob(AppState* state) {
   int32_t rows = 0;
   for (int32_t i = 0; i < count; ++i) {
     if (state->running.load() == 0) break;
-    OggVorbis_File vf;
-    if (OpenEntryDecoder(index, i, &vf) != 0) continue;
-    const vorbis_info* info = ov_info(&vf, -1);
-    const double seconds = ov_time_total(&vf, -1);
+    EntryDecoder decoder(index, i);
+    if (!decoder.is_open()) continue;
+    const double seconds = ov_time_total(decoder.vorbis(), -1);
     const ArchiveEntry& entry = index->entries[i];
     window.InsertRow(rows, EntryName(entry), i);
     window.SetCellText(rows, 1, FormatSize(entry.size));
     window.SetCellText(rows, 2, FormatText("%0.2f", seconds));
-    window.SetCellText(rows, 3, FormatText("%d", info ? info->channels : 0));
-    window.SetCellText(rows, 4, FormatText("%ld", info ? info->rate : 0L));
+    window.SetCellText(rows, 3, FormatText("%u", unsigned{decoder.format().channels}));
+    window.SetCellText(rows, 4, FormatText("%u", decoder.format().samples_per_sec));
     ++rows;
-    ov_clear(&vf);
     window.SetProgressPosition(i);
     window.SetTitle(FormatText(texts::kTitleListing, i + 1, count));
   }

@@ -22,14 +22,6 @@ int32_t ProgressValue(int64_t frames) {
   return static_cast<int32_t>(std::clamp<int64_t>(frames, 0, std::numeric_limits<int32_t>::max()));
 }
 
-// The 16-bit format a link of the decoder plays in; -1: the current link.
-PcmFormat LinkFormat(OggVorbis_File* vf, int link) {
-  const vorbis_info* info = ov_info(vf, link);
-  if (!info) return {};
-  return MakePcmFormat(static_cast<uint32_t>(info->rate), static_cast<uint16_t>(info->channels),
-                       16);
-}
-
 class PlaybackRun {
  public:
   PlaybackRun(AppState* state, const PlaybackSetup& setup)
@@ -40,9 +32,9 @@ class PlaybackRun {
  private:
   bool Stopped() const { return state_.running.load() == 0; }
   bool PlayEntry(int32_t entry);
-  void Decode(OggVorbis_File* vf, WaveOutPlayerPtr player, PcmFormat format);
+  void Decode(EntryDecoder& decoder, WaveOutPlayerPtr player);
   WaveOutPlayerPtr OpenPlayer(const PcmFormat& format);
-  bool PlayBlock(WaveOutPlayer& player, uint32_t n, int64_t base);
+  bool PlayBlock(WaveOutPlayer& player, size_t n, int64_t base);
   bool PlayOut(WaveOutPlayer& player, int64_t base);
   void EndMessages();
   void Restore();
@@ -52,7 +44,7 @@ class PlaybackRun {
   const PlaybackSetup& setup_;
   PlaybackResult result_;
   // One player buffer's worth: channels x 4096 bytes, whatever the channels.
-  std::vector<char> buffer_;
+  std::vector<uint8_t> buffer_;
   uint32_t player_buffer_ = 0;  // bytes in a buffer of the current player
 };
 
@@ -74,17 +66,13 @@ PlaybackResult PlaybackRun::Run() {
 
 // False when the entry could not start: no stream, no Vorbis, no player.
 bool PlaybackRun::PlayEntry(int32_t entry) {
-  OggVorbis_File vf;
-  if (OpenEntryDecoder(state_.index, entry, &vf) != 0) return false;
-  const PcmFormat format = LinkFormat(&vf, -1);
-  WaveOutPlayerPtr player = OpenPlayer(format);
-  const bool started = player != nullptr;
-  if (started) {
-    window_.SetProgressRange(0, ProgressValue(ov_pcm_total(&vf, -1)));
-    Decode(&vf, std::move(player), format);
-  }
-  ov_clear(&vf);
-  return started;
+  EntryDecoder decoder(state_.index, entry);
+  if (!decoder.is_open()) return false;
+  WaveOutPlayerPtr player = OpenPlayer(decoder.format());
+  if (!player) return false;
+  window_.SetProgressRange(0, ProgressValue(ov_pcm_total(decoder.vorbis(), -1)));
+  Decode(decoder, std::move(player));
+  return true;
 }
 
 WaveOutPlayerPtr PlaybackRun::OpenPlayer(const PcmFormat& format) {
@@ -97,33 +85,22 @@ WaveOutPlayerPtr PlaybackRun::OpenPlayer(const PcmFormat& format) {
 // Decodes and plays to the end of the entry or to a stop, then cuts the
 // sound off. A link of chained streams in another format than the one
 // before it gets a player of its own, once the earlier one has played out.
-void PlaybackRun::Decode(OggVorbis_File* vf, WaveOutPlayerPtr player, PcmFormat format) {
+void PlaybackRun::Decode(EntryDecoder& decoder, WaveOutPlayerPtr player) {
   int64_t base = 0;  // frames the players of earlier links played
-  int bitstream = 0;
-  int link = -1;
   for (;;) {
-    const long n =
-        ov_read(vf, buffer_.data(), kFramesPerBuffer * format.block_align, 0, 2, 1, &bitstream);
-    // A hole is a damaged page the decoder has stepped over; the audio
-    // goes on after it. Any other error ends the entry like its end.
-    if (n == OV_HOLE) continue;
-    if (n <= 0) {
+    const EntryDecoder::Block block = decoder.Read({buffer_.data(), player_buffer_});
+    if (block.length == 0) {
       PlayOut(*player, base);
       break;
     }
-    if (bitstream != link) {
-      link = bitstream;
-      const PcmFormat next = LinkFormat(vf, link);
-      if (next.samples_per_sec != format.samples_per_sec || next.channels != format.channels) {
-        if (!PlayOut(*player, base)) break;
-        base += player->position();
-        player.reset();
-        format = next;
-        player = OpenPlayer(format);
-        if (!player) break;
-      }
+    if (block.format_changed) {
+      if (!PlayOut(*player, base)) break;
+      base += player->position();
+      player.reset();
+      player = OpenPlayer(decoder.format());
+      if (!player) break;
     }
-    if (!PlayBlock(*player, static_cast<uint32_t>(n), base)) break;
+    if (!PlayBlock(*player, block.length, base)) break;
   }
   window_.SetProgressPosition(0);
   player.reset();  // on a stop this cuts the sound off
@@ -132,11 +109,11 @@ void PlaybackRun::Decode(OggVorbis_File* vf, WaveOutPlayerPtr player, PcmFormat 
 // Writes a decoded block, in pieces the player's buffers hold (one, but
 // for the block read where a link with fewer channels begins); false on a
 // stop.
-bool PlaybackRun::PlayBlock(WaveOutPlayer& player, uint32_t n, int64_t base) {
-  const uint32_t piece = player_buffer_;
-  for (uint32_t at = 0; at < n; at += piece) {
+bool PlaybackRun::PlayBlock(WaveOutPlayer& player, size_t n, int64_t base) {
+  const size_t piece = player_buffer_;
+  for (size_t at = 0; at < n; at += piece) {
     // A block the player refuses is dropped; the entry goes on.
-    player.write(buffer_.data() + at, std::min(piece, n - at));
+    player.write(buffer_.data() + at, static_cast<uint32_t>(std::min(piece, n - at)));
     const uint32_t position = player.position();
     if (Stopped()) return false;
     window_.SetProgressPosition(ProgressValue(base + position));
