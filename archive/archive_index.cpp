@@ -31,53 +31,44 @@ void ReleaseBlock(void* block, size_t size) {
   std::free(block);
 }
 
-}  // namespace
+struct Header {
+  uint32_t header_word;
+  uint32_t count;
+};
 
-ArchiveIndex* LoadArchiveIndex(const char* path) {
-  if (!path) return nullptr;
-  int fd = archive_file::OpenShared(path);
-  if (fd < 0) return nullptr;
-
+// Reads the 16-byte header and checks its fields in the order they come.
+bool ReadHeader(int fd, Header* out) {
   unsigned char header[kArchiveHeaderSize];
-  if (archive_file::Read(fd, header, sizeof header) != static_cast<int64_t>(sizeof header)) {
-    archive_file::Close(fd);
-    return nullptr;
-  }
+  if (archive_file::Read(fd, header, sizeof header) != static_cast<int64_t>(sizeof header))
+    return false;
   const uint32_t version = ReadLe32(header);
   const uint32_t header_word = ReadLe32(header + 4);
   const uint32_t count = ReadLe32(header + 8);
   const uint32_t table_offset = ReadLe32(header + 12);
   if (version != kArchiveVersion || header[7] != 0 || count > kArchiveMaxEntries ||
       table_offset != kArchiveTableOffset) {
-    archive_file::Close(fd);
-    return nullptr;
+    return false;
   }
+  *out = {header_word, count};
+  return true;
+}
 
-  const size_t path_length = std::strlen(path);
-  const size_t block_size = BlockSize(path_length, count);
-  auto* block = static_cast<unsigned char*>(std::malloc(block_size));
-  if (!block) {
-    archive_file::Close(fd);
-    return nullptr;
-  }
+// Fills in the index at the head of the block; its table is still to come.
+ArchiveIndex* LayOutBlock(unsigned char* block, const char* path, size_t path_length,
+                          const Header& header) {
   auto* index = reinterpret_cast<ArchiveIndex*>(block);
   index->path = reinterpret_cast<char*>(block + sizeof(ArchiveIndex));
   std::memcpy(index->path, path, path_length + 1);
-  index->header_word = header_word;
-  index->count = static_cast<int32_t>(count);
+  index->header_word = header.header_word;
+  index->count = static_cast<int32_t>(header.count);
   index->entries =
       reinterpret_cast<ArchiveEntry*>(block + sizeof(ArchiveIndex) + PathRoom(path_length));
+  return index;
+}
 
-  const size_t table_size = size_t{count} * kArchiveRecordSize;
-  unsigned char* raw = block + block_size - table_size;
-  if (archive_file::Seek(fd, kArchiveTableOffset, 0) != kArchiveTableOffset ||
-      archive_file::Read(fd, raw, table_size) != static_cast<int64_t>(table_size)) {
-    archive_file::Close(fd);
-    ReleaseBlock(block, block_size);
-    return nullptr;
-  }
-  archive_file::Close(fd);
-
+// Widens the raw records into `entries`, front to back; false at the first
+// name without its terminating zero.
+bool WidenRecords(const unsigned char* raw, ArchiveEntry* entries, uint32_t count) {
   for (uint32_t i = 0; i < count; ++i) {
     // The last few records overlap their own widened form: take every field
     // out of the record before writing any of it.
@@ -87,15 +78,39 @@ ArchiveIndex* LoadArchiveIndex(const char* path) {
     const unsigned char terminator = record[kArchiveNameSize - 1];
     const uint32_t size = ReadLe32(record + 9);
     const uint32_t offset = ReadLe32(record + 13);
-    if (terminator != 0) {
-      ReleaseBlock(block, block_size);
-      return nullptr;
-    }
-    ArchiveEntry& entry = index->entries[i];
+    if (terminator != 0) return false;
+    ArchiveEntry& entry = entries[i];
     std::memcpy(entry.name, name, sizeof name);
     entry.name[kArchiveNameSize - 1] = 0;
     entry.size = size;
     entry.offset = offset;
+  }
+  return true;
+}
+
+}  // namespace
+
+ArchiveIndex* LoadArchiveIndex(const char* path) {
+  if (!path) return nullptr;
+  archive_file::Handle file(archive_file::OpenShared(path));
+  Header header;
+  if (!file || !ReadHeader(file.fd(), &header)) return nullptr;
+
+  const size_t path_length = std::strlen(path);
+  const size_t block_size = BlockSize(path_length, header.count);
+  auto* block = static_cast<unsigned char*>(std::malloc(block_size));
+  if (!block) return nullptr;
+  ArchiveIndex* index = LayOutBlock(block, path, path_length, header);
+
+  const size_t table_size = size_t{header.count} * kArchiveRecordSize;
+  unsigned char* raw = block + block_size - table_size;
+  const bool table_read =
+      archive_file::Seek(file.fd(), kArchiveTableOffset, SEEK_SET) == kArchiveTableOffset &&
+      archive_file::Read(file.fd(), raw, table_size) == static_cast<int64_t>(table_size);
+  file.Close();
+  if (!table_read || !WidenRecords(raw, index->entries, header.count)) {
+    ReleaseBlock(block, block_size);
+    return nullptr;
   }
   return index;
 }

@@ -17,22 +17,21 @@ constexpr size_t kCopyBlock = 1 << 16;
 
 // The size of a readable file, or -1.
 int64_t ReadableSize(const std::string& path) {
-  int fd = archive_file::OpenShared(path.c_str());
-  if (fd < 0) return -1;
+  archive_file::Handle file(archive_file::OpenShared(path.c_str()));
+  if (!file) return -1;
   unsigned char probe;
-  int64_t size = archive_file::Seek(fd, 0, 2);
+  const int64_t size = archive_file::Seek(file.fd(), 0, SEEK_END);
   // A directory opens on some systems; only a file reads.
-  if (size < 0 || archive_file::Seek(fd, 0, 0) != 0 ||
-      (size > 0 && archive_file::Read(fd, &probe, 1) != 1)) {
-    size = -1;
+  if (size < 0 || archive_file::Seek(file.fd(), 0, SEEK_SET) != 0 ||
+      (size > 0 && archive_file::Read(file.fd(), &probe, 1) != 1)) {
+    return -1;
   }
-  archive_file::Close(fd);
   return size;
 }
 
 bool CopyFile(const std::string& path, uint64_t expected, OutputFile& out, std::string* error) {
-  int fd = archive_file::OpenShared(path.c_str());
-  if (fd < 0) {
+  archive_file::Handle file(archive_file::OpenShared(path.c_str()));
+  if (!file) {
     *error = "cannot read " + path;
     return false;
   }
@@ -40,12 +39,11 @@ bool CopyFile(const std::string& path, uint64_t expected, OutputFile& out, std::
   uint64_t copied = 0;
   int64_t n;
   bool written = true;
-  while ((n = archive_file::Read(fd, buffer.get(), kCopyBlock)) > 0) {
+  while ((n = archive_file::Read(file.fd(), buffer.get(), kCopyBlock)) > 0) {
     copied += static_cast<uint64_t>(n);
     if (copied > expected) break;
     if (!(written = out.Write(buffer.get(), static_cast<size_t>(n)))) break;
   }
-  archive_file::Close(fd);
   if (!written) {
     *error = "cannot write " + out.path();
   } else if (n < 0) {
