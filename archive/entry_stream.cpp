@@ -25,17 +25,18 @@ EntryStream* OpenEntryStream(const ArchiveIndex* index, int32_t i) {
     return nullptr;
   }
   const int64_t start = stream->entry.offset;
-  const int64_t file_size = archive_file::Seek(stream->fd, 0, 2);
+  const int64_t file_size = archive_file::Seek(stream->fd, 0, SEEK_END);
   stream->end = start + int64_t{stream->entry.size};
   if (file_size >= 0 && file_size < stream->end) stream->end = std::max(file_size, start);
-  archive_file::Seek(stream->fd, start, 0);
+  // Unchecked: every read asks where it is and stays within the entry.
+  archive_file::Seek(stream->fd, start, SEEK_SET);
   return stream;
 }
 
 size_t EntryRead(void* destination, size_t item_size, size_t item_count, void* stream) {
   EntryStream* s = AsStream(stream);
   if (item_size == 0 || item_count == 0) return 0;
-  const int64_t position = archive_file::Seek(s->fd, 0, 1);
+  const int64_t position = archive_file::Seek(s->fd, 0, SEEK_CUR);
   if (position < 0) return static_cast<size_t>(-1) / item_size;
   // A position before the entry (the seek does not clamp) reads from there
   // up to the entry's end; one beyond the end reads nothing.
@@ -52,14 +53,14 @@ size_t EntryRead(void* destination, size_t item_size, size_t item_count, void* s
 int EntrySeek(void* stream, int64_t offset, int whence) {
   EntryStream* s = AsStream(stream);
   switch (whence) {
-    case 0:
-      archive_file::Seek(s->fd, int64_t{s->entry.offset} + offset, 0);
+    case SEEK_SET:
+      archive_file::Seek(s->fd, int64_t{s->entry.offset} + offset, SEEK_SET);
       return 0;
-    case 1:
-      archive_file::Seek(s->fd, offset, 1);
+    case SEEK_CUR:
+      archive_file::Seek(s->fd, offset, SEEK_CUR);
       return 0;
-    case 2:
-      archive_file::Seek(s->fd, s->end + offset, 0);
+    case SEEK_END:
+      archive_file::Seek(s->fd, s->end + offset, SEEK_SET);
       return 0;
     default:
       return -1;
@@ -76,7 +77,10 @@ int EntryClose(void* stream) {
 
 long EntryTell(void* stream) {
   EntryStream* s = AsStream(stream);
-  const int64_t position = archive_file::Seek(s->fd, 0, 1);
+  const int64_t position = archive_file::Seek(s->fd, 0, SEEK_CUR);
+  // The decoder's tell callback returns a long, which is 32 bits on Windows;
+  // wrapping alike everywhere gives the decoder the same positions on every
+  // build.
   return static_cast<int32_t>(static_cast<uint32_t>(position - int64_t{s->entry.offset}));
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "archive/archive_index.h"
 
@@ -31,14 +32,14 @@ EntryStream* OpenEntryStream(const ArchiveIndex* index, int32_t i);
 // yields (size_t)-1 / item_size, which the decoder takes as a read error.
 size_t EntryRead(void* destination, size_t item_size, size_t item_count, void* stream);
 
-// whence 0: from the entry's start, 1: from the current position, 2: from
-// the entry's end. 0 for those three whatever the file system said, -1 and
-// nothing moved for any other whence.
+// whence SEEK_SET: from the entry's start, SEEK_CUR: from the current
+// position, SEEK_END: from the entry's end. 0 for those three whatever the
+// file system said, -1 and nothing moved for any other whence.
 int EntrySeek(void* stream, int64_t offset, int whence);
 
 int EntryClose(void* stream);
 
-// The position relative to the entry's start.
+// The position relative to the entry's start, wrapped to 32 bits.
 long EntryTell(void* stream);
 
 }  // namespace kowaki

@@ -22,9 +22,9 @@ void ReadAsStream(const ArchiveIndex* index, int32_t i) {
   // The export copy: item size 1 until the result is not positive.
   while (static_cast<long>(EntryRead(buffer, 1, sizeof buffer, stream)) > 0) {
   }
-  EntrySeek(stream, 0, 0);
+  EntrySeek(stream, 0, SEEK_SET);
   EntryRead(buffer, 4, sizeof buffer / 4, stream);
-  EntrySeek(stream, -3, 2);
+  EntrySeek(stream, -3, SEEK_END);
   EntryRead(buffer, 4, 2, stream);
   EntryTell(stream);
   EntryClose(stream);

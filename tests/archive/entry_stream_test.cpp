@@ -86,13 +86,13 @@ TEST_F(EntryStreamTest, SeeksRelativeToTheEntry) {
   StreamPtr stream = Open(2);
   ASSERT_TRUE(stream);
   void* s = stream.get();
-  EXPECT_EQ(EntrySeek(s, 0, 2), 0);
+  EXPECT_EQ(EntrySeek(s, 0, SEEK_END), 0);
   EXPECT_EQ(EntryTell(s), 300);
-  EXPECT_EQ(EntrySeek(s, -10, 2), 0);
+  EXPECT_EQ(EntrySeek(s, -10, SEEK_END), 0);
   EXPECT_EQ(EntryTell(s), 290);
-  EXPECT_EQ(EntrySeek(s, -90, 1), 0);
+  EXPECT_EQ(EntrySeek(s, -90, SEEK_CUR), 0);
   EXPECT_EQ(EntryTell(s), 200);
-  EXPECT_EQ(EntrySeek(s, 50, 0), 0);
+  EXPECT_EQ(EntrySeek(s, 50, SEEK_SET), 0);
   EXPECT_EQ(EntryTell(s), 50);
   EXPECT_EQ(EntrySeek(s, 0, 3), -1);
   EXPECT_EQ(EntrySeek(s, 10, -1), -1);
@@ -106,10 +106,10 @@ TEST_F(EntryStreamTest, PositionsOutsideTheEntryNeverReadPastItsEnd) {
   StreamPtr stream = Open(1);
   ASSERT_TRUE(stream);
   char buffer[64];
-  EntrySeek(stream.get(), 5, 2);
+  EntrySeek(stream.get(), 5, SEEK_END);
   EXPECT_EQ(EntryRead(buffer, 1, sizeof buffer, stream.get()), 0u);
   // Before the entry's start: the bytes up to its end, no further.
-  EntrySeek(stream.get(), -4, 0);
+  EntrySeek(stream.get(), -4, SEEK_SET);
   EXPECT_EQ(EntryRead(buffer, 1, sizeof buffer, stream.get()), 10u);
 }
 
@@ -159,11 +159,11 @@ TEST(EntryStreamDamageTest, EntriesEndAtTheEndOfTheFile) {
 
   StreamPtr stream(OpenEntryStream(index.get(), 0));
   ASSERT_TRUE(stream);
-  EntrySeek(stream.get(), 0, 2);
+  EntrySeek(stream.get(), 0, SEEK_END);
   EXPECT_EQ(EntryTell(stream.get()), static_cast<long>(clip.size()));
   stream.reset(OpenEntryStream(index.get(), 1));
   ASSERT_TRUE(stream);
-  EntrySeek(stream.get(), 0, 2);
+  EntrySeek(stream.get(), 0, SEEK_END);
   EXPECT_EQ(EntryTell(stream.get()), 0);
   char buffer[16];
   EXPECT_EQ(EntryRead(buffer, 1, sizeof buffer, stream.get()), 0u);
