@@ -4,13 +4,6 @@
 
 namespace kowaki {
 
-std::string WordData(int32_t value) {
-  const auto bits = static_cast<uint32_t>(value);
-  std::string data;
-  for (int i = 0; i < 4; ++i) data += static_cast<char>(bits >> (8 * i));
-  return data;
-}
-
 std::string MemoryStore::Fold(std::string_view text) {
   std::string out;
   for (char c : text) out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

@@ -27,7 +27,4 @@ class MemoryStore : public SettingsStore {
   bool read_only_ = false;
 };
 
-// A 32-bit value as the store keeps it.
-std::string WordData(int32_t value);
-
 }  // namespace kowaki

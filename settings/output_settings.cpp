@@ -11,12 +11,8 @@ constexpr char kInstallDir[] = "InstallDir";
 
 int32_t ReadWord(const SettingsStore& store, const char* name, int32_t fallback) {
   const auto data = store.Read(kSettingsKey, name);
-  // Fewer bytes than a word are no number we wrote: keep the default.
-  if (!data || data->size() != 4) return fallback;
-  uint32_t value = 0;
-  for (int i = 3; i >= 0; --i)
-    value = value << 8 | static_cast<uint8_t>((*data)[static_cast<size_t>(i)]);
-  return static_cast<int32_t>(value);
+  // Data that is not 4 bytes is no number we wrote: keep the default.
+  return data ? DataWord(*data).value_or(fallback) : fallback;
 }
 
 }  // namespace

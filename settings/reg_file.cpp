@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "settings/settings_store.h"
+
 namespace kowaki {
 
 namespace {
@@ -128,7 +130,7 @@ std::optional<RegFile::Value> ParseData(std::string name, std::string_view data)
     }
     if (digits == 0) return std::nullopt;
     value.kind = RegFile::Kind::kWord;
-    for (int i = 0; i < 4; ++i) value.data += static_cast<char>(word >> (8 * i));
+    value.data = WordData(static_cast<int32_t>(word));
     return value;
   }
   if (data.starts_with("hex")) {
@@ -207,11 +209,8 @@ std::string RegFile::Format() const {
       char hex[16];
       if (value.kind == Kind::kText) {
         out += "\"" + Escaped(value.data) + "\"";
-      } else if (value.kind == Kind::kWord && value.data.size() == 4) {
-        uint32_t word = 0;
-        for (int i = 3; i >= 0; --i)
-          word = word << 8 | static_cast<uint8_t>(value.data[static_cast<size_t>(i)]);
-        std::snprintf(hex, sizeof hex, "dword:%08x", static_cast<unsigned>(word));
+      } else if (const auto word = DataWord(value.data); value.kind == Kind::kWord && word) {
+        std::snprintf(hex, sizeof hex, "dword:%08x", static_cast<unsigned>(*word));
         out += hex;
       } else {
         out += "hex:";
@@ -254,9 +253,8 @@ void RegFile::Set(std::string_view key, Value value) {
   k->values.push_back(std::move(value));
 }
 
-bool RegFile::RemoveKey(std::string_view key) {
+void RegFile::RemoveKey(std::string_view key) {
   std::erase_if(keys_, [key](const Key& k) { return SameText(k.name, key); });
-  return true;
 }
 
 }  // namespace kowaki

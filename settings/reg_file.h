@@ -33,7 +33,8 @@ class RegFile {
 
   const Value* Find(std::string_view key, std::string_view name) const;
   void Set(std::string_view key, Value value);
-  bool RemoveKey(std::string_view key);
+  // The key is gone afterwards, whether or not it was there.
+  void RemoveKey(std::string_view key);
 
  private:
   struct Key {

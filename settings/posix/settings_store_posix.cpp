@@ -55,12 +55,8 @@ class RegFileStore : public SettingsStore {
   bool WriteWords(std::string_view key, std::span<const NamedValue> values) override {
     RegFile file;
     if (!Load(&file)) return false;
-    for (const NamedValue& value : values) {
-      std::string data;
-      for (int i = 0; i < 4; ++i)
-        data += static_cast<char>(static_cast<uint32_t>(value.value) >> (8 * i));
-      file.Set(key, {std::string(value.name), RegFile::Kind::kWord, data});
-    }
+    for (const NamedValue& value : values)
+      file.Set(key, {std::string(value.name), RegFile::Kind::kWord, WordData(value.value)});
     return Store(file);
   }
 
