@@ -71,8 +71,8 @@ void WaveOutPlayer::Release() {
   heap_.reset();
 }
 
-int32_t WaveOutPlayer::write(const void* data, uint32_t n) {
-  if (n > buffer_size_) return 1;
+WriteResult WaveOutPlayer::write(const void* data, uint32_t n) {
+  if (n > buffer_size_) return WriteResult::kRefused;
   // The last free header of a scan; played ones met on the way are
   // unprepared, and so free too.
   WaveHeader* chosen = nullptr;
@@ -96,28 +96,28 @@ int32_t WaveOutPlayer::write(const void* data, uint32_t n) {
   chosen->loops = 0;
   std::memcpy(chosen->data, data, n);
   if (device_->prepare(chosen) == kWaveOk) {
-    if (device_->write(chosen) == kWaveOk) return 0;
+    if (device_->write(chosen) == kWaveOk) return WriteResult::kQueued;
     device_->unprepare(chosen);
   }
   // A buffer the device refused goes back to the ring: left prepared, it
   // would never be free again, and sixteen refusals would leave the next
   // write waiting for ever.
   SetHeaderFlags(*chosen, 0);
-  return 1;
+  return WriteResult::kRefused;
 }
 
-int32_t WaveOutPlayer::drain(uint32_t timeout_ms) {
-  if (!device_) return 1;
+DrainResult WaveOutPlayer::drain(uint32_t timeout_ms) {
+  if (!device_) return DrainResult::kNoDevice;
   const uint32_t start = ticks_();
   for (int32_t i = 0; i < kBuffers; ++i) {
     while (device_->unprepare(&headers_[i]) == kWaveStillPlaying) {
       // Unsigned differences stay right across the tick count's wrap.
       const uint32_t elapsed = ticks_() - start;
-      if (elapsed >= timeout_ms) return 2;
+      if (elapsed >= timeout_ms) return DrainResult::kTimedOut;
       done_->Wait(timeout_ms - elapsed);
     }
   }
-  return 0;
+  return DrainResult::kPlayed;
 }
 
 uint32_t WaveOutPlayer::position() {

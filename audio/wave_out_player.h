@@ -5,7 +5,7 @@
 // `drain` waits, up to a time-out per call, until everything queued has
 // been played; `position` tells how many sample frames have been played.
 // Calling order: create, any number of writes (with positions between
-// them), drain while it answers 2, destroy. Destroying stops the sound at
+// them), drain while it answers kTimedOut, destroy. Destroying stops the sound at
 // once. One thread calls all of these.
 
 #include <cstdint>
@@ -29,6 +29,19 @@ struct WaveOutPlayerDeleter {
 };
 using WaveOutPlayerPtr = std::unique_ptr<WaveOutPlayer, WaveOutPlayerDeleter>;
 
+// What a write did with its block.
+enum class WriteResult : int32_t {
+  kQueued = 0,
+  kRefused = 1,  // the device refused the buffer: the block is not played
+};
+
+// How a drain ended.
+enum class DrainResult : int32_t {
+  kPlayed = 0,    // everything queued has been played
+  kNoDevice = 1,  // no device is open
+  kTimedOut = 2,  // the time-out ran out with a buffer still queued
+};
+
 class WaveOutPlayer {
  public:
   static constexpr int32_t kBuffers = 16;
@@ -44,12 +57,10 @@ class WaveOutPlayer {
 
   // Stops the sound and frees the player; null is left alone.
   static void destroy(WaveOutPlayer* player);
-  // Queues `n` bytes (at most a buffer's size): 0 when queued, 1 when the
-  // device refused the buffer (the block is not played).
-  int32_t write(const void* data, uint32_t n);
-  // 0 once everything queued has been played; 1 with no device open; 2
-  // when `timeout_ms` ran out with a buffer still queued.
-  int32_t drain(uint32_t timeout_ms);
+  // Queues `n` bytes (at most a buffer's size; more is refused).
+  WriteResult write(const void* data, uint32_t n);
+  // Waits up to `timeout_ms` for everything queued to be played.
+  DrainResult drain(uint32_t timeout_ms);
   // Sample frames played since the device opened; 0 when unknown.
   uint32_t position();
 

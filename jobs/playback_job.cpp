@@ -16,7 +16,6 @@ namespace {
 // One player buffer holds one read: 2048 frames.
 constexpr int32_t kFramesPerBuffer = 2048;
 constexpr uint32_t kDrainWaitMs = 100;
-constexpr int32_t kDrainTimedOut = 2;
 
 int32_t ProgressValue(int64_t frames) {
   return static_cast<int32_t>(std::clamp<int64_t>(frames, 0, std::numeric_limits<int32_t>::max()));
@@ -123,7 +122,7 @@ bool PlaybackRun::PlayBlock(WaveOutPlayer& player, size_t n, int64_t base) {
 
 // Waits for everything written to be played, following the position; false on a stop.
 bool PlaybackRun::PlayOut(WaveOutPlayer& player, int64_t base) {
-  while (player.drain(kDrainWaitMs) == kDrainTimedOut) {
+  while (player.drain(kDrainWaitMs) == DrainResult::kTimedOut) {
     const uint32_t position = player.position();
     if (Stopped()) return false;
     window_.SetProgressPosition(ProgressValue(base + position));

@@ -35,13 +35,13 @@ std::string Sound(int32_t blocks) {
 uint32_t PlayToTheEnd(WaveOutPlayer& player, const std::string& sound) {
   const uint32_t block = kFrames * kFormat.block_align;
   for (size_t at = 0; at < sound.size(); at += block) {
-    EXPECT_EQ(player.write(sound.data() + at, block), 0);
+    EXPECT_EQ(player.write(sound.data() + at, block), WriteResult::kQueued);
   }
-  int32_t drained;
+  DrainResult drained;
   int32_t waits = 0;
-  while ((drained = player.drain(100)) == 2 && waits++ < 200) {
+  while ((drained = player.drain(100)) == DrainResult::kTimedOut && waits++ < 200) {
   }
-  EXPECT_EQ(drained, 0);
+  EXPECT_EQ(drained, DrainResult::kPlayed);
   return player.position();
 }
 

@@ -41,7 +41,7 @@ class WaveOutPlayerTest : public ::testing::Test {
                           int32_t frames = 2048) {
     return WaveOutPlayer::create(format, frames, device.Output());
   }
-  int32_t Write(WaveOutPlayer& player, const std::string& block) {
+  WriteResult Write(WaveOutPlayer& player, const std::string& block) {
     return player.write(block.data(), static_cast<uint32_t>(block.size()));
   }
 
@@ -56,7 +56,7 @@ TEST_F(WaveOutPlayerTest, WritesFillTheRingFromTheTopAndTheSeventeenthWaitsForTh
   std::string expected;
   for (int i = 0; i < 16; ++i) {
     const std::string block = Block(stereo_, 2048, static_cast<char>('a' + i));
-    EXPECT_EQ(Write(*player, block), 0);
+    EXPECT_EQ(Write(*player, block), WriteResult::kQueued);
     expected += block;
   }
   std::vector<int64_t> order;
@@ -66,7 +66,7 @@ TEST_F(WaveOutPlayerTest, WritesFillTheRingFromTheTopAndTheSeventeenthWaitsForTh
   std::atomic<bool> returned{false};
   const std::string seventeenth = Block(stereo_, 100, 'q');
   std::thread writer([&] {
-    EXPECT_EQ(Write(*player, seventeenth), 0);
+    EXPECT_EQ(Write(*player, seventeenth), WriteResult::kQueued);
     returned = true;
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -78,18 +78,18 @@ TEST_F(WaveOutPlayerTest, WritesFillTheRingFromTheTopAndTheSeventeenthWaitsForTh
   EXPECT_EQ(written[16], written[0]);  // header 15, played first, refilled
   device.FinishAll();
   EXPECT_EQ(device.Played(), expected + seventeenth);
-  EXPECT_EQ(player->drain(100), 0);
+  EXPECT_EQ(player->drain(100), DrainResult::kPlayed);
 }
 
 TEST_F(WaveOutPlayerTest, DrainWaitsForTheLastBufferWithinItsTimeOut) {
   SimulatedWaveOut device;
   WaveOutPlayerPtr player = Create(device, mono_);
-  EXPECT_EQ(player->drain(100), 0);  // nothing queued
+  EXPECT_EQ(player->drain(100), DrainResult::kPlayed);  // nothing queued
 
   const std::string block = Block(mono_, 2048, 'd');
   for (int i = 0; i < 4; ++i) Write(*player, block);
   Clock::time_point start = Clock::now();
-  EXPECT_EQ(player->drain(100), 2);
+  EXPECT_EQ(player->drain(100), DrainResult::kTimedOut);
   EXPECT_GE(MillisecondsSince(start), 90);  // the tick count may be that coarse
   EXPECT_EQ(device.Queued(), 4u);           // still queued, still playing
 
@@ -101,12 +101,12 @@ TEST_F(WaveOutPlayerTest, DrainWaitsForTheLastBufferWithinItsTimeOut) {
       device.FinishOne();
     }
   });
-  std::vector<int32_t> results;
+  std::vector<DrainResult> results;
   do {
     results.push_back(player->drain(100));
-  } while (results.back() == 2 && results.size() < 100);
+  } while (results.back() == DrainResult::kTimedOut && results.size() < 100);
   finisher.join();
-  EXPECT_EQ(results.back(), 0);
+  EXPECT_EQ(results.back(), DrainResult::kPlayed);
   EXPECT_GE(results.size(), 2u);
   EXPECT_EQ(device.Played(), block + block + block + block);
 
@@ -117,7 +117,7 @@ TEST_F(WaveOutPlayerTest, DrainWaitsForTheLastBufferWithinItsTimeOut) {
     device.FinishOne();
   });
   start = Clock::now();
-  EXPECT_EQ(player->drain(5000), 0);
+  EXPECT_EQ(player->drain(5000), DrainResult::kPlayed);
   EXPECT_LT(MillisecondsSince(start), 4000);
   late.join();
 }
@@ -131,10 +131,10 @@ TEST_F(WaveOutPlayerTest, DrainTimesOutAcrossTheTickCountsWrap) {
   ASSERT_TRUE(player);
   Write(*player, Block(mono_, 10, 'w'));
   const Clock::time_point start = Clock::now();
-  EXPECT_EQ(player->drain(100), 2);
+  EXPECT_EQ(player->drain(100), DrainResult::kTimedOut);
   EXPECT_GE(MillisecondsSince(start), 90);
   device.FinishAll();
-  EXPECT_EQ(player->drain(100), 0);
+  EXPECT_EQ(player->drain(100), DrainResult::kPlayed);
 }
 
 TEST_F(WaveOutPlayerTest, PositionCountsPlayedFramesInWhateverFormatTheDeviceAnswers) {
@@ -147,7 +147,7 @@ TEST_F(WaveOutPlayerTest, PositionCountsPlayedFramesInWhateverFormatTheDeviceAns
   EXPECT_EQ(player->position(), 1000u);
   samples.FinishAll();
   EXPECT_EQ(player->position(), 4990u);
-  EXPECT_EQ(player->drain(100), 0);
+  EXPECT_EQ(player->drain(100), DrainResult::kPlayed);
   EXPECT_EQ(player->position(), 4990u);
 
   // 1500 ms at 22050 Hz.
@@ -193,21 +193,21 @@ TEST_F(WaveOutPlayerTest, RefusedBuffersGoBackToTheRing) {
   WaveOutPlayerPtr player = Create(device, mono_, 256);
   const std::string refused = Block(mono_, 256, 'r');
   // More refusals than buffers: none of them may wait for a buffer.
-  for (int i = 0; i < 23; ++i) EXPECT_EQ(Write(*player, refused), 1) << i;
+  for (int i = 0; i < 23; ++i) EXPECT_EQ(Write(*player, refused), WriteResult::kRefused) << i;
   const std::string taken = Block(mono_, 256, 'k');
-  EXPECT_EQ(Write(*player, taken), 0);
+  EXPECT_EQ(Write(*player, taken), WriteResult::kQueued);
   EXPECT_EQ(device.Written().size(), 1u);
   EXPECT_EQ(device.Queued(), 1u);
   device.FinishAll();
   EXPECT_EQ(device.Played(), taken);
-  EXPECT_EQ(player->drain(100), 0);
+  EXPECT_EQ(player->drain(100), DrainResult::kPlayed);
 }
 
 TEST_F(WaveOutPlayerTest, ABlockLargerThanABufferIsRefused) {
   SimulatedWaveOut device;
   WaveOutPlayerPtr player = Create(device, mono_, 16);
-  EXPECT_EQ(Write(*player, std::string(33, 'z')), 1);
-  EXPECT_EQ(Write(*player, std::string(32, 'z')), 0);
+  EXPECT_EQ(Write(*player, std::string(33, 'z')), WriteResult::kRefused);
+  EXPECT_EQ(Write(*player, std::string(32, 'z')), WriteResult::kQueued);
   EXPECT_EQ(device.Queued(), 1u);
 }
 
