@@ -9,6 +9,7 @@
 #include "convert/wav_file.h"
 #include "jobs/entry_decoder.h"
 #include "jobs/format_text.h"
+#include "jobs/job_end.h"
 #include "jobs/output_names.h"
 #include "jobs/texts.h"
 #include "settings/output_settings.h"
@@ -133,24 +134,13 @@ void ExportRun::EndMessages() {
   // The merge file is completed before the summary, so that one that
   // cannot be kept is counted in it.
   if (merge_ && out_.file && !FinishWav()) result_.succeeded = 0;
-  const int32_t processed = result_.processed;
-  if (processed != result_.succeeded) {
-    window_.ShowMessage(FormatText(texts::kExportFailed, processed, processed - result_.succeeded),
-                        texts::kCaptionWarning);
-  }
-  if (processed != result_.selected) {
-    window_.ShowMessage(FormatText(texts::kExportStopped, result_.selected - processed),
-                        texts::kCaptionWarning);
-  }
+  ShowEndMessages(window_, texts::kExportFailed, texts::kExportStopped, result_.selected,
+                  result_.processed, result_.succeeded);
 }
 
 void ExportRun::Restore() {
   if (out_.file) out_.file->Discard();  // only after a run that ended on an open failure
-  window_.SetTitle(texts::kTitle);
-  window_.EnableControl(Control::kList, true);
-  window_.EnableControl(Control::kBrowse, true);
-  window_.EnableControl(Control::kPlay, true);
-  window_.SetButtonText(Control::kOutput, texts::kButtonOutput);
+  RestoreControls(window_, Control::kOutput);
   window_.SetProgressPosition(0);
   state_.running = 0;
 }

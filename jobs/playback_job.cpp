@@ -7,6 +7,7 @@
 
 #include "jobs/entry_decoder.h"
 #include "jobs/format_text.h"
+#include "jobs/job_end.h"
 #include "jobs/texts.h"
 
 namespace kowaki {
@@ -131,23 +132,12 @@ bool PlaybackRun::PlayOut(WaveOutPlayer& player, int64_t base) {
 }
 
 void PlaybackRun::EndMessages() {
-  const int32_t started = result_.started;
-  if (started != result_.played) {
-    window_.ShowMessage(FormatText(texts::kPlayFailed, started, started - result_.played),
-                        texts::kCaptionWarning);
-  }
-  if (started != result_.selected) {
-    window_.ShowMessage(FormatText(texts::kPlayStopped, result_.selected - started),
-                        texts::kCaptionWarning);
-  }
+  ShowEndMessages(window_, texts::kPlayFailed, texts::kPlayStopped, result_.selected,
+                  result_.started, result_.played);
 }
 
 void PlaybackRun::Restore() {
-  window_.SetTitle(texts::kTitle);
-  window_.EnableControl(Control::kList, true);
-  window_.EnableControl(Control::kBrowse, true);
-  window_.SetButtonText(Control::kPlay, texts::kButtonPlay);
-  window_.EnableControl(Control::kOutput, true);
+  RestoreControls(window_, Control::kPlay);
   state_.running = 0;
 }
 

@@ -1,0 +1,32 @@
+#include "jobs/job_end.h"
+
+#include "jobs/format_text.h"
+#include "jobs/texts.h"
+
+namespace kowaki {
+
+void ShowEndMessages(JobWindow& window, const char* failed_text, const char* stopped_text,
+                     int32_t selected, int32_t taken, int32_t succeeded) {
+  if (taken != succeeded) {
+    window.ShowMessage(FormatText(failed_text, taken, taken - succeeded), texts::kCaptionWarning);
+  }
+  if (taken != selected) {
+    window.ShowMessage(FormatText(stopped_text, selected - taken), texts::kCaptionWarning);
+  }
+}
+
+void RestoreControls(JobWindow& window, Control button) {
+  window.SetTitle(texts::kTitle);
+  window.EnableControl(Control::kList, true);
+  window.EnableControl(Control::kBrowse, true);
+  for (const Control control : {Control::kPlay, Control::kOutput}) {
+    if (control == button) {
+      window.SetButtonText(control,
+                           control == Control::kPlay ? texts::kButtonPlay : texts::kButtonOutput);
+    } else {
+      window.EnableControl(control, true);
+    }
+  }
+}
+
+}  // namespace kowaki
