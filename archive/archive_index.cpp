@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "archive/archive_file.h"
-#include "archive/byte_order.h"
+#include "common/little_endian.h"
 
 namespace kowaki {
 

@@ -5,7 +5,7 @@
 
 #include "archive/archive_file.h"
 #include "archive/archive_index.h"
-#include "archive/byte_order.h"
+#include "common/little_endian.h"
 #include "common/output_file.h"
 
 namespace kowaki {

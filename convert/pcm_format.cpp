@@ -11,8 +11,7 @@ constexpr int16_t kMsAdpcmCoefficients[7][2] = {{256, 0}, {512, -256}, {0, 0},  
                                                 {240, 0}, {460, -208}, {392, -232}};
 
 void PutExtraWord(WaveFormat* format, int index, uint32_t value) {
-  format->extra[2 * index] = static_cast<uint8_t>(value);
-  format->extra[2 * index + 1] = static_cast<uint8_t>(value >> 8);
+  WriteLe16(format->extra + 2 * index, value);
 }
 
 }  // namespace

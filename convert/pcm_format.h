@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "common/little_endian.h"
+
 namespace kowaki {
 
 inline constexpr uint16_t kFormatPcm = 1;
@@ -47,8 +49,7 @@ inline const uint8_t* ExtraBytes(const PcmFormat& format) {
 
 // Little-endian 16-bit word `index` of the extra bytes.
 inline uint16_t ExtraWord(const PcmFormat& format, int index) {
-  const uint8_t* extra = ExtraBytes(format);
-  return static_cast<uint16_t>(extra[2 * index] | extra[2 * index + 1] << 8);
+  return ReadLe16(ExtraBytes(format) + 2 * index);
 }
 
 // Plain PCM with block align and byte rate derived from the three values.

@@ -1,18 +1,17 @@
 #pragma once
-// 16-bit samples are signed little-endian wherever they sit in a byte run;
-// these read and write them on any host.
+// 16-bit samples are signed little-endian wherever they sit in a byte run.
 
 #include <cstdint>
 
+#include "common/little_endian.h"
+
 namespace kowaki {
 
-inline int16_t LoadSample(const uint8_t* bytes) {
-  return static_cast<int16_t>(bytes[0] | bytes[1] << 8);
-}
+inline int16_t LoadSample(const uint8_t* bytes) { return static_cast<int16_t>(ReadLe16(bytes)); }
 
+// The low 16 bits of `value`, as the sample formats wrap.
 inline void StoreSample(uint8_t* bytes, int32_t value) {
-  bytes[0] = static_cast<uint8_t>(value);
-  bytes[1] = static_cast<uint8_t>(value >> 8);
+  WriteLe16(bytes, static_cast<uint32_t>(value));
 }
 
 }  // namespace kowaki

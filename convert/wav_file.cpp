@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/little_endian.h"
+
 namespace kowaki {
 
 namespace {
@@ -12,18 +14,6 @@ constexpr uint16_t kFormatExtensible = 0xFFFE;
 constexpr uint8_t kPcmSubformat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
                                        0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Le32(const uint8_t* p) { return Le16(p) | static_cast<uint32_t>(Le16(p + 2)) << 16; }
-
-void PutLe16(uint8_t* p, uint32_t value) {
-  p[0] = static_cast<uint8_t>(value);
-  p[1] = static_cast<uint8_t>(value >> 8);
-}
-void PutLe32(uint8_t* p, uint32_t value) {
-  PutLe16(p, value);
-  PutLe16(p + 2, value >> 16);
-}
-
 bool Fail(std::string* error, const std::string& message) {
   *error = message;
   return false;
@@ -32,7 +22,7 @@ bool Fail(std::string* error, const std::string& message) {
 // A codec format as the chunk gives it; a 16-byte chunk has no extra bytes.
 bool ParseCodecFormat(std::span<const uint8_t> chunk, WaveFormat* format, std::string* error) {
   const uint8_t* p = chunk.data();
-  const uint16_t extra = chunk.size() >= 18 ? Le16(p + 16) : 0;
+  const uint16_t extra = chunk.size() >= 18 ? ReadLe16(p + 16) : 0;
   if (extra > kMaxFormatExtra) {
     return Fail(error, "unsupported format: " + std::to_string(extra) +
                            " extra format bytes (at most " + std::to_string(kMaxFormatExtra) + ")");
@@ -40,10 +30,10 @@ bool ParseCodecFormat(std::span<const uint8_t> chunk, WaveFormat* format, std::s
   if (extra > 0 && chunk.size() < size_t{18} + extra) {
     return Fail(error, "malformed file: the fmt chunk is shorter than its extra bytes");
   }
-  const uint16_t block_align = Le16(p + 12);
+  const uint16_t block_align = ReadLe16(p + 12);
   if (block_align == 0) return Fail(error, "malformed file: block align 0");
-  *format = WaveFormat{
-      {Le16(p), Le16(p + 2), Le32(p + 4), Le32(p + 8), block_align, Le16(p + 14), extra}};
+  *format = WaveFormat{{ReadLe16(p), ReadLe16(p + 2), ReadLe32(p + 4), ReadLe32(p + 8), block_align,
+                        ReadLe16(p + 14), extra}};
   std::memcpy(format->extra, p + 18, extra);
   return true;
 }
@@ -52,15 +42,15 @@ bool ParseCodecFormat(std::span<const uint8_t> chunk, WaveFormat* format, std::s
 bool ParseFormat(std::span<const uint8_t> chunk, WaveFormat* format, std::string* error) {
   if (chunk.size() < 16) return Fail(error, "malformed file: the fmt chunk is too short");
   const uint8_t* p = chunk.data();
-  const uint16_t tag = Le16(p);
-  const uint16_t channels = Le16(p + 2);
-  const uint32_t rate = Le32(p + 4);
-  const uint16_t block_align = Le16(p + 12);
-  const uint16_t bits = Le16(p + 14);
+  const uint16_t tag = ReadLe16(p);
+  const uint16_t channels = ReadLe16(p + 2);
+  const uint32_t rate = ReadLe32(p + 4);
+  const uint16_t block_align = ReadLe16(p + 12);
+  const uint16_t bits = ReadLe16(p + 14);
   if (channels == 0 || rate == 0)
     return Fail(error, "malformed file: no channels or no sample rate");
   if (tag == kFormatExtensible) {
-    if (chunk.size() < 40 || Le16(p + 16) < 22) {
+    if (chunk.size() < 40 || ReadLe16(p + 16) < 22) {
       return Fail(error, "malformed file: the extensible fmt chunk is too short");
     }
     if (std::memcmp(p + 24, kPcmSubformat, sizeof kPcmSubformat) != 0) {
@@ -84,12 +74,12 @@ bool ParseFormat(std::span<const uint8_t> chunk, WaveFormat* format, std::string
 
 // The first 16 bytes of the format, as "fmt " chunks begin.
 void PutFormat(uint8_t* p, const PcmFormat& format) {
-  PutLe16(p, format.format_tag);
-  PutLe16(p + 2, format.channels);
-  PutLe32(p + 4, format.samples_per_sec);
-  PutLe32(p + 8, format.avg_bytes_per_sec);
-  PutLe16(p + 12, format.block_align);
-  PutLe16(p + 14, format.bits_per_sample);
+  WriteLe16(p, format.format_tag);
+  WriteLe16(p + 2, format.channels);
+  WriteLe32(p + 4, format.samples_per_sec);
+  WriteLe32(p + 8, format.avg_bytes_per_sec);
+  WriteLe16(p + 12, format.block_align);
+  WriteLe16(p + 14, format.bits_per_sample);
 }
 
 }  // namespace
@@ -98,12 +88,12 @@ std::array<uint8_t, kWavHeaderSize> MakeWavHeader(const PcmFormat& format, uint3
   std::array<uint8_t, kWavHeaderSize> header{};
   uint8_t* p = header.data();
   std::memcpy(p, "RIFF", 4);
-  PutLe32(p + 4, data_size + 36);
+  WriteLe32(p + 4, data_size + 36);
   std::memcpy(p + 8, "WAVEfmt ", 8);
-  PutLe32(p + 16, 16);
+  WriteLe32(p + 16, 16);
   PutFormat(p + 20, format);
   std::memcpy(p + 36, "data", 4);
-  PutLe32(p + 40, data_size);
+  WriteLe32(p + 40, data_size);
   return header;
 }
 
@@ -115,18 +105,18 @@ std::vector<uint8_t> MakeCodecWavHeader(const WaveFormat& format, uint32_t data_
   std::vector<uint8_t> header(12 + format_chunk + 12 + 8);
   uint8_t* p = header.data();
   std::memcpy(p, "RIFF", 4);
-  PutLe32(p + 4, static_cast<uint32_t>(header.size() - 8) + data_size);
+  WriteLe32(p + 4, static_cast<uint32_t>(header.size() - 8) + data_size);
   std::memcpy(p + 8, "WAVEfmt ", 8);
-  PutLe32(p + 16, format_size);
+  WriteLe32(p + 16, format_size);
   PutFormat(p + 20, format);
-  PutLe16(p + 36, extra);
+  WriteLe16(p + 36, extra);
   std::memcpy(p + 38, format.extra, extra);
   p += 12 + format_chunk;
   std::memcpy(p, "fact", 4);
-  PutLe32(p + 4, 4);
-  PutLe32(p + 8, frames);
+  WriteLe32(p + 4, 4);
+  WriteLe32(p + 8, frames);
   std::memcpy(p + 12, "data", 4);
-  PutLe32(p + 16, data_size);
+  WriteLe32(p + 16, data_size);
   return header;
 }
 
@@ -137,7 +127,7 @@ bool ReadWavInfo(const WavReadAt& read_at, WavInfo* info, std::string* error) {
     return Fail(error, "not a RIFF WAVE file");
   }
   // Chunks must lie inside the RIFF chunk.
-  const uint64_t end = uint64_t{8} + Le32(head + 4);
+  const uint64_t end = uint64_t{8} + ReadLe32(head + 4);
   bool have_format = false;
   bool have_data = false;
   uint64_t at = 12;
@@ -145,7 +135,7 @@ bool ReadWavInfo(const WavReadAt& read_at, WavInfo* info, std::string* error) {
     uint8_t chunk[8];
     if (at + 8 > end) return Fail(error, have_format ? "no data chunk" : "no fmt chunk");
     if (!read_at(at, chunk)) return Fail(error, "truncated file");
-    const uint32_t size = Le32(chunk + 4);
+    const uint32_t size = ReadLe32(chunk + 4);
     const uint64_t body = at + 8;
     if (body + size > end) return Fail(error, "malformed file: a chunk runs past the RIFF end");
     if (!have_format && std::memcmp(chunk, "fmt ", 4) == 0) {

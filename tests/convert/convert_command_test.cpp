@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "common/little_endian.h"
 #include "convert/acm_stage.h"
 #include "convert/pcm_converter.h"
 #include "convert/wav_file.h"
@@ -56,8 +57,7 @@ WavContents ReadWav(const std::string& path) {
   contents.audio.assign(data, data + info.data_size);
   const size_t fact = file.substr(0, static_cast<size_t>(info.data_offset)).find("fact");
   if (fact != std::string::npos) {
-    const auto* p = reinterpret_cast<const uint8_t*>(file.data() + fact + 8);
-    contents.fact_frames = static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16 | p[3] << 24);
+    contents.fact_frames = ReadLe32(reinterpret_cast<const uint8_t*>(file.data() + fact + 8));
   }
   return contents;
 }
