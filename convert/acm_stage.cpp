@@ -1,9 +1,9 @@
 #include "convert/acm_stage.h"
 
 #include <cstring>
-#include <limits>
-#include <memory>
 #include <new>
+
+#include "convert/byte_buffer.h"
 
 namespace kowaki {
 
@@ -11,42 +11,9 @@ namespace {
 
 // With fewer bytes at hand a put converts nothing and keeps them.
 constexpr int64_t kMinConversion = 256;
-// Twice the largest need still fits the 32-bit sizes.
-constexpr int64_t kMaxNeed = std::numeric_limits<int32_t>::max() / 2;
-
-// A buffer made on first need, grown to twice the need.
-struct Buffer {
-  std::unique_ptr<uint8_t[]> data;
-  int32_t capacity = 0;
-
-  // Room for `need` bytes, keeping the first `keep`; without memory false
-  // and the buffer as it was.
-  bool Fit(int64_t need, int32_t keep) {
-    if (need <= capacity) return true;
-    if (need > kMaxNeed) return false;
-    const auto size = static_cast<int32_t>(2 * need);
-    std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
-    if (!grown) return false;
-    if (keep > 0) std::memcpy(grown.get(), data.get(), static_cast<size_t>(keep));
-    data = std::move(grown);
-    capacity = size;
-    return true;
-  }
-
-  void Release() {
-    data.reset();
-    capacity = 0;
-  }
-};
-
-// Appends `size` bytes behind the `*length` held in `buffer`.
-bool Append(Buffer* buffer, int32_t* length, const uint8_t* bytes, int32_t size) {
-  if (size <= 0) return true;
-  if (!buffer->Fit(int64_t{*length} + size, *length)) return false;
-  std::memcpy(buffer->data.get() + *length, bytes, static_cast<size_t>(size));
-  *length += size;
-  return true;
-}
+// Every buffer grows to twice the need.
+constexpr ByteBuffer::Growth kGrowth = ByteBuffer::Growth::kTwice;
+constexpr int64_t kMaxNeed = ByteBuffer::kMaxTwiceNeed;
 
 class AcmStage final : public PcmStage {
  public:
@@ -54,8 +21,9 @@ class AcmStage final : public PcmStage {
 
   ~AcmStage() override {
     if (!stream_) return;
-    if (IsPrepared()) Unprepare();
-    acm_.acmStreamClose(stream_, 0);
+    // The stream goes whatever the ACM answers; nothing is left to undo.
+    if (IsPrepared()) static_cast<void>(Unprepare());
+    static_cast<void>(acm_.acmStreamClose(stream_, 0));
   }
 
   bool Open(const PcmFormat& input, const PcmFormat& output) {
@@ -73,20 +41,20 @@ class AcmStage final : public PcmStage {
       case Loaded::kFailed:
         return 0;
       case Loaded::kUnsized:
-        return Append(&carry_, &carry_len_, in.data, in.length) ? 1 : 0;
+        return carry_.Append(in.data, in.length) ? 1 : 0;
       case Loaded::kReady:
         break;
     }
     if (header_.cbSrcLength < kMinConversion) return Collect() ? 1 : 0;
-    const uint32_t flags = ACM_STREAMCONVERTF_BLOCKALIGN | StartFlag();
-    if (!Convert(flags)) return 0;
-    if (out_len_ != 0) ++conversions_;
+    if (!Convert(ACM_STREAMCONVERTF_BLOCKALIGN | StartFlag())) return 0;
+    if (out_.len() != 0) ++conversions_;
     return 1;
   }
 
+  // Hands out the buffer as it is, even with nothing in it.
   int get(PcmSpan* out) override {
-    *out = {out_.data.get(), out_len_};
-    out_len_ = 0;
+    *out = {out_.data(), out_.len()};
+    out_.Clear();
     return 1;
   }
 
@@ -111,10 +79,10 @@ class AcmStage final : public PcmStage {
   bool IsPrepared() const { return (header_.fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED) != 0; }
   uint32_t StartFlag() const { return conversions_ == 0 ? ACM_STREAMCONVERTF_START : 0; }
 
-  // The carry and then `in` into the source buffer, growing the buffers
-  // the codec needs for them (the header is prepared again only then).
+  // The carry and then `in` into the source buffer, behind a header
+  // prepared for them.
   Loaded Load(PcmSpan in) {
-    const int64_t need = int64_t{carry_len_} + in.length;
+    const int64_t need = int64_t{carry_.len()} + in.length;
     if (need > kMaxNeed) return Loaded::kFailed;
     uint32_t dst_size = 0;
     if (need == 0 ||
@@ -123,42 +91,48 @@ class AcmStage final : public PcmStage {
         dst_size == 0) {
       return Loaded::kUnsized;
     }
-    const int64_t dst_need = dst_size;
-    if (dst_need > kMaxNeed) return Loaded::kFailed;
-    if (need > src_.capacity || dst_need > dst_.capacity || !IsPrepared()) {
-      if (IsPrepared() && !Unprepare()) return Loaded::kFailed;
-      if (need > src_.capacity) {
-        src_.Release();
-        if (!src_.Fit(need, 0)) return Loaded::kFailed;
-      }
-      if (dst_need > dst_.capacity) {
-        dst_.Release();
-        if (!dst_.Fit(dst_need, 0)) return Loaded::kFailed;
-      }
-      // Always prepared with the full sizes of both buffers.
-      header_.cbStruct = sizeof(AcmStreamHeader);
-      header_.pbSrc = src_.data.get();
-      header_.cbSrcLength = static_cast<uint32_t>(src_.capacity);
-      header_.pbDst = dst_.data.get();
-      header_.cbDstLength = static_cast<uint32_t>(dst_.capacity);
-      if (acm_.acmStreamPrepareHeader(stream_, &header_, 0) != kAcmOk) return Loaded::kFailed;
+    if (!PrepareFor(need, dst_size)) return Loaded::kFailed;
+    if (carry_.len() > 0) {
+      std::memcpy(src_.data(), carry_.data(), static_cast<size_t>(carry_.len()));
     }
-    if (carry_len_ > 0)
-      std::memcpy(src_.data.get(), carry_.data.get(), static_cast<size_t>(carry_len_));
     if (in.length > 0) {
-      std::memcpy(src_.data.get() + carry_len_, in.data, static_cast<size_t>(in.length));
+      std::memcpy(src_.data() + carry_.len(), in.data, static_cast<size_t>(in.length));
     }
     header_.cbSrcLength = static_cast<uint32_t>(need);
     header_.cbSrcLengthUsed = 0;
-    header_.cbDstLength = static_cast<uint32_t>(dst_.capacity);
+    header_.cbDstLength = static_cast<uint32_t>(dst_.capacity());
     header_.cbDstLengthUsed = 0;
     return Loaded::kReady;
   }
 
+  // The header prepared over buffers of at least these sizes. It stays
+  // prepared while they suffice, and is prepared again, always with the
+  // full sizes of both, only when one of them grows.
+  bool PrepareFor(int64_t src_need, int64_t dst_need) {
+    if (dst_need > kMaxNeed) return false;
+    if (src_need <= src_.capacity() && dst_need <= dst_.capacity() && IsPrepared()) return true;
+    if (IsPrepared() && !Unprepare()) return false;
+    if (!Refit(&src_, src_need) || !Refit(&dst_, dst_need)) return false;
+    header_.cbStruct = sizeof(AcmStreamHeader);
+    header_.pbSrc = src_.data();
+    header_.cbSrcLength = static_cast<uint32_t>(src_.capacity());
+    header_.pbDst = dst_.data();
+    header_.cbDstLength = static_cast<uint32_t>(dst_.capacity());
+    return acm_.acmStreamPrepareHeader(stream_, &header_, 0) == kAcmOk;
+  }
+
+  // A work buffer too small is made anew (its bytes are copied in after);
+  // without memory it is left without one, to be made by a later call.
+  static bool Refit(ByteBuffer* buffer, int64_t need) {
+    if (need <= buffer->capacity()) return true;
+    buffer->Release();
+    return buffer->Reserve(need) != nullptr;
+  }
+
   // The ACM unprepares a header only with the lengths it was prepared with.
   bool Unprepare() {
-    header_.cbSrcLength = static_cast<uint32_t>(src_.capacity);
-    header_.cbDstLength = static_cast<uint32_t>(dst_.capacity);
+    header_.cbSrcLength = static_cast<uint32_t>(src_.capacity());
+    header_.cbDstLength = static_cast<uint32_t>(dst_.capacity());
     return acm_.acmStreamUnprepareHeader(stream_, &header_, 0) == kAcmOk;
   }
 
@@ -173,24 +147,18 @@ class AcmStage final : public PcmStage {
         header_.cbDstLengthUsed > header_.cbDstLength) {
       return false;
     }
-    int32_t left = 0;
-    if (!Append(&carry_, &left, header_.pbSrc + header_.cbSrcLengthUsed,
-                static_cast<int32_t>(header_.cbSrcLength - header_.cbSrcLengthUsed))) {
-      return false;
-    }
-    carry_len_ = left;
-    return Append(&out_, &out_len_, header_.pbDst, static_cast<int32_t>(header_.cbDstLengthUsed));
+    return carry_.Assign(header_.pbSrc + header_.cbSrcLengthUsed,
+                         static_cast<int32_t>(header_.cbSrcLength - header_.cbSrcLengthUsed)) &&
+           out_.Append(header_.pbDst, static_cast<int32_t>(header_.cbDstLengthUsed));
   }
 
   Acm& acm_;
   AcmStream stream_ = nullptr;
   AcmStreamHeader header_{};
-  Buffer src_;  // the header's buffers
-  Buffer dst_;
-  Buffer carry_;
-  int32_t carry_len_ = 0;
-  Buffer out_;  // what get hands out
-  int32_t out_len_ = 0;
+  ByteBuffer src_{kGrowth};  // the header's buffers
+  ByteBuffer dst_{kGrowth};
+  ByteBuffer carry_{kGrowth};
+  ByteBuffer out_{kGrowth};  // what get hands out
   // Puts after which output was pending; 0 while the start flag is due.
   int32_t conversions_ = 0;
 };

@@ -34,7 +34,11 @@ bool IsWorkable(const PcmFormat& pcm) {
 
 PcmConverterPtr PcmConverter::create() { return PcmConverterPtr(new (std::nothrow) PcmConverter); }
 
-PcmConverter::PcmConverter() : magic_{kMagicHead, kMagicTail}, chain_{}, stage_count_(0) {}
+PcmConverter::PcmConverter()
+    : magic_{kMagicHead, kMagicTail},
+      chain_{},
+      stage_count_(0),
+      out_(ByteBuffer::Growth::kDouble) {}
 
 PcmConverter::~PcmConverter() { Reset(); }
 
@@ -106,7 +110,7 @@ int PcmConverter::put(PcmSpan in) {
   for (int32_t i = 0; i < stage_count_; ++i) {
     if (!chain_[i]->put(span) || !chain_[i]->get(&span)) return 0;
   }
-  return out_.Append(span.data, span.length, OutputBuffer::Growth::kDouble) ? 1 : 0;
+  return out_.Append(span.data, span.length) ? 1 : 0;
 }
 
 int PcmConverter::get(PcmSpan* out) {
@@ -123,7 +127,7 @@ int PcmConverter::flush() {
   for (int32_t i = 0; i < stage_count_; ++i) {
     if (!chain_[i]->put(span) || !chain_[i]->flush() || !chain_[i]->get(&span)) return 0;
   }
-  return out_.Append(span.data, span.length, OutputBuffer::Growth::kDouble) ? 1 : 0;
+  return out_.Append(span.data, span.length) ? 1 : 0;
 }
 
 }  // namespace kowaki

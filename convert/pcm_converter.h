@@ -14,7 +14,7 @@
 #include <memory>
 #include <type_traits>
 
-#include "convert/output_buffer.h"
+#include "convert/byte_buffer.h"
 #include "convert/pcm_format.h"
 #include "convert/pcm_stage.h"
 
@@ -63,7 +63,7 @@ class PcmConverter {
   uint32_t magic_[2];
   PcmStage* chain_[kMaxStages];  // owned; the first stage_count_ are in use
   int32_t stage_count_;
-  OutputBuffer out_;
+  ByteBuffer out_;
 };
 // The magic words lead the object.
 static_assert(std::is_standard_layout_v<PcmConverter>);

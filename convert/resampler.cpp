@@ -304,7 +304,7 @@ void Resampler::Compact() {
 bool Resampler::Emit() {
   const int32_t samples = staged_ * channels_;
   staged_ = 0;
-  uint8_t* out = out_.Reserve(int64_t{samples} * 2, OutputBuffer::Growth::kDouble);
+  uint8_t* out = out_.Reserve(int64_t{samples} * 2);
   if (!out) return false;
   if (kLittleEndian) {
     std::memcpy(out, staging_.get(), static_cast<size_t>(samples) * 2);

@@ -13,7 +13,7 @@
 #include <memory>
 #include <span>
 
-#include "convert/output_buffer.h"
+#include "convert/byte_buffer.h"
 
 namespace kowaki {
 
@@ -49,7 +49,7 @@ class Resampler final : public BufferedStage {
 
   enum class Kind { kUp, kDown };
   static ResamplerPtr Create(Kind kind, int32_t source_rate, int32_t target_rate, int32_t channels);
-  Resampler() = default;
+  Resampler() : BufferedStage(ByteBuffer::Growth::kDouble) {}
   bool Build(Kind kind, int32_t source_rate, int32_t target_rate, int32_t channels);
   int16_t* plane(int32_t channel) { return history_.get() + int64_t{channel} * plane_size_; }
   void Prime(const uint8_t* frame);

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "convert/output_buffer.h"
+#include "convert/byte_buffer.h"
 #include "convert/samples.h"
 #include "convert/simd.h"
 
@@ -78,10 +78,12 @@ class SampleStage final : public BufferedStage {
     return stage;
   }
 
+  SampleStage() : BufferedStage(ByteBuffer::Growth::kStep) {}
+
   int put(PcmSpan in) override {
     if (!IsReadable(in)) return 0;
     const int32_t count = in.length / Rule::kIn;
-    uint8_t* out = out_.Reserve(int64_t{count} * Rule::kOut, OutputBuffer::Growth::kStep);
+    uint8_t* out = out_.Reserve(int64_t{count} * Rule::kOut);
     if (!out) return 0;
     Rule::ConvertRun(in.data, out, count);
     out_.Commit(count * Rule::kOut);
