@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/little_endian.h"
+
 namespace kowaki {
 
 struct NamedValue {
@@ -21,19 +23,15 @@ struct NamedValue {
 
 // A 32-bit value as a store's data: its 4 bytes, least significant first.
 inline std::string WordData(int32_t value) {
-  const auto bits = static_cast<uint32_t>(value);
-  std::string data;
-  for (int i = 0; i < 4; ++i) data += static_cast<char>(bits >> (8 * i));
+  std::string data(4, '\0');
+  WriteLe32(reinterpret_cast<uint8_t*>(data.data()), static_cast<uint32_t>(value));
   return data;
 }
 
 // The value of such data; nothing unless it is exactly 4 bytes.
 inline std::optional<int32_t> DataWord(std::string_view data) {
   if (data.size() != 4) return std::nullopt;
-  uint32_t bits = 0;
-  for (int i = 3; i >= 0; --i)
-    bits = bits << 8 | static_cast<uint8_t>(data[static_cast<size_t>(i)]);
-  return static_cast<int32_t>(bits);
+  return static_cast<int32_t>(ReadLe32(reinterpret_cast<const uint8_t*>(data.data())));
 }
 
 class SettingsStore {
