@@ -4,7 +4,10 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
+#include <numbers>
+#include <numeric>
 
 #include "convert/samples.h"
 #include "convert/simd.h"
@@ -24,18 +27,76 @@ namespace kowaki {
 namespace {
 
 constexpr int32_t kUpsamplerTaps = 37;
+// The kernel reaches this far either side of an output frame: in input
+// frames for the upsampler, in output frames for the downsampler, so that
+// it cuts off at the Nyquist frequency of the lower rate.
+constexpr int32_t kKernelHalfWidth = 18;
 // Byte runs and the history then share their sample layout.
 constexpr bool kLittleEndian = std::endian::native == std::endian::little;
 constexpr int32_t kTailExtra = 8;  // copies flush writes beyond phase 0's newest tap
 // Tables, history and staging together; beyond this a rate pair is refused.
 constexpr int64_t kMaxWorkBytes = int64_t{256} << 20;
 
-// sin(pi x) / (pi x), cut off at 18 units.
+// sin(pi x) / (pi x), cut off at the half-width.
 double Kernel(double x) {
-  if (std::fabs(x) < 2.220446049250313e-16) return 1.0;
-  if (std::fabs(x) >= 18.0) return 0.0;
-  const double y = x * 3.141592653589793;
+  if (std::fabs(x) < std::numeric_limits<double>::epsilon()) return 1.0;
+  if (std::fabs(x) >= kKernelHalfWidth) return 0.0;
+  const double y = x * std::numbers::pi;
   return std::sin(y) / y;
+}
+
+// The upsampler's kernel spans its taps; the downsampler's, measured in
+// output frames, spans twice the half-width times M / L input frames,
+// rounded, and one more.
+int64_t TapCount(bool up, int32_t L, int32_t M) {
+  return up ? kUpsamplerTaps : 2 * ((L / 2 + int64_t{kKernelHalfWidth} * M) / L) + 1;
+}
+
+// Row i's first tap, relative to its period's first input frame: the
+// nearest frame a half-width before output frame i.
+int32_t TapStart(bool up, int32_t i, int32_t L, int32_t M) {
+  const double start = up ? std::floor((i + 0.5) * M / L - kKernelHalfWidth + 0.5)
+                          : std::floor((i - kKernelHalfWidth + 0.5) * M / L + 0.5);
+  return static_cast<int32_t>(start);
+}
+
+// The kernel at each of the `taps` taps of row i, which begins on input
+// frame `start`; returns their sum. Frames sit at their centres.
+double KernelRow(bool up, int32_t i, int32_t start, int32_t L, int32_t M, int32_t taps,
+                 double* weights) {
+  double sum = 0.0;
+  if (up) {
+    // In input frames: the output frame sits at t within its period. The
+    // position is stepped by 1.0, not recomputed; the tables depend on
+    // that rounding.
+    const double t = (i + 0.5) * M / L;
+    double x = start + 0.5 - t;
+    for (int32_t j = 0; j < taps; ++j) {
+      weights[j] = Kernel(x);
+      sum += weights[j];
+      x += 1.0;
+    }
+  } else {
+    // In output frames.
+    for (int32_t j = 0; j < taps; ++j) {
+      const double x = (start + j + 0.5) * L / M - (i + 0.5);
+      weights[j] = Kernel(x);
+      sum += weights[j];
+    }
+  }
+  return sum;
+}
+
+// A row's weights divided by their sum, in Q14, so each phase passes a
+// constant signal unchanged; false when one does not fit the 16 bits the
+// filter loop takes.
+bool Quantise(const double* weights, double sum, int32_t taps, int16_t* row) {
+  for (int32_t j = 0; j < taps; ++j) {
+    const double q = std::floor(weights[j] / sum * 16384 + 0.5);
+    if (!(q >= -32768.0 && q <= 32767.0)) return false;
+    row[j] = static_cast<int16_t>(q);
+  }
+  return true;
 }
 
 // One output sample: the sum of x[j] * c[j] over a padded row, wrapping
@@ -189,16 +250,10 @@ bool Resampler::Build(Kind kind, int32_t source_rate, int32_t target_rate, int32
   // holds in the constructor's own direction.
   if (up ? source_rate >= target_rate : source_rate <= target_rate) return false;
 
-  int32_t b = target_rate;
-  int32_t a = source_rate;
-  while (a != 0) {
-    const int32_t r = b % a;
-    b = a;
-    a = r;
-  }
-  const int32_t L = target_rate / b;
-  const int32_t M = source_rate / b;
-  const int64_t taps = up ? kUpsamplerTaps : 2 * ((L / 2 + int64_t{18} * M) / L) + 1;
+  const int32_t g = std::gcd(source_rate, target_rate);
+  const int32_t L = target_rate / g;
+  const int32_t M = source_rate / g;
+  const int64_t taps = TapCount(up, L, M);
   const FilterLoop filter = PickFilterLoop();
   const int64_t stride = (taps + filter.lanes - 1) / filter.lanes * filter.lanes;
   // Cheap bound first: the tables and one period of history.
@@ -212,60 +267,40 @@ bool Resampler::Build(Kind kind, int32_t source_rate, int32_t target_rate, int32
   produce_ = filter.produce;
   tap_start_.reset(new (std::nothrow) int32_t[L]);
   if (!tap_start_) return false;
-  for (int32_t i = 0; i < L; ++i) {
-    const double start =
-        up ? std::floor((i + 0.5) * M / L - 18 + 0.5) : std::floor((i - 18 + 0.5) * M / L + 0.5);
-    tap_start_[i] = static_cast<int32_t>(start);
-  }
+  for (int32_t i = 0; i < L; ++i) tap_start_[i] = TapStart(up, i, L, M);
+  return MakeHistory(source_rate, target_rate) && MakeCoefficients(up);
+}
 
-  // The history must hold every frame from phase 0's oldest tap of a period
-  // to the last phase's newest one, and behind that the copies flush adds.
-  // A second of input usually does; nearly coprime rates need more.
+// The history must hold every frame from phase 0's oldest tap of a period
+// to the last phase's newest one, and behind that the copies flush adds.
+// A second of input usually does; nearly coprime rates need more. The
+// staging holds a second of output.
+bool Resampler::MakeHistory(int32_t source_rate, int32_t target_rate) {
   const int64_t first = tap_start_[0];
-  const int64_t reach = tap_start_[L - 1] + taps - 1 - first;
-  const int64_t tail = std::max<int64_t>(first + taps - 1 + kTailExtra, 0);
+  const int64_t reach = tap_start_[phases_ - 1] + int64_t{taps_} - 1 - first;
+  const int64_t tail = std::max<int64_t>(first + taps_ - 1 + kTailExtra, 0);
   const int64_t history = std::max<int64_t>(source_rate, reach + tail);
-  plane_size_ = history + stride;
-  const int64_t work = int64_t{L} * (4 + stride * 2) + plane_size_ * channels * 2 +
-                       int64_t{target_rate} * channels * 2;
+  plane_size_ = history + stride_;
+  const int64_t work = int64_t{phases_} * (4 + int64_t{stride_} * 2) + plane_size_ * channels_ * 2 +
+                       int64_t{target_rate} * channels_ * 2;
   if (work > kMaxWorkBytes) return false;
   history_capacity_ = static_cast<int32_t>(history);
   staging_capacity_ = target_rate;
+  // Zero-filled: the padding lanes of a row read history not yet written.
+  history_.reset(new (std::nothrow) int16_t[static_cast<size_t>(plane_size_ * channels_)]());
+  staging_.reset(new (std::nothrow) int16_t[static_cast<size_t>(target_rate) * channels_]);
+  return history_ && staging_;
+}
 
-  // Zero-filled: padding lanes and not yet written history are read with
-  // zero coefficients.
-  tap_coef_.reset(new (std::nothrow) int16_t[static_cast<size_t>(L * stride)]());
-  history_.reset(new (std::nothrow) int16_t[static_cast<size_t>(plane_size_ * channels)]());
-  staging_.reset(new (std::nothrow) int16_t[static_cast<size_t>(target_rate) * channels]);
-  std::unique_ptr<double[]> weights(new (std::nothrow) double[static_cast<size_t>(taps)]);
-  if (!tap_coef_ || !history_ || !staging_ || !weights) return false;
-
-  for (int32_t i = 0; i < L; ++i) {
-    const int32_t start = tap_start_[i];
-    double sum = 0.0;
-    if (up) {
-      // In input frames: the output frame sits at t within its period.
-      const double t = (i + 0.5) * M / L;
-      double x = start + 0.5 - t;
-      for (int32_t j = 0; j < taps_; ++j) {
-        weights[j] = Kernel(x);
-        sum += weights[j];
-        x += 1.0;
-      }
-    } else {
-      // In output frames.
-      for (int32_t j = 0; j < taps_; ++j) {
-        const double x = (start + j + 0.5) * L / M - (i + 0.5);
-        weights[j] = Kernel(x);
-        sum += weights[j];
-      }
-    }
-    int16_t* row = tap_coef_.get() + int64_t{i} * stride;
-    for (int32_t j = 0; j < taps_; ++j) {
-      const double q = std::floor(weights[j] / sum * 16384 + 0.5);
-      if (!(q >= -32768.0 && q <= 32767.0)) return false;  // the filter loop takes 16 bits
-      row[j] = static_cast<int16_t>(q);
-    }
+// Row after row, the kernel at its taps normalised to Q14.
+bool Resampler::MakeCoefficients(bool up) {
+  // Zero-filled: the padding lanes multiply by 0.
+  tap_coef_.reset(new (std::nothrow) int16_t[static_cast<size_t>(int64_t{phases_} * stride_)]());
+  std::unique_ptr<double[]> weights(new (std::nothrow) double[static_cast<size_t>(taps_)]);
+  if (!tap_coef_ || !weights) return false;
+  for (int32_t i = 0; i < phases_; ++i) {
+    const double sum = KernelRow(up, i, tap_start_[i], phases_, period_in_, taps_, weights.get());
+    if (!Quantise(weights.get(), sum, taps_, tap_coef_.get() + int64_t{i} * stride_)) return false;
   }
   return true;
 }

@@ -51,6 +51,8 @@ class Resampler final : public BufferedStage {
   static ResamplerPtr Create(Kind kind, int32_t source_rate, int32_t target_rate, int32_t channels);
   Resampler() : BufferedStage(ByteBuffer::Growth::kDouble) {}
   bool Build(Kind kind, int32_t source_rate, int32_t target_rate, int32_t channels);
+  bool MakeHistory(int32_t source_rate, int32_t target_rate);
+  bool MakeCoefficients(bool up);
   int16_t* plane(int32_t channel) { return history_.get() + int64_t{channel} * plane_size_; }
   void Prime(const uint8_t* frame);
   void Append(const uint8_t* frames, int32_t count);
