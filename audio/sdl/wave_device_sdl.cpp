@@ -82,7 +82,7 @@ SdlWaveDevice::~SdlWaveDevice() {
 }
 
 bool SdlWaveDevice::Open(const PcmFormat& format) {
-  if (format.format_tag != 1 || format.channels == 0 ||
+  if (format.format_tag != kFormatPcm || format.channels == 0 ||
       (format.bits_per_sample != 8 && format.bits_per_sample != 16) ||
       format.block_align != format.channels * format.bits_per_sample / 8 ||
       format.samples_per_sec == 0 || format.samples_per_sec > 0x7FFFFFFF ||
