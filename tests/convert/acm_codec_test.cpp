@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "convert/acm/posix/own_acm.h"
 #include "convert/acm_stage.h"
+#include "convert/codecs/own_acm.h"
 #include "tests/convert/codec_cases.h"
 #include "tests/convert/pcm_test_util.h"
 

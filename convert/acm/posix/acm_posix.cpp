@@ -1,5 +1,5 @@
 #include "convert/acm/acm.h"
-#include "convert/acm/posix/own_acm.h"
+#include "convert/codecs/own_acm.h"
 
 namespace kowaki {
 

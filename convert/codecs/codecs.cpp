@@ -1,4 +1,4 @@
-#include "convert/acm/posix/codecs.h"
+#include "convert/codecs/codecs.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,10 +1,10 @@
-#include "convert/acm/posix/own_acm.h"
+#include "convert/codecs/own_acm.h"
 
 #include <cstring>
 #include <limits>
 #include <new>
 
-#include "convert/acm/posix/codecs.h"
+#include "convert/codecs/codecs.h"
 
 namespace kowaki {
 
