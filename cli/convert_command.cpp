@@ -95,166 +95,276 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
+// What the command line asks for.
+struct Request {
+  std::string in_path;
+  std::string out_path;
+  // 0: keep the input's value.
+  long long rate = 0;
+  long long channels = 0;
+  long long bits = 0;
+  const Codec* codec = nullptr;  // null: as the input, where we can
+};
+
+// False with the message to end with.
+bool ParseRequest(Arguments args, Request* request, std::string* error) {
+  ParsedArgs parsed;
+  if (!parsed.Parse(args, {"rate", "channels", "bits", "codec"}, {}, error)) {
+    *error += std::string("\n") + kUsage;
+    return false;
+  }
+  if (parsed.positional().size() != 2) {
+    *error = std::string("give one input and one output file\n") + kUsage;
+    return false;
+  }
+  request->in_path = parsed.positional()[0];
+  request->out_path = parsed.positional()[1];
+  if (!parsed.Integer("rate", 1, std::numeric_limits<int32_t>::max(), 0, &request->rate, error) ||
+      !parsed.Integer("channels", 1, 2, 0, &request->channels, error) ||
+      !parsed.Integer("bits", 8, 16, 0, &request->bits, error)) {
+    return false;
+  }
+  if (request->bits != 0 && request->bits != 8 && request->bits != 16) {
+    *error = "--bits takes 8 or 16, not " + std::to_string(request->bits);
+    return false;
+  }
+  if (const auto name = parsed.Value("codec")) {
+    for (const Codec& known : kCodecs) {
+      if (*name == known.option) request->codec = &known;
+    }
+    if (!request->codec) {
+      *error = "--codec takes pcm, ima-adpcm, ms-adpcm, mulaw or alaw, not " + *name;
+      return false;
+    }
+  }
+  return true;
+}
+
+// The input file, with where its audio lies.
+struct Input {
+  std::string path;
+  FilePtr file;
+  WavInfo info;
+
+  bool Open(const std::string& in_path, std::string* error) {
+    path = in_path;
+    file.reset(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+      *error = PathForDisplay(path) + ": " + std::strerror(errno);
+      return false;
+    }
+    std::FILE* in = file.get();
+    const auto read_at = [in](uint64_t offset, std::span<uint8_t> out) {
+      return kowaki::platform::Seek64(in, offset) &&
+             std::fread(out.data(), 1, out.size(), in) == out.size();
+    };
+    if (!ReadWavInfo(read_at, &info, error)) {
+      *error = PathForDisplay(path) + ": " + *error;
+      return false;
+    }
+    return true;
+  }
+};
+
+// The formats a conversion goes through: the input's, the PCM it becomes,
+// and the output's. A codec's extra bytes follow it.
+struct Formats {
+  WaveFormat source;
+  PcmFormat pcm;
+  WaveFormat target;
+};
+
+// Unless asked, the output keeps the input's codec when it is one we
+// write, else it is PCM.
+bool PlanFormats(const Request& request, const WaveFormat& source, Formats* formats,
+                 std::string* error) {
+  const Codec* codec = request.codec ? request.codec : CodecOfTag(source.format_tag);
+  const uint16_t tag = codec ? codec->tag : kFormatPcm;
+  if (tag != kFormatPcm && request.bits != 0) {
+    *error = "--bits is for PCM output; " + std::string(codec->name) + " takes 16-bit samples";
+    return false;
+  }
+  const bool source_pcm = source.format_tag == kFormatPcm;
+  formats->source = source;
+  formats->pcm =
+      MakePcmFormat(request.rate ? static_cast<uint32_t>(request.rate) : source.samples_per_sec,
+                    request.channels ? static_cast<uint16_t>(request.channels) : source.channels,
+                    request.bits ? static_cast<uint16_t>(request.bits)
+                                 : (source_pcm ? source.bits_per_sample : uint16_t{16}));
+  formats->target = WaveFormat{formats->pcm};
+  const PcmFormat& pcm = formats->pcm;
+  if (tag != kFormatPcm &&
+      !MakeCodecFormat(tag, pcm.samples_per_sec, pcm.channels, &formats->target)) {
+    *error = std::string(codec->name) + " holds one or two channels, not " +
+             std::to_string(pcm.channels);
+    return false;
+  }
+  return true;
+}
+
 // The input's audio converted to PCM and, for a codec output, encoded:
 // one chain decodes or encodes but not both, and the fact chunk counts
 // the frames that go into the encoder.
 class Pipeline {
  public:
   // False when no chain can do it.
-  bool Setup(const PcmFormat& source, const PcmFormat& pcm, const PcmFormat& target) {
-    frame_bytes_ = pcm.block_align;
+  bool Setup(const Formats& formats) {
+    frame_bytes_ = formats.pcm.block_align;
     to_pcm_ = PcmConverter::create();
-    if (!to_pcm_ || !to_pcm_->setup(source, pcm)) return false;
-    if (target.format_tag == kFormatPcm) return true;
+    if (!to_pcm_ || !to_pcm_->setup(formats.source, formats.pcm)) return false;
+    if (formats.target.format_tag == kFormatPcm) return true;
     encoder_ = PcmConverter::create();
-    return encoder_ && encoder_->setup(pcm, target);
+    return encoder_ && encoder_->setup(formats.pcm, formats.target);
   }
 
-  // Runs `in` through, or at the end of the input flushes; `out` receives
-  // the output, valid until the next call.
-  bool Run(PcmSpan in, bool end, PcmSpan* out) {
-    if (!(end ? to_pcm_->flush() : to_pcm_->put(in))) return false;
-    to_pcm_->get(out);
-    if (!encoder_) return true;
-    frames_ += static_cast<uint64_t>(out->length) / frame_bytes_;
-    if (!encoder_->put(*out) || (end && !encoder_->flush())) return false;
-    encoder_->get(out);
-    return true;
+  // Runs `in` through; `out` receives the output, valid until the next call.
+  bool Put(PcmSpan in, PcmSpan* out) {
+    return to_pcm_->put(in) && to_pcm_->get(out) && Encode(false, out);
   }
+
+  // At the end of the input: what the chains held back.
+  bool Flush(PcmSpan* out) { return to_pcm_->flush() && to_pcm_->get(out) && Encode(true, out); }
 
   uint64_t frames() const { return frames_; }
 
  private:
+  // Hands the PCM in `*out` to the encoder, if any, and its output back.
+  bool Encode(bool end, PcmSpan* out) {
+    if (!encoder_) return true;
+    frames_ += static_cast<uint64_t>(out->length) / frame_bytes_;
+    return encoder_->put(*out) && (!end || encoder_->flush()) && encoder_->get(out);
+  }
+
   PcmConverterPtr to_pcm_;
   PcmConverterPtr encoder_;
   uint32_t frame_bytes_ = 0;
   uint64_t frames_ = 0;
 };
 
-// Writes `span`; false when the file would outgrow what its header can
-// say or the write fails.
-bool Write(PcmSpan span, uint64_t limit, OutputFile& output, uint64_t* written,
-           std::string* error) {
-  if (*written + static_cast<uint64_t>(span.length) > limit) {
-    *error = "the converted audio would exceed the 4 GiB a WAV file can hold";
-    return false;
+// The output file: a placeholder header, the audio, then the real header.
+class Output {
+ public:
+  bool Open(const std::string& path, const WaveFormat& format, std::string* error) {
+    format_ = format;
+    if (!file_.Open(path, error)) return false;
+    const auto placeholder = Header(format, 0, 0);
+    if (!file_.Write(placeholder.data(), placeholder.size())) {
+      *error = PathForDisplay(path) + ": " + std::strerror(errno);
+      return false;
+    }
+    // The header's RIFF size counts the header and the data in 32 bits.
+    limit_ = std::numeric_limits<uint32_t>::max() - (placeholder.size() - 8);
+    return true;
   }
-  if (span.length > 0 && !output.Write(span.data, static_cast<size_t>(span.length))) {
-    *error = PathForDisplay(output.path()) + ": " + std::strerror(errno);
-    return false;
+
+  // False when the file would outgrow what its header can say or the
+  // write fails.
+  bool Write(PcmSpan span, std::string* error) {
+    if (written_ + static_cast<uint64_t>(span.length) > limit_) {
+      *error = "the converted audio would exceed the 4 GiB a WAV file can hold";
+      return false;
+    }
+    if (span.length > 0 && !file_.Write(span.data, static_cast<size_t>(span.length))) {
+      *error = PathForDisplay(file_.path()) + ": " + std::strerror(errno);
+      return false;
+    }
+    written_ += static_cast<uint64_t>(span.length);
+    return true;
   }
-  *written += static_cast<uint64_t>(span.length);
-  return true;
+
+  // The header over the placeholder, counting `frames` for a codec.
+  bool WriteHeader(uint64_t frames, std::string* error) {
+    // An encoder may drop a last partial block (Wine's IMA ADPCM one does).
+    frames = std::min(frames, FramesHeld(format_, written_));
+    if (frames > std::numeric_limits<uint32_t>::max()) {
+      *error = "the converted audio has more frames than a WAV file can count";
+      return false;
+    }
+    const auto header =
+        Header(format_, static_cast<uint32_t>(written_), static_cast<uint32_t>(frames));
+    if (!file_.Seek(0) || !file_.Write(header.data(), header.size())) {
+      *error = PathForDisplay(file_.path()) + ": " + std::strerror(errno);
+      return false;
+    }
+    return true;
+  }
+
+  bool Commit(std::string* error) { return file_.Commit(error); }
+
+ private:
+  OutputFile file_;
+  WaveFormat format_{};
+  uint64_t limit_ = 0;
+  uint64_t written_ = 0;
+};
+
+enum class Converted { kDone, kFailed, kInterrupted };
+
+// The input's audio through the pipeline into the output, in blocks of
+// whole frames (or codec blocks), so no stage drops a partial one between
+// blocks. Between blocks it looks at `running`.
+Converted ConvertAudio(Input& input, Pipeline& pipeline, Output& output,
+                       const std::atomic<int32_t>& running, std::string* error) {
+  const uint16_t align = input.info.format.block_align;
+  const size_t block_size = kBlockBytes >= align ? kBlockBytes / align * align : align;
+  std::vector<uint8_t> block(block_size);
+  if (!kowaki::platform::Seek64(input.file.get(), input.info.data_offset)) {
+    *error = PathForDisplay(input.path) + ": truncated file";
+    return Converted::kFailed;
+  }
+  PcmSpan out;
+  for (uint64_t left = input.info.data_size; left > 0;) {
+    if (!running.load()) return Converted::kInterrupted;
+    const size_t size = left < block_size ? static_cast<size_t>(left) : block_size;
+    if (std::fread(block.data(), 1, size, input.file.get()) != size) {
+      *error = PathForDisplay(input.path) + ": truncated file: the audio data ends early";
+      return Converted::kFailed;
+    }
+    left -= size;
+    if (!pipeline.Put({block.data(), static_cast<int32_t>(size)}, &out)) {
+      *error = "the conversion failed";
+      return Converted::kFailed;
+    }
+    if (!output.Write(out, error)) return Converted::kFailed;
+  }
+  if (!pipeline.Flush(&out)) {
+    *error = "the conversion failed";
+    return Converted::kFailed;
+  }
+  return output.Write(out, error) ? Converted::kDone : Converted::kFailed;
 }
 
 }  // namespace
 
 int RunConvert(Arguments args) {
-  ParsedArgs parsed;
+  Request request;
+  Input input;
+  Formats formats;
   std::string error;
-  if (!parsed.Parse(args, {"rate", "channels", "bits", "codec"}, {}, &error))
-    return Fail(error + "\n" + kUsage);
-  if (parsed.positional().size() != 2)
-    return Fail(std::string("give one input and one output file\n") + kUsage);
-  // 0: keep the input's value.
-  long long rate = 0;
-  long long channels = 0;
-  long long bits = 0;
-  if (!parsed.Integer("rate", 1, std::numeric_limits<int32_t>::max(), 0, &rate, &error) ||
-      !parsed.Integer("channels", 1, 2, 0, &channels, &error) ||
-      !parsed.Integer("bits", 8, 16, 0, &bits, &error)) {
+  if (!ParseRequest(args, &request, &error) || !input.Open(request.in_path, &error) ||
+      !PlanFormats(request, input.info.format, &formats, &error)) {
     return Fail(error);
   }
-  if (bits != 0 && bits != 8 && bits != 16)
-    return Fail("--bits takes 8 or 16, not " + std::to_string(bits));
-  const Codec* codec = nullptr;
-  if (const auto name = parsed.Value("codec")) {
-    for (const Codec& known : kCodecs) {
-      if (*name == known.option) codec = &known;
-    }
-    if (!codec) return Fail("--codec takes pcm, ima-adpcm, ms-adpcm, mulaw or alaw, not " + *name);
-  }
-
-  const std::string& in_path = parsed.positional()[0];
-  const std::string& out_path = parsed.positional()[1];
-  FilePtr input(std::fopen(in_path.c_str(), "rb"));
-  if (!input) return Fail(PathForDisplay(in_path) + ": " + std::strerror(errno));
-  std::FILE* in = input.get();
-  const auto read_at = [in](uint64_t offset, std::span<uint8_t> out) {
-    return kowaki::platform::Seek64(in, offset) &&
-           std::fread(out.data(), 1, out.size(), in) == out.size();
-  };
-  WavInfo info;
-  if (!ReadWavInfo(read_at, &info, &error)) return Fail(PathForDisplay(in_path) + ": " + error);
-
-  // Unless asked, the output keeps the input's codec when it is one we
-  // write, else it is PCM.
-  const PcmFormat& source = info.format;
-  const bool source_pcm = source.format_tag == kFormatPcm;
-  if (!codec) codec = CodecOfTag(source.format_tag);
-  const uint16_t tag = codec ? codec->tag : kFormatPcm;
-  if (tag != kFormatPcm && bits != 0)
-    return Fail("--bits is for PCM output; " + std::string(codec->name) + " takes 16-bit samples");
-  const PcmFormat pcm = MakePcmFormat(
-      rate ? static_cast<uint32_t>(rate) : source.samples_per_sec,
-      channels ? static_cast<uint16_t>(channels) : source.channels,
-      bits ? static_cast<uint16_t>(bits) : (source_pcm ? source.bits_per_sample : uint16_t{16}));
-  WaveFormat target{pcm};
-  if (tag != kFormatPcm && !MakeCodecFormat(tag, pcm.samples_per_sec, pcm.channels, &target))
-    return Fail(std::string(codec->name) + " holds one or two channels, not " +
-                std::to_string(pcm.channels));
   Pipeline pipeline;
-  if (!pipeline.Setup(source, pcm, target))
-    return Fail("cannot convert " + Describe(source) + " to " + Describe(target));
-
-  OutputFile output;
-  if (!output.Open(out_path, &error)) return Fail(error);
-  const auto placeholder = Header(target, 0, 0);
-  if (!output.Write(placeholder.data(), placeholder.size())) {
-    return Fail(PathForDisplay(out_path) + ": " + std::strerror(errno));
+  if (!pipeline.Setup(formats)) {
+    return Fail("cannot convert " + Describe(formats.source) + " to " + Describe(formats.target));
   }
-  // The header's RIFF size counts the header and the data in 32 bits.
-  const uint64_t limit = std::numeric_limits<uint32_t>::max() - (placeholder.size() - 8);
+  Output output;
+  if (!output.Open(request.out_path, formats.target, &error)) return Fail(error);
 
-  // Whole frames (or codec blocks) per block, so no stage drops a partial
-  // one between blocks.
-  const size_t block_size = kBlockBytes >= source.block_align
-                                ? kBlockBytes / source.block_align * source.block_align
-                                : source.block_align;
-  std::vector<uint8_t> block(block_size);
   std::atomic<int32_t> running{1};
   const InterruptScope interrupts(&running);
-  uint64_t left = info.data_size;
-  uint64_t written = 0;
-  PcmSpan out;
-  if (!kowaki::platform::Seek64(in, info.data_offset))
-    return Fail(PathForDisplay(in_path) + ": truncated file");
-  while (left > 0) {
-    if (!running.load()) {
+  switch (ConvertAudio(input, pipeline, output, running, &error)) {
+    case Converted::kInterrupted:
       PrintText(stderr, "kowaki-cli convert: interrupted\n");
       return kExitInterrupted;
-    }
-    const size_t size = left < block_size ? static_cast<size_t>(left) : block_size;
-    if (std::fread(block.data(), 1, size, in) != size) {
-      return Fail(PathForDisplay(in_path) + ": truncated file: the audio data ends early");
-    }
-    left -= size;
-    if (!pipeline.Run({block.data(), static_cast<int32_t>(size)}, false, &out))
-      return Fail("the conversion failed");
-    if (!Write(out, limit, output, &written, &error)) return Fail(error);
+    case Converted::kFailed:
+      return Fail(error);
+    case Converted::kDone:
+      break;
   }
-  if (!pipeline.Run({}, true, &out)) return Fail("the conversion failed");
-  if (!Write(out, limit, output, &written, &error)) return Fail(error);
-  // An encoder may drop a last partial block (Wine's IMA ADPCM one does).
-  const uint64_t frames = std::min(pipeline.frames(), FramesHeld(target, written));
-  if (frames > std::numeric_limits<uint32_t>::max())
-    return Fail("the converted audio has more frames than a WAV file can count");
-
-  const auto header = Header(target, static_cast<uint32_t>(written), static_cast<uint32_t>(frames));
-  if (!output.Seek(0) || !output.Write(header.data(), header.size())) {
-    return Fail(PathForDisplay(out_path) + ": " + std::strerror(errno));
-  }
-  input.reset();  // OUT may be IN: let go of it before the rename
+  if (!output.WriteHeader(pipeline.frames(), &error)) return Fail(error);
+  input.file.reset();  // OUT may be IN: let go of it before the rename
   if (!output.Commit(&error)) return Fail(error);
   return kExitOk;
 }
