@@ -124,7 +124,9 @@ class OwnCodecs final : public Acm {
     if (convert_flags & ACM_STREAMCONVERTF_START) s.encoder = {};
     header->fdwStatus &= ~ACMSTREAMHEADER_STATUSF_DONE;
     const bool whole_blocks = (convert_flags & ACM_STREAMCONVERTF_BLOCKALIGN) != 0;
-    if (!(s.encode ? Encode(&s, header, whole_blocks) : Decode(s.layout, header, whole_blocks))) {
+    if (s.encode) {
+      Encode(&s, header, whole_blocks);
+    } else if (!Decode(s.layout, header, whole_blocks)) {
       return kAcmNotPossible;
     }
     header->fdwStatus |= ACMSTREAMHEADER_STATUSF_DONE;
@@ -173,7 +175,8 @@ class OwnCodecs final : public Acm {
     return true;
   }
 
-  static bool Encode(Stream* s, AcmStreamHeader* header, bool whole_blocks) {
+  // As Decode, but any PCM encodes: nothing here can fail.
+  static void Encode(Stream* s, AcmStreamHeader* header, bool whole_blocks) {
     const codecs::BlockLayout& layout = s->layout;
     const uint32_t pcm_block = static_cast<uint32_t>(PcmBlockBytes(layout));
     const uint32_t block = static_cast<uint32_t>(layout.block_bytes);
@@ -195,7 +198,6 @@ class OwnCodecs final : public Acm {
     }
     header->cbSrcLengthUsed = used;
     header->cbDstLengthUsed = made;
-    return true;
   }
 };
 
