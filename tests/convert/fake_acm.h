@@ -2,7 +2,8 @@
 // An ACM for the codec stage's tests: its one stream "converts" by writing
 // every input byte twice, a whole block of `block` bytes at a time (with
 // the end flag and no block alignment, the partial rest too), and it
-// records every call with its flags. Like the ACM it converts only on a
+// records what the stage's caller can tell: the conversions with their
+// flags, failures and the close. Like the ACM it converts only on a
 // prepared header with its prepared buffers and unprepares only with the
 // prepared lengths; a size query for 0 bytes fails.
 
@@ -22,10 +23,10 @@ class FakeAcm final : public Acm {
   // "convert") fail from their n-th on (counted from 1).
   void FailFrom(const std::string& call, int n) { fail_from_[call] = n; }
 
-  // One line a call: "open", "size 300", "prepare 600/1200",
-  // "unprepare 600/1200" (source/destination lengths), "convert 300
-  // START|BLOCKALIGN -> 256" (bytes given, flags, bytes consumed), "close";
-  // a failed call ends in " failed".
+  // One line for "open", "convert 300 START|BLOCKALIGN -> 256" (bytes
+  // given, flags, bytes consumed) and "close" ("close, header still
+  // prepared" when it was left so); a call that fails is "size failed",
+  // "prepare failed", "convert 300 BLOCKALIGN failed" and so on.
   const std::vector<std::string>& calls() const { return calls_; }
   // The calls since the last look.
   std::vector<std::string> TakeCalls();
@@ -43,7 +44,8 @@ class FakeAcm final : public Acm {
   AcmResult acmStreamClose(AcmStream stream, uint32_t close_flags) override;
 
  private:
-  // Records the call; true when the script makes it fail.
+  // Records the call (a size query, prepare or unprepare only when it
+  // fails); true when the script makes it fail.
   bool Record(const std::string& kind, const std::string& line);
   AcmStream Handle() { return reinterpret_cast<AcmStream>(this); }
 
