@@ -3,15 +3,15 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
-#include <cstring>
 #include <new>
 #include <string>
 
+#include "app/ansi_text.h"
 #include "app/file_dialogs.h"
 #include "app/layout.h"
 #include "app/settings_dialog.h"
-#include "common/cp932.h"
 #include "jobs/export_job.h"
+#include "jobs/format_text.h"
 #include "jobs/listing_job.h"
 #include "jobs/playback_job.h"
 #include "jobs/texts.h"
@@ -23,20 +23,8 @@ namespace kowaki {
 
 namespace {
 
-constexpr size_t kPathBufferSize = 1024;
-
-std::string Ansi(std::string_view utf8) { return Utf8ToCp932Lossy(utf8); }
-
 MainWindow* StateOf(HWND dialog) {
   return reinterpret_cast<MainWindow*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
-}
-
-void Message(HWND owner, std::string_view text, std::string_view caption) {
-  MessageBoxA(owner, Ansi(text).c_str(), Ansi(caption).c_str(), MB_OK);
-}
-
-void EnableControl(MainWindow* state, int id, bool enabled) {
-  EnableWindow(GetDlgItem(state->window, id), enabled ? TRUE : FALSE);
 }
 
 void InsertColumns(HWND list) {
@@ -58,15 +46,16 @@ void InsertColumns(HWND list) {
 
 // The idle state of the controls, after a worker could not be started.
 void RestoreIdleControls(MainWindow* state) {
-  for (int id : {IDC_BROWSE, IDC_LIST, IDC_PLAY, IDC_OUTPUT}) EnableControl(state, id, true);
-  SetDlgItemTextA(state->window, IDC_PLAY, Ansi(texts::kButtonPlay).c_str());
-  SetDlgItemTextA(state->window, IDC_OUTPUT, Ansi(texts::kButtonOutput).c_str());
+  for (Control control : {Control::kBrowse, Control::kList, Control::kPlay, Control::kOutput})
+    state->job_window.EnableControl(control, true);
+  state->job_window.SetButtonText(Control::kPlay, texts::kButtonPlay);
+  state->job_window.SetButtonText(Control::kOutput, texts::kButtonOutput);
 }
 
 void StartJob(MainWindow* state, JobProcedure job) {
   if (!StartWorker(&state->jobs, job)) {
     RestoreIdleControls(state);
-    Message(state->window, texts::kCannotStartJob, texts::kCaptionFailure);
+    ShowAnsiMessage(state->window, texts::kCannotStartJob, texts::kCaptionFailure);
   }
 }
 
@@ -87,13 +76,8 @@ void Browse(MainWindow* state) {
   const std::string filter =
       FileDialogFilter({texts::kArchiveFilter, "voice.arc", Ansi(texts::kAllFiles), "*.*"});
   char path[kPathBufferSize] = {};
-  OPENFILENAMEA dialog = {};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = state->window;
-  dialog.lpstrFilter = filter.c_str();
-  dialog.lpstrFile = path;
-  dialog.nMaxFile = sizeof path;
-  dialog.Flags = OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+  OPENFILENAMEA dialog = FileDialogRecord(state->window, filter, path,
+                                          OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
   if (GetOpenFileNameA(&dialog)) OpenArchive(state, path);
 }
 
@@ -108,31 +92,30 @@ void StartOrStop(MainWindow* state, JobKind kind) {
   }
   ReleaseEndedWorker(state);
   const bool play = kind == JobKind::kPlay;
+  JobWindow& window = state->job_window;
   // Rows left from an archive that failed to load name entries of no index.
-  if (state->job_window.SelectedCount() == 0 || !state->jobs.index) {
-    Message(state->window, play ? texts::kNothingToPlay : texts::kNothingToExport,
-            texts::kCaptionWarning);
+  if (window.SelectedCount() == 0 || !state->jobs.index) {
+    ShowAnsiMessage(state->window, play ? texts::kNothingToPlay : texts::kNothingToExport,
+                    texts::kCaptionWarning);
     return;
   }
+  window.EnableControl(Control::kBrowse, false);
+  window.EnableControl(Control::kList, false);
   if (play) {
-    EnableControl(state, IDC_BROWSE, false);
-    EnableControl(state, IDC_LIST, false);
-    SetDlgItemTextA(state->window, IDC_PLAY, Ansi(texts::kButtonStop).c_str());
-    EnableControl(state, IDC_OUTPUT, false);
+    window.SetButtonText(Control::kPlay, texts::kButtonStop);
+    window.EnableControl(Control::kOutput, false);
     StartJob(state, PlaybackJob);
     return;
   }
-  EnableControl(state, IDC_BROWSE, false);
-  EnableControl(state, IDC_LIST, false);
-  EnableControl(state, IDC_PLAY, false);
-  SetDlgItemTextA(state->window, IDC_OUTPUT, Ansi(texts::kButtonStop).c_str());
+  window.EnableControl(Control::kPlay, false);
+  window.SetButtonText(Control::kOutput, texts::kButtonStop);
   StartJob(state, ExportJob);
 }
 
 void OnInitDialog(HWND dialog) {
   auto* state = new (std::nothrow) MainWindow(dialog);
   if (!state) {
-    Message(nullptr, texts::kOutOfMemory, texts::kCaptionFailure);
+    ShowAnsiMessage(nullptr, texts::kOutOfMemory, texts::kCaptionFailure);
     DestroyWindow(dialog);
     return;
   }
@@ -206,15 +189,13 @@ void OpenArchive(MainWindow* state, const char* path) {
   state->jobs.index = LoadArchiveIndex(path);
   if (!state->jobs.index) {
     // The path goes in as the bytes it is, into the converted text.
-    std::string text = Ansi(texts::kCannotOpenArchive);
-    text.replace(text.find("%s"), 2, path);
+    const std::string text = FormatText(Ansi(texts::kCannotOpenArchive).c_str(), path);
     MessageBoxA(state->window, text.c_str(), texts::kCaptionError, MB_OK);
     return;
   }
   SetDlgItemTextA(state->window, IDC_PATH, path);
-  EnableControl(state, IDC_BROWSE, false);
-  EnableControl(state, IDC_PLAY, false);
-  EnableControl(state, IDC_OUTPUT, false);
+  for (Control control : {Control::kBrowse, Control::kPlay, Control::kOutput})
+    state->job_window.EnableControl(control, false);
   ReleaseEndedWorker(state);
   StartJob(state, ListingJob);
 }

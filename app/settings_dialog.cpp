@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <string>
 
+#include "app/ansi_text.h"
 #include "app/main_window.h"
 #include "app/settings_choices.h"
-#include "common/cp932.h"
 #include "jobs/texts.h"
 #include "res/resource.h"
 #include "settings/output_settings.h"
@@ -20,7 +20,7 @@ void AddChoice(HWND dialog, int combo, const std::string& text) {
 }
 
 void FillChoices(HWND dialog) {
-  const std::string same = Utf8ToCp932Lossy(texts::kSameAsSource);
+  const std::string same = Ansi(texts::kSameAsSource);
   AddChoice(dialog, IDC_RATE, same);
   for (int32_t rate : kOfferedRates) AddChoice(dialog, IDC_RATE, std::to_string(rate));
   AddChoice(dialog, IDC_CHANNELS, same);

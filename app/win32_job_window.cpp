@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "app/ansi_text.h"
 #include "app/file_dialogs.h"
 #include "common/cp932.h"
 #include "jobs/texts.h"
@@ -14,13 +15,14 @@
 
 namespace kowaki {
 
-namespace {
-
-constexpr size_t kPathBufferSize = 1024;
-
-std::string Ansi(std::string_view utf8) { return Utf8ToCp932Lossy(utf8); }
-
-}  // namespace
+// The seam names the controls by their resource ids.
+static_assert(static_cast<int>(Control::kPath) == IDC_PATH &&
+              static_cast<int>(Control::kBrowse) == IDC_BROWSE &&
+              static_cast<int>(Control::kList) == IDC_LIST &&
+              static_cast<int>(Control::kProgress) == IDC_PROGRESS &&
+              static_cast<int>(Control::kPlay) == IDC_PLAY &&
+              static_cast<int>(Control::kSettings) == IDC_SETTINGS &&
+              static_cast<int>(Control::kOutput) == IDC_OUTPUT);
 
 LRESULT Win32JobWindow::SendToList(UINT message, WPARAM wparam, LPARAM lparam) {
   return SendDlgItemMessageA(dialog_, IDC_LIST, message, wparam, lparam);
@@ -93,7 +95,7 @@ void Win32JobWindow::SetButtonText(Control control, std::string_view text) {
 }
 
 void Win32JobWindow::ShowMessage(std::string_view text, std::string_view caption) {
-  MessageBoxA(dialog_, Ansi(text).c_str(), Ansi(caption).c_str(), MB_OK);
+  ShowAnsiMessage(dialog_, text, caption);
 }
 
 bool Win32JobWindow::PickFolder(std::string_view title, std::string* folder) {
@@ -115,14 +117,8 @@ bool Win32JobWindow::PickSaveFile(std::string* path) {
   const std::string filter = FileDialogFilter(
       {Ansi(texts::kWavFilesFilter), "*.wav", Ansi(texts::kAllFilesFilter), "*.*"});
   char name[kPathBufferSize] = {};
-  OPENFILENAMEA dialog = {};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = dialog_;
-  dialog.lpstrFilter = filter.c_str();
+  OPENFILENAMEA dialog = FileDialogRecord(dialog_, filter, name, OFN_NOCHANGEDIR);
   dialog.nFilterIndex = 1;
-  dialog.lpstrFile = name;
-  dialog.nMaxFile = sizeof name;
-  dialog.Flags = OFN_NOCHANGEDIR;
   if (!GetSaveFileNameA(&dialog)) return false;
   *path = name;
   return true;
