@@ -1,5 +1,7 @@
 #include "tests/jobs/recording_window.h"
 
+#include "jobs/texts.h"
+
 namespace kowaki::test {
 
 namespace {
@@ -18,6 +20,7 @@ void RecordingWindow::Log(std::string_view what, const Words&... words) {
 
 void RecordingWindow::SetTitle(std::string_view text) {
   Log("title", text);
+  title_ = text;
   if (on_title_) on_title_(std::string(text));
 }
 
@@ -59,12 +62,17 @@ int32_t RecordingWindow::RowEntry(int32_t row) {
 void RecordingWindow::SetProgressRange(int32_t low, int32_t high) {
   Log("progress range", low, high);
 }
-void RecordingWindow::SetProgressPosition(int32_t position) { Log("progress", position); }
+void RecordingWindow::SetProgressPosition(int32_t position) {
+  Log("progress", position);
+  progress_ = position;
+}
 void RecordingWindow::EnableControl(Control control, bool enabled) {
   Log(enabled ? "enable" : "disable", control);
+  enabled_[control] = enabled;
 }
 void RecordingWindow::SetButtonText(Control control, std::string_view text) {
   Log("button", control, text);
+  button_text_[control] = text;
 }
 
 void RecordingWindow::ShowMessage(std::string_view text, std::string_view caption) {
@@ -98,6 +106,29 @@ void RecordingWindow::Select(std::initializer_list<int32_t> rows) {
 
 void RecordingWindow::SelectAll() {
   for (RowList::Row& row : list_.rows()) row.selected = true;
+}
+
+void RecordingWindow::StartJob(Control button) {
+  for (const Control control :
+       {Control::kList, Control::kBrowse, Control::kPlay, Control::kOutput}) {
+    enabled_[control] = control == button;
+  }
+  button_text_[button] = texts::kButtonStop;
+}
+
+bool RecordingWindow::Idle() const {
+  const auto enabled = [this](Control control) {
+    const auto it = enabled_.find(control);
+    return it == enabled_.end() || it->second;
+  };
+  const auto text = [this](Control control, std::string_view idle) {
+    const auto it = button_text_.find(control);
+    return it == button_text_.end() || it->second == idle;
+  };
+  return title_ == texts::kTitle && enabled(Control::kList) && enabled(Control::kBrowse) &&
+         enabled(Control::kPlay) && enabled(Control::kOutput) &&
+         text(Control::kPlay, texts::kButtonPlay) && text(Control::kOutput, texts::kButtonOutput) &&
+         progress_ == 0;
 }
 
 std::vector<std::string> RecordingWindow::Calls(std::string_view prefix) const {

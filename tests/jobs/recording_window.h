@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +41,12 @@ class RecordingWindow : public JobWindow {
   void AddRows(int32_t count);
   void Select(std::initializer_list<int32_t> rows);
   void SelectAll();
+  // Sets the controls as a face does when it starts a job under `button`
+  // (Play or Output): the others disabled, the button reading 中断.
+  void StartJob(Control button);
+  // Whether the window is as between jobs: its own title, every control
+  // enabled, Play and Output with their own texts, the progress bar at 0.
+  bool Idle() const;
   // Called at each SetTitle, e.g. to press the stop button mid-run.
   void OnTitle(std::function<void(const std::string&)> hook) { on_title_ = std::move(hook); }
 
@@ -57,6 +64,11 @@ class RecordingWindow : public JobWindow {
 
   std::vector<std::string> calls_;
   RowList list_;
+  // What the calls left on the window.
+  std::string title_ = "こわき";
+  std::map<Control, bool> enabled_;
+  std::map<Control, std::string> button_text_;
+  int32_t progress_ = 0;
   std::function<void(const std::string&)> on_title_;
 };
 
