@@ -8,6 +8,7 @@
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/text_output.h"
+#include "jobs/format_text.h"
 #include "jobs/texts.h"
 
 namespace kowaki::cli {
@@ -75,9 +76,7 @@ int RunIndex(Arguments args) {
   const std::string& path = parsed.positional()[0];
   IndexPtr index(LoadArchiveIndex(path.c_str()));
   if (!index) {
-    std::string message = texts::kCannotOpenArchive;
-    message.replace(message.find("%s"), 2, PathForDisplay(path));
-    PrintText(stderr, message + "\n");
+    PrintText(stderr, FormatText(texts::kCannotOpenArchive, PathForDisplay(path).c_str()) + "\n");
     return kExitError;
   }
   if (parsed.Has("json")) {

@@ -2,7 +2,6 @@
 // window lists them: name, size, seconds, channels, rate, and the entry
 // number each row stands for.
 
-#include <charconv>
 #include <cstdio>
 #include <string>
 
@@ -19,12 +18,6 @@ namespace kowaki::cli {
 namespace {
 
 constexpr char kUsage[] = "usage: kowaki-cli list [ARCHIVE] [--json]\n";
-
-long long Number(const std::string& text) {
-  long long value = 0;
-  std::from_chars(text.data(), text.data() + text.size(), value);
-  return value;
-}
 
 // Columns on a terminal: code page 932's double-byte characters and most
 // of what is not ASCII take two cells, half-width katakana one.
@@ -77,8 +70,8 @@ void PrintJson(const std::string& path, const RowList& list, const ArchiveIndex&
            HexBytes(row.name) + "\", \"size\": " + std::to_string(size) +
            ", \"size_text\": " + JsonString(row.cells[1]) +
            ", \"seconds\": " + JsonString(row.cells[2]) +
-           ", \"channels\": " + std::to_string(Number(row.cells[3])) +
-           ", \"rate\": " + std::to_string(Number(row.cells[4])) + "}";
+           ", \"channels\": " + std::to_string(row.facts.channels) +
+           ", \"rate\": " + std::to_string(row.facts.rate) + "}";
     if (out.size() > (1 << 16)) {
       std::fwrite(out.data(), 1, out.size(), stdout);
       out.clear();

@@ -4,7 +4,6 @@
 // default sound device. The progress line shows the entry, its place in
 // the run and the time played of its length; Ctrl-C is the stop button.
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -25,21 +24,19 @@ constexpr char kUsage[] =
     "usage: kowaki-cli play [ARCHIVE] [ENTRY...]\n"
     "  ENTRY: a name, a shell-style pattern (* ? [..]) or #N for entry number N\n";
 
-// The terminal window with the time played and the entry's length, as
-// its row lists it, after the title.
+// The terminal window with the time played and the entry's length after
+// the work the title names.
 class PlayWindow : public TerminalWindow {
  public:
   using TerminalWindow::TerminalWindow;
 
-  void SetTitle(std::string_view text) override {
-    title_ = text;
-    ShowTitle();
+  void SetJobTitle(std::string_view work) override {
+    work_ = work;
+    ShowWork();
   }
   int32_t RowEntry(int32_t row) override {
     const int32_t entry = TerminalWindow::RowEntry(row);
-    seconds_ = entry >= 0
-                   ? std::strtod(list().rows()[static_cast<size_t>(row)].cells[2].c_str(), nullptr)
-                   : 0;
+    seconds_ = entry >= 0 ? list().rows()[static_cast<size_t>(row)].facts.seconds : 0;
     return entry;
   }
   void SetProgressRange(int32_t low, int32_t high) override {
@@ -48,22 +45,25 @@ class PlayWindow : public TerminalWindow {
   }
   void SetProgressPosition(int32_t position) override {
     position_ = position;
-    ShowTitle();
+    if (!work_.empty()) ShowWork();
     TerminalWindow::SetProgressPosition(position);
+  }
+  void SetTitle(std::string_view text) override {
+    work_.clear();
+    TerminalWindow::SetTitle(text);
   }
 
  private:
-  void ShowTitle() {
-    // Only a job's title names an entry; the idle one stays as it is.
-    if (title_ == texts::kTitle || frames_ <= 0) {
-      TerminalWindow::SetTitle(title_);
+  void ShowWork() {
+    if (frames_ <= 0) {
+      TerminalWindow::SetJobTitle(work_);
       return;
     }
     const double played = seconds_ * position_ / frames_;
-    TerminalWindow::SetTitle(title_ + FormatText("  %.1f/%.1f s", played, seconds_));
+    TerminalWindow::SetJobTitle(work_ + FormatText("  %.1f/%.1f s", played, seconds_));
   }
 
-  std::string title_;
+  std::string work_;
   double seconds_ = 0;  // the entry's length
   int32_t frames_ = 0;  // the same in frames, the progress bar's range
   int32_t position_ = 0;

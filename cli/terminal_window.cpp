@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/text_output.h"
+#include "jobs/format_text.h"
 #include "jobs/listing_job.h"
 #include "jobs/texts.h"
 #include "settings/output_settings.h"
@@ -11,12 +12,16 @@ namespace kowaki::cli {
 
 namespace {
 constexpr int kBarWidth = 24;
-// The title's "こわき : " goes; what follows names the work.
-constexpr std::string_view kTitlePrefix = "こわき : ";
 }  // namespace
 
-void TerminalWindow::SetTitle(std::string_view text) {
-  title_ = text.starts_with(kTitlePrefix) ? std::string(text.substr(kTitlePrefix.size())) : "";
+// The idle title: no line. A job's work is what the line shows.
+void TerminalWindow::SetTitle(std::string_view) {
+  title_.clear();
+  Draw();
+}
+
+void TerminalWindow::SetJobTitle(std::string_view work) {
+  title_ = work;
   Draw();
 }
 
@@ -103,9 +108,7 @@ std::optional<int> TerminalSession::Open(std::string path, std::string_view comm
   path_ = path;
   state_.index = LoadArchiveIndex(path.c_str());
   if (!state_.index) {
-    std::string message = texts::kCannotOpenArchive;
-    message.replace(message.find("%s"), 2, PathForDisplay(path));
-    PrintText(stderr, message + "\n");
+    PrintText(stderr, FormatText(texts::kCannotOpenArchive, PathForDisplay(path).c_str()) + "\n");
     return kExitError;
   }
   Run(ListingJob);

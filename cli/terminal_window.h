@@ -20,6 +20,7 @@ class TerminalWindow : public JobWindow {
   explicit TerminalWindow(bool progress) : progress_(progress) {}
 
   void SetTitle(std::string_view text) override;
+  void SetJobTitle(std::string_view work) override;
   void DeleteAllRows() override { list_.Clear(); }
   void ReserveRows(int32_t count) override { list_.Reserve(count); }
   void InsertRow(int32_t row, std::string_view name, int32_t entry) override {
@@ -28,6 +29,7 @@ class TerminalWindow : public JobWindow {
   void SetCellText(int32_t row, int32_t column, std::string_view text) override {
     list_.SetCell(row, column, text);
   }
+  void SetRowFacts(int32_t row, const RowFacts& facts) override { list_.SetFacts(row, facts); }
   int32_t SelectedCount() override { return list_.SelectedCount(); }
   int32_t NextSelectedRow(int32_t row) override { return list_.NextSelected(row); }
   int32_t RowEntry(int32_t row) override { return list_.Entry(row); }

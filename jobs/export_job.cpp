@@ -115,7 +115,7 @@ void ExportRun::ExportRows() {
     if (state_.running.load() == 0) return;
     const int32_t entry = window_.RowEntry(row);
     const std::string name = window_.NameText(EntryName(state_.index, entry));
-    window_.SetTitle(FormatText(texts::kTitleExporting, name.c_str(), processed + 1, selected));
+    window_.SetJobTitle(FormatText(texts::kWorkExporting, name.c_str(), processed + 1, selected));
     window_.SetProgressPosition(processed);
     bool ok = wav_ ? WriteEntryAsWav(entry) : CopyEntry(entry);
     if (result_.output_failed) return;

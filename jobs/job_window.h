@@ -10,7 +10,17 @@
 #include <string>
 #include <string_view>
 
+#include "jobs/texts.h"
+
 namespace kowaki {
+
+// The numbers behind a listed row's texts.
+struct RowFacts {
+  double seconds = 0;
+  int64_t frames = 0;
+  int32_t channels = 0;
+  int32_t rate = 0;
+};
 
 // Controls of the main window, by their resource ids.
 enum class Control : int32_t {
@@ -28,6 +38,10 @@ class JobWindow {
   virtual ~JobWindow() = default;
 
   virtual void SetTitle(std::string_view text) = 0;
+  // The title while a job runs: `work` says what the job is doing.
+  virtual void SetJobTitle(std::string_view work) {
+    SetTitle(std::string(texts::kTitleJobPrefix) + std::string(work));
+  }
 
   // The list. Rows hold an entry name as their text and the entry's number
   // in the index as their stored value; columns 1 to 4 hold texts.
@@ -35,6 +49,9 @@ class JobWindow {
   virtual void ReserveRows(int32_t count) = 0;
   virtual void InsertRow(int32_t row, std::string_view name, int32_t entry) = 0;
   virtual void SetCellText(int32_t row, int32_t column, std::string_view text) = 0;
+  // The numbers a row's texts show; a face that keeps only the texts
+  // ignores them.
+  virtual void SetRowFacts(int32_t /*row*/, const RowFacts& /*facts*/) {}
   virtual int32_t SelectedCount() = 0;
   // The first selected row after `row` (-1: from the top); -1 when none.
   virtual int32_t NextSelectedRow(int32_t row) = 0;

@@ -34,7 +34,7 @@ int ListingJob(AppState* state) {
   const int32_t count = index ? index->count : 0;
 
   window.SetProgressRange(0, count);
-  window.SetTitle(FormatText(texts::kTitleListing, 0, count));
+  window.SetJobTitle(FormatText(texts::kWorkListing, 0, count));
   window.DeleteAllRows();
   window.ReserveRows(count);
 
@@ -43,16 +43,19 @@ int ListingJob(AppState* state) {
     if (state->running.load() == 0) break;
     EntryDecoder decoder(index, i);
     if (!decoder.is_open()) continue;
-    const double seconds = ov_time_total(decoder.vorbis(), -1);
+    const RowFacts facts{ov_time_total(decoder.vorbis(), -1), ov_pcm_total(decoder.vorbis(), -1),
+                         decoder.format().channels,
+                         static_cast<int32_t>(decoder.format().samples_per_sec)};
     const ArchiveEntry& entry = index->entries[i];
     window.InsertRow(rows, EntryName(entry), i);
     window.SetCellText(rows, 1, FormatSize(entry.size));
-    window.SetCellText(rows, 2, FormatText("%0.2f", seconds));
-    window.SetCellText(rows, 3, FormatText("%u", unsigned{decoder.format().channels}));
-    window.SetCellText(rows, 4, FormatText("%u", decoder.format().samples_per_sec));
+    window.SetCellText(rows, 2, FormatText("%0.2f", facts.seconds));
+    window.SetCellText(rows, 3, FormatText("%d", facts.channels));
+    window.SetCellText(rows, 4, FormatText("%d", facts.rate));
+    window.SetRowFacts(rows, facts);
     ++rows;
     window.SetProgressPosition(i);
-    window.SetTitle(FormatText(texts::kTitleListing, i + 1, count));
+    window.SetJobTitle(FormatText(texts::kWorkListing, i + 1, count));
   }
 
   window.SetProgressRange(0, 100);

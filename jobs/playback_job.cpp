@@ -53,9 +53,9 @@ PlaybackResult PlaybackRun::Run() {
   for (int32_t row = window_.NextSelectedRow(-1); row != -1; row = window_.NextSelectedRow(row)) {
     const int32_t entry = window_.RowEntry(row);
     ++result_.started;
-    window_.SetTitle(FormatText(texts::kTitlePlaying,
-                                window_.NameText(EntryName(state_.index, entry)).c_str(),
-                                result_.started, selected));
+    window_.SetJobTitle(FormatText(texts::kWorkPlaying,
+                                   window_.NameText(EntryName(state_.index, entry)).c_str(),
+                                   result_.started, selected));
     if (PlayEntry(entry)) ++result_.played;
     if (Stopped()) break;
   }

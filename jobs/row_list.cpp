@@ -16,6 +16,11 @@ void RowList::SetCell(int32_t row, int32_t column, std::string_view text) {
   rows_[static_cast<size_t>(row)].cells[column] = std::string(text);
 }
 
+void RowList::SetFacts(int32_t row, const RowFacts& facts) {
+  if (row < 0 || static_cast<size_t>(row) >= rows_.size()) return;
+  rows_[static_cast<size_t>(row)].facts = facts;
+}
+
 int32_t RowList::SelectedCount() const {
   int32_t count = 0;
   for (const Row& row : rows_) count += row.selected ? 1 : 0;

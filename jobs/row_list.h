@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "jobs/job_window.h"
+
 namespace kowaki {
 
 class RowList {
@@ -18,6 +20,7 @@ class RowList {
     std::string name;  // code page 932 bytes
     int32_t entry = -1;
     std::string cells[5];  // cells[0] is unused: the name is the row's text
+    RowFacts facts;        // the numbers the cells show
     bool selected = false;
   };
 
@@ -26,6 +29,7 @@ class RowList {
   // Out-of-range rows and columns are ignored, as a list control does.
   void Insert(int32_t row, std::string_view name, int32_t entry);
   void SetCell(int32_t row, int32_t column, std::string_view text);
+  void SetFacts(int32_t row, const RowFacts& facts);
   int32_t SelectedCount() const;
   int32_t NextSelected(int32_t row) const;
   // -1 for a row that does not exist.

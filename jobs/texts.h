@@ -27,10 +27,12 @@ inline constexpr char kButtonStop[] = "中断";
 // Pressing Output with nothing selected.
 inline constexpr char kNothingToExport[] = "出力対象が選択されていません";
 
-// Window titles while a job runs: counter and count; entry name, number and count.
-inline constexpr char kTitleListing[] = "こわき : リスト更新中 %d/%d";
-inline constexpr char kTitleExporting[] = "こわき : %s 出力中 %d/%d";
-inline constexpr char kTitlePlaying[] = "こわき : %s 再生中 %d/%d";
+// While a job runs the window's title is this prefix and the job's work:
+// counter and count; entry name, number and count.
+inline constexpr char kTitleJobPrefix[] = "こわき : ";
+inline constexpr char kWorkListing[] = "リスト更新中 %d/%d";
+inline constexpr char kWorkExporting[] = "%s 出力中 %d/%d";
+inline constexpr char kWorkPlaying[] = "%s 再生中 %d/%d";
 
 // The export's pickers.
 inline constexpr char kPickFolderTitle[] = "出力先フォルダ選択";
