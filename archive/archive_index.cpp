@@ -1,5 +1,6 @@
 #include "archive/archive_index.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -36,21 +37,59 @@ struct Header {
   uint32_t count;
 };
 
+using Cause = ArchiveLoadError::Cause;
+
+// Records why the load failed; always false.
+bool Fail(ArchiveLoadError* error, Cause cause, uint64_t value = 0, uint64_t needed = 0,
+          int system_error = 0) {
+  if (error) *error = {cause, value, needed, system_error};
+  return false;
+}
+
 // Reads the 16-byte header and checks its fields in the order they come.
-bool ReadHeader(int fd, Header* out) {
+bool ReadHeader(int fd, Header* out, ArchiveLoadError* error) {
   unsigned char header[kArchiveHeaderSize];
-  if (archive_file::Read(fd, header, sizeof header) != static_cast<int64_t>(sizeof header))
-    return false;
+  const int64_t got = archive_file::Read(fd, header, sizeof header);
+  if (got < 0) return Fail(error, Cause::kReadError, 0, 0, errno);
+  if (got != static_cast<int64_t>(sizeof header)) return Fail(error, Cause::kTooShort);
   const uint32_t version = ReadLe32(header);
   const uint32_t header_word = ReadLe32(header + 4);
   const uint32_t count = ReadLe32(header + 8);
   const uint32_t table_offset = ReadLe32(header + 12);
-  if (version != kArchiveVersion || header[7] != 0 || count > kArchiveMaxEntries ||
-      table_offset != kArchiveTableOffset) {
-    return false;
-  }
+  if (version != kArchiveVersion) return Fail(error, Cause::kVersion, version);
+  if (header[7] != 0) return Fail(error, Cause::kHeaderWordTop, header[7]);
+  if (count > kArchiveMaxEntries) return Fail(error, Cause::kTooManyEntries, count);
+  if (table_offset != kArchiveTableOffset) return Fail(error, Cause::kTableOffset, table_offset);
   *out = {header_word, count};
   return true;
+}
+
+// Opens the archive for the index to keep; -1 when it cannot be read as a file.
+int OpenArchive(const char* path, ArchiveLoadError* error) {
+  archive_file::OpenError why;
+  const int fd = archive_file::OpenShared(path, &why);
+  if (fd >= 0) return fd;
+  switch (why.failure) {
+    case archive_file::OpenFailure::kFolder:
+      Fail(error, Cause::kFolder);
+      break;
+    case archive_file::OpenFailure::kNotAFile:
+      Fail(error, Cause::kNotAFile);
+      break;
+    default:
+      Fail(error, Cause::kCannotOpen, 0, 0, why.system_error);
+      break;
+  }
+  return -1;
+}
+
+// Reads the raw table into `raw`; false, with why, when the file holds less.
+bool ReadTable(int fd, unsigned char* raw, size_t table_size, ArchiveLoadError* error) {
+  const int64_t got = archive_file::ReadAt(fd, kArchiveTableOffset, raw, table_size);
+  if (got < 0) return Fail(error, Cause::kReadError, 0, 0, errno);
+  if (got == static_cast<int64_t>(table_size)) return true;
+  return Fail(error, Cause::kShortTable, kArchiveTableOffset + static_cast<uint64_t>(got),
+              kArchiveTableOffset + uint64_t{table_size});
 }
 
 // Fills in the index at the head of the block; its table is still to come.
@@ -68,7 +107,8 @@ ArchiveIndex* LayOutBlock(unsigned char* block, const char* path, size_t path_le
 
 // Widens the raw records into `entries`, front to back; false at the first
 // name without its terminating zero.
-bool WidenRecords(const unsigned char* raw, ArchiveEntry* entries, uint32_t count) {
+bool WidenRecords(const unsigned char* raw, ArchiveEntry* entries, uint32_t count,
+                  ArchiveLoadError* error) {
   for (uint32_t i = 0; i < count; ++i) {
     // The last few records overlap their own widened form: take every field
     // out of the record before writing any of it.
@@ -78,7 +118,7 @@ bool WidenRecords(const unsigned char* raw, ArchiveEntry* entries, uint32_t coun
     const unsigned char terminator = record[kArchiveNameSize - 1];
     const uint32_t size = ReadLe32(record + 9);
     const uint32_t offset = ReadLe32(record + 13);
-    if (terminator != 0) return false;
+    if (terminator != 0) return Fail(error, Cause::kNameUnended, i);
     ArchiveEntry& entry = entries[i];
     std::memcpy(entry.name, name, sizeof name);
     entry.name[kArchiveNameSize - 1] = 0;
@@ -90,29 +130,36 @@ bool WidenRecords(const unsigned char* raw, ArchiveEntry* entries, uint32_t coun
 
 }  // namespace
 
-ArchiveIndex* LoadArchiveIndex(const char* path) {
+ArchiveIndex* LoadArchiveIndex(const char* path, ArchiveLoadError* error) {
   if (!path) return nullptr;
-  archive_file::Handle file(archive_file::OpenShared(path));
+  archive_file::Handle file(OpenArchive(path, error));
   Header header;
-  if (!file || !ReadHeader(file.fd(), &header)) return nullptr;
+  if (!file || !ReadHeader(file.fd(), &header, error)) return nullptr;
 
   const size_t path_length = std::strlen(path);
   const size_t block_size = BlockSize(path_length, header.count);
   auto* block = static_cast<unsigned char*>(std::malloc(block_size));
-  if (!block) return nullptr;
+  if (!block) {
+    Fail(error, Cause::kNoMemory);
+    return nullptr;
+  }
   ArchiveIndex* index = LayOutBlock(block, path, path_length, header);
 
   const size_t table_size = size_t{header.count} * kArchiveRecordSize;
   unsigned char* raw = block + block_size - table_size;
-  const bool table_read =
-      archive_file::Seek(file.fd(), kArchiveTableOffset, SEEK_SET) == kArchiveTableOffset &&
-      archive_file::Read(file.fd(), raw, table_size) == static_cast<int64_t>(table_size);
-  file.Close();
-  if (!table_read || !WidenRecords(raw, index->entries, header.count)) {
+  if (!ReadTable(file.fd(), raw, table_size, error) ||
+      !WidenRecords(raw, index->entries, header.count, error) ||
+      !archive_file::Identify(file.fd(), &index->identity)) {
     ReleaseBlock(block, block_size);
     return nullptr;
   }
+  index->fd = file.Release();
   return index;
+}
+
+bool ArchiveUnchanged(const ArchiveIndex* index) {
+  archive_file::Identity now;
+  return index && archive_file::Identify(index->fd, &now) && now == index->identity;
 }
 
 std::string_view EntryName(const ArchiveEntry& entry) {
@@ -126,6 +173,7 @@ std::string_view EntryName(const ArchiveIndex* index, int32_t entry) {
 
 void FreeArchiveIndex(ArchiveIndex* index) {
   if (!index) return;
+  archive_file::Close(index->fd);
   ReleaseBlock(index, BlockSize(std::strlen(index->path), static_cast<uint32_t>(index->count)));
 }
 

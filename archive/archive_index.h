@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "archive/archive_file.h"
+
 namespace kowaki {
 
 inline constexpr uint32_t kArchiveVersion = 1;
@@ -23,17 +25,48 @@ struct ArchiveEntry {
 };
 
 // The index, its copy of the path and its table live in one heap block.
+// The index keeps the archive open: every entry is read from the file that
+// was listed, even once another file has taken its name.
 struct ArchiveIndex {
   char* path;
   uint32_t header_word;
   int32_t count;
-  ArchiveEntry* entries;  // `count` records in file order
+  ArchiveEntry* entries;            // `count` records in file order
+  int fd;                           // the archive, open for reading at any position
+  archive_file::Identity identity;  // the file as it was loaded
+};
+
+// Why an archive could not be loaded, with the numbers that tell how.
+struct ArchiveLoadError {
+  enum class Cause {
+    kNone,
+    kCannotOpen,      // the system's error in `system_error` (not found, no access...)
+    kFolder,          // the path names a folder
+    kNotAFile,        // a pipe, terminal or other device
+    kTooShort,        // fewer than the header's 16 bytes
+    kVersion,         // `value`: the version word (1 expected)
+    kHeaderWordTop,   // `value`: the header word's top byte (0 expected)
+    kTooManyEntries,  // `value`: the entry count (at most 1,048,576)
+    kTableOffset,     // `value`: the table offset (16 expected)
+    kShortTable,      // `value`: the file's size; `needed`: what the table takes
+    kNameUnended,     // `value`: the entry whose name has no terminating zero
+    kReadError,       // the system's error in `system_error`
+    kNoMemory,
+  };
+  Cause cause = Cause::kNone;
+  uint64_t value = 0;
+  uint64_t needed = 0;
+  int system_error = 0;
 };
 
 // Reads and validates the index of the archive at `path`. Null when the file
-// cannot be opened or read or is not a valid archive; the file is closed
-// again in every case and nothing is left allocated on failure.
-ArchiveIndex* LoadArchiveIndex(const char* path);
+// cannot be opened or read or is not a valid archive (with why, when
+// `error` is given); nothing is left open or allocated then.
+ArchiveIndex* LoadArchiveIndex(const char* path, ArchiveLoadError* error = nullptr);
+
+// Whether the archive's file is still as it was loaded. A file written in
+// place since gives other bytes at the index's offsets.
+bool ArchiveUnchanged(const ArchiveIndex* index);
 
 void FreeArchiveIndex(ArchiveIndex* index);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "archive/archive_file.h"
 
@@ -19,52 +20,58 @@ EntryStream* OpenEntryStream(const ArchiveIndex* index, int32_t i) {
   auto* stream = static_cast<EntryStream*>(std::calloc(1, sizeof(EntryStream)));
   if (!stream) return nullptr;
   stream->entry = index->entries[i];
-  stream->fd = archive_file::OpenShared(index->path);
+  // A descriptor of its own, so that the stream outlives the index.
+  stream->fd = archive_file::Duplicate(index->fd);
   if (stream->fd < 0) {
     std::free(stream);
     return nullptr;
   }
   const int64_t start = stream->entry.offset;
-  const int64_t file_size = archive_file::Seek(stream->fd, 0, SEEK_END);
+  const auto file_size = static_cast<int64_t>(index->identity.size);
   stream->end = start + int64_t{stream->entry.size};
-  if (file_size >= 0 && file_size < stream->end) stream->end = std::max(file_size, start);
-  // Unchecked: every read asks where it is and stays within the entry.
-  archive_file::Seek(stream->fd, start, SEEK_SET);
+  if (file_size < stream->end) stream->end = std::max(file_size, start);
+  stream->position = start;
   return stream;
 }
 
 size_t EntryRead(void* destination, size_t item_size, size_t item_count, void* stream) {
   EntryStream* s = AsStream(stream);
   if (item_size == 0 || item_count == 0) return 0;
-  const int64_t position = archive_file::Seek(s->fd, 0, SEEK_CUR);
-  if (position < 0) return static_cast<size_t>(-1) / item_size;
   // A position before the entry (the seek does not clamp) reads from there
   // up to the entry's end; one beyond the end reads nothing.
-  const int64_t remaining = s->end - position;
+  const int64_t remaining = s->end - s->position;
   if (remaining <= 0) return 0;
   const uint64_t whole_items = static_cast<uint64_t>(remaining) / item_size;
   const size_t n = whole_items < item_count ? static_cast<size_t>(whole_items) : item_count;
   if (n == 0) return 0;
-  const int64_t got = archive_file::Read(s->fd, destination, item_size * n);
+  const int64_t got =
+      archive_file::ReadAt(s->fd, static_cast<uint64_t>(s->position), destination, item_size * n);
   if (got < 0) return static_cast<size_t>(-1) / item_size;
+  s->position += got;
   return static_cast<size_t>(got) / item_size;
 }
 
+// A position before the file's start is refused, as the file system would.
 int EntrySeek(void* stream, int64_t offset, int whence) {
   EntryStream* s = AsStream(stream);
+  int64_t base;
   switch (whence) {
     case SEEK_SET:
-      archive_file::Seek(s->fd, int64_t{s->entry.offset} + offset, SEEK_SET);
-      return 0;
+      base = s->entry.offset;
+      break;
     case SEEK_CUR:
-      archive_file::Seek(s->fd, offset, SEEK_CUR);
-      return 0;
+      base = s->position;
+      break;
     case SEEK_END:
-      archive_file::Seek(s->fd, s->end + offset, SEEK_SET);
-      return 0;
+      base = s->end;
+      break;
     default:
       return -1;
   }
+  if (offset >= -base && offset <= std::numeric_limits<int64_t>::max() - base) {
+    s->position = base + offset;
+  }
+  return 0;
 }
 
 int EntryClose(void* stream) {
@@ -77,7 +84,7 @@ int EntryClose(void* stream) {
 
 long EntryTell(void* stream) {
   EntryStream* s = AsStream(stream);
-  const int64_t position = archive_file::Seek(s->fd, 0, SEEK_CUR);
+  const int64_t position = s->position;
   // The decoder's tell callback returns a long, which is 32 bits on Windows;
   // wrapping alike everywhere gives the decoder the same positions on every
   // build.

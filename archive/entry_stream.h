@@ -15,18 +15,26 @@
 namespace kowaki {
 
 struct EntryStream {
-  int fd;              // the stream's own open file on the archive
+  int fd;              // the stream's own descriptor of the archive the index holds open
   ArchiveEntry entry;  // a copy: the stream outlives nothing it points into
   // Where the entry's bytes really end: offset + size, or the end of the
   // file if that comes first. A damaged index can give an entry gigabytes
   // the file does not have, and the decoder would scan them all backwards
   // looking for its last page.
   int64_t end;
+  int64_t position;  // in the file; reads take it along, so streams share the file
 };
 
 // Null for an entry number outside the index, on allocation failure, or
-// when the archive cannot be opened.
+// when the archive cannot be read. Streams read the file the index holds
+// open, so they read the archive that was listed.
 EntryStream* OpenEntryStream(const ArchiveIndex* index, int32_t i);
+
+// Whether the entry claims bytes beyond the end of the file: its data was
+// cut short.
+inline bool EntryCutShort(const EntryStream& stream) {
+  return stream.end < int64_t{stream.entry.offset} + int64_t{stream.entry.size};
+}
 
 // Whole items only, never past the entry's end; 0 at the end. A failed read
 // yields (size_t)-1 / item_size, which the decoder takes as a read error.

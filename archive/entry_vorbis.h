@@ -13,8 +13,13 @@
 
 namespace kowaki {
 
+struct EntryStream;
+
 // 0 on success; otherwise -1 when the entry cannot be opened as a stream,
 // or the decoder's negative OV_ code.
 int OpenEntryVorbis(const ArchiveIndex* index, int32_t i, OggVorbis_File* vf);
+// The same for a stream already open, which the decoder then owns; a
+// stream it refuses is closed.
+int OpenStreamVorbis(EntryStream* stream, OggVorbis_File* vf);
 
 }  // namespace kowaki

@@ -1,14 +1,43 @@
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
 
+#include <cerrno>
 #include <climits>
 
 #include "archive/archive_file.h"
 
 namespace kowaki::archive_file {
 
-int OpenShared(const char* path) { return _sopen(path, _O_RDONLY | _O_BINARY, _SH_DENYNO); }
+namespace {
+
+HANDLE NativeHandle(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
+
+}  // namespace
+
+int OpenShared(const char* path, OpenError* error) {
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (error) *error = {OpenFailure::kFolder, 0};
+    return -1;
+  }
+  const int fd = _sopen(path, _O_RDONLY | _O_BINARY, _SH_DENYNO);
+  if (fd < 0) {
+    if (error) *error = {OpenFailure::kSystem, errno};
+    return -1;
+  }
+  // Consoles, pipes and other devices are no archive.
+  if (GetFileType(NativeHandle(fd)) != FILE_TYPE_DISK) {
+    _close(fd);
+    if (error) *error = {OpenFailure::kNotAFile, 0};
+    return -1;
+  }
+  return fd;
+}
+
+int Duplicate(int fd) { return _dup(fd); }
 
 int64_t Seek(int fd, int64_t offset, int whence) { return _lseeki64(fd, offset, whence); }
 
@@ -27,6 +56,37 @@ int64_t Read(int fd, void* destination, size_t size) {
   return static_cast<int64_t>(done);
 }
 
+// ReadFile with its own offset leaves other readers' positions alone.
+int64_t ReadAt(int fd, uint64_t offset, void* destination, size_t size) {
+  const HANDLE file = NativeHandle(fd);
+  auto* out = static_cast<unsigned char*>(destination);
+  size_t done = 0;
+  while (done < size) {
+    const uint64_t at = offset + done;
+    OVERLAPPED where = {};
+    where.Offset = static_cast<DWORD>(at);
+    where.OffsetHigh = static_cast<DWORD>(at >> 32);
+    const DWORD chunk = size - done > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size - done);
+    DWORD got = 0;
+    if (!ReadFile(file, out + done, chunk, &got, &where)) {
+      if (GetLastError() == ERROR_HANDLE_EOF) break;
+      return -1;
+    }
+    if (got == 0) break;
+    done += got;
+  }
+  return static_cast<int64_t>(done);
+}
+
 void Close(int fd) { _close(fd); }
+
+bool Identify(int fd, Identity* identity) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(NativeHandle(fd), &info)) return false;
+  identity->size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  identity->modified = static_cast<int64_t>((uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                            info.ftLastWriteTime.dwLowDateTime);
+  return true;
+}
 
 }  // namespace kowaki::archive_file
