@@ -270,6 +270,7 @@ class SampledFile : public kowaki::ExportFile {
     return file_->Write(data, size);
   }
   bool Flush() override { return file_->Flush(); }
+  bool CutBack(uint64_t size) override { return file_->CutBack(size); }
   bool Finish(std::span<const uint8_t> header) override { return file_->Finish(header); }
   void Discard() override { file_->Discard(); }
 

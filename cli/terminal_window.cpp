@@ -1,6 +1,7 @@
 #include "cli/terminal_window.h"
 
 #include "cli/commands.h"
+#include "cli/entry_problems.h"
 #include "cli/interrupt.h"
 #include "cli/text_output.h"
 #include "jobs/format_text.h"
@@ -59,6 +60,14 @@ void TerminalWindow::ClearLine() {
   PrintText(stderr, "\r\x1b[K");
   std::fflush(stderr);
   drawn_ = false;
+}
+
+// A failed entry gets a line of its own, before the job's summary.
+void TerminalWindow::ReportEntry(const EntryOutcome& outcome, std::string_view name) {
+  if (outcome.ok) return;
+  ClearLine();
+  PrintText(stderr, "kowaki-cli: " + NameText(name) + ": " + ProblemText(outcome) + "\n");
+  Draw();
 }
 
 void TerminalWindow::ShowMessage(std::string_view text, std::string_view caption) {

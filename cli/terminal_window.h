@@ -37,6 +37,7 @@ class TerminalWindow : public JobWindow {
   void SetProgressPosition(int32_t position) override;
   void EnableControl(Control, bool) override {}
   void SetButtonText(Control, std::string_view) override {}
+  void ReportEntry(const EntryOutcome& outcome, std::string_view name) override;
   void ShowMessage(std::string_view text, std::string_view caption) override;
   bool PickFolder(std::string_view title, std::string* folder) override;
   bool PickSaveFile(std::string* path) override;

@@ -45,6 +45,15 @@ bool OutputFile::Flush() { return file_ && std::fflush(file_) == 0; }
 
 bool OutputFile::Seek(uint64_t position) { return file_ && platform::Seek64(file_, position); }
 
+bool OutputFile::Truncate(uint64_t size) {
+  if (!file_ || temp_path_.empty()) return false;
+  std::fclose(file_);  // what it could not write is cut off anyway
+  file_ = std::fopen(temp_path_.c_str(), "r+b");
+  if (!file_) return false;
+  std::setvbuf(file_, nullptr, _IOFBF, kBufferSize);
+  return platform::TruncateFile(file_, size) && platform::Seek64(file_, size);
+}
+
 bool OutputFile::Commit(std::string* error) {
   if (!file_) {
     *error = path_ + ": not open";

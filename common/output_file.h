@@ -30,6 +30,10 @@ class OutputFile {
   // Moves the write position, for patching a header after the data. A
   // device may refuse.
   bool Seek(uint64_t position);
+  // Cuts the file back to its first `size` bytes and goes on writing there;
+  // whatever a failed write left buffered is dropped. A device keeps what
+  // it took: false.
+  bool Truncate(uint64_t size);
   // Flushes, closes and renames onto the destination.
   bool Commit(std::string* error);
   // Throws the temporary away (a device keeps what it took).
@@ -56,6 +60,8 @@ std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path);
 // Renames `from` onto `to`, replacing `to` if it exists.
 bool RenameOnto(const std::string& from, const std::string& to);
 bool Seek64(std::FILE* file, uint64_t position);
+// Sets the size of an open file.
+bool TruncateFile(std::FILE* file, uint64_t size);
 }  // namespace platform
 
 }  // namespace kowaki

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include "archive/entry_stream.h"
 
 namespace kowaki {
 
@@ -17,9 +18,29 @@ PcmFormat LinkFormat(OggVorbis_File* vf, int link) {
 
 }  // namespace
 
+// The fewest bytes an Ogg page takes; an entry of fewer holds no stream.
+constexpr uint32_t kOggPageHeaderSize = 27;
+
 EntryDecoder::EntryDecoder(const ArchiveIndex* index, int32_t i) {
-  open_ = OpenEntryVorbis(index, i, &vf_) == 0;
-  if (!open_) return;
+  if (index && i >= 0 && i < index->count && index->entries[i].size < kOggPageHeaderSize) {
+    problem_ = EntryProblem::kNotVorbis;
+    return;
+  }
+  if (!ArchiveUnchanged(index)) {
+    problem_ = EntryProblem::kArchiveChanged;
+    return;
+  }
+  EntryStream* stream = OpenEntryStream(index, i);
+  if (!stream) {
+    problem_ = EntryProblem::kReadFailed;
+    return;
+  }
+  cut_short_ = EntryCutShort(*stream);
+  open_ = OpenStreamVorbis(stream, &vf_) == 0;
+  if (!open_) {
+    problem_ = EntryProblem::kNotVorbis;
+    return;
+  }
   if (ov_streams(&vf_) > 1) ov_pcm_seek(&vf_, 0);
   format_ = LinkFormat(&vf_, -1);
 }
@@ -34,7 +55,7 @@ EntryDecoder::Block EntryDecoder::Read(std::span<uint8_t> buffer) {
     int bitstream = 0;
     const long n = ov_read(&vf_, reinterpret_cast<char*>(buffer.data()), size, 0, 2, 1, &bitstream);
     if (n == OV_HOLE) continue;
-    if (n <= 0) return {};
+    if (n <= 0) return {0, false, n == OV_EREAD};
     Block block{static_cast<size_t>(n), false};
     if (bitstream != link_) {
       link_ = bitstream;

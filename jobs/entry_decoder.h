@@ -12,13 +12,15 @@
 
 #include "archive/entry_vorbis.h"
 #include "convert/pcm_format.h"
+#include "jobs/entry_outcome.h"
 
 namespace kowaki {
 
 class EntryDecoder {
  public:
   // Opens entry `i` of `index`; `is_open()` says whether it is an Ogg
-  // Vorbis stream that the decoder took.
+  // Vorbis stream that the decoder took, `problem()` why not. An archive
+  // written to since it was loaded opens nothing.
   EntryDecoder(const ArchiveIndex* index, int32_t i);
   // Clears the decoder, which closes the entry's stream.
   ~EntryDecoder();
@@ -26,6 +28,10 @@ class EntryDecoder {
   EntryDecoder& operator=(const EntryDecoder&) = delete;
 
   bool is_open() const { return open_; }
+  EntryProblem problem() const { return problem_; }
+  // The entry claims bytes beyond the archive's end: what decodes is only
+  // its beginning.
+  bool cut_short() const { return cut_short_; }
   OggVorbis_File* vorbis() { return &vf_; }
   // The 16-bit format of the link being read (before the first read: of
   // the current one); all zero when the decoder knows none.
@@ -34,16 +40,19 @@ class EntryDecoder {
   struct Block {
     size_t length = 0;            // bytes read; 0 at the end of the entry
     bool format_changed = false;  // the block starts a link in another format
+    bool read_failed = false;     // the end came from a failed read of the archive
   };
   // The next block, at most `buffer.size()` bytes (a whole number of
   // frames for ov_read). A damaged page the decoder stepped over is no end:
   // the audio goes on after it. Any other decoding error ends the entry
-  // like its end.
+  // like its end; a failed read says so.
   Block Read(std::span<uint8_t> buffer);
 
  private:
   OggVorbis_File vf_;
   bool open_ = false;
+  bool cut_short_ = false;
+  EntryProblem problem_ = EntryProblem::kNone;
   int link_ = -1;
   PcmFormat format_{};
 };

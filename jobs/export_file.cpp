@@ -14,6 +14,7 @@ class OutputExportFile : public ExportFile {
   }
   bool Write(const void* data, size_t size) override { return file_.Write(data, size); }
   bool Flush() override { return file_.Flush(); }
+  bool CutBack(uint64_t size) override { return file_.Truncate(size); }
   bool Finish(std::span<const uint8_t> header) override {
     // A device may not seek back: what it took is what it keeps.
     const bool device = file_.is_device();

@@ -19,6 +19,10 @@ class ExportFile {
   virtual bool Write(const void* data, size_t size) = 0;
   // Pushes buffered bytes out, so a full disk shows at the entry it hit.
   virtual bool Flush() = 0;
+  // Cuts the file back to its first `size` bytes, dropping whatever a
+  // failed write left; writing goes on from there. False when it cannot
+  // (a device keeps what it took).
+  virtual bool CutBack(uint64_t size) = 0;
   // Writes `header` over the file's first bytes (none when empty) and ends
   // the file. False when the file could not be completed.
   virtual bool Finish(std::span<const uint8_t> header) = 0;

@@ -1,6 +1,8 @@
 #include "jobs/export_job.h"
 
 #include <array>
+#include <cerrno>
+#include <memory>
 #include <string>
 
 #include "archive/entry_stream.h"
@@ -22,6 +24,11 @@ constexpr size_t kBlockSize = 8192;
 // What the 32-bit sizes of a WAV header can describe.
 constexpr uint64_t kWavDataMax = 0xFFFFFFFFu - 36;
 
+struct StreamCloser {
+  void operator()(EntryStream* stream) const { EntryClose(stream); }
+};
+using StreamPtr = std::unique_ptr<EntryStream, StreamCloser>;
+
 // One run of the job: its settings, destination and counters.
 class ExportRun {
  public:
@@ -40,26 +47,34 @@ class ExportRun {
     OutputSettings job;  // fixes the file's format
     PcmFormat format{};
     bool has_header = false;
-    bool broken = false;  // a header write fell short: nothing more goes in
-    uint64_t data_bytes = 0;
+    bool broken = false;      // a header write fell short: nothing more goes in
+    uint64_t data_bytes = 0;  // in entries written whole
+    std::string last_whole;   // the name of the last of them, as text
   };
 
   bool ChooseDestination();
   void ExportRows();
+  bool ExportEntry(int32_t entry, const std::string& name);
   void EndMessages();
   void Restore();
 
+  // Records why the entry failed (the first reason found); always false.
+  bool Fail(EntryProblem problem, int system_error = 0);
+  bool StillListed();
   std::unique_ptr<ExportFile> OpenOutput(const std::string& path);
   bool OpenWav(const std::string& path);
   bool FinishWav();
+  void KeepWholeEntries();
   bool CopyEntry(int32_t entry);
-  bool WriteEntryAsWav(int32_t entry);
+  bool CopyBytes(EntryStream& stream, ExportFile& file);
+  bool WriteEntryAsWav(int32_t entry, uint64_t* entry_bytes);
   bool OpenEntryWav(int32_t entry);
   PcmFormat TargetFormat(const PcmFormat& source);
   bool WriteHeader(const PcmFormat& target);
   bool ConvertEntry(EntryDecoder& decoder, PcmConverter& converter, const PcmFormat& target,
                     uint64_t* entry_bytes);
   bool WriteOut(PcmConverter& converter, uint64_t* entry_bytes);
+  bool Write(ExportFile& file, const void* data, size_t size);
 
   AppState& state_;
   JobWindow& window_;
@@ -70,6 +85,7 @@ class ExportRun {
   bool merge_ = false;
   std::string folder_;
   WavOutput out_;
+  EntryOutcome current_;  // the entry being written
   ExportResult result_;
   std::array<uint8_t, kBlockSize> buffer_{};
 };
@@ -107,26 +123,67 @@ bool ExportRun::ChooseDestination() {
 }
 
 void ExportRun::ExportRows() {
-  int32_t& processed = result_.processed;
-  int32_t& succeeded = result_.succeeded;
   const int32_t selected = result_.selected = window_.SelectedCount();
   window_.SetProgressRange(0, selected);
   for (int32_t row = window_.NextSelectedRow(-1); row != -1; row = window_.NextSelectedRow(row)) {
     if (state_.running.load() == 0) return;
     const int32_t entry = window_.RowEntry(row);
     const std::string name = window_.NameText(EntryName(state_.index, entry));
-    window_.SetJobTitle(FormatText(texts::kWorkExporting, name.c_str(), processed + 1, selected));
-    window_.SetProgressPosition(processed);
-    bool ok = wav_ ? WriteEntryAsWav(entry) : CopyEntry(entry);
+    window_.SetJobTitle(
+        FormatText(texts::kWorkExporting, name.c_str(), result_.processed + 1, selected));
+    window_.SetProgressPosition(result_.processed);
+    const bool ok = ExportEntry(entry, name);
     if (result_.output_failed) return;
-    // Unless it is kept whole, an entry's own file does not count as written.
-    if (wav_ && !merge_) ok = FinishWav() && ok;
-    succeeded += ok ? 1 : 0;
-    ++processed;
+    result_.succeeded += ok ? 1 : 0;
+    ++result_.processed;
+    result_.entries.push_back(current_);
+    window_.ReportEntry(current_, EntryName(state_.index, entry));
+    if (result_.merge_write_failed) return;
     if (merge_ && out_.data_bytes > static_cast<uint64_t>(setup_.merge_limit)) {
       window_.ShowMessage(FormatText(texts::kMergeTooLarge, name.c_str()), texts::kCaptionWarning);
       return;
     }
+  }
+}
+
+// Writes one entry. A failed entry leaves nothing behind: no file of its
+// own (an earlier file of that name stays as it was), and none of its
+// audio in a merge file.
+bool ExportRun::ExportEntry(int32_t entry, const std::string& name) {
+  current_ = EntryOutcome{entry};
+  if (!wav_) return current_.ok = CopyEntry(entry);
+  uint64_t entry_bytes = 0;
+  current_.ok = WriteEntryAsWav(entry, &entry_bytes);
+  if (current_.ok) out_.data_bytes += entry_bytes;
+  if (merge_) {
+    if (current_.ok) {
+      out_.last_whole = name;
+    } else if (entry_bytes > 0 || current_.problem == EntryProblem::kWriteFailed) {
+      KeepWholeEntries();
+    }
+  } else if (current_.ok) {
+    current_.ok = FinishWav() || Fail(EntryProblem::kWriteFailed, errno);
+  } else if (out_.file) {
+    out_.file->Discard();
+    out_.file.reset();
+  }
+  return current_.ok;
+}
+
+// After an entry failed in the middle of a merge file: the file is cut
+// back to the entries written whole. A file that cannot be written to
+// any more ends the run, keeping what it has.
+void ExportRun::KeepWholeEntries() {
+  const bool cut = out_.has_header && out_.file->CutBack(kWavHeaderSize + out_.data_bytes);
+  if (cut && current_.problem != EntryProblem::kWriteFailed) return;
+  result_.merge_write_failed = true;
+  if (out_.data_bytes == 0 || !cut) {
+    out_.file->Discard();
+    out_.file.reset();
+    window_.ShowMessage(texts::kMergeWriteFailedEmpty, texts::kCaptionFailure);
+  } else {
+    window_.ShowMessage(FormatText(texts::kMergeWriteFailed, out_.last_whole.c_str()),
+                        texts::kCaptionFailure);
   }
 }
 
@@ -143,6 +200,20 @@ void ExportRun::Restore() {
   RestoreControls(window_, Control::kOutput);
   window_.SetProgressPosition(0);
   state_.running = 0;
+}
+
+bool ExportRun::Fail(EntryProblem problem, int system_error) {
+  if (current_.problem == EntryProblem::kNone) {
+    current_.problem = problem;
+    current_.system_error = system_error;
+  }
+  return false;
+}
+
+// An entry is only as good as the archive it came from: one written to
+// while the entry was read gave it other bytes.
+bool ExportRun::StillListed() {
+  return ArchiveUnchanged(state_.index) || Fail(EntryProblem::kArchiveChanged);
 }
 
 // The archive itself is never an output: replacing it would lose it, and
@@ -172,58 +243,62 @@ bool ExportRun::FinishWav() {
 
 bool ExportRun::CopyEntry(int32_t entry) {
   const std::string stem = names_.Claim(EntryName(state_.index, entry), entry);
-  EntryStream* stream = OpenEntryStream(state_.index, entry);
-  if (!stream) return false;
+  if (!StillListed()) return false;
+  StreamPtr stream(OpenEntryStream(state_.index, entry));
+  if (!stream) return Fail(EntryProblem::kReadFailed, errno);
+  if (EntryCutShort(*stream)) return Fail(EntryProblem::kCutShort);
   const std::string path = window_.OutputPath(folder_, stem, ".ogg");
   std::unique_ptr<ExportFile> file = OpenOutput(path);
-  if (!file) {
-    EntryClose(stream);
+  if (!file) return Fail(EntryProblem::kCannotOpenOutput, errno);
+  if (!CopyBytes(*stream, *file) || !StillListed()) {
+    file->Discard();
     return false;
   }
-  const uint64_t size = stream->entry.size;
+  return file->Finish({}) || Fail(EntryProblem::kWriteFailed, errno);
+}
+
+bool ExportRun::CopyBytes(EntryStream& stream, ExportFile& file) {
   uint64_t copied = 0;
-  bool ok = false;
   for (;;) {
-    const size_t n = EntryRead(buffer_.data(), 1, buffer_.size(), stream);
-    // A read error is no end of the entry, and neither is an archive that
-    // ends before the entry does.
-    if (n == static_cast<size_t>(-1)) break;
-    if (n == 0) {
-      ok = copied == size;
-      break;
-    }
-    if (!file->Write(buffer_.data(), n)) break;
+    const size_t n = EntryRead(buffer_.data(), 1, buffer_.size(), &stream);
+    if (n == static_cast<size_t>(-1)) return Fail(EntryProblem::kReadFailed, errno);
+    if (n == 0) break;
+    if (!Write(file, buffer_.data(), n)) return false;
     copied += n;
   }
-  EntryClose(stream);
-  return file->Finish({}) && ok;
+  // Fewer bytes than the index gives: the archive shrank under us.
+  return copied == stream.entry.size || Fail(EntryProblem::kArchiveChanged);
+}
+
+bool ExportRun::Write(ExportFile& file, const void* data, size_t size) {
+  errno = 0;
+  return file.Write(data, size) || Fail(EntryProblem::kWriteFailed, errno);
 }
 
 bool ExportRun::WriteOut(PcmConverter& converter, uint64_t* entry_bytes) {
   PcmSpan span;
-  if (!converter.get(&span)) return false;
+  if (!converter.get(&span)) return Fail(EntryProblem::kCannotConvert);
   const auto length = static_cast<uint64_t>(span.length);
-  if (out_.data_bytes + *entry_bytes + length > kWavDataMax) return false;
+  if (out_.data_bytes + *entry_bytes + length > kWavDataMax) return Fail(EntryProblem::kTooLarge);
   if (length == 0) return true;
-  if (!out_.file->Write(span.data, static_cast<size_t>(span.length))) return false;
+  if (!Write(*out_.file, span.data, static_cast<size_t>(span.length))) return false;
   *entry_bytes += length;
   return true;
 }
 
-bool ExportRun::WriteEntryAsWav(int32_t entry) {
+bool ExportRun::WriteEntryAsWav(int32_t entry, uint64_t* entry_bytes) {
   if (!merge_ && !OpenEntryWav(entry)) return false;
   EntryDecoder decoder(state_.index, entry);
-  if (!decoder.is_open()) return false;
+  if (!decoder.is_open()) return Fail(decoder.problem(), errno);
+  if (decoder.cut_short()) return Fail(EntryProblem::kCutShort);
   const PcmFormat source = decoder.format();
   const PcmFormat target = TargetFormat(source);
   // The converter before the header: an entry it cannot take (more than two
   // channels to mono or stereo, say) leaves no mislabelled file.
   PcmConverterPtr converter = PcmConverter::create();
-  if (!converter || !converter->setup(source, target) || !WriteHeader(target)) return false;
-  uint64_t entry_bytes = 0;
-  const bool ok = ConvertEntry(decoder, *converter, target, &entry_bytes);
-  out_.data_bytes += entry_bytes;
-  return ok;
+  if (!converter || !converter->setup(source, target)) return Fail(EntryProblem::kCannotConvert);
+  return WriteHeader(target) && ConvertEntry(decoder, *converter, target, entry_bytes) &&
+         StillListed();
 }
 
 // An entry's own WAV file; one that cannot be opened ends the run.
@@ -254,10 +329,10 @@ PcmFormat ExportRun::TargetFormat(const PcmFormat& source) {
 // The first entry that gets this far writes the file's header; a merge
 // file gets no other. A header that falls short leaves the file broken.
 bool ExportRun::WriteHeader(const PcmFormat& target) {
-  if (out_.broken) return false;
+  if (out_.broken) return Fail(EntryProblem::kWriteFailed);
   if (!out_.has_header) {
     const auto header = MakeWavHeader(target, 0);
-    out_.has_header = out_.file->Write(header.data(), header.size());
+    out_.has_header = Write(*out_.file, header.data(), header.size());
     out_.broken = !out_.has_header;
     out_.format = target;
   }
@@ -271,17 +346,22 @@ bool ExportRun::ConvertEntry(EntryDecoder& decoder, PcmConverter& converter,
                              const PcmFormat& target, uint64_t* entry_bytes) {
   for (;;) {
     const EntryDecoder::Block block = decoder.Read(buffer_);
+    if (block.read_failed) return Fail(EntryProblem::kReadFailed);
     if (block.length == 0) break;
-    if (block.format_changed && !(converter.flush() && WriteOut(converter, entry_bytes) &&
-                                  converter.setup(decoder.format(), target))) {
+    if (block.format_changed &&
+        !(converter.flush() && WriteOut(converter, entry_bytes) &&
+          (converter.setup(decoder.format(), target) || Fail(EntryProblem::kCannotConvert)))) {
       return false;
     }
-    if (!converter.put({buffer_.data(), static_cast<int32_t>(block.length)}) ||
-        !WriteOut(converter, entry_bytes)) {
-      return false;
+    if (!converter.put({buffer_.data(), static_cast<int32_t>(block.length)})) {
+      return Fail(EntryProblem::kCannotConvert);
     }
+    if (!WriteOut(converter, entry_bytes)) return false;
   }
-  return converter.flush() && WriteOut(converter, entry_bytes) && out_.file->Flush();
+  errno = 0;
+  return (converter.flush() || Fail(EntryProblem::kCannotConvert)) &&
+         WriteOut(converter, entry_bytes) &&
+         (out_.file->Flush() || Fail(EntryProblem::kWriteFailed, errno));
 }
 
 }  // namespace

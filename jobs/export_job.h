@@ -5,8 +5,10 @@
 // settings.
 
 #include <cstdint>
+#include <vector>
 
 #include "jobs/app_state.h"
+#include "jobs/entry_outcome.h"
 #include "jobs/export_file.h"
 #include "settings/settings_store.h"
 
@@ -24,11 +26,13 @@ struct ExportSetup {
 };
 
 struct ExportResult {
-  bool destination = false;    // a folder was picked or the merge file opened
-  bool output_failed = false;  // a WAV file could not be opened: the run ended there
+  bool destination = false;         // a folder was picked or the merge file opened
+  bool output_failed = false;       // a WAV file could not be opened: the run ended there
+  bool merge_write_failed = false;  // a merge file stopped taking data: the run ended there
   int32_t selected = 0;
   int32_t processed = 0;  // entries taken up, whether they succeeded or not
   int32_t succeeded = 0;
+  std::vector<EntryOutcome> entries;  // each entry taken up, in list order
 };
 
 // The worker procedure; returns 0.

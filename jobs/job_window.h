@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "jobs/entry_outcome.h"
 #include "jobs/texts.h"
 
 namespace kowaki {
@@ -62,6 +63,9 @@ class JobWindow {
 
   virtual void EnableControl(Control control, bool enabled) = 0;
   virtual void SetButtonText(Control control, std::string_view text) = 0;
+  // How an entry a job took up ended, named by its bytes; a face that shows
+  // only the job's messages ignores it.
+  virtual void ReportEntry(const EntryOutcome& /*outcome*/, std::string_view /*name*/) {}
   // A message box with an OK button, owned by the window.
   virtual void ShowMessage(std::string_view text, std::string_view caption) = 0;
 

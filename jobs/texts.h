@@ -46,6 +46,13 @@ inline constexpr char kCannotOpenOutput[] =
 inline constexpr char kMergeTooLarge[] =
     "出力ファイルサイズが限界を超えそうです\n%s まで出力が終了しています\n"
     "一度に選択するファイルを減らしてください";
+// A merge file that could not be written to (a full disk): it keeps the
+// entries written whole, up to the one named, or none.
+inline constexpr char kMergeWriteFailed[] =
+    "出力ファイルに書き込めなくなりました\n%s まで出力が終了しています\n"
+    "出力先の空き容量を確認してください";
+inline constexpr char kMergeWriteFailedEmpty[] =
+    "出力ファイルに書き込めなくなりました\n出力先の空き容量を確認してください";
 inline constexpr char kExportFailed[] = "%d 中 %d の出力に失敗しました";
 inline constexpr char kExportStopped[] = "%d を残して出力を中断しました";
 

@@ -50,4 +50,8 @@ bool Seek64(std::FILE* file, uint64_t position) {
   return fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0;
 }
 
+bool TruncateFile(std::FILE* file, uint64_t size) {
+  return std::fflush(file) == 0 && ftruncate(fileno(file), static_cast<off_t>(size)) == 0;
+}
+
 }  // namespace kowaki::platform

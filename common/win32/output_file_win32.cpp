@@ -83,4 +83,8 @@ bool Seek64(std::FILE* file, uint64_t position) {
   return _fseeki64(file, static_cast<__int64>(position), SEEK_SET) == 0;
 }
 
+bool TruncateFile(std::FILE* file, uint64_t size) {
+  return std::fflush(file) == 0 && _chsize_s(_fileno(file), static_cast<__int64>(size)) == 0;
+}
+
 }  // namespace kowaki::platform

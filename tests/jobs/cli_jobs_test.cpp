@@ -132,7 +132,21 @@ TEST_F(CliJobsTest, ExportThatFailsEntriesEndsWithOne) {
     GTEST_SKIP() << "no /dev/full here";
   CommandResult full = RunCommand(RunExport, {archive_, "--merge", "/dev/full"});
   EXPECT_EQ(full.code, 1);
-  EXPECT_NE(full.err.find("警告: 3 中 3 の出力に失敗しました"), std::string::npos) << full.err;
+  EXPECT_NE(full.err.find("出力ファイルに書き込めなくなりました"), std::string::npos) << full.err;
+  EXPECT_NE(full.err.find("警告: 1 中 1 の出力に失敗しました"), std::string::npos) << full.err;
+}
+
+TEST_F(CliJobsTest, EachFailedEntryIsNamedWithItsReasonBeforeTheSummary) {
+  // The last entry loses its end: the archive was cut short.
+  const std::string bytes = ReadBytes(archive_);
+  WriteBytes(archive_, bytes.substr(0, bytes.size() - 200));
+  const std::string to = out_.File("wav");
+  CommandResult run = RunCommand(RunExport, {archive_, "--to", to, "--type", "wav"});
+  EXPECT_EQ(run.code, 1);
+  const size_t reason = run.err.find("kowaki-cli: v_0003: cut short");
+  EXPECT_NE(reason, std::string::npos) << run.err;
+  EXPECT_GT(run.err.find("警告: 3 中 1 の出力に失敗しました"), reason) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(to + "/v_0003.wav"));
 }
 
 TEST_F(CliJobsTest, SettingsShowsAndStoresTheOutputSettings) {

@@ -262,8 +262,84 @@ TEST_F(ExportJobTest, MoreThanTwoChannelsAreWrittenAtTheSourceCountOnly) {
   EXPECT_TRUE(out_.List().empty());
 }
 
-// A file that takes `room` bytes and refuses the rest, and remembers how
-// it was finished.
+// The run reads the archive it listed. Written to in place during the
+// run, the entries still to come fail with that reason and leave no file;
+// another file renamed into its place changes nothing.
+TEST_F(ExportJobTest, AnArchiveWrittenToDuringTheRunFailsTheEntriesStillToCome) {
+  Ready(Voices(3, 8000));
+  const std::string archive = dir_.File("voice.arc");
+  window_.OnTitle([&](const std::string& title) {
+    if (title.ends_with(" 2/3")) {
+      std::FILE* file = std::fopen(archive.c_str(), "ab");
+      std::fputc('!', file);
+      std::fclose(file);
+    }
+  });
+  const ExportResult result = Export();
+  EXPECT_EQ(result.succeeded, 1);
+  EXPECT_EQ(out_.List(), std::vector<std::string>{"e0.ogg"});
+  EXPECT_EQ(result.entries[1].problem, EntryProblem::kArchiveChanged);
+  EXPECT_EQ(result.entries[2].problem, EntryProblem::kArchiveChanged);
+}
+
+TEST_F(ExportJobTest, AnArchiveReplacedDuringTheRunIsStillTheOneRead) {
+  Ready(Voices(3, 8000), {1, -1, -1, 0});
+  const std::string archive = dir_.File("voice.arc");
+  const std::string first = Decoded(0), last = Decoded(2);
+  window_.OnTitle([&](const std::string& title) {
+    if (!title.ends_with(" 2/3")) return;
+    // Windows refuses to replace a file held open; elsewhere it is replaced.
+    WriteBytes(archive + ".new", ReadBytes(archive).substr(0, 100));
+    std::rename((archive + ".new").c_str(), archive.c_str());
+  });
+  EXPECT_EQ(Export().succeeded, 3);
+  EXPECT_TRUE(Out("e0.wav").substr(kWavHeaderSize) == first);
+  EXPECT_TRUE(Out("e2.wav").substr(kWavHeaderSize) == last);
+}
+
+// An entry whose size runs past the archive's end fails in every mode, and
+// a failed entry never replaces an earlier file of its name.
+TEST_F(ExportJobTest, AnEntryCutShortFailsAndLeavesAnEarlierFileAsItWas) {
+  MakeArchive({Voice("a", 8000, 1), Voice("b", 8000, 1, 1.0)});
+  const std::string archive = dir_.File("voice.arc");
+  const std::string bytes = ReadBytes(archive);
+  WriteBytes(archive, bytes.substr(0, bytes.size() - 300));
+  FreeArchiveIndex(state_.index);
+  state_.index = LoadArchiveIndex(archive.c_str());
+  List();
+  window_.SelectAll();
+  window_.folder_answer = out_.path().string();
+  WriteBytes(out_.File("b.ogg"), "earlier");
+  WriteBytes(out_.File("b.wav"), "earlier");
+  for (const OutputSettings& settings : {OutputSettings{0, -1, -1, 0}, {1, -1, -1, 0}}) {
+    SaveOutputSettings(settings_, settings);
+    const ExportResult result = Export();
+    EXPECT_EQ(result.succeeded, 1);
+    EXPECT_EQ(result.entries[1].problem, EntryProblem::kCutShort);
+  }
+  EXPECT_EQ(Out("b.ogg"), "earlier");
+  EXPECT_EQ(Out("b.wav"), "earlier");
+  window_.save_answer = out_.File("all.wav");
+  SaveOutputSettings(settings_, {1, -1, -1, 1});
+  EXPECT_EQ(Export().succeeded, 1);
+  EXPECT_TRUE(Out("all.wav").substr(kWavHeaderSize) == Decoded(0));
+}
+
+TEST_F(ExportJobTest, AnEntryThatFailsAsWavLeavesAnEarlierFileAsItWas) {
+  MakeArchive({Voice("a", 8000, 1), {"junk", "not a clip at all"}});
+  window_.AddRows(2);  // a row for junk too, as a list of another archive might have
+  window_.SelectAll();
+  window_.folder_answer = out_.path().string();
+  SetSettings(1, -1, -1, 0);
+  WriteBytes(out_.File("junk.wav"), "earlier");
+  const ExportResult result = Export();
+  EXPECT_EQ(result.succeeded, 1);
+  EXPECT_EQ(result.entries[1].problem, EntryProblem::kNotVorbis);
+  EXPECT_EQ(Out("junk.wav"), "earlier");
+}
+
+// A file that takes `room` bytes and refuses the rest, as a disk that
+// fills up, and remembers how it was finished.
 struct ShortFile : ExportFile {
   struct Log {
     std::string data;
@@ -277,6 +353,10 @@ struct ShortFile : ExportFile {
     return true;
   }
   bool Flush() override { return true; }
+  bool CutBack(uint64_t size) override {
+    log_->data.resize(size);
+    return true;
+  }
   bool Finish(std::span<const uint8_t> header) override {
     log_->header.assign(header.begin(), header.end());
     log_->finished = true;
@@ -287,8 +367,9 @@ struct ShortFile : ExportFile {
   size_t room_;
 };
 
-TEST_F(ExportJobTest, AFailedWriteFailsTheEntryAndTheHeaderIsStillPatched) {
-  Ready({Voice("a", 8000, 1, 0.5), Voice("b", 8000, 1, 0.5)}, {1, -1, -1, 1});
+TEST_F(ExportJobTest, AMergeFileThatFillsUpKeepsTheEntriesWrittenWhole) {
+  Ready({Voice("a", 8000, 1, 0.5), Voice("b", 8000, 1, 0.5), Voice("c", 8000, 1, 0.5)},
+        {1, -1, -1, 1});
   ShortFile::Log log;
   // Room for the header, the first entry and a little of the second.
   const size_t first = Decoded(0).size();
@@ -297,17 +378,29 @@ TEST_F(ExportJobTest, AFailedWriteFailsTheEntryAndTheHeaderIsStillPatched) {
   };
   const ExportResult result = Export();
   EXPECT_EQ(result.succeeded, 1);
-  EXPECT_EQ(window_.Calls("message"), Calls{"message 警告: 2 中 1 の出力に失敗しました"});
+  EXPECT_EQ(result.processed, 2);
+  EXPECT_EQ(
+      window_.Calls("message"),
+      (Calls{"message エラー: 出力ファイルに書き込めなくなりました\na まで出力が終了しています\n"
+             "出力先の空き容量を確認してください",
+             "message 警告: 2 中 1 の出力に失敗しました",
+             "message 警告: 1 を残して出力を中断しました"}));
   ASSERT_TRUE(log.finished);
-  ExpectWavHeader(log.header, 8000, 1, static_cast<int64_t>(log.data.size() - kWavHeaderSize));
+  EXPECT_TRUE(log.data.substr(kWavHeaderSize) == Decoded(0));
+  ExpectWavHeader(log.header, 8000, 1, static_cast<int64_t>(first));
+  EXPECT_EQ(result.entries[1].problem, EntryProblem::kWriteFailed);
 }
 
-TEST_F(ExportJobTest, AFileWhoseHeaderCannotBeWrittenIsNotKept) {
+TEST_F(ExportJobTest, AMergeFileWhoseHeaderCannotBeWrittenIsNotKept) {
   Ready({Voice("a", 8000, 1), Voice("b", 8000, 1)}, {1, -1, -1, 1});
   ShortFile::Log log;
   open_file_ = [&](const std::string&) { return std::make_unique<ShortFile>(&log, 10); };
   EXPECT_EQ(Export().succeeded, 0);
-  EXPECT_EQ(window_.Calls("message"), Calls{"message 警告: 2 中 2 の出力に失敗しました"});
+  EXPECT_EQ(window_.Calls("message"),
+            (Calls{"message エラー: 出力ファイルに書き込めなくなりました\n"
+                   "出力先の空き容量を確認してください",
+                   "message 警告: 1 中 1 の出力に失敗しました",
+                   "message 警告: 1 を残して出力を中断しました"}));
   EXPECT_FALSE(log.finished);  // discarded
   EXPECT_TRUE(log.data.empty());
 }
@@ -318,7 +411,7 @@ TEST_F(ExportJobTest, AFullDeviceFailsTheEntries) {
   Ready({Voice("a", 8000, 1, 1.0), Voice("b", 8000, 1, 1.0)}, {1, -1, -1, 1});
   window_.save_answer = "/dev/full";
   EXPECT_EQ(Export().succeeded, 0);
-  EXPECT_EQ(window_.Calls("message"), Calls{"message 警告: 2 中 2 の出力に失敗しました"});
+  EXPECT_EQ(window_.Calls("message").size(), 3u);
   EXPECT_EQ(platform::KindOfPath("/dev/full"), platform::PathKind::kDevice);  // still the device
 }
 
