@@ -7,6 +7,7 @@
 #include "archive/archive_index.h"
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/reasons.h"
 #include "cli/text_output.h"
 #include "jobs/format_text.h"
 #include "jobs/texts.h"
@@ -74,9 +75,10 @@ int RunIndex(Arguments args) {
     return kExitError;
   }
   const std::string& path = parsed.positional()[0];
-  IndexPtr index(LoadArchiveIndex(path.c_str()));
+  ArchiveLoadError load_error;
+  IndexPtr index(LoadArchiveIndex(path.c_str(), &load_error));
   if (!index) {
-    PrintText(stderr, FormatText(texts::kCannotOpenArchive, PathForDisplay(path).c_str()) + "\n");
+    PrintText(stderr, CannotLoadText(path, load_error) + "\n");
     return kExitError;
   }
   if (parsed.Has("json")) {

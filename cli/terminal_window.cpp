@@ -1,8 +1,8 @@
 #include "cli/terminal_window.h"
 
 #include "cli/commands.h"
-#include "cli/entry_problems.h"
 #include "cli/interrupt.h"
+#include "cli/reasons.h"
 #include "cli/text_output.h"
 #include "jobs/format_text.h"
 #include "jobs/listing_job.h"
@@ -115,9 +115,10 @@ std::optional<int> TerminalSession::Open(std::string path, std::string_view comm
     return kExitError;
   }
   path_ = path;
-  state_.index = LoadArchiveIndex(path.c_str());
+  ArchiveLoadError error;
+  state_.index = LoadArchiveIndex(path.c_str(), &error);
   if (!state_.index) {
-    PrintText(stderr, FormatText(texts::kCannotOpenArchive, PathForDisplay(path).c_str()) + "\n");
+    PrintText(stderr, CannotLoadText(path, error) + "\n");
     return kExitError;
   }
   Run(ListingJob);

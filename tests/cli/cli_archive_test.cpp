@@ -71,7 +71,7 @@ TEST_F(CliArchiveTest, IndexReportsAnArchiveItCannotLoad) {
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, PathForDisplay(missing) +
                        " を開くことができません\n\nファイルが存在するか、正しいファイルであるか確認"
-                       "してください\n");
+                       "してください\n(there is no such file)\n");
   // A file that is no archive and no archive named: end to end.
   EXPECT_EQ(RunCommand(RunIndex, {missing, "--bogus"}).code, kExitError);
 }

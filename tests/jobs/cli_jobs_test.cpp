@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <csignal>
 #include <filesystem>
 #include <thread>
@@ -69,10 +71,28 @@ TEST_F(CliJobsTest, ListShowsThePlayableEntriesWithTheirEntryNumbers) {
   EXPECT_EQ(table.err, "");  // no progress line when stderr is no terminal
 }
 
-TEST_F(CliJobsTest, ListRefusesWhatItCannotOpen) {
+// An archive that cannot be loaded gets the window's sentence and the cause;
+// a pipe is refused at once instead of waited on.
+TEST_F(CliJobsTest, ListRefusesWhatItCannotOpenAndSaysWhy) {
   CommandResult missing = RunCommand(RunList, {dir_.File("missing.arc")});
   EXPECT_EQ(missing.code, 2);
   EXPECT_NE(missing.err.find("missing.arc を開くことができません\n\n"), std::string::npos);
+  EXPECT_NE(missing.err.find("(there is no such file)"), std::string::npos);
+  const std::string old = dir_.File("v2.arc");
+  WriteBytes(old, ArchiveHeader(2, 0, 0, 16));
+  EXPECT_NE(RunCommand(RunList, {old}).err.find("(its version is 2 (1 expected))"),
+            std::string::npos);
+  EXPECT_NE(RunCommand(RunList, {dir_.path().string()}).err.find("(it is a folder)"),
+            std::string::npos);
+#if !defined(_WIN32)
+  const std::string fifo = dir_.File("pipe.arc");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (auto command : {RunList, cli::RunIndex}) {
+    CommandResult piped = RunCommand(command, {fifo});
+    EXPECT_EQ(piped.code, 2);
+    EXPECT_NE(piped.err.find("not a file"), std::string::npos) << piped.err;
+  }
+#endif
   EXPECT_EQ(RunCommand(RunList, {archive_, "extra"}).code, 2);
   EXPECT_EQ(RunCommand(RunList, {archive_, "--frob"}).code, 2);
 }

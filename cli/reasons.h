@@ -1,0 +1,18 @@
+#pragma once
+// Why something failed, in words for the terminal.
+
+#include <string>
+
+#include "archive/archive_index.h"
+#include "jobs/entry_outcome.h"
+
+namespace kowaki::cli {
+
+// Why an entry failed.
+std::string ProblemText(const EntryOutcome& outcome);
+// Why an archive could not be loaded.
+std::string LoadErrorText(const ArchiveLoadError& error);
+// The window's sentence for an archive that cannot be loaded, then why.
+std::string CannotLoadText(const std::string& path, const ArchiveLoadError& error);
+
+}  // namespace kowaki::cli
