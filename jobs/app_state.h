@@ -20,6 +20,7 @@ struct AppState {
   std::thread thread;             // the current or last worker
   std::atomic<int32_t> running{0};
   std::atomic<int32_t> worker_done{1};  // 1 once the worker's procedure returned
+  int32_t threads = 0;  // the threads a job may decode on; 0: one per hardware thread
 };
 
 using JobProcedure = std::function<int(AppState* state)>;
@@ -31,6 +32,8 @@ bool StartWorker(AppState* state, JobProcedure job);
 // True when no worker was started or the last one's procedure returned; the
 // window polls this while it keeps its messages flowing.
 bool WorkerEnded(const AppState& state);
+// The threads a job decodes on: `threads`, or the machine's hardware threads.
+int32_t JobThreads(const AppState& state);
 // Waits for the last worker and forgets it. Call once WorkerEnded, or from
 // a thread the worker does not need.
 void JoinWorker(AppState* state);

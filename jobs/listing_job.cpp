@@ -2,6 +2,7 @@
 
 #include "jobs/entry_decoder.h"
 #include "jobs/format_text.h"
+#include "jobs/ordered_work.h"
 #include "jobs/texts.h"
 
 namespace kowaki {
@@ -18,6 +19,20 @@ std::string WithUnit(uint64_t size, uint64_t unit, const char* suffix) {
   return FormatText("%u.%02u %s", whole, hundredths, suffix);
 }
 
+// What listing one entry finds; the row is made in list order.
+struct Listed {
+  bool playable = false;
+  RowFacts facts;
+};
+
+Listed ListEntry(const ArchiveIndex* index, int32_t i) {
+  EntryDecoder decoder(index, i);
+  if (!decoder.is_open()) return {};
+  OggVorbis_File* vf = decoder.vorbis();
+  return {true, RowFacts{ov_time_total(vf, -1), ov_pcm_total(vf, -1), decoder.format().channels,
+                         static_cast<int32_t>(decoder.format().samples_per_sec)}};
+}
+
 }  // namespace
 
 // Unsigned throughout, so entries of 2 GiB and more show as sizes too.
@@ -28,6 +43,8 @@ std::string FormatSize(uint32_t size) {
   return FormatText("%u", size);
 }
 
+// Opening the entries is the cost: they are opened on every core, and the
+// rows added in list order as a single thread adds them.
 int ListingJob(AppState* state) {
   JobWindow& window = *state->window;
   const ArchiveIndex* index = state->index;
@@ -39,24 +56,26 @@ int ListingJob(AppState* state) {
   window.ReserveRows(count);
 
   int32_t rows = 0;
-  for (int32_t i = 0; i < count; ++i) {
-    if (state->running.load() == 0) break;
-    EntryDecoder decoder(index, i);
-    if (!decoder.is_open()) continue;
-    const RowFacts facts{ov_time_total(decoder.vorbis(), -1), ov_pcm_total(decoder.vorbis(), -1),
-                         decoder.format().channels,
-                         static_cast<int32_t>(decoder.format().samples_per_sec)};
+  OrderedWork<Listed> work;
+  work.count = count;
+  work.threads = JobThreads(*state);
+  work.keep_going = [state] { return state->running.load() != 0; };
+  work.work = [index](int32_t i) { return ListEntry(index, i); };
+  work.commit = [&](int32_t i, Listed& listed) {
+    if (!listed.playable) return true;
     const ArchiveEntry& entry = index->entries[i];
     window.InsertRow(rows, EntryName(entry), i);
     window.SetCellText(rows, 1, FormatSize(entry.size));
-    window.SetCellText(rows, 2, FormatText("%0.2f", facts.seconds));
-    window.SetCellText(rows, 3, FormatText("%d", facts.channels));
-    window.SetCellText(rows, 4, FormatText("%d", facts.rate));
-    window.SetRowFacts(rows, facts);
+    window.SetCellText(rows, 2, FormatText("%0.2f", listed.facts.seconds));
+    window.SetCellText(rows, 3, FormatText("%d", listed.facts.channels));
+    window.SetCellText(rows, 4, FormatText("%d", listed.facts.rate));
+    window.SetRowFacts(rows, listed.facts);
     ++rows;
     window.SetProgressPosition(i);
     window.SetJobTitle(FormatText(texts::kWorkListing, i + 1, count));
-  }
+    return true;
+  };
+  RunOrdered(work);
 
   window.SetProgressRange(0, 100);
   window.SetProgressPosition(0);

@@ -23,6 +23,12 @@ bool StartWorker(AppState* state, JobProcedure job) {
 
 bool WorkerEnded(const AppState& state) { return state.worker_done.load() != 0; }
 
+int32_t JobThreads(const AppState& state) {
+  if (state.threads > 0) return state.threads;
+  const unsigned hardware = std::thread::hardware_concurrency();
+  return hardware > 0 ? static_cast<int32_t>(hardware) : 1;
+}
+
 void JoinWorker(AppState* state) {
   if (state->thread.joinable()) state->thread.join();
 }

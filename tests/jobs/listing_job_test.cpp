@@ -104,5 +104,27 @@ TEST_F(ListingJobTest, EntriesOfMoreThanTwoChannelsAreListed) {
   EXPECT_EQ(window_.rows()[0].cells[3], "6");
 }
 
+// Listed on several threads, the window sees exactly what one thread
+// shows it, whether the listing runs to its end or is stopped part way.
+TEST_F(ListingJobTest, EveryThreadCountGivesTheWindowTheSameCalls) {
+  std::vector<Clip> clips = Voices(12, 8000, 0.2);
+  clips[3] = {"junk", std::string(500, 'x')};
+  clips[7] = {"empty", ""};
+  MakeArchive(clips);
+  for (const char* stop_at : {"", " 1/12", " 5/12", " 11/12"}) {
+    std::vector<Calls> logs;
+    for (int32_t threads : {1, 4}) {
+      window_ = RecordingWindow{};
+      state_.threads = threads;
+      window_.OnTitle([&](const std::string& title) {
+        if (*stop_at && title.ends_with(stop_at)) state_.running = 0;
+      });
+      List();
+      logs.push_back(window_.calls());
+    }
+    EXPECT_EQ(logs[0], logs[1]) << "stopped at" << stop_at;
+  }
+}
+
 }  // namespace
 }  // namespace kowaki::test

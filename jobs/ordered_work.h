@@ -1,0 +1,148 @@
+#pragma once
+// Work on numbered items spread over several threads, with the results
+// taken up in order on the calling thread. The jobs use it so that every
+// core decodes while the window sees exactly the calls one thread would
+// make: results are committed strictly in item order, and a stop or an end
+// seen at an item leaves the items after it uncommitted, as if never
+// started.
+//
+// At most `2 * threads` items are ahead of the next one to commit, so what
+// the results hold is bounded by that many, whatever the number of items.
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace kowaki {
+
+template <typename Result>
+struct OrderedWork {
+  int32_t count = 0;
+  int32_t threads = 1;  // 1: everything on the calling thread, one item after another
+  // Asked before each item is taken up and before each is committed; false
+  // stops the work there. Any thread.
+  std::function<bool()> keep_going = [] { return true; };
+  // Makes item i's result. Any thread, several at once.
+  std::function<Result(int32_t)> work;
+  // Takes up item i's result, in order, on the calling thread; false ends
+  // the work after it.
+  std::function<bool(int32_t, Result&)> commit;
+  // A result that will never be committed, on the calling thread.
+  std::function<void(Result&)> discard = [](Result&) {};
+};
+
+namespace ordered_work_detail {
+
+template <typename Result>
+class Runner {
+ public:
+  explicit Runner(OrderedWork<Result>& work)
+      : work_(work),
+        ahead_(2 * static_cast<size_t>(work.threads)),
+        results_(ahead_),
+        states_(ahead_, kWaiting) {}
+
+  // False when no thread could be started: nothing was done then.
+  bool Run() {
+    std::vector<std::thread> threads;
+    for (int32_t t = 0; t < work_.threads; ++t) {
+      try {
+        threads.emplace_back([this] { TakeItems(); });
+      } catch (const std::system_error&) {
+        break;
+      }
+    }
+    if (threads.empty()) return false;
+    CommitInOrder();
+    Stop();
+    for (std::thread& thread : threads) thread.join();
+    for (size_t slot = 0; slot < ahead_; ++slot) {
+      if (states_[slot] == kReady) work_.discard(*results_[slot]);
+    }
+    return true;
+  }
+
+ private:
+  enum State : uint8_t { kWaiting, kReady, kAbandoned };
+
+  void TakeItems() {
+    for (;;) {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [this] {
+        return stop_ || next_ >= work_.count || static_cast<size_t>(next_ - committed_) < ahead_;
+      });
+      if (stop_ || next_ >= work_.count) return;
+      const int32_t item = next_++;
+      lock.unlock();
+      std::optional<Result> result;
+      if (work_.keep_going()) result.emplace(work_.work(item));
+      lock.lock();
+      states_[Slot(item)] = result ? kReady : kAbandoned;
+      results_[Slot(item)] = std::move(result);
+      changed_.notify_all();
+    }
+  }
+
+  void CommitInOrder() {
+    for (int32_t item = 0; item < work_.count; ++item) {
+      const size_t slot = Slot(item);
+      std::optional<Result> result;
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return states_[slot] != kWaiting; });
+        if (states_[slot] == kAbandoned) return;
+        result = std::move(results_[slot]);
+        results_[slot].reset();
+        states_[slot] = kWaiting;
+      }
+      if (!work_.keep_going()) {
+        work_.discard(*result);
+        return;
+      }
+      if (!work_.commit(item, *result)) return;
+      std::lock_guard lock(mutex_);
+      committed_ = item + 1;
+      changed_.notify_all();
+    }
+  }
+
+  void Stop() {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+    changed_.notify_all();
+  }
+
+  size_t Slot(int32_t item) const { return static_cast<size_t>(item) % ahead_; }
+
+  OrderedWork<Result>& work_;
+  const size_t ahead_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::optional<Result>> results_;  // by item modulo `ahead_`
+  std::vector<State> states_;
+  int32_t next_ = 0;       // the next item to take up
+  int32_t committed_ = 0;  // items committed
+  bool stop_ = false;
+};
+
+}  // namespace ordered_work_detail
+
+template <typename Result>
+void RunOrdered(OrderedWork<Result>& work) {
+  if (work.threads > 1 && work.count > 1) {
+    ordered_work_detail::Runner<Result> runner(work);
+    if (runner.Run()) return;
+  }
+  for (int32_t item = 0; item < work.count; ++item) {
+    if (!work.keep_going()) return;
+    Result result = work.work(item);
+    if (!work.commit(item, result)) return;
+  }
+}
+
+}  // namespace kowaki

@@ -1,0 +1,108 @@
+// Work spread over threads and committed in order: the order, the bound
+// on results held, stops, and that every result made is either committed
+// or discarded once.
+
+#include "jobs/ordered_work.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <random>
+
+namespace kowaki {
+namespace {
+
+// Results that count themselves while they are held.
+class Tally {
+ public:
+  struct Result {
+    int32_t item = -1;
+  };
+
+  OrderedWork<Result> Work(int32_t count, int32_t threads) {
+    OrderedWork<Result> work;
+    work.count = count;
+    work.threads = threads;
+    work.work = [this](int32_t item) {
+      std::this_thread::sleep_for(std::chrono::microseconds(Jitter(item)));
+      const int32_t held = ++held_;
+      for (int32_t most = most_held_;
+           held > most && !most_held_.compare_exchange_weak(most, held);) {
+      }
+      ++made_;
+      return Result{item};
+    };
+    work.commit = [this](int32_t item, Result& result) {
+      EXPECT_EQ(result.item, item);
+      committed_.push_back(item);
+      --held_;
+      return true;
+    };
+    work.discard = [this](Result&) {
+      --held_;
+      ++discarded_;
+    };
+    return work;
+  }
+
+  std::vector<int32_t> committed_;
+  std::atomic<int32_t> made_{0};
+  std::atomic<int32_t> held_{0};
+  std::atomic<int32_t> most_held_{0};
+  int32_t discarded_ = 0;
+
+ private:
+  static int Jitter(int32_t item) { return static_cast<int>((item * 7919) % 300); }
+};
+
+std::vector<int32_t> Range(int32_t count) {
+  std::vector<int32_t> items(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) items[static_cast<size_t>(i)] = i;
+  return items;
+}
+
+TEST(OrderedWorkTest, CommitsInItemOrderHoldingAtMostTwiceTheThreadsAhead) {
+  for (int32_t threads : {1, 2, 4}) {
+    Tally tally;
+    OrderedWork<Tally::Result> work = tally.Work(200, threads);
+    RunOrdered(work);
+    EXPECT_EQ(tally.committed_, Range(200)) << threads;
+    EXPECT_LE(tally.most_held_.load(), 2 * threads + 1) << threads;
+    EXPECT_EQ(tally.held_.load(), 0);
+  }
+}
+
+TEST(OrderedWorkTest, AStopCommitsNothingMoreAndDiscardsWhatWasMade) {
+  for (int32_t threads : {1, 3}) {
+    Tally tally;
+    OrderedWork<Tally::Result> work = tally.Work(100, threads);
+    std::atomic<bool> running{true};
+    work.keep_going = [&] { return running.load(); };
+    auto commit = work.commit;
+    work.commit = [&](int32_t item, Tally::Result& result) {
+      if (item == 40) running = false;  // the stop button, pressed while item 40 is taken up
+      return commit(item, result);
+    };
+    RunOrdered(work);
+    EXPECT_EQ(tally.committed_, Range(41)) << threads;
+    EXPECT_EQ(tally.made_.load(), 41 + tally.discarded_) << threads;
+    EXPECT_EQ(tally.held_.load(), 0) << threads;
+  }
+}
+
+TEST(OrderedWorkTest, ACommitThatEndsTheWorkIsTheLast) {
+  Tally tally;
+  OrderedWork<Tally::Result> work = tally.Work(100, 4);
+  auto commit = work.commit;
+  work.commit = [&](int32_t item, Tally::Result& result) {
+    return commit(item, result) && item < 9;
+  };
+  RunOrdered(work);
+  EXPECT_EQ(tally.committed_, Range(10));
+  EXPECT_EQ(tally.made_.load(), 10 + tally.discarded_);
+  EXPECT_EQ(tally.held_.load(), 0);
+}
+
+}  // namespace
+}  // namespace kowaki
