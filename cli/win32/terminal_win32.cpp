@@ -13,7 +13,7 @@ namespace kowaki::cli {
 std::string PathForDisplay(std::string_view path) {
   std::string out;
   if (!win32::Recode(CP_ACP, CP_UTF8, path, &out)) return Cp932ToUtf8(path);
-  return out;
+  return ShownText(out);
 }
 
 // Stems arrive as ANSI bytes, which is what the archive keeps.

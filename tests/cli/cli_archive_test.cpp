@@ -23,6 +23,7 @@ TEST(TextOutputTest, JsonStringsAreValidJson) {
   EXPECT_EQ(JsonString("\xff"
                        "a"),
             "\"\\\\xffa\"");
+  EXPECT_EQ(JsonString("\x7f\xc2\x9b\xc2\xa0"), "\"\\u007f\\u009b\xc2\xa0\"");  // DEL, C1
   EXPECT_EQ(HexBytes("\x82\xb1z"), "82b17a");
 }
 
@@ -62,6 +63,27 @@ TEST_F(CliArchiveTest, IndexPrintsATable) {
             "entry  name            size      offset\n"
             "    0  v_0001             5          50\n"
             "    1  こえ               2          55\n");
+}
+
+// Names are the archive's, not the user's: nothing in them reaches the
+// terminal as a control, in the table or in the JSON.
+TEST_F(CliArchiveTest, IndexShowsControlsInNamesEscaped) {
+  const std::string path = Pack({{"\x1b]0;x\x07", "1"}, {"a\nb\x7f", "2"}, {"\\x41", "3"}});
+  test::CommandResult table = RunCommand(RunIndex, {path});
+  ASSERT_EQ(table.code, kExitOk) << table.err;
+  EXPECT_EQ(table.out,
+            "entry  name            size      offset\n"
+            "    0  \\x1b]0;x\\x07           1          67\n"
+            "    1  a\\x0ab\\x7f           1          68\n"
+            "    2  \\x41               1          69\n");
+  test::CommandResult json = RunCommand(RunIndex, {path, "--json"});
+  ASSERT_EQ(json.code, kExitOk) << json.err;
+  EXPECT_NE(json.out.find("\"name\": \"\\\\x1b]0;x\\\\x07\", \"name_hex\": \"1b5d303b7807\""),
+            std::string::npos)
+      << json.out;
+  for (const std::string& out : {table.out, json.out}) {
+    EXPECT_EQ(out.find_first_of("\x1b\x07\x7f"), std::string::npos) << out;
+  }
 }
 
 TEST_F(CliArchiveTest, IndexReportsAnArchiveItCannotLoad) {

@@ -3,15 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
 #include "audio/wave_out_player.h"
 #include "cli/commands.h"
+#include "cli/terminal_window.h"
 #include "cli/text_output.h"
 #include "common/output_file.h"
 #include "jobs/export_file.h"
+#include "jobs/export_job.h"
 #include "jobs/listing_job.h"
 #include "tests/audio/simulated_wave_out.h"
 #include "tests/jobs/job_fixture.h"
@@ -155,6 +159,42 @@ TEST_F(CliJobsTest, SettingsShowsAndStoresTheOutputSettings) {
 
   EXPECT_EQ(RunCommand(RunSettings, {"--type", "ogg", "--rate", "source", "--merge", "off"}).code,
             0);
+}
+
+// Names are the archive's: their control characters reach the terminal
+// escaped, in the list, its JSON, and the progress line a job draws.
+TEST_F(CliJobsTest, ControlsInNamesReachTheTerminalEscaped) {
+  MakeArchive({Voice("\x1b[2J", 8000, 1), Voice("a\nb\x07", 8000, 1), Voice("v\x80", 8000, 1)});
+  CommandResult table = RunCommand(RunList, {archive_});
+  ASSERT_EQ(table.code, 0) << table.err;
+  EXPECT_NE(table.out.find("    0  \\x1b[2J "), std::string::npos) << table.out;
+  EXPECT_NE(table.out.find("    1  a\\x0ab\\x07 "), std::string::npos) << table.out;
+  EXPECT_NE(table.out.find("    2  v\\x80 "), std::string::npos) << table.out;  // C1 on Windows
+  EXPECT_EQ(std::count(table.out.begin(), table.out.end(), '\n'), 4);
+  CommandResult json = RunCommand(RunList, {archive_, "--json"});
+  EXPECT_NE(json.out.find("\"name\": \"a\\\\x0ab\\\\x07\", \"name_hex\": \"610a6207\""),
+            std::string::npos)
+      << json.out;
+  for (const std::string& out : {table.out, json.out}) {
+    EXPECT_EQ(out.find_first_of("\x1b\x07"), std::string::npos) << out;
+  }
+
+  // The progress line of a terminal, drawn as an export runs.
+  cli::TerminalWindow terminal(true);
+  terminal.folder_answer = out_.path().string();
+  state_.window = &terminal;
+  ::testing::internal::CaptureStderr();
+  List();
+  terminal.list().rows()[1].selected = true;
+  state_.running = 1;
+  ExportJob(&state_);
+  const std::string drawn = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(drawn.find("] a\\x0ab\\x07 出力中 1/1\x1b[K"), std::string::npos) << drawn;
+  std::string rest = drawn;
+  for (const char* own : {"\r", "\x1b[K"}) {
+    for (size_t at; (at = rest.find(own)) != std::string::npos;) rest.erase(at, strlen(own));
+  }
+  EXPECT_EQ(rest.find_first_of("\x1b\x07\n"), std::string::npos) << drawn;
 }
 
 // Natively SDL's disk driver stands in for the sound card, writing what
