@@ -26,6 +26,12 @@ int EscapedByte(std::string_view text) {
 // File names are bytes here, normally UTF-8 already.
 std::string PathForDisplay(std::string_view path) { return ShownText(path); }
 
+// A backslash is part of a name here, which is what lets it write \xNN.
+std::string_view FileNameOf(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
 // Names are typed and stored in UTF-8 here but kept in code page 932 in the
 // archive, where the game and the Windows tool read them.
 bool EntryNameFromStem(std::string_view stem, std::string* name) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,46 @@ TEST_F(CliArchiveTest, PackStoresNamesInCodePage932) {
   EXPECT_EQ(name,
             "\x82\xb1\x82\xa6"
             "01");
+}
+
+// A file name writes a byte the name cannot hold as \xNN on Linux and
+// macOS, where a backslash is no separator; on Windows a 0x5C that is the
+// second byte of a character is none either.
+TEST_F(CliArchiveTest, PackTakesTheNameAfterTheLastSeparatorOnly) {
+#ifdef _WIN32
+  const std::string name = "\x83\x5c";  // ソ
+  const std::string file = name + ".ogg";
+#else
+  const std::string name = "x\x82\\y";
+  const std::string file = "x\\x82\\y.ogg";
+#endif
+  // Joined by hand: a path object would read the name as UTF-8.
+  const std::string path = dir_.path().string() + "/" + file;
+  test::WriteBytes(path, "clip");
+  const std::string out = dir_.File("out.arc");
+  test::CommandResult r = RunCommand(RunPack, {"-o", out, path});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  test::IndexPtr index = test::LoadIndex(out);
+  ASSERT_TRUE(index);
+  ASSERT_EQ(index->count, 1);
+  EXPECT_EQ(std::string(index->entries[0].name), name);
+}
+
+// The archive replaces the file at its path once written: an input that is
+// that file, however it is spelt, is refused before anything is read.
+TEST_F(CliArchiveTest, PackRefusesToWriteOverOneOfItsInputs) {
+  test::WriteBytes(dir_.File("a.ogg"), "first");
+  test::WriteBytes(dir_.File("b.ogg"), "second");
+  std::filesystem::create_directory(dir_.path() / "sub");
+  const std::string other_spelling = dir_.File("sub") + "/../a.ogg";
+  for (const std::string& output : {dir_.File("a.ogg"), other_spelling}) {
+    test::CommandResult r =
+        RunCommand(RunPack, {"-o", output, dir_.File("b.ogg"), dir_.File("a.ogg")});
+    EXPECT_EQ(r.code, kExitError);
+    EXPECT_NE(r.err.find("a.ogg is the archive being written"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(test::ReadBytes(dir_.File("a.ogg")), "first");
+  EXPECT_EQ(dir_.List(), (std::vector<std::string>{"a.ogg", "b.ogg", "sub"}));
 }
 
 TEST_F(CliArchiveTest, PackLeavesNothingBehindOnError) {
