@@ -17,6 +17,7 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/input_file.h"
 #include "cli/interrupt.h"
 #include "cli/text_output.h"
 #include "common/output_file.h"
@@ -148,9 +149,9 @@ struct Input {
 
   bool Open(const std::string& in_path, std::string* error) {
     path = in_path;
-    file.reset(std::fopen(path.c_str(), "rb"));
+    file.reset(platform::OpenInputFile(path, error));
     if (!file) {
-      *error = PathForDisplay(path) + ": " + std::strerror(errno);
+      *error = PathForDisplay(path) + ": " + *error;
       return false;
     }
     std::FILE* in = file.get();

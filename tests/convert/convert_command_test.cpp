@@ -1,10 +1,17 @@
 // kowaki-cli convert, driven as a user drives it, on WAV files the tests
 // write, and on codec files natively checked against sox.
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,7 +28,7 @@
 namespace kowaki::cli {
 namespace {
 
-int RunCli(std::vector<std::string> args) {
+int RunCli(std::vector<std::string> args, std::string* message = nullptr) {
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   ::testing::internal::CaptureStderr();
@@ -30,6 +37,7 @@ int RunCli(std::vector<std::string> args) {
   if (code != kExitOk) {
     EXPECT_EQ(err.rfind("kowaki-cli convert: ", 0), 0u) << err;
   }
+  if (message) *message = err;
   return code;
 }
 
@@ -232,10 +240,33 @@ TEST_F(ConvertCommandTest, FailsCleanlyLeavingNoFileBehind) {
       {good, out, "--codec", "mulaw", "--bits", "16"},
       {unknown, out},
       {good, dir_.File("no/such/folder/out.wav")},
+      {dir_.path().string(), out},
   };
   for (const auto& args : failing) EXPECT_EQ(RunCli(args), kExitError) << args.back();
   EXPECT_EQ(dir_.List(), (std::vector<std::string>{"good.wav", "surround.wav", "truncated.wav",
                                                    "unknown.wav", "wide.wav"}));
+}
+
+// A FIFO (a named pipe on Windows) as the input: refused at once, where
+// reading it would wait for a writer that never comes.
+TEST_F(ConvertCommandTest, RefusesAPipeWithoutWaitingForIt) {
+#ifdef _WIN32
+  const std::string pipe = "\\\\.\\pipe\\kowaki-convert-test";
+  HANDLE server = CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 1, 4096,
+                                   4096, 0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE);
+#else
+  const std::string pipe = dir_.File("pipe.wav");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+#endif
+  std::string err;
+  const int code = RunCli({pipe, dir_.File("out.wav")}, &err);
+#ifdef _WIN32
+  CloseHandle(server);
+#endif
+  EXPECT_EQ(code, kExitError);
+  EXPECT_NE(err.find("not a regular file or a device"), std::string::npos) << err;
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("out.wav")));
 }
 
 }  // namespace
