@@ -17,6 +17,7 @@
 #include "jobs/export_file.h"
 #include "jobs/export_job.h"
 #include "jobs/listing_job.h"
+#include "settings/output_settings.h"
 #include "tests/audio/simulated_wave_out.h"
 #include "tests/jobs/job_fixture.h"
 #include "tests/support/run_command.h"
@@ -159,6 +160,41 @@ TEST_F(CliJobsTest, SettingsShowsAndStoresTheOutputSettings) {
 
   EXPECT_EQ(RunCommand(RunSettings, {"--type", "ogg", "--rate", "source", "--merge", "off"}).code,
             0);
+}
+
+// A rate the settings file holds that the dialog does not offer is read as
+// the dialog shows it, so that an export writes what the window shows;
+// options take only what the dialog offers.
+TEST_F(CliJobsTest, StoredSettingsReadAsTheDialogShowsThem) {
+  // Written as the store keeps them: the registry on Windows, else the file.
+  const auto store = [](int32_t frq, int32_t ch) {
+    const NamedValue values[] = {{"type", 1}, {"frq", frq}, {"ch", ch}};
+    ASSERT_TRUE(OpenSettingsStore()->WriteWords(kSettingsKey, values));
+  };
+  store(1, 0);  // 1 Hz, no channels
+  EXPECT_EQ(RunCommand(RunSettings, {}).out,
+            "type      wav\nrate      source\nchannels  source\nmerge     off\n");
+  ASSERT_EQ(RunCommand(RunExport, {archive_, "--to", out_.path().string(), "v_0001"}).code, 0);
+  const std::string source = ReadBytes(out_.File("v_0001.wav"));
+  EXPECT_EQ(source.substr(22, 6), std::string("\x01\x00\x22\x56\0\0", 6));  // mono, 22050 Hz
+
+  store(30000, 2);  // shows as 24000 Hz
+  ASSERT_EQ(RunCommand(RunExport, {archive_, "--to", out_.path().string(), "v_0001"}).code, 0);
+  EXPECT_EQ(ReadBytes(out_.File("v_0001.wav")).substr(22, 6),
+            std::string("\x02\x00\xc0\x5d\0\0", 6));
+
+  for (const std::string rate : {"30000", "1", "96000"}) {
+    CommandResult refused = RunCommand(RunSettings, {"--rate", rate});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_NE(refused.err.find("--rate takes 48000, 44100, 32000, 24000, 22050, 16000, 11025, "
+                               "8000 or source, not '" +
+                               rate + "'"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", out_.path().string(), "--rate", rate}).code,
+              2);
+  }
+  EXPECT_TRUE(OpenSettingsStore()->RemoveKey(kSettingsKey));
 }
 
 // Names are the archive's: their control characters reach the terminal
