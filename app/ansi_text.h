@@ -11,6 +11,8 @@
 
 namespace kowaki {
 
+// Bytes carried in the text (names and paths as NameText and PathText
+// give them) come back as they were.
 inline std::string Ansi(std::string_view utf8) { return Utf8ToCp932Lossy(utf8); }
 
 // A message box with an OK button, its texts given in UTF-8.

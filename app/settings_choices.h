@@ -13,11 +13,12 @@ namespace kowaki {
 inline constexpr int32_t kRateChoices = 1 + static_cast<int32_t>(std::size(kOfferedRates));
 inline constexpr int32_t kChannelChoices = 3;
 
-// A stored rate shows as the largest offered rate not above it; anything
-// below the lowest (-1 included) as "same as the source".
+// A stored rate shows as the rate it reads as (OfferedRate), -1 as "same
+// as the source".
 inline int32_t RateChoice(int32_t frq) {
+  const int32_t rate = OfferedRate(frq);
   for (int32_t i = 0; i < kRateChoices - 1; ++i) {
-    if (frq >= kOfferedRates[i]) return i + 1;
+    if (rate == kOfferedRates[i]) return i + 1;
   }
   return 0;
 }
@@ -26,7 +27,7 @@ inline int32_t RateOfChoice(int32_t choice) {
   return choice >= 1 && choice < kRateChoices ? kOfferedRates[choice - 1] : -1;
 }
 
-inline int32_t ChannelChoice(int32_t ch) { return ch < 1 ? 0 : ch > 2 ? 0 : ch; }
+inline int32_t ChannelChoice(int32_t ch) { return ch == 1 || ch == 2 ? ch : 0; }
 
 inline int32_t ChannelsOfChoice(int32_t choice) { return choice == 1 || choice == 2 ? choice : -1; }
 

@@ -124,9 +124,10 @@ bool Win32JobWindow::PickSaveFile(std::string* path) {
   return true;
 }
 
-std::string Win32JobWindow::NameText(std::string_view name) { return Cp932ToUtf8(name); }
+// Names and paths come back to their bytes at the ANSI interfaces (Ansi).
+std::string Win32JobWindow::NameText(std::string_view name) { return Cp932ToUtf8Reversible(name); }
 
-std::string Win32JobWindow::PathText(std::string_view path) { return Cp932ToUtf8(path); }
+std::string Win32JobWindow::PathText(std::string_view path) { return Cp932ToUtf8Reversible(path); }
 
 std::string Win32JobWindow::OutputPath(std::string_view folder, std::string_view stem,
                                        std::string_view extension) {

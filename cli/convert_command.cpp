@@ -17,6 +17,7 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/input_file.h"
 #include "cli/interrupt.h"
 #include "cli/text_output.h"
 #include "common/output_file.h"
@@ -148,9 +149,9 @@ struct Input {
 
   bool Open(const std::string& in_path, std::string* error) {
     path = in_path;
-    file.reset(std::fopen(path.c_str(), "rb"));
+    file.reset(platform::OpenInputFile(path, error));
     if (!file) {
-      *error = PathForDisplay(path) + ": " + std::strerror(errno);
+      *error = PathForDisplay(path) + ": " + *error;
       return false;
     }
     std::FILE* in = file.get();
@@ -185,12 +186,18 @@ bool PlanFormats(const Request& request, const WaveFormat& source, Formats* form
     return false;
   }
   const bool source_pcm = source.format_tag == kFormatPcm;
+  const uint32_t rate = request.rate ? static_cast<uint32_t>(request.rate) : source.samples_per_sec;
+  const uint16_t channels =
+      request.channels ? static_cast<uint16_t>(request.channels) : source.channels;
+  const uint16_t bits = request.bits ? static_cast<uint16_t>(request.bits)
+                                     : (source_pcm ? source.bits_per_sample : uint16_t{16});
+  if (!PcmFormatFits(rate, channels, bits)) {
+    *error = std::to_string(channels) + " channels of " + std::to_string(bits) + " bits at " +
+             std::to_string(rate) + " Hz are more than a WAV file's format can describe";
+    return false;
+  }
   formats->source = source;
-  formats->pcm =
-      MakePcmFormat(request.rate ? static_cast<uint32_t>(request.rate) : source.samples_per_sec,
-                    request.channels ? static_cast<uint16_t>(request.channels) : source.channels,
-                    request.bits ? static_cast<uint16_t>(request.bits)
-                                 : (source_pcm ? source.bits_per_sample : uint16_t{16}));
+  formats->pcm = MakePcmFormat(rate, channels, bits);
   formats->target = WaveFormat{formats->pcm};
   const PcmFormat& pcm = formats->pcm;
   if (tag != kFormatPcm &&
@@ -252,8 +259,9 @@ class Output {
       *error = PathForDisplay(path) + ": " + std::strerror(errno);
       return false;
     }
-    // The header's RIFF size counts the header and the data in 32 bits.
-    limit_ = std::numeric_limits<uint32_t>::max() - (placeholder.size() - 8);
+    // The header's RIFF size counts the header, the data and its pad byte
+    // in 32 bits.
+    limit_ = std::numeric_limits<uint32_t>::max() - (placeholder.size() - 8) - 1;
     return true;
   }
 
@@ -282,7 +290,9 @@ class Output {
     }
     const auto header =
         Header(format_, static_cast<uint32_t>(written_), static_cast<uint32_t>(frames));
-    if (!file_.Seek(0) || !file_.Write(header.data(), header.size())) {
+    constexpr char kPad = 0;  // after a chunk of odd size
+    if ((written_ % 2 != 0 && !file_.Write(&kPad, 1)) || !file_.Seek(0) ||
+        !file_.Write(header.data(), header.size())) {
       *error = PathForDisplay(file_.path()) + ": " + std::strerror(errno);
       return false;
     }

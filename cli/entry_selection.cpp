@@ -105,7 +105,7 @@ bool SelectRows(RowList& list, const std::vector<std::string>& entries, std::str
       }
     }
     if (!found) {
-      *error = "'" + entry + "' names no listed entry (see kowaki-cli list)";
+      *error = "'" + PathForDisplay(entry) + "' names no listed entry (see kowaki-cli list)";
       return false;
     }
   }

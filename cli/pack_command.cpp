@@ -10,6 +10,7 @@
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/text_output.h"
+#include "common/output_file.h"
 
 namespace kowaki::cli {
 
@@ -19,8 +20,7 @@ constexpr char kUsage[] = "usage: kowaki-cli pack -o ARCHIVE [--header-word N] F
 
 // "dir/name.ogg" -> "name"; "dir/.hidden" -> ".hidden".
 std::string_view Stem(std::string_view path) {
-  const size_t slash = path.find_last_of("/\\");
-  std::string_view base = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  const std::string_view base = FileNameOf(path);
   const size_t dot = base.rfind('.');
   return dot == std::string_view::npos || dot == 0 ? base : base.substr(0, dot);
 }
@@ -59,6 +59,11 @@ int RunPack(Arguments args) {
     return Fail(error);
   }
   for (const std::string& input : inputs) {
+    // The finished archive replaces the file at the output path: an input
+    // that is that file, by whatever path, would be lost.
+    if (kowaki::platform::SameFile(*output, input)) {
+      return Fail(PathForDisplay(input) + " is the archive being written (-o)");
+    }
     std::string name;
     if (!EntryNameFromStem(Stem(input), &name)) {
       return Fail("the name of " + PathForDisplay(input) +

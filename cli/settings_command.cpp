@@ -3,6 +3,7 @@
 // Shows the stored output settings; with options, changes and stores them
 // first, as the settings dialog's OK does.
 
+#include <span>
 #include <string>
 
 #include "cli/commands.h"
@@ -22,18 +23,22 @@ int Fail(const std::string& message) {
   return kExitError;
 }
 
-// "source" or a number in [min, max].
-bool SourceOr(const ParsedArgs& parsed, const char* name, long long min, long long max,
+// "source" or one of `choices`, the values the settings dialog offers: a
+// stored value is read as the dialog shows it, so another would not be
+// what the run uses.
+bool SourceOr(const ParsedArgs& parsed, const std::string& name, std::span<const int32_t> choices,
               int32_t* value, std::string* error) {
   const auto text = parsed.Value(name);
   if (!text) return true;
-  long long number = -1;
-  if (*text != "source" && !parsed.Integer(name, min, max, -1, &number, error)) {
-    *error += " or source";
-    return false;
+  std::string listed;
+  for (size_t i = 0; i < choices.size(); ++i) {
+    const std::string choice = std::to_string(choices[i]);
+    if (*text == choice) return *value = choices[i], true;
+    listed += choice + (i + 1 < choices.size() ? ", " : " ");
   }
-  *value = static_cast<int32_t>(number);
-  return true;
+  if (*text == "source") return *value = -1, true;
+  *error = "--" + name + " takes " + listed + "or source, not '" + *text + "'";
+  return false;
 }
 
 std::string Shown(int32_t value) { return value > 0 ? std::to_string(value) : "source"; }
@@ -48,8 +53,9 @@ bool ApplyOutputOptions(const ParsedArgs& parsed, OutputSettings* settings, std:
     }
     settings->type = *type == "wav" ? 1 : 0;
   }
-  return SourceOr(parsed, "rate", 8000, 48000, &settings->frq, error) &&
-         SourceOr(parsed, "channels", 1, 2, &settings->ch, error);
+  constexpr int32_t kChannelCounts[] = {1, 2};
+  return SourceOr(parsed, "rate", kOfferedRates, &settings->frq, error) &&
+         SourceOr(parsed, "channels", kChannelCounts, &settings->ch, error);
 }
 
 int RunSettings(Arguments args) {

@@ -5,13 +5,23 @@
 namespace kowaki::cli {
 
 namespace {
+
 constexpr char kHexDigits[] = "0123456789abcdef";
+
+void AppendHex(std::string* out, const char* prefix, unsigned value) {
+  *out += prefix;
+  *out += kHexDigits[value >> 4 & 15];
+  *out += kHexDigits[value & 15];
+}
+
 }  // namespace
 
 std::string JsonString(std::string_view utf8) {
   std::string out = "\"";
   for (size_t i = 0; i < utf8.size();) {
     const auto c = static_cast<unsigned char>(utf8[i]);
+    const size_t length = Utf8SequenceLength(utf8.substr(i));
+    const auto second = static_cast<unsigned char>(length == 2 ? utf8[i + 1] : 0);
     if (c == '"' || c == '\\') {
       out += '\\';
       out += static_cast<char>(c);
@@ -22,26 +32,15 @@ std::string JsonString(std::string_view utf8) {
     } else if (c == '\r') {
       out += "\\r";
     } else if (c < 0x20 || c == 0x7F) {
-      out += "\\u00";
-      out += kHexDigits[c >> 4];
-      out += kHexDigits[c & 15];
-    } else if (c >= 0x80) {
-      // Only valid UTF-8 goes out as it is; anything else is shown as \xNN.
-      const size_t length = Utf8SequenceLength(utf8.substr(i));
-      if (length == 0) {
-        out += "\\\\x";
-        out += kHexDigits[c >> 4];
-        out += kHexDigits[c & 15];
-        i += 1;
-      } else {
-        out.append(utf8.substr(i, length));
-        i += length;
-      }
-      continue;
+      AppendHex(&out, "\\u00", c);
+    } else if (length == 0) {  // not UTF-8: shown as \xNN
+      AppendHex(&out, "\\\\x", c);
+    } else if (c == 0xC2 && second < 0xA0) {  // C1 controls, U+0080 to U+009F
+      AppendHex(&out, "\\u00", second);
     } else {
-      out += static_cast<char>(c);
+      out.append(utf8.substr(i, length));
     }
-    i += 1;
+    i += length ? length : 1;
   }
   out += '"';
   return out;

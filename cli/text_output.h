@@ -10,9 +10,16 @@
 
 namespace kowaki::cli {
 
-// A file name from the command line (or an entry name) as UTF-8 for output.
+// A file name from the command line as UTF-8 for output, shown as
+// ShownText shows it.
 std::string PathForDisplay(std::string_view path);
-// The archive entry name for a file stem given on the command line.
+// What follows the last separator of `path`: '/' on Linux and macOS; also
+// '\' and a drive's ':' on Windows, where a byte 0x5C may instead be the
+// second byte of a character.
+std::string_view FileNameOf(std::string_view path);
+// The archive entry name for a file stem given on the command line: its
+// code page 932 bytes. On Linux and macOS the stem is UTF-8, with \xNN
+// for a raw byte.
 bool EntryNameFromStem(std::string_view stem, std::string* name);
 
 std::string JsonString(std::string_view utf8);  // quoted and escaped

@@ -6,30 +6,69 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-std::string EscapedByte(unsigned char byte) {
-  return std::string("\\x") + kHexDigits[byte >> 4] + kHexDigits[byte & 15];
+void AppendEscaped(std::string* out, unsigned value) {
+  *out += "\\x";
+  *out += kHexDigits[value >> 4 & 15];
+  *out += kHexDigits[value & 15];
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+// U+DC00 + byte in UTF-8: ED, B0 to B3, 80 to BF.
+void AppendCarried(std::string* out, unsigned char byte) {
+  *out += '\xED';
+  *out += static_cast<char>(0xB0 | byte >> 6);
+  *out += static_cast<char>(0x80 | (byte & 0x3F));
 }
 
-// Converts with \xNN escapes; `lossy` puts '?' for what cannot be converted
-// instead of failing.
+// The byte carried at the start of `text`, or -1 when none is.
+int CarriedByte(std::string_view text) {
+  if (text.size() < 3 || static_cast<unsigned char>(text[0]) != 0xED) return -1;
+  const auto second = static_cast<unsigned char>(text[1]);
+  const auto third = static_cast<unsigned char>(text[2]);
+  if ((second & 0xFC) != 0xB0 || (third & 0xC0) != 0x80) return -1;
+  return (second & 3) << 6 | (third & 0x3F);
+}
+
+// Decodes the character `bytes` starts with onto `out`; its length in
+// bytes, 0 when it starts none. `exact`: only a character that encodes
+// back to the same bytes (several have two codes, e.g. the NEC and IBM
+// forms of a kanji, and encode to one of them).
+size_t DecodeChar(std::string_view bytes, bool exact, std::string* out) {
+  std::string decoded;
+  size_t length = 1;
+  if (!platform::Cp932CharToUtf8(bytes.substr(0, 1), &decoded)) {
+    length = 2;
+    if (bytes.size() < 2 || !platform::Cp932CharToUtf8(bytes.substr(0, 2), &decoded)) return 0;
+  }
+  std::string back;
+  if (exact && (!platform::Utf8CharToCp932(decoded, &back) || back != bytes.substr(0, length))) {
+    return 0;
+  }
+  *out += decoded;
+  return length;
+}
+
+std::string Decode(std::string_view bytes, bool exact) {
+  std::string out;
+  for (size_t i = 0; i < bytes.size();) {
+    const size_t length = DecodeChar(bytes.substr(i), exact, &out);
+    if (length == 0) AppendCarried(&out, static_cast<unsigned char>(bytes[i]));
+    i += length ? length : 1;
+  }
+  return out;
+}
+
+// `lossy` puts '?' for what cannot be converted instead of failing.
 bool Encode(std::string_view utf8, bool lossy, std::string* bytes) {
   std::string out;
   for (size_t i = 0; i < utf8.size();) {
-    if (utf8.substr(i, 2) == "\\x" && i + 3 < utf8.size() && HexValue(utf8[i + 2]) >= 0 &&
-        HexValue(utf8[i + 3]) >= 0) {
-      out += static_cast<char>(HexValue(utf8[i + 2]) * 16 + HexValue(utf8[i + 3]));
-      i += 4;
+    const std::string_view rest = utf8.substr(i);
+    if (const int byte = CarriedByte(rest); byte >= 0) {
+      out += static_cast<char>(byte);
+      i += 3;
       continue;
     }
-    size_t length = Utf8SequenceLength(utf8.substr(i));
-    if (length == 0 || !platform::Utf8CharToCp932(utf8.substr(i, length), &out)) {
+    size_t length = Utf8SequenceLength(rest);
+    if (length == 0 || !platform::Utf8CharToCp932(rest.substr(0, length), &out)) {
       if (!lossy) return false;
       out += '?';
       length = length ? length : 1;
@@ -63,20 +102,32 @@ size_t Utf8SequenceLength(std::string_view text) {
   return length;
 }
 
-std::string Cp932ToUtf8(std::string_view bytes) {
+std::string ShownText(std::string_view utf8) {
   std::string out;
-  for (size_t i = 0; i < bytes.size();) {
-    if (platform::Cp932CharToUtf8(bytes.substr(i, 1), &out)) {
-      i += 1;
-    } else if (i + 1 < bytes.size() && platform::Cp932CharToUtf8(bytes.substr(i, 2), &out)) {
-      i += 2;
+  for (size_t i = 0; i < utf8.size();) {
+    const std::string_view rest = utf8.substr(i);
+    const auto lead = static_cast<unsigned char>(rest[0]);
+    const int carried = CarriedByte(rest);
+    const size_t length = carried >= 0 ? 3 : Utf8SequenceLength(rest);
+    // C1 controls, U+0080 to U+009F, are C2 80 to C2 9F.
+    const auto second = static_cast<unsigned char>(length == 2 ? rest[1] : 0);
+    if (carried >= 0) {
+      AppendEscaped(&out, static_cast<unsigned>(carried));
+    } else if (length == 0 || lead < 0x20 || lead == 0x7F) {
+      AppendEscaped(&out, lead);
+    } else if (lead == 0xC2 && second < 0xA0) {
+      AppendEscaped(&out, second);
     } else {
-      out += EscapedByte(static_cast<unsigned char>(bytes[i]));
-      i += 1;
+      out += rest.substr(0, length);
     }
+    i += length ? length : 1;
   }
   return out;
 }
+
+std::string Cp932ToUtf8(std::string_view bytes) { return ShownText(Decode(bytes, false)); }
+
+std::string Cp932ToUtf8Reversible(std::string_view bytes) { return Decode(bytes, true); }
 
 bool Utf8ToCp932(std::string_view utf8, std::string* bytes) { return Encode(utf8, false, bytes); }
 

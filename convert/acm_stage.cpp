@@ -59,12 +59,14 @@ class AcmStage final : public PcmStage {
   }
 
   // Without block alignment the codec converts a last partial block too.
+  // Bytes it cannot size then are a last partial block it cannot take,
+  // unless it never converted anything: then it failed the whole stream.
   int flush() override {
     switch (Load({})) {
       case Loaded::kFailed:
         return 0;
       case Loaded::kUnsized:
-        return 1;
+        return carry_.len() == 0 || conversions_ > 0 ? 1 : 0;
       case Loaded::kReady:
         break;
     }

@@ -7,7 +7,8 @@
 // converts only once 256 bytes are at hand, in whole blocks; passes the
 // start flag until a conversion has left output pending, and at flush the
 // end flag without block alignment, so the codec takes a last partial
-// block too. One header serves every conversion and stays prepared; its
+// block too. A codec that gave no output and cannot size the bytes left
+// at the flush fails it. One header serves every conversion and stays prepared; its
 // buffers grow to twice the need. Null when the ACM cannot open a stream
 // between the two formats.
 

@@ -1,6 +1,7 @@
 #include "convert/pcm_format.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace kowaki {
 
@@ -19,6 +20,11 @@ void PutExtraWord(WaveFormat* format, int index, uint32_t value) {
 PcmFormat MakePcmFormat(uint32_t rate, uint16_t channels, uint16_t bits) {
   const auto block_align = static_cast<uint16_t>(channels * (bits / 8));
   return PcmFormat{kFormatPcm, channels, rate, rate * block_align, block_align, bits, 0};
+}
+
+bool PcmFormatFits(uint32_t rate, uint32_t channels, uint32_t bits) {
+  const uint64_t frame = uint64_t{channels} * (bits / 8);
+  return frame <= UINT16_MAX && frame * rate <= UINT32_MAX;
 }
 
 bool MakeCodecFormat(uint16_t tag, uint32_t rate, uint16_t channels, WaveFormat* format) {

@@ -54,6 +54,9 @@ inline uint16_t ExtraWord(const PcmFormat& format, int index) {
 
 // Plain PCM with block align and byte rate derived from the three values.
 PcmFormat MakePcmFormat(uint32_t rate, uint16_t channels, uint16_t bits);
+// Whether those fit the descriptor: a frame within block align's 16 bits,
+// the bytes of a second within the byte rate's 32.
+bool PcmFormatFits(uint32_t rate, uint32_t channels, uint32_t bits);
 
 // The descriptor for encoding 16-bit PCM of this rate and channel count as
 // `tag` (kFormatImaAdpcm, kFormatMsAdpcm, kFormatMulaw, kFormatAlaw), as

@@ -63,6 +63,11 @@ bool ParseFormat(std::span<const uint8_t> chunk, WaveFormat* format, std::string
     return Fail(error,
                 "unsupported sample width: " + std::to_string(bits) + " bits (8 or 16 only)");
   }
+  if (!PcmFormatFits(rate, channels, bits)) {
+    return Fail(error, "malformed file: " + std::to_string(channels) + " channels of " +
+                           std::to_string(bits) + " bits at " + std::to_string(rate) +
+                           " Hz are more than the format can describe");
+  }
   *format = WaveFormat{MakePcmFormat(rate, channels, bits)};
   if (block_align != format->block_align) {
     return Fail(error, "malformed file: block align " + std::to_string(block_align) + " for " +
@@ -88,7 +93,7 @@ std::array<uint8_t, kWavHeaderSize> MakeWavHeader(const PcmFormat& format, uint3
   std::array<uint8_t, kWavHeaderSize> header{};
   uint8_t* p = header.data();
   std::memcpy(p, "RIFF", 4);
-  WriteLe32(p + 4, data_size + 36);
+  WriteLe32(p + 4, data_size + (data_size & 1) + 36);
   std::memcpy(p + 8, "WAVEfmt ", 8);
   WriteLe32(p + 16, 16);
   PutFormat(p + 20, format);
@@ -105,7 +110,7 @@ std::vector<uint8_t> MakeCodecWavHeader(const WaveFormat& format, uint32_t data_
   std::vector<uint8_t> header(12 + format_chunk + 12 + 8);
   uint8_t* p = header.data();
   std::memcpy(p, "RIFF", 4);
-  WriteLe32(p + 4, static_cast<uint32_t>(header.size() - 8) + data_size);
+  WriteLe32(p + 4, static_cast<uint32_t>(header.size() - 8) + data_size + (data_size & 1));
   std::memcpy(p + 8, "WAVEfmt ", 8);
   WriteLe32(p + 16, format_size);
   PutFormat(p + 20, format);
@@ -150,6 +155,10 @@ bool ReadWavInfo(const WavReadAt& read_at, WavInfo* info, std::string* error) {
       have_data = true;
     }
     at = body + size + (size & 1);
+  }
+  // PCM in whole frames: a partial last one is no sample.
+  if (info->format.format_tag == kFormatPcm) {
+    info->data_size -= info->data_size % info->format.block_align;
   }
   return true;
 }

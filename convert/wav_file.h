@@ -17,13 +17,14 @@ namespace kowaki {
 inline constexpr size_t kWavHeaderSize = 44;
 
 // "RIFF", data_size + 36, "WAVE", a 16-byte "fmt " chunk with the first 16
-// bytes of `format`, "data", data_size. The data follows without a pad byte.
+// bytes of `format`, "data", data_size. The data follows; an odd data_size
+// takes a pad byte after it, which the RIFF size counts.
 std::array<uint8_t, kWavHeaderSize> MakeWavHeader(const PcmFormat& format, uint32_t data_size);
 
 // A codec format's header: "RIFF", "WAVE", a "fmt " chunk with the 18
 // bytes of `format` and its extra bytes (and a pad byte when they are
 // odd), a "fact" chunk with the number of sample frames, "data" and
-// data_size. The data follows without a pad byte.
+// data_size. The data follows, with a pad byte as above.
 std::vector<uint8_t> MakeCodecWavHeader(const WaveFormat& format, uint32_t data_size,
                                         uint32_t frames);
 
@@ -32,7 +33,7 @@ struct WavInfo {
   // format as the file gives it, with its extra bytes.
   WaveFormat format;
   uint64_t data_offset;  // of the first audio byte in the file
-  uint32_t data_size;
+  uint32_t data_size;    // PCM: whole frames
 };
 
 // Fills `out` from the file at `offset`; false when the file ends first or
@@ -42,7 +43,8 @@ using WavReadAt = std::function<bool(uint64_t offset, std::span<uint8_t> out)>;
 // Walks the chunks in any order, odd sizes with their pad byte. Takes 8-
 // and 16-bit PCM, also as WAVE_FORMAT_EXTENSIBLE with the PCM subformat,
 // and any other format tag as a codec, leaving it to the codecs to refuse
-// it. False with a message on other PCM and extensible formats, codec
+// it. PCM data ends at its last whole frame. False with a message on other
+// PCM and extensible formats, PCM whose sizes overflow the format, codec
 // formats with more than kMaxFormatExtra extra bytes, and a truncated or
 // malformed file.
 bool ReadWavInfo(const WavReadAt& read_at, WavInfo* info, std::string* error);

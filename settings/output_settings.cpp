@@ -23,9 +23,19 @@ OutputSettings LoadOutputSettings(const SettingsStore& store) {
   settings.frq = ReadWord(store, "frq", kDefaultOutputSettings.frq);
   settings.ch = ReadWord(store, "ch", kDefaultOutputSettings.ch);
   settings.merge = ReadWord(store, "merge", kDefaultOutputSettings.merge);
-  if (settings.frq > 48000) settings.frq = -1;
-  if (settings.ch > 2) settings.ch = -1;
+  settings.type = settings.type != 0 ? 1 : 0;
+  settings.frq = OfferedRate(settings.frq);
+  settings.ch = settings.ch == 1 || settings.ch == 2 ? settings.ch : -1;
+  settings.merge = settings.merge != 0 ? 1 : 0;
   return settings;
+}
+
+int32_t OfferedRate(int32_t frq) {
+  if (frq > kOfferedRates[0]) return -1;
+  for (int32_t rate : kOfferedRates) {
+    if (frq >= rate) return rate;
+  }
+  return -1;
 }
 
 void SaveOutputSettings(SettingsStore& store, const OutputSettings& settings) {

@@ -14,8 +14,8 @@ inline constexpr char kSettingsKey[] = "Software\\tobira\\kowaki.exe";
 
 struct OutputSettings {
   int32_t type;   // 0: copy the OGG bytes; otherwise WAV
-  int32_t frq;    // target rate in Hz; -1 (or any value below 1): the source's
-  int32_t ch;     // target channels, 1 or 2; -1 (or below 1): the source's
+  int32_t frq;    // target rate in Hz, one of kOfferedRates; -1: the source's
+  int32_t ch;     // target channels, 1 or 2; -1: the source's
   int32_t merge;  // WAV only: non-zero puts every entry into one file
 };
 
@@ -23,8 +23,15 @@ inline constexpr OutputSettings kDefaultOutputSettings = {0, -1, -1, 0};
 // The rates the settings offer, highest first; "same as the source" is -1.
 inline constexpr int32_t kOfferedRates[] = {48000, 44100, 32000, 24000, 22050, 16000, 11025, 8000};
 
+// The rate a stored one reads as, as the settings dialog shows it: the
+// largest offered rate not above it; -1 below the lowest and above the
+// highest.
+int32_t OfferedRate(int32_t frq);
+
 // Never fails: a missing key or a value that isn't exactly 4 bytes gives
-// the default. A rate above 48000 or more than 2 channels read as -1.
+// the default. Values read as the settings dialog shows them, so that an
+// export writes what it shows: type and merge 0 or 1, the rate as
+// OfferedRate gives it, channels other than 1 and 2 as -1.
 OutputSettings LoadOutputSettings(const SettingsStore& store);
 // Reports nothing: settings that can't be stored are simply not stored.
 void SaveOutputSettings(SettingsStore& store, const OutputSettings& settings);

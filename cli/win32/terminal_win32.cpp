@@ -13,7 +13,19 @@ namespace kowaki::cli {
 std::string PathForDisplay(std::string_view path) {
   std::string out;
   if (!win32::Recode(CP_ACP, CP_UTF8, path, &out)) return Cp932ToUtf8(path);
-  return out;
+  return ShownText(out);
+}
+
+std::string_view FileNameOf(std::string_view path) {
+  size_t start = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
+      ++i;  // its second byte may be 0x5C, and is no separator then
+    } else if (path[i] == '\\' || path[i] == '/' || path[i] == ':') {
+      start = i + 1;
+    }
+  }
+  return path.substr(start);
 }
 
 // Stems arrive as ANSI bytes, which is what the archive keeps.

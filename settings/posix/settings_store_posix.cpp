@@ -3,12 +3,13 @@
 // Wine prefix the game runs in, its drive letters through dosdevices/.
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "common/output_file.h"
 #include "settings/reg_file.h"
@@ -29,13 +30,31 @@ std::string WinePrefix() {
   return prefix;
 }
 
-bool ReadFile(const std::string& path, std::string* text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream content;
-  content << in.rdbuf();
-  *text = content.str();
-  return true;
+// Far more than our settings or a prefix's user.reg hold.
+constexpr off_t kMaxFileSize = off_t{32} << 20;
+
+enum class FileRead { kRead, kMissing, kRefused };
+
+// The whole of the regular file at `path`. Anything else is refused, as is
+// a file too large to be one of ours: a FIFO would block for ever, a
+// device might never end.
+FileRead ReadFile(const std::string& path, std::string* text) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? FileRead::kMissing : FileRead::kRefused;
+  struct stat info;
+  const bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxFileSize;
+  if (ok) {
+    text->resize(static_cast<size_t>(info.st_size));
+    size_t got = 0;
+    while (got < text->size()) {
+      const ssize_t n = read(fd, text->data() + got, text->size() - got);
+      if (n <= 0) break;
+      got += static_cast<size_t>(n);
+    }
+    text->resize(got);
+  }
+  close(fd);
+  return ok ? FileRead::kRead : FileRead::kRefused;
 }
 
 class RegFileStore : public SettingsStore {
@@ -45,7 +64,7 @@ class RegFileStore : public SettingsStore {
 
   std::optional<std::string> Read(std::string_view key, std::string_view name) const override {
     std::string text;
-    if (path_.empty() || !ReadFile(path_, &text)) return std::nullopt;
+    if (path_.empty() || ReadFile(path_, &text) != FileRead::kRead) return std::nullopt;
     const RegFile file = RegFile::Parse(text);
     const RegFile::Value* value = file.Find(key, name);
     if (!value) return std::nullopt;
@@ -68,12 +87,21 @@ class RegFileStore : public SettingsStore {
   }
 
  private:
-  // The file as it is, or empty when there is none yet.
+  // The file as it is, or empty when there is none yet. False for one it
+  // refuses to read, which is left as it is.
   bool Load(RegFile* file) const {
     if (!writable_ || path_.empty()) return false;
     std::string text;
-    if (ReadFile(path_, &text)) *file = RegFile::Parse(text);
-    return true;
+    switch (ReadFile(path_, &text)) {
+      case FileRead::kRead:
+        *file = RegFile::Parse(text);
+        return true;
+      case FileRead::kMissing:
+        return true;
+      case FileRead::kRefused:
+        return false;
+    }
+    return false;
   }
 
   bool Store(const RegFile& file) const {
@@ -114,6 +142,8 @@ std::string FindCaseless(const std::string& folder, const std::string& name) {
 
 std::unique_ptr<SettingsStore> OpenSettingsStore() {
   std::string base = Environment("XDG_CONFIG_HOME");
+  // The convention's paths are absolute; a relative one is to be ignored.
+  if (!base.starts_with('/')) base.clear();
   if (base.empty() && !Environment("HOME").empty()) base = Environment("HOME") + "/.config";
   if (base.empty()) return std::make_unique<RegFileStore>("", "", false);
   const std::string folder = base + "/kowaki";

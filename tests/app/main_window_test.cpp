@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -161,6 +162,18 @@ class MainWindowTest : public ::testing::Test {
     return dialog_;
   }
 
+  // Answers the save dialog by typing `path` into its name box and
+  // pressing OK.
+  static std::unique_ptr<test::DialogAutomation> AnswerSave(const std::string& path) {
+    return std::make_unique<test::DialogAutomation>(Ansi("名前を付けて保存"), [path](HWND picker) {
+      // The file name box: cmb13 in the Explorer-style dialog, edt1 in the old one.
+      HWND name = GetDlgItem(picker, 0x47C);
+      if (!name) name = GetDlgItem(picker, 0x480);
+      SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+      SendMessageA(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    });
+  }
+
   // Until the running job has ended: its last act clears the run flag.
   bool WaitIdle(HWND dialog) {
     auto* state = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
@@ -303,21 +316,14 @@ TEST_F(MainWindowTest, ExportsTheSelectedRowsIntoOneFile) {
   HWND dialog = CreateListed();
   Select(dialog, {0, 2});
   const std::string out = dir_.File("merged.wav");
-  // The save dialog: type the name and press OK.
-  test::DialogAutomation save(Ansi("名前を付けて保存"), [&](HWND picker) {
-    // The file name box: cmb13 in the Explorer-style dialog, edt1 in the old one.
-    HWND name = GetDlgItem(picker, 0x47C);
-    if (!name) name = GetDlgItem(picker, 0x480);
-    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(out.c_str()));
-    SendMessageA(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  });
+  const auto save = AnswerSave(out);
   Press(dialog, IDC_OUTPUT);
   EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_OUTPUT)), Ansi("中断"));
   EXPECT_FALSE(Enabled(dialog, IDC_BROWSE));
   EXPECT_FALSE(Enabled(dialog, IDC_LIST));
   EXPECT_FALSE(Enabled(dialog, IDC_PLAY));
   ASSERT_TRUE(WaitIdle(dialog));
-  EXPECT_TRUE(PumpUntil([&] { return save.done(); }, 5000));
+  EXPECT_TRUE(PumpUntil([&] { return save->done(); }, 5000));
   const std::string wav = test::ReadBytes(out);
   ASSERT_GE(wav.size(), 44u);
   EXPECT_EQ(wav.substr(0, 4), "RIFF");
@@ -325,6 +331,41 @@ TEST_F(MainWindowTest, ExportsTheSelectedRowsIntoOneFile) {
   EXPECT_EQ(wav.size(), 44u + 2 * 4410 * 2);
   EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_OUTPUT)), Ansi("出力"));
   EXPECT_TRUE(Enabled(dialog, IDC_LIST));
+}
+
+// Names and paths reach the title and message boxes byte for byte, a
+// "\x" in them (a folder D:\x64) and a byte that starts no character alike.
+TEST_F(MainWindowTest, NamesAndPathsReachTitleAndMessagesUnchanged) {
+  ArchiveWriter writer;
+  std::string error;
+  const std::string name = "\\x41\xff";
+  ASSERT_TRUE(writer.AddBytes(name, test::VorbisClip(8000, 1, 0.1), &error));
+  ASSERT_TRUE(writer.Write(dir_.File("voice.arc"), &error));
+  SetWord(kSettingsKey, "type", 1);
+  SetWord(kSettingsKey, "merge", 1);
+  HWND dialog = CreateListed();
+  g_dialog_proc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordTitles)));
+  Select(dialog, {0});
+  const std::string folder = dir_.path().string() + "\\x64";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  {
+    const auto save = AnswerSave(folder + "\\merged.wav");
+    Press(dialog, IDC_OUTPUT);
+    ASSERT_TRUE(WaitIdle(dialog));
+    EXPECT_TRUE(PumpUntil([&] { return save->done(); }, 5000));
+  }
+  EXPECT_EQ(g_titles.at(0), Ansi("こわき : ") + name + Ansi(" 出力中 1/1"));
+  EXPECT_GT(test::ReadBytes(folder + "\\merged.wav").size(), 44u);
+
+  const std::string missing = folder + "\\x7e\\merged.wav";  // in no folder
+  MessageBoxAnswerer answerer;
+  const auto save = AnswerSave(missing);
+  Press(dialog, IDC_OUTPUT);
+  ASSERT_TRUE(answerer.WaitFor(1));
+  ASSERT_TRUE(WaitIdle(dialog));
+  EXPECT_EQ(answerer.boxes()[0].text, Ansi("出力ファイルを開けませんでした\n\n  '") + missing +
+                                          Ansi("'\n\n出力先を確認してください"));
 }
 
 TEST_F(MainWindowTest, PlayWithoutASoundDeviceReportsEveryEntryAsFailed) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ TEST(TextOutputTest, JsonStringsAreValidJson) {
   EXPECT_EQ(JsonString("\xff"
                        "a"),
             "\"\\\\xffa\"");
+  EXPECT_EQ(JsonString("\x7f\xc2\x9b\xc2\xa0"), "\"\\u007f\\u009b\xc2\xa0\"");  // DEL, C1
   EXPECT_EQ(HexBytes("\x82\xb1z"), "82b17a");
 }
 
@@ -62,6 +64,27 @@ TEST_F(CliArchiveTest, IndexPrintsATable) {
             "entry  name            size      offset\n"
             "    0  v_0001             5          50\n"
             "    1  こえ               2          55\n");
+}
+
+// Names are the archive's, not the user's: nothing in them reaches the
+// terminal as a control, in the table or in the JSON.
+TEST_F(CliArchiveTest, IndexShowsControlsInNamesEscaped) {
+  const std::string path = Pack({{"\x1b]0;x\x07", "1"}, {"a\nb\x7f", "2"}, {"\\x41", "3"}});
+  test::CommandResult table = RunCommand(RunIndex, {path});
+  ASSERT_EQ(table.code, kExitOk) << table.err;
+  EXPECT_EQ(table.out,
+            "entry  name            size      offset\n"
+            "    0  \\x1b]0;x\\x07           1          67\n"
+            "    1  a\\x0ab\\x7f           1          68\n"
+            "    2  \\x41               1          69\n");
+  test::CommandResult json = RunCommand(RunIndex, {path, "--json"});
+  ASSERT_EQ(json.code, kExitOk) << json.err;
+  EXPECT_NE(json.out.find("\"name\": \"\\\\x1b]0;x\\\\x07\", \"name_hex\": \"1b5d303b7807\""),
+            std::string::npos)
+      << json.out;
+  for (const std::string& out : {table.out, json.out}) {
+    EXPECT_EQ(out.find_first_of("\x1b\x07\x7f"), std::string::npos) << out;
+  }
 }
 
 TEST_F(CliArchiveTest, IndexReportsAnArchiveItCannotLoad) {
@@ -108,6 +131,46 @@ TEST_F(CliArchiveTest, PackStoresNamesInCodePage932) {
   EXPECT_EQ(name,
             "\x82\xb1\x82\xa6"
             "01");
+}
+
+// A file name writes a byte the name cannot hold as \xNN on Linux and
+// macOS, where a backslash is no separator; on Windows a 0x5C that is the
+// second byte of a character is none either.
+TEST_F(CliArchiveTest, PackTakesTheNameAfterTheLastSeparatorOnly) {
+#ifdef _WIN32
+  const std::string name = "\x83\x5c";  // ソ
+  const std::string file = name + ".ogg";
+#else
+  const std::string name = "x\x82\\y";
+  const std::string file = "x\\x82\\y.ogg";
+#endif
+  // Joined by hand: a path object would read the name as UTF-8.
+  const std::string path = dir_.path().string() + "/" + file;
+  test::WriteBytes(path, "clip");
+  const std::string out = dir_.File("out.arc");
+  test::CommandResult r = RunCommand(RunPack, {"-o", out, path});
+  ASSERT_EQ(r.code, kExitOk) << r.err;
+  test::IndexPtr index = test::LoadIndex(out);
+  ASSERT_TRUE(index);
+  ASSERT_EQ(index->count, 1);
+  EXPECT_EQ(std::string(index->entries[0].name), name);
+}
+
+// The archive replaces the file at its path once written: an input that is
+// that file, however it is spelt, is refused before anything is read.
+TEST_F(CliArchiveTest, PackRefusesToWriteOverOneOfItsInputs) {
+  test::WriteBytes(dir_.File("a.ogg"), "first");
+  test::WriteBytes(dir_.File("b.ogg"), "second");
+  std::filesystem::create_directory(dir_.path() / "sub");
+  const std::string other_spelling = dir_.File("sub") + "/../a.ogg";
+  for (const std::string& output : {dir_.File("a.ogg"), other_spelling}) {
+    test::CommandResult r =
+        RunCommand(RunPack, {"-o", output, dir_.File("b.ogg"), dir_.File("a.ogg")});
+    EXPECT_EQ(r.code, kExitError);
+    EXPECT_NE(r.err.find("a.ogg is the archive being written"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(test::ReadBytes(dir_.File("a.ogg")), "first");
+  EXPECT_EQ(dir_.List(), (std::vector<std::string>{"a.ogg", "b.ogg", "sub"}));
 }
 
 TEST_F(CliArchiveTest, PackLeavesNothingBehindOnError) {

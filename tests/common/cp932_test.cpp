@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace kowaki {
 namespace {
 
@@ -11,18 +13,57 @@ TEST(Cp932Test, DecodesAndShowsTheRestAsBytes) {
   EXPECT_EQ(Cp932ToUtf8("\xc3\xbd\xc4"), "ﾃｽﾄ");
   EXPECT_EQ(Cp932ToUtf8("ab\x82"), "ab\\x82");     // lead byte at the end
   EXPECT_EQ(Cp932ToUtf8("\x81\x20z"), "\\x81 z");  // no valid trail byte
+  // Nothing that would steer a terminal: C0 controls and DEL.
+  EXPECT_EQ(Cp932ToUtf8("\x1b]0;t\x07\n\x7f"), "\\x1b]0;t\\x07\\x0a\\x7f");
 }
 
-TEST(Cp932Test, EncodesAndTakesEscapesAsBytes) {
+TEST(Cp932Test, ShownTextEscapesControlsAndWhatIsNotUtf8) {
+  EXPECT_EQ(ShownText("こえ a~"), "こえ a~");
+  EXPECT_EQ(ShownText("\t\r\x1b[2J"), "\\x09\\x0d\\x1b[2J");
+  EXPECT_EQ(ShownText("\xc2\x9b"
+                      "1m\xc2\x85\xc2\xa0"),
+            "\\x9b1m\\x85\xc2\xa0");  // C1 controls; U+00A0 is text
+  EXPECT_EQ(ShownText("\xff\xe3\x81"), "\\xff\\xe3\\x81");
+  EXPECT_EQ(ShownText(Cp932ToUtf8Reversible("a\xfd")), "a\\xfd");
+}
+
+TEST(Cp932Test, EncodesTextAndCarriedBytesButNoEscapes) {
   std::string bytes;
   ASSERT_TRUE(Utf8ToCp932("こえ\\x81", &bytes));
-  EXPECT_EQ(bytes, "\x82\xb1\x82\xa6\x81");
-  ASSERT_TRUE(Utf8ToCp932(Cp932ToUtf8("\x81\x20\x82\xb1\xff"), &bytes));
-  EXPECT_EQ(bytes, "\x81\x20\x82\xb1\xff");  // what decoding shows comes back
+  EXPECT_EQ(bytes, "\x82\xb1\x82\xa6\\x81");  // \xNN is only ever shown
   EXPECT_FALSE(Utf8ToCp932("😀", &bytes));
   EXPECT_FALSE(Utf8ToCp932("\xff", &bytes));
-  EXPECT_FALSE(Utf8ToCp932("\xe3\x81", &bytes));  // cut short
+  EXPECT_FALSE(Utf8ToCp932("\xe3\x81", &bytes));      // cut short
+  EXPECT_FALSE(Utf8ToCp932("\xed\xa0\x80", &bytes));  // a surrogate that carries no byte
   EXPECT_EQ(Utf8ToCp932Lossy("こ😀\xffき"), "\x82\xb1??\x82\xab");
+}
+
+// Every byte string comes back from the reversible text unchanged, through
+// both encoders: all of one and two bytes, and longer ones drawn from the
+// bytes that matter (backslash, x and hex digits, lead and trail bytes,
+// bytes that start nothing, controls).
+TEST(Cp932Test, EveryByteStringSurvivesTheRoundTrip) {
+  const auto expect_round_trip = [](const std::string& bytes) {
+    const std::string text = Cp932ToUtf8Reversible(bytes);
+    std::string back;
+    ASSERT_TRUE(Utf8ToCp932(text, &back)) << testing::PrintToString(bytes);
+    ASSERT_EQ(back, bytes);
+    ASSERT_EQ(Utf8ToCp932Lossy(text), bytes);
+  };
+  for (int first = 0; first < 256; ++first) {
+    expect_round_trip(std::string(1, static_cast<char>(first)));
+    for (int second = 0; second < 256; ++second) {
+      expect_round_trip({static_cast<char>(first), static_cast<char>(second)});
+    }
+  }
+  const std::string alphabet("\\x4fA0\x82\xa0\x81\x5c\xed\x40\xfa\x80\xfd\xff\x1b\x7f\xb0\x00 ",
+                             21);
+  std::mt19937 random(932);
+  for (int i = 0; i < 20000; ++i) {
+    std::string bytes(random() % 12 + 3, '\0');
+    for (char& b : bytes) b = alphabet[random() % alphabet.size()];
+    expect_round_trip(bytes);
+  }
 }
 
 }  // namespace

@@ -192,6 +192,21 @@ TEST_F(AcmStageTest, BytesTheCodecCannotSizeWaitForMore) {
   std::vector<uint8_t> out;
   test::Collect(*stage, &out);
   EXPECT_TRUE(out.empty());
+
+  // A codec that sizes nothing it is given converts nothing: a failure,
+  // not an empty success.
+  stage.reset();
+  stage = Open(1);
+  acm_->FailFrom("size", 1);
+  at = 0;
+  EXPECT_TRUE(Put(*stage, in, &at, 300).empty());
+  EXPECT_TRUE(Put(*stage, in, &at, 300).empty());
+  EXPECT_EQ(stage->flush(), 0);
+  // Given nothing, it has nothing to fail on.
+  stage.reset();
+  stage = Open(1);
+  acm_->FailFrom("size", 1);
+  EXPECT_EQ(stage->flush(), 1);
 }
 
 TEST_F(AcmStageTest, RefusesMalformedSpans) {

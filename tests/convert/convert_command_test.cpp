@@ -1,10 +1,17 @@
 // kowaki-cli convert, driven as a user drives it, on WAV files the tests
 // write, and on codec files natively checked against sox.
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,7 +28,7 @@
 namespace kowaki::cli {
 namespace {
 
-int RunCli(std::vector<std::string> args) {
+int RunCli(std::vector<std::string> args, std::string* message = nullptr) {
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   ::testing::internal::CaptureStderr();
@@ -30,12 +37,15 @@ int RunCli(std::vector<std::string> args) {
   if (code != kExitOk) {
     EXPECT_EQ(err.rfind("kowaki-cli convert: ", 0), 0u) << err;
   }
+  if (message) *message = err;
   return code;
 }
 
+// With the pad byte an odd data chunk takes.
 std::string Wav(const PcmFormat& format, const std::vector<uint8_t>& audio) {
   const auto header = MakeWavHeader(format, static_cast<uint32_t>(audio.size()));
-  return std::string(header.begin(), header.end()) + std::string(audio.begin(), audio.end());
+  return std::string(header.begin(), header.end()) + std::string(audio.begin(), audio.end()) +
+         std::string(audio.size() % 2, '\0');
 }
 
 // A WAV file's format, audio, and the frames its fact chunk counts (0
@@ -191,7 +201,7 @@ TEST_F(ConvertCommandTest, ConvertsAsTheConverterDoesInExportBlocks) {
 }
 
 TEST_F(ConvertCommandTest, KeepsWhatIsNotAskedForAndMayOverwriteItsInput) {
-  const std::vector<uint8_t> audio(12345, 0x7f);  // odd: no pad byte follows
+  const std::vector<uint8_t> audio(12345, 0x7f);  // odd: a pad byte follows
   const std::string path = dir_.File("voice.wav");
   test::WriteBytes(path, Wav(MakePcmFormat(11025, 1, 8), audio));
   ASSERT_EQ(RunCli({path, path}), kExitOk);
@@ -200,6 +210,19 @@ TEST_F(ConvertCommandTest, KeepsWhatIsNotAskedForAndMayOverwriteItsInput) {
   EXPECT_EQ(test::ReadBytes(path),
             Wav(MakePcmFormat(11025, 1, 16), test::Bytes(std::vector<int16_t>(12345, -256))));
   EXPECT_EQ(dir_.List(), std::vector<std::string>{"voice.wav"});
+}
+
+// PCM is whole frames: a last partial one is no sample, and goes.
+TEST_F(ConvertCommandTest, DropsAPartialLastFrame) {
+  const auto audio = test::Bytes(test::Noise(2 * 101, 2));
+  std::vector<uint8_t> cut(audio.begin(), audio.end() - 1);  // 100 frames and 3 bytes
+  test::WriteBytes(dir_.File("in.wav"), test::Riff(test::Chunk("fmt ", test::Fmt(1, 2, 8000, 16)) +
+                                                   test::Chunk("data", {cut.begin(), cut.end()})));
+  ASSERT_EQ(RunCli({dir_.File("in.wav"), dir_.File("same.wav")}), kExitOk);
+  EXPECT_EQ(test::ReadBytes(dir_.File("same.wav")),
+            Wav(MakePcmFormat(8000, 2, 16), {audio.begin(), audio.begin() + 400}));
+  ASSERT_EQ(RunCli({dir_.File("in.wav"), dir_.File("mono.wav"), "--channels", "1"}), kExitOk);
+  EXPECT_EQ(ReadWav(dir_.File("mono.wav")).audio.size(), 200u);
 }
 
 TEST_F(ConvertCommandTest, FailsCleanlyLeavingNoFileBehind) {
@@ -216,6 +239,14 @@ TEST_F(ConvertCommandTest, FailsCleanlyLeavingNoFileBehind) {
   const std::string unknown = dir_.File("unknown.wav");  // a codec no one has
   test::WriteBytes(unknown, test::Riff(test::Chunk("fmt ", test::Fmt(0x7A7A, 1, 8000, 8)) +
                                        test::Chunk("data", "abcd")));
+  // 65535 channels of 16 bits: a frame's 131070 bytes wrap to the 65534
+  // this block align says.
+  const std::string wrapped = dir_.File("wrapped.wav");
+  test::WriteBytes(wrapped, test::Riff(test::Chunk("fmt ", test::Fmt(1, 65535, 8000, 16)) +
+                                       test::Chunk("data", "abcd")));
+  const std::string many = dir_.File("many.wav");  // fits, but not at 16 bits
+  test::WriteBytes(many, test::Riff(test::Chunk("fmt ", test::Fmt(1, 65535, 8000, 8)) +
+                                    test::Chunk("data", "abcd")));
   const std::string out = dir_.File("out.wav");
   const std::vector<std::vector<std::string>> failing = {
       {good},
@@ -232,10 +263,37 @@ TEST_F(ConvertCommandTest, FailsCleanlyLeavingNoFileBehind) {
       {good, out, "--codec", "mulaw", "--bits", "16"},
       {unknown, out},
       {good, dir_.File("no/such/folder/out.wav")},
+      {wrapped, out},
+      {many, out, "--bits", "16"},
+      {good, out, "--rate", "2147483647", "--channels", "2"},
+      {dir_.path().string(), out},
   };
   for (const auto& args : failing) EXPECT_EQ(RunCli(args), kExitError) << args.back();
-  EXPECT_EQ(dir_.List(), (std::vector<std::string>{"good.wav", "surround.wav", "truncated.wav",
-                                                   "unknown.wav", "wide.wav"}));
+  EXPECT_EQ(dir_.List(),
+            (std::vector<std::string>{"good.wav", "many.wav", "surround.wav", "truncated.wav",
+                                      "unknown.wav", "wide.wav", "wrapped.wav"}));
+}
+
+// A FIFO (a named pipe on Windows) as the input: refused at once, where
+// reading it would wait for a writer that never comes.
+TEST_F(ConvertCommandTest, RefusesAPipeWithoutWaitingForIt) {
+#ifdef _WIN32
+  const std::string pipe = "\\\\.\\pipe\\kowaki-convert-test";
+  HANDLE server = CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE, 1, 4096,
+                                   4096, 0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE);
+#else
+  const std::string pipe = dir_.File("pipe.wav");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+#endif
+  std::string err;
+  const int code = RunCli({pipe, dir_.File("out.wav")}, &err);
+#ifdef _WIN32
+  CloseHandle(server);
+#endif
+  EXPECT_EQ(code, kExitError);
+  EXPECT_NE(err.find("not a regular file or a device"), std::string::npos) << err;
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("out.wav")));
 }
 
 }  // namespace

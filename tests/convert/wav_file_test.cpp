@@ -33,28 +33,36 @@ TEST(WavFileTest, HeaderLaysOutTheFormatAndSizes) {
   const std::string expected =
       "RIFF" + Le32(1036) + "WAVE" + "fmt " + Le32(16) + Fmt(1, 1, 22050, 16) + "data" + Le32(1000);
   EXPECT_EQ(std::string(header.begin(), header.end()), expected);
+  // The RIFF size counts the pad byte of an odd data chunk.
+  const auto odd = MakeWavHeader(MakePcmFormat(8000, 1, 8), 1001);
+  EXPECT_EQ(std::string(odd.begin(), odd.end()), "RIFF" + Le32(1038) + "WAVE" + "fmt " + Le32(16) +
+                                                     Fmt(1, 1, 8000, 8) + "data" + Le32(1001));
 }
 
-TEST(WavFileTest, ReadsPcmWhateverTheChunkOrder) {
+// Seven bytes of audio: the whole frames of each format.
+TEST(WavFileTest, ReadsPcmWhateverTheChunkOrderInWholeFrames) {
   const std::string audio(7, '\x80');
   const struct {
     std::string file;
     PcmFormat format;
+    uint32_t data_size;
   } files[] = {
       {Riff(Chunk("fmt ", Fmt(1, 2, 44100, 16)) + Chunk("data", audio)),
-       MakePcmFormat(44100, 2, 16)},
+       MakePcmFormat(44100, 2, 16), 4},
       // Odd chunks with their pad bytes, data before fmt, fmt with extra bytes.
       {Riff(Chunk("LIST", "abc") + Chunk("data", audio) +
             Chunk("fmt ", Fmt(1, 1, 8000, 8) + Le16(0))),
-       MakePcmFormat(8000, 1, 8)},
+       MakePcmFormat(8000, 1, 8), 7},
       {Riff(Chunk("fmt ", Extensible(2, 48000, 16, kPcmGuid)) + Chunk("data", audio)),
-       MakePcmFormat(48000, 2, 16)},
+       MakePcmFormat(48000, 2, 16), 4},
+      {Riff(Chunk("fmt ", Fmt(1, 3, 8000, 16)) + Chunk("data", audio)), MakePcmFormat(8000, 3, 16),
+       6},
   };
   for (const auto& f : files) {
     const Read read(f.file);
     ASSERT_TRUE(read.ok) << read.error;
     EXPECT_EQ(std::memcmp(&read.info.format, &f.format, sizeof(PcmFormat)), 0);
-    EXPECT_EQ(read.info.data_size, 7u);
+    EXPECT_EQ(read.info.data_size, f.data_size);
     EXPECT_EQ(f.file.substr(static_cast<size_t>(read.info.data_offset), 7), audio);
   }
 }

@@ -5,16 +5,21 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
 #include "audio/wave_out_player.h"
 #include "cli/commands.h"
+#include "cli/terminal_window.h"
 #include "cli/text_output.h"
 #include "common/output_file.h"
 #include "jobs/export_file.h"
+#include "jobs/export_job.h"
 #include "jobs/listing_job.h"
+#include "settings/output_settings.h"
 #include "tests/audio/simulated_wave_out.h"
 #include "tests/jobs/job_fixture.h"
 #include "tests/support/run_command.h"
@@ -189,6 +194,77 @@ TEST_F(CliJobsTest, SettingsShowsAndStoresTheOutputSettings) {
 
   EXPECT_EQ(RunCommand(RunSettings, {"--type", "ogg", "--rate", "source", "--merge", "off"}).code,
             0);
+}
+
+// A rate the settings file holds that the dialog does not offer is read as
+// the dialog shows it, so that an export writes what the window shows;
+// options take only what the dialog offers.
+TEST_F(CliJobsTest, StoredSettingsReadAsTheDialogShowsThem) {
+  // Written as the store keeps them: the registry on Windows, else the file.
+  const auto store = [](int32_t frq, int32_t ch) {
+    const NamedValue values[] = {{"type", 1}, {"frq", frq}, {"ch", ch}};
+    ASSERT_TRUE(OpenSettingsStore()->WriteWords(kSettingsKey, values));
+  };
+  store(1, 0);  // 1 Hz, no channels
+  EXPECT_EQ(RunCommand(RunSettings, {}).out,
+            "type      wav\nrate      source\nchannels  source\nmerge     off\n");
+  ASSERT_EQ(RunCommand(RunExport, {archive_, "--to", out_.path().string(), "v_0001"}).code, 0);
+  const std::string source = ReadBytes(out_.File("v_0001.wav"));
+  EXPECT_EQ(source.substr(22, 6), std::string("\x01\x00\x22\x56\0\0", 6));  // mono, 22050 Hz
+
+  store(30000, 2);  // shows as 24000 Hz
+  ASSERT_EQ(RunCommand(RunExport, {archive_, "--to", out_.path().string(), "v_0001"}).code, 0);
+  EXPECT_EQ(ReadBytes(out_.File("v_0001.wav")).substr(22, 6),
+            std::string("\x02\x00\xc0\x5d\0\0", 6));
+
+  for (const std::string rate : {"30000", "1", "96000"}) {
+    CommandResult refused = RunCommand(RunSettings, {"--rate", rate});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_NE(refused.err.find("--rate takes 48000, 44100, 32000, 24000, 22050, 16000, 11025, "
+                               "8000 or source, not '" +
+                               rate + "'"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", out_.path().string(), "--rate", rate}).code,
+              2);
+  }
+  EXPECT_TRUE(OpenSettingsStore()->RemoveKey(kSettingsKey));
+}
+
+// Names are the archive's: their control characters reach the terminal
+// escaped, in the list, its JSON, and the progress line a job draws.
+TEST_F(CliJobsTest, ControlsInNamesReachTheTerminalEscaped) {
+  MakeArchive({Voice("\x1b[2J", 8000, 1), Voice("a\nb\x07", 8000, 1), Voice("v\x80", 8000, 1)});
+  CommandResult table = RunCommand(RunList, {archive_});
+  ASSERT_EQ(table.code, 0) << table.err;
+  EXPECT_NE(table.out.find("    0  \\x1b[2J "), std::string::npos) << table.out;
+  EXPECT_NE(table.out.find("    1  a\\x0ab\\x07 "), std::string::npos) << table.out;
+  EXPECT_NE(table.out.find("    2  v\\x80 "), std::string::npos) << table.out;  // C1 on Windows
+  EXPECT_EQ(std::count(table.out.begin(), table.out.end(), '\n'), 4);
+  CommandResult json = RunCommand(RunList, {archive_, "--json"});
+  EXPECT_NE(json.out.find("\"name\": \"a\\\\x0ab\\\\x07\", \"name_hex\": \"610a6207\""),
+            std::string::npos)
+      << json.out;
+  for (const std::string& out : {table.out, json.out}) {
+    EXPECT_EQ(out.find_first_of("\x1b\x07"), std::string::npos) << out;
+  }
+
+  // The progress line of a terminal, drawn as an export runs.
+  cli::TerminalWindow terminal(true);
+  terminal.folder_answer = out_.path().string();
+  state_.window = &terminal;
+  ::testing::internal::CaptureStderr();
+  List();
+  terminal.list().rows()[1].selected = true;
+  state_.running = 1;
+  ExportJob(&state_);
+  const std::string drawn = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(drawn.find("] a\\x0ab\\x07 出力中 1/1\x1b[K"), std::string::npos) << drawn;
+  std::string rest = drawn;
+  for (const char* own : {"\r", "\x1b[K"}) {
+    for (size_t at; (at = rest.find(own)) != std::string::npos;) rest.erase(at, strlen(own));
+  }
+  EXPECT_EQ(rest.find_first_of("\x1b\x07\n"), std::string::npos) << drawn;
 }
 
 // Natively SDL's disk driver stands in for the sound card, writing what

@@ -1,8 +1,13 @@
 // Output settings over each store: defaults, clamps, the round trip; and
 // where the game's archive is found.
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "settings/memory_store.h"
@@ -29,16 +34,25 @@ TEST(OutputSettingsTest, NothingStoredGivesTheDefaults) {
   ExpectSettings(LoadOutputSettings(store), {0, -1, 2, 0});
 }
 
-TEST(OutputSettingsTest, RatesAbove48000AndChannelsAbove2ReadAsTheSource) {
-  MemoryStore store;
-  SaveOutputSettings(store, {1, 96000, 6, 1});
-  ExpectSettings(LoadOutputSettings(store), {1, -1, -1, 1});
-  SaveOutputSettings(store, {2, 30000, 0, 7});  // nothing else is clamped
-  ExpectSettings(LoadOutputSettings(store), {2, 30000, 0, 7});
-  SaveOutputSettings(store, {0, 48000, 2, 0});
-  ExpectSettings(LoadOutputSettings(store), {0, 48000, 2, 0});
-  SaveOutputSettings(store, {0, -5, -2, 0});
-  ExpectSettings(LoadOutputSettings(store), {0, -5, -2, 0});
+// As the settings dialog shows them: a rate as the largest offered one not
+// above it, below 8000 and above 48000 as the source's; channels other
+// than 1 and 2 as the source's; any type but 0 as WAV, any merge but 0 on.
+TEST(OutputSettingsTest, ValuesReadAsTheSettingsDialogShowsThem) {
+  const struct {
+    OutputSettings stored, read;
+  } cases[] = {
+      {{1, 96000, 6, 1}, {1, -1, -1, 1}},     {{2, 30000, 0, 7}, {1, 24000, -1, 1}},
+      {{0, 48000, 2, 0}, {0, 48000, 2, 0}},   {{0, -5, -2, 0}, {0, -1, -1, 0}},
+      {{1, 1, 1, -3}, {1, -1, 1, 1}},         {{1, 7999, 3, 0}, {1, -1, -1, 0}},
+      {{1, 8000, 1, 0}, {1, 8000, 1, 0}},     {{1, 48001, 2, 0}, {1, -1, 2, 0}},
+      {{1, 44099, -1, 0}, {1, 32000, -1, 0}},
+  };
+  for (const auto& c : cases) {
+    MemoryStore store;
+    SaveOutputSettings(store, c.stored);
+    SCOPED_TRACE(c.stored.frq);
+    ExpectSettings(LoadOutputSettings(store), c.read);
+  }
 }
 
 TEST(OutputSettingsTest, ValuesThatAreNotFourBytesGiveTheDefault) {
@@ -78,6 +92,39 @@ TEST(OutputSettingsTest, TheUserStoreKeepsTheSettingsUnderTheirNames) {
   EXPECT_TRUE(store->RemoveKey(kSettingsKey));
   ExpectSettings(LoadOutputSettings(*store), {0, -1, -1, 0});
 }
+
+#ifndef _WIN32
+// The file store: a relative XDG_CONFIG_HOME is no place (the convention
+// says to ignore it), and a settings file that is not a regular file of a
+// sensible size is not read, nor written over.
+TEST(OutputSettingsTest, TheFileStoreIgnoresWhatIsNoSettingsFile) {
+  test::TempDir home;
+  const char* old_home = std::getenv("HOME");
+  const std::string kept_home = old_home ? old_home : "";
+  SetEnvironment("HOME", home.path().string());
+  SetEnvironment("XDG_CONFIG_HOME", "relative");
+  SaveOutputSettings(*OpenSettingsStore(), {1, 22050, 1, 0});
+  EXPECT_TRUE(std::filesystem::exists(home.File(".config/kowaki/settings.reg")));
+  EXPECT_FALSE(std::filesystem::exists("relative"));
+  SetEnvironment("HOME", kept_home);
+
+  SetEnvironment("XDG_CONFIG_HOME", home.File("config"));
+  const std::string file = home.File("config/kowaki/settings.reg");
+  std::filesystem::create_directories(home.File("config/kowaki"));
+  test::WriteBytes(file, "[Software\\\\tobira\\\\kowaki.exe]\n\"type\"=dword:00000001\n");
+  ExpectSettings(LoadOutputSettings(*OpenSettingsStore()), {1, -1, -1, 0});
+  std::filesystem::resize_file(file, uintmax_t{300} << 20);  // sparse: no disk used
+  ExpectSettings(LoadOutputSettings(*OpenSettingsStore()), {0, -1, -1, 0});
+  SaveOutputSettings(*OpenSettingsStore(), {1, 8000, 2, 1});
+  EXPECT_EQ(std::filesystem::file_size(file), uintmax_t{300} << 20);
+
+  std::filesystem::remove(file);
+  ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);  // reading would wait for a writer
+  ExpectSettings(LoadOutputSettings(*OpenSettingsStore()), {0, -1, -1, 0});
+  SaveOutputSettings(*OpenSettingsStore(), {1, 8000, 2, 1});
+  EXPECT_TRUE(std::filesystem::is_fifo(file));
+}
+#endif
 
 TEST(GameArchiveTest, NoRecordedFolderFindsNothing) {
   MemoryStore store;
