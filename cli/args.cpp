@@ -6,29 +6,49 @@
 namespace kowaki::cli {
 
 namespace {
+
 bool Contains(std::initializer_list<std::string_view> list, std::string_view name) {
   return std::find(list.begin(), list.end(), name) != list.end();
 }
+
+// `-x` or `-xVALUE` for a known letter: the option's long name and the
+// value written with it, if any.
+bool ShortOption(std::string_view arg, std::initializer_list<ShortName> short_names,
+                 std::string_view* name, std::optional<std::string_view>* inline_value) {
+  if (arg.size() < 2 || arg[0] != '-' || arg[1] == '-') return false;
+  for (const ShortName& short_name : short_names) {
+    if (short_name.letter != arg[1]) continue;
+    *name = short_name.name;
+    if (arg.size() > 2) *inline_value = arg.substr(2);
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool ParsedArgs::Parse(std::span<char* const> argv, std::initializer_list<std::string_view> valued,
-                       std::initializer_list<std::string_view> switches, std::string* error) {
+                       std::initializer_list<std::string_view> switches, std::string* error,
+                       std::initializer_list<ShortName> short_names) {
   bool options_done = false;
   for (size_t i = 0; i < argv.size(); ++i) {
     std::string_view arg = argv[i];
-    if (options_done || arg.size() < 2 || arg.substr(0, 2) != "--") {
-      positional_.emplace_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      options_done = true;
-      continue;
-    }
-    std::string_view name = arg.substr(2);
+    std::string_view name;
     std::optional<std::string_view> inline_value;
-    if (auto eq = name.find('='); eq != std::string_view::npos) {
-      inline_value = name.substr(eq + 1);
-      name = name.substr(0, eq);
+    if (options_done || !ShortOption(arg, short_names, &name, &inline_value)) {
+      if (options_done || arg.size() < 2 || arg.substr(0, 2) != "--") {
+        positional_.emplace_back(arg);
+        continue;
+      }
+      if (arg == "--") {
+        options_done = true;
+        continue;
+      }
+      name = arg.substr(2);
+      if (auto eq = name.find('='); eq != std::string_view::npos) {
+        inline_value = name.substr(eq + 1);
+        name = name.substr(0, eq);
+      }
     }
     if (Contains(valued, name)) {
       if (inline_value) {

@@ -1,7 +1,8 @@
 #pragma once
 // The command-line grammar shared by every command: positional arguments,
-// `--name value` or `--name=value` options, `--name` switches, `--` ending
-// the options.
+// `--name value` or `--name=value` options, `--name` switches, one-letter
+// forms of some (`-j 4`, `-j4`), `--` ending the options. A lone `-` is a
+// positional argument (standard input or output).
 
 #include <initializer_list>
 #include <map>
@@ -14,12 +15,20 @@
 
 namespace kowaki::cli {
 
+// A one-letter form of an option: `-j` for `--jobs`.
+struct ShortName {
+  char letter;
+  std::string_view name;
+};
+
 class ParsedArgs {
  public:
   // `valued` lists the options that take a value, `switches` those that
-  // do not. False with a message on anything else.
+  // do not, `short_names` their one-letter forms. False with a message on
+  // anything else.
   bool Parse(std::span<char* const> argv, std::initializer_list<std::string_view> valued,
-             std::initializer_list<std::string_view> switches, std::string* error);
+             std::initializer_list<std::string_view> switches, std::string* error,
+             std::initializer_list<ShortName> short_names = {});
 
   const std::vector<std::string>& positional() const { return positional_; }
   bool Has(std::string_view name) const;

@@ -15,6 +15,9 @@ enum ExitCode : int {
 
 using Arguments = std::span<char* const>;
 
+// The most threads -j may ask for.
+inline constexpr long long kMaxJobs = 256;
+
 int RunIndex(Arguments args);
 int RunPack(Arguments args);
 int RunConvert(Arguments args);

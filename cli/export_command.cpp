@@ -28,8 +28,9 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: kowaki-cli export [ARCHIVE] (--to DIR | --merge FILE) [--type ogg|wav]\n"
-    "                         [--rate N|source] [--channels 1|2|source] [ENTRY...]\n"
-    "  ENTRY: a name, a shell-style pattern (* ? [..]) or #N for entry number N\n";
+    "                         [--rate N|source] [--channels 1|2|source] [-j N] [ENTRY...]\n"
+    "  ENTRY: a name, a shell-style pattern (* ? [..]) or #N for entry number N\n"
+    "  -j, --jobs N: entries made on N threads at once (default: one per hardware thread)\n";
 
 int Fail(const std::string& message) {
   PrintText(stderr, "kowaki-cli export: " + message + "\n");
@@ -54,7 +55,10 @@ bool RunSettings(const ParsedArgs& parsed, OutputSettings* settings, std::string
 int RunExport(Arguments args) {
   ParsedArgs parsed;
   std::string error;
-  if (!parsed.Parse(args, {"to", "merge", "type", "rate", "channels"}, {}, &error)) {
+  long long jobs = 0;
+  if (!parsed.Parse(args, {"to", "merge", "type", "rate", "channels", "jobs"}, {}, &error,
+                    {{'j', "jobs"}}) ||
+      !parsed.Integer("jobs", 1, kMaxJobs, 0, &jobs, &error)) {
     return Fail(error + "\n" + kUsage);
   }
   if (parsed.Has("to") == parsed.Has("merge"))
@@ -66,6 +70,7 @@ int RunExport(Arguments args) {
   const std::string archive = TakeArchive(&entries);
 
   TerminalSession session;
+  session.state().threads = static_cast<int32_t>(jobs);
   TerminalWindow& window = session.window();
   if (parsed.Has("to")) {
     const std::string folder = *parsed.Value("to");

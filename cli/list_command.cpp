@@ -17,7 +17,9 @@ namespace kowaki::cli {
 
 namespace {
 
-constexpr char kUsage[] = "usage: kowaki-cli list [ARCHIVE] [--json]\n";
+constexpr char kUsage[] =
+    "usage: kowaki-cli list [ARCHIVE] [--json] [-j N]\n"
+    "  -j, --jobs N: entries opened on N threads at once (default: one per hardware thread)\n";
 
 // Columns on a terminal: code page 932's double-byte characters and most
 // of what is not ASCII take two cells, half-width katakana one.
@@ -86,13 +88,16 @@ void PrintJson(const std::string& path, const RowList& list, const ArchiveIndex&
 int RunList(Arguments args) {
   ParsedArgs parsed;
   std::string error;
-  if (!parsed.Parse(args, {}, {"json"}, &error) || parsed.positional().size() > 1) {
+  long long jobs = 0;
+  if (!parsed.Parse(args, {"jobs"}, {"json"}, &error, {{'j', "jobs"}}) ||
+      !parsed.Integer("jobs", 1, kMaxJobs, 0, &jobs, &error) || parsed.positional().size() > 1) {
     PrintText(stderr, "kowaki-cli list: " +
                           (error.empty() ? std::string("give at most one archive") : error) + "\n" +
                           kUsage);
     return kExitError;
   }
   TerminalSession session;
+  session.state().threads = static_cast<int32_t>(jobs);
   if (auto code = session.Open(parsed.positional().empty() ? "" : parsed.positional()[0], "list")) {
     if (*code != kExitIncomplete) return *code;
   }

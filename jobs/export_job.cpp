@@ -1,17 +1,16 @@
 #include "jobs/export_job.h"
 
-#include <array>
 #include <cerrno>
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "archive/entry_stream.h"
 #include "common/output_file.h"
-#include "convert/pcm_converter.h"
 #include "convert/wav_file.h"
-#include "jobs/entry_decoder.h"
+#include "jobs/export_entry.h"
 #include "jobs/format_text.h"
 #include "jobs/job_end.h"
+#include "jobs/ordered_work.h"
 #include "jobs/output_names.h"
 #include "jobs/texts.h"
 #include "settings/output_settings.h"
@@ -20,16 +19,16 @@ namespace kowaki {
 
 namespace {
 
-constexpr size_t kBlockSize = 8192;
-// What the 32-bit sizes of a WAV header can describe.
-constexpr uint64_t kWavDataMax = 0xFFFFFFFFu - 36;
-
-struct StreamCloser {
-  void operator()(EntryStream* stream) const { EntryClose(stream); }
+// A selected row's entry and the path of its own file (empty when merging).
+struct PlannedEntry {
+  int32_t entry = -1;
+  std::string path;
 };
-using StreamPtr = std::unique_ptr<EntryStream, StreamCloser>;
 
-// One run of the job: its settings, destination and counters.
+// One run of the job: its settings, destination and counters. Entries are
+// made on every core (ExportEntry) and finished here, on the job's thread,
+// one after another in list order, so that files, messages, titles and
+// progress are those of a single thread.
 class ExportRun {
  public:
   ExportRun(AppState* state, const ExportSetup& setup)
@@ -41,11 +40,11 @@ class ExportRun {
   ExportResult Run();
 
  private:
-  // The open WAV file: the merge file for the whole run, or one entry's.
-  struct WavOutput {
+  // The merge file, open for the whole run.
+  struct MergeFile {
     std::unique_ptr<ExportFile> file;
-    OutputSettings job;  // fixes the file's format
-    PcmFormat format{};
+    PcmFormat format{};  // fixed by the first entry that opens
+    bool format_fixed = false;
     bool has_header = false;
     bool broken = false;      // a header write fell short: nothing more goes in
     uint64_t data_bytes = 0;  // in entries written whole
@@ -54,40 +53,32 @@ class ExportRun {
 
   bool ChooseDestination();
   void ExportRows();
-  bool ExportEntry(int32_t entry, const std::string& name);
+  void PlanRows();
+  PlannedEntry NextRow(int32_t item);
+  PlannedEntry PlanEntry(int32_t entry);
+  void FixMergeFormat(int32_t entry);
+  ExportedEntry Make(int32_t item);
+  bool Commit(ExportedEntry& made);
+  bool FinishOwnFile(ExportedEntry& made);
+  bool AddToMerge(ExportedEntry& made, const std::string& name);
+  bool AppendSpill(ExportedEntry& made);
+  bool WriteMergeHeader(const PcmFormat& format);
+  void KeepWholeEntries(EntryProblem problem);
+  bool FinishMerge();
   void EndMessages();
   void Restore();
-
-  // Records why the entry failed (the first reason found); always false.
-  bool Fail(EntryProblem problem, int system_error = 0);
-  bool StillListed();
-  std::unique_ptr<ExportFile> OpenOutput(const std::string& path);
-  bool OpenWav(const std::string& path);
-  bool FinishWav();
-  void KeepWholeEntries();
-  bool CopyEntry(int32_t entry);
-  bool CopyBytes(EntryStream& stream, ExportFile& file);
-  bool WriteEntryAsWav(int32_t entry, uint64_t* entry_bytes);
-  bool OpenEntryWav(int32_t entry);
-  PcmFormat TargetFormat(const PcmFormat& source);
-  bool WriteHeader(const PcmFormat& target);
-  bool ConvertEntry(EntryDecoder& decoder, PcmConverter& converter, const PcmFormat& target,
-                    uint64_t* entry_bytes);
-  bool WriteOut(PcmConverter& converter, uint64_t* entry_bytes);
-  bool Write(ExportFile& file, const void* data, size_t size);
 
   AppState& state_;
   JobWindow& window_;
   const ExportSetup& setup_;
   OutputNames names_;
-  OutputSettings settings_{};
-  bool wav_ = false;
-  bool merge_ = false;
+  ExportPlan plan_;
   std::string folder_;
-  WavOutput out_;
-  EntryOutcome current_;  // the entry being written
+  MergeFile merge_;
+  bool parallel_ = false;
+  std::vector<PlannedEntry> planned_;  // every selected row, planned before a parallel run
+  int32_t last_row_ = -1;              // the row a single thread took up last
   ExportResult result_;
-  std::array<uint8_t, kBlockSize> buffer_{};
 };
 
 ExportResult ExportRun::Run() {
@@ -97,10 +88,12 @@ ExportResult ExportRun::Run() {
     own_store = OpenSettingsStore();
     store = own_store.get();
   }
-  settings_ = LoadOutputSettings(*store);
+  plan_.settings = LoadOutputSettings(*store);
+  plan_.index = state_.index;
+  plan_.open_file = setup_.open_file;
   // Any type but 0 is WAV, as the settings dialog shows it.
-  wav_ = settings_.type != 0;
-  merge_ = wav_ && settings_.merge != 0;
+  plan_.wav = plan_.settings.type != 0;
+  plan_.merge = plan_.wav && plan_.settings.merge != 0;
   if (ChooseDestination()) {
     result_.destination = true;
     ExportRows();
@@ -111,10 +104,14 @@ ExportResult ExportRun::Run() {
 }
 
 bool ExportRun::ChooseDestination() {
-  if (!merge_) return window_.PickFolder(texts::kPickFolderTitle, &folder_);
+  if (!plan_.merge) return window_.PickFolder(texts::kPickFolderTitle, &folder_);
   std::string path;
   if (!window_.PickSaveFile(&path)) return false;
-  if (!OpenWav(path)) {
+  // The archive itself is never an output: replacing it would lose it.
+  if (!state_.index || !platform::SameFile(path, state_.index->path)) {
+    merge_.file = setup_.open_file(path);
+  }
+  if (!merge_.file) {
     window_.ShowMessage(FormatText(texts::kCannotOpenOutput, window_.PathText(path).c_str()),
                         texts::kCaptionFailure);
     return false;
@@ -125,243 +122,205 @@ bool ExportRun::ChooseDestination() {
 void ExportRun::ExportRows() {
   const int32_t selected = result_.selected = window_.SelectedCount();
   window_.SetProgressRange(0, selected);
+  parallel_ = JobThreads(state_) > 1 && selected > 1;
+  if (parallel_) PlanRows();
+  OrderedWork<ExportedEntry> work;
+  work.count = parallel_ ? static_cast<int32_t>(planned_.size()) : selected;
+  work.threads = parallel_ ? JobThreads(state_) : 1;
+  work.keep_going = [this] { return state_.running.load() != 0; };
+  work.work = [this](int32_t item) { return Make(item); };
+  work.commit = [this](int32_t, ExportedEntry& made) { return Commit(made); };
+  work.discard = [](ExportedEntry& made) { made.Discard(); };
+  RunOrdered(work);
+}
+
+// Before a parallel run every row is known with its file: names are claimed
+// in list order, and a merge file's format is fixed, as one thread would.
+void ExportRun::PlanRows() {
   for (int32_t row = window_.NextSelectedRow(-1); row != -1; row = window_.NextSelectedRow(row)) {
-    if (state_.running.load() == 0) return;
-    const int32_t entry = window_.RowEntry(row);
-    const std::string name = window_.NameText(EntryName(state_.index, entry));
-    window_.SetJobTitle(
-        FormatText(texts::kWorkExporting, name.c_str(), result_.processed + 1, selected));
-    window_.SetProgressPosition(result_.processed);
-    const bool ok = ExportEntry(entry, name);
-    if (result_.output_failed) return;
-    result_.succeeded += ok ? 1 : 0;
-    ++result_.processed;
-    result_.entries.push_back(current_);
-    window_.ReportEntry(current_, EntryName(state_.index, entry));
-    if (result_.merge_write_failed) return;
-    if (merge_ && out_.data_bytes > static_cast<uint64_t>(setup_.merge_limit)) {
-      window_.ShowMessage(FormatText(texts::kMergeTooLarge, name.c_str()), texts::kCaptionWarning);
-      return;
-    }
+    planned_.push_back(PlanEntry(window_.RowEntry(row)));
+  }
+  for (const PlannedEntry& planned : planned_) {
+    if (!plan_.merge || merge_.format_fixed) break;
+    FixMergeFormat(planned.entry);
   }
 }
 
-// Writes one entry. A failed entry leaves nothing behind: no file of its
-// own (an earlier file of that name stays as it was), and none of its
-// audio in a merge file.
-bool ExportRun::ExportEntry(int32_t entry, const std::string& name) {
-  current_ = EntryOutcome{entry};
-  if (!wav_) return current_.ok = CopyEntry(entry);
-  uint64_t entry_bytes = 0;
-  current_.ok = WriteEntryAsWav(entry, &entry_bytes);
-  if (current_.ok) out_.data_bytes += entry_bytes;
-  if (merge_) {
-    if (current_.ok) {
-      out_.last_whole = name;
-    } else if (entry_bytes > 0 || current_.problem == EntryProblem::kWriteFailed) {
-      KeepWholeEntries();
-    }
-  } else if (current_.ok) {
-    current_.ok = FinishWav() || Fail(EntryProblem::kWriteFailed, errno);
-  } else if (out_.file) {
-    out_.file->Discard();
-    out_.file.reset();
-  }
-  return current_.ok;
+// A single thread takes up the rows as it goes.
+PlannedEntry ExportRun::NextRow(int32_t item) {
+  if (parallel_) return planned_[static_cast<size_t>(item)];
+  last_row_ = window_.NextSelectedRow(last_row_);
+  if (last_row_ == -1) return {};
+  PlannedEntry planned = PlanEntry(window_.RowEntry(last_row_));
+  if (plan_.merge && !merge_.format_fixed) FixMergeFormat(planned.entry);
+  return planned;
 }
 
-// After an entry failed in the middle of a merge file: the file is cut
-// back to the entries written whole. A file that cannot be written to
-// any more ends the run, keeping what it has.
-void ExportRun::KeepWholeEntries() {
-  const bool cut = out_.has_header && out_.file->CutBack(kWavHeaderSize + out_.data_bytes);
-  if (cut && current_.problem != EntryProblem::kWriteFailed) return;
+PlannedEntry ExportRun::PlanEntry(int32_t entry) {
+  if (plan_.merge) return {entry, {}};
+  const std::string stem = names_.Claim(EntryName(state_.index, entry), entry);
+  return {entry, window_.OutputPath(folder_, stem, plan_.wav ? ".wav" : ".ogg")};
+}
+
+// "Same as the source" in a merge file means as the first entry that opens.
+void ExportRun::FixMergeFormat(int32_t entry) {
+  PcmFormat source;
+  if (!FirstMergeFormat(state_.index, entry, &source)) return;
+  merge_.format = ExportFormat(plan_.settings, source);
+  merge_.format_fixed = true;
+}
+
+// Any thread in a parallel run; a single thread writes a merge entry
+// straight into the merge file.
+ExportedEntry ExportRun::Make(int32_t item) {
+  const PlannedEntry planned = NextRow(item);
+  if (!parallel_ && last_row_ == -1) return {};  // no more rows selected after all
+  MergeSink sink;
+  if (plan_.merge && !parallel_) {
+    sink.file = merge_.file.get();
+    sink.written_before = merge_.data_bytes;
+    sink.begin = [this](const PcmFormat& format) { return WriteMergeHeader(format); };
+  }
+  return ExportEntry(plan_, planned.entry, planned.path, merge_.format, std::move(sink));
+}
+
+bool ExportRun::Commit(ExportedEntry& made) {
+  if (!parallel_ && last_row_ == -1) return false;
+  const EntryOutcome& outcome = made.outcome;
+  const std::string name = window_.NameText(EntryName(state_.index, outcome.entry));
+  window_.SetJobTitle(
+      FormatText(texts::kWorkExporting, name.c_str(), result_.processed + 1, result_.selected));
+  window_.SetProgressPosition(result_.processed);
+  if (made.cannot_open) {
+    window_.ShowMessage(FormatText(texts::kCannotOpenOutput, window_.PathText(made.path).c_str()),
+                        texts::kCaptionFailure);
+    result_.output_failed = true;
+    return false;
+  }
+  const bool ok = plan_.merge ? AddToMerge(made, name) : FinishOwnFile(made);
+  result_.succeeded += ok ? 1 : 0;
+  ++result_.processed;
+  result_.entries.push_back(outcome);
+  window_.ReportEntry(outcome, EntryName(state_.index, outcome.entry));
+  if (result_.merge_write_failed) return false;
+  if (plan_.merge && merge_.data_bytes > static_cast<uint64_t>(setup_.merge_limit)) {
+    window_.ShowMessage(FormatText(texts::kMergeTooLarge, name.c_str()), texts::kCaptionWarning);
+    return false;
+  }
+  return true;
+}
+
+// A failed entry leaves nothing: its file is not created, and an earlier
+// file of its name stays as it was.
+bool ExportRun::FinishOwnFile(ExportedEntry& made) {
+  EntryOutcome& outcome = made.outcome;
+  if (!outcome.ok) {
+    made.Discard();
+    return false;
+  }
+  std::vector<uint8_t> header;
+  if (plan_.wav) {
+    const auto wav = MakeWavHeader(made.format, static_cast<uint32_t>(made.bytes));
+    header.assign(wav.begin(), wav.end());
+  }
+  errno = 0;
+  outcome.ok = made.file->Finish(header);
+  made.file.reset();
+  if (!outcome.ok) {
+    outcome.problem = EntryProblem::kWriteFailed;
+    outcome.system_error = errno;
+  }
+  return outcome.ok;
+}
+
+// A merge file takes only whole entries: one that fails part way is cut
+// out again.
+bool ExportRun::AddToMerge(ExportedEntry& made, const std::string& name) {
+  EntryOutcome& outcome = made.outcome;
+  if (outcome.ok && parallel_) outcome.ok = AppendSpill(made);
+  if (outcome.ok) {
+    merge_.data_bytes += made.bytes;
+    merge_.last_whole = name;
+    return true;
+  }
+  if (made.bytes > 0 || outcome.problem == EntryProblem::kWriteFailed) {
+    KeepWholeEntries(outcome.problem);
+  }
+  return false;
+}
+
+// A parallel run's merge entry waited in its spill buffer; now it goes in.
+bool ExportRun::AppendSpill(ExportedEntry& made) {
+  EntryOutcome& outcome = made.outcome;
+  const auto fail = [&](EntryProblem problem, int system_error) {
+    outcome.problem = problem;
+    outcome.system_error = system_error;
+    return false;
+  };
+  if (merge_.data_bytes + made.bytes > 0xFFFFFFFFu - 36) return fail(EntryProblem::kTooLarge, 0);
+  errno = 0;
+  if (merge_.broken || !WriteMergeHeader(made.format)) {
+    return fail(EntryProblem::kWriteFailed, errno);
+  }
+  ExportFile& file = *merge_.file;
+  const bool appended = made.spill.DrainTo(
+      [&file](const uint8_t* data, size_t size) { return file.Write(data, size); });
+  if (!appended || !file.Flush()) return fail(EntryProblem::kWriteFailed, errno);
+  return true;
+}
+
+// The first entry that gets this far writes the merge file's header; it
+// gets no other. A header that falls short leaves the file broken.
+bool ExportRun::WriteMergeHeader(const PcmFormat& format) {
+  if (merge_.has_header) return true;
+  if (merge_.broken) return false;
+  const auto header = MakeWavHeader(format, 0);
+  merge_.has_header = merge_.file->Write(header.data(), header.size());
+  merge_.broken = !merge_.has_header;
+  return merge_.has_header;
+}
+
+// After an entry failed in the middle of the merge file: the file is cut
+// back to the entries written whole. A file that cannot be written to any
+// more ends the run, keeping what it has.
+void ExportRun::KeepWholeEntries(EntryProblem problem) {
+  const bool cut = merge_.has_header && merge_.file->CutBack(kWavHeaderSize + merge_.data_bytes);
+  if (cut && problem != EntryProblem::kWriteFailed) return;
   result_.merge_write_failed = true;
-  if (out_.data_bytes == 0 || !cut) {
-    out_.file->Discard();
-    out_.file.reset();
+  if (merge_.data_bytes == 0 || !cut) {
+    merge_.file->Discard();
+    merge_.file.reset();
     window_.ShowMessage(texts::kMergeWriteFailedEmpty, texts::kCaptionFailure);
   } else {
-    window_.ShowMessage(FormatText(texts::kMergeWriteFailed, out_.last_whole.c_str()),
+    window_.ShowMessage(FormatText(texts::kMergeWriteFailed, merge_.last_whole.c_str()),
                         texts::kCaptionFailure);
   }
+}
+
+// A merge file that never got its header is not kept: it would hold no audio.
+bool ExportRun::FinishMerge() {
+  std::unique_ptr<ExportFile> file = std::move(merge_.file);
+  if (!merge_.has_header) {
+    file->Discard();
+    return false;
+  }
+  const auto header = MakeWavHeader(merge_.format, static_cast<uint32_t>(merge_.data_bytes));
+  return file->Finish(header);
 }
 
 void ExportRun::EndMessages() {
   // The merge file is completed before the summary, so that one that
   // cannot be kept is counted in it.
-  if (merge_ && out_.file && !FinishWav()) result_.succeeded = 0;
+  if (plan_.merge && merge_.file && !FinishMerge()) result_.succeeded = 0;
   ShowEndMessages(window_, texts::kExportFailed, texts::kExportStopped, result_.selected,
                   result_.processed, result_.succeeded);
 }
 
 void ExportRun::Restore() {
-  if (out_.file) out_.file->Discard();  // only after a run that ended on an open failure
+  if (merge_.file) merge_.file->Discard();  // only after a run that ended on an open failure
   RestoreControls(window_, Control::kOutput);
   window_.SetProgressPosition(0);
   state_.running = 0;
-}
-
-bool ExportRun::Fail(EntryProblem problem, int system_error) {
-  if (current_.problem == EntryProblem::kNone) {
-    current_.problem = problem;
-    current_.system_error = system_error;
-  }
-  return false;
-}
-
-// An entry is only as good as the archive it came from: one written to
-// while the entry was read gave it other bytes.
-bool ExportRun::StillListed() {
-  return ArchiveUnchanged(state_.index) || Fail(EntryProblem::kArchiveChanged);
-}
-
-// The archive itself is never an output: replacing it would lose it, and
-// the entries still to come are read from it.
-std::unique_ptr<ExportFile> ExportRun::OpenOutput(const std::string& path) {
-  if (state_.index && platform::SameFile(path, state_.index->path)) return nullptr;
-  return setup_.open_file(path);
-}
-
-bool ExportRun::OpenWav(const std::string& path) {
-  out_ = WavOutput{};
-  out_.file = OpenOutput(path);
-  out_.job = settings_;
-  return out_.file != nullptr;
-}
-
-// A file that never got its header is not kept: it would hold no audio.
-bool ExportRun::FinishWav() {
-  std::unique_ptr<ExportFile> file = std::move(out_.file);
-  if (!out_.has_header) {
-    file->Discard();
-    return false;
-  }
-  const auto header = MakeWavHeader(out_.format, static_cast<uint32_t>(out_.data_bytes));
-  return file->Finish(header);
-}
-
-bool ExportRun::CopyEntry(int32_t entry) {
-  const std::string stem = names_.Claim(EntryName(state_.index, entry), entry);
-  if (!StillListed()) return false;
-  StreamPtr stream(OpenEntryStream(state_.index, entry));
-  if (!stream) return Fail(EntryProblem::kReadFailed, errno);
-  if (EntryCutShort(*stream)) return Fail(EntryProblem::kCutShort);
-  const std::string path = window_.OutputPath(folder_, stem, ".ogg");
-  std::unique_ptr<ExportFile> file = OpenOutput(path);
-  if (!file) return Fail(EntryProblem::kCannotOpenOutput, errno);
-  if (!CopyBytes(*stream, *file) || !StillListed()) {
-    file->Discard();
-    return false;
-  }
-  return file->Finish({}) || Fail(EntryProblem::kWriteFailed, errno);
-}
-
-bool ExportRun::CopyBytes(EntryStream& stream, ExportFile& file) {
-  uint64_t copied = 0;
-  for (;;) {
-    const size_t n = EntryRead(buffer_.data(), 1, buffer_.size(), &stream);
-    if (n == static_cast<size_t>(-1)) return Fail(EntryProblem::kReadFailed, errno);
-    if (n == 0) break;
-    if (!Write(file, buffer_.data(), n)) return false;
-    copied += n;
-  }
-  // Fewer bytes than the index gives: the archive shrank under us.
-  return copied == stream.entry.size || Fail(EntryProblem::kArchiveChanged);
-}
-
-bool ExportRun::Write(ExportFile& file, const void* data, size_t size) {
-  errno = 0;
-  return file.Write(data, size) || Fail(EntryProblem::kWriteFailed, errno);
-}
-
-bool ExportRun::WriteOut(PcmConverter& converter, uint64_t* entry_bytes) {
-  PcmSpan span;
-  if (!converter.get(&span)) return Fail(EntryProblem::kCannotConvert);
-  const auto length = static_cast<uint64_t>(span.length);
-  if (out_.data_bytes + *entry_bytes + length > kWavDataMax) return Fail(EntryProblem::kTooLarge);
-  if (length == 0) return true;
-  if (!Write(*out_.file, span.data, static_cast<size_t>(span.length))) return false;
-  *entry_bytes += length;
-  return true;
-}
-
-bool ExportRun::WriteEntryAsWav(int32_t entry, uint64_t* entry_bytes) {
-  if (!merge_ && !OpenEntryWav(entry)) return false;
-  EntryDecoder decoder(state_.index, entry);
-  if (!decoder.is_open()) return Fail(decoder.problem(), errno);
-  if (decoder.cut_short()) return Fail(EntryProblem::kCutShort);
-  const PcmFormat source = decoder.format();
-  const PcmFormat target = TargetFormat(source);
-  // The converter before the header: an entry it cannot take (more than two
-  // channels to mono or stereo, say) leaves no mislabelled file.
-  PcmConverterPtr converter = PcmConverter::create();
-  if (!converter || !converter->setup(source, target)) return Fail(EntryProblem::kCannotConvert);
-  return WriteHeader(target) && ConvertEntry(decoder, *converter, target, entry_bytes) &&
-         StillListed();
-}
-
-// An entry's own WAV file; one that cannot be opened ends the run.
-bool ExportRun::OpenEntryWav(int32_t entry) {
-  const std::string stem = names_.Claim(EntryName(state_.index, entry), entry);
-  const std::string path = window_.OutputPath(folder_, stem, ".wav");
-  if (OpenWav(path)) return true;
-  window_.ShowMessage(FormatText(texts::kCannotOpenOutput, window_.PathText(path).c_str()),
-                      texts::kCaptionFailure);
-  result_.output_failed = true;
-  return false;
-}
-
-// The settings' rate and channels, or the source's where they say "same
-// as the source". In a merge file the first entry that opens decides that.
-PcmFormat ExportRun::TargetFormat(const PcmFormat& source) {
-  OutputSettings& job = out_.job;
-  const auto rate = static_cast<int32_t>(source.samples_per_sec);
-  const int32_t channels = source.channels;
-  if (merge_) {
-    if (job.frq <= 0) job.frq = rate;
-    if (job.ch <= 0) job.ch = channels;
-  }
-  return MakePcmFormat(static_cast<uint32_t>(job.frq > 0 ? job.frq : rate),
-                       static_cast<uint16_t>(job.ch > 0 ? job.ch : channels), 16);
-}
-
-// The first entry that gets this far writes the file's header; a merge
-// file gets no other. A header that falls short leaves the file broken.
-bool ExportRun::WriteHeader(const PcmFormat& target) {
-  if (out_.broken) return Fail(EntryProblem::kWriteFailed);
-  if (!out_.has_header) {
-    const auto header = MakeWavHeader(target, 0);
-    out_.has_header = Write(*out_.file, header.data(), header.size());
-    out_.broken = !out_.has_header;
-    out_.format = target;
-  }
-  return out_.has_header;
-}
-
-// Decodes the entry through the converter into the file. An entry of
-// chained streams may change rate or channels from one link to the next:
-// each link is converted to the file's format.
-bool ExportRun::ConvertEntry(EntryDecoder& decoder, PcmConverter& converter,
-                             const PcmFormat& target, uint64_t* entry_bytes) {
-  for (;;) {
-    const EntryDecoder::Block block = decoder.Read(buffer_);
-    if (block.read_failed) return Fail(EntryProblem::kReadFailed);
-    if (block.length == 0) break;
-    if (block.format_changed &&
-        !(converter.flush() && WriteOut(converter, entry_bytes) &&
-          (converter.setup(decoder.format(), target) || Fail(EntryProblem::kCannotConvert)))) {
-      return false;
-    }
-    if (!converter.put({buffer_.data(), static_cast<int32_t>(block.length)})) {
-      return Fail(EntryProblem::kCannotConvert);
-    }
-    if (!WriteOut(converter, entry_bytes)) return false;
-  }
-  errno = 0;
-  return (converter.flush() || Fail(EntryProblem::kCannotConvert)) &&
-         WriteOut(converter, entry_bytes) &&
-         (out_.file->Flush() || Fail(EntryProblem::kWriteFailed, errno));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <thread>
 
 #include "audio/wave_out_player.h"
@@ -172,6 +173,29 @@ TEST_F(CliJobsTest, EachFailedEntryIsNamedWithItsReasonBeforeTheSummary) {
   EXPECT_NE(reason, std::string::npos) << run.err;
   EXPECT_GT(run.err.find("警告: 3 中 1 の出力に失敗しました"), reason) << run.err;
   EXPECT_FALSE(std::filesystem::exists(to + "/v_0003.wav"));
+}
+
+TEST_F(CliJobsTest, ExportOnFourThreadsWritesWhatOneWrites) {
+  for (const char* type : {"ogg", "wav"}) {
+    std::vector<std::map<std::string, std::string>> trees;
+    for (const char* jobs : {"-j1", "-j4"}) {
+      const std::string to = out_.File(std::string(type) + jobs);
+      ASSERT_EQ(RunCommand(RunExport, {archive_, "--to", to, "--type", type, jobs}).code, 0);
+      std::map<std::string, std::string>& tree = trees.emplace_back();
+      for (const auto& file : std::filesystem::directory_iterator(to)) {
+        tree[file.path().filename().string()] = ReadBytes(file.path().string());
+      }
+    }
+    EXPECT_EQ(trees[0], trees[1]) << type;
+    EXPECT_EQ(trees[0].size(), 3u);
+  }
+  for (const char* jobs : {"--jobs=1", "--jobs=4"}) {
+    const std::string merged = out_.File(std::string("all") + jobs + ".wav");
+    ASSERT_EQ(RunCommand(RunExport, {archive_, "--merge", merged, "--rate", "22050", jobs}).code,
+              0);
+  }
+  EXPECT_EQ(ReadBytes(out_.File("all--jobs=1.wav")), ReadBytes(out_.File("all--jobs=4.wav")));
+  EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", out_.File("x"), "-j", "0"}).code, 2);
 }
 
 TEST_F(CliJobsTest, SettingsShowsAndStoresTheOutputSettings) {

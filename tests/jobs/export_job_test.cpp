@@ -77,7 +77,6 @@ TEST_F(ExportJobTest, OggModeCopiesEachEntryUnchanged) {
                           "entry of 2 2",
                           "title こわき : v_2 出力中 3/3",
                           "progress 2",
-                          "next selected 2 -1",
                           "title こわき",
                           "enable 1002",
                           "enable 1001",
@@ -268,8 +267,9 @@ TEST_F(ExportJobTest, MoreThanTwoChannelsAreWrittenAtTheSourceCountOnly) {
 TEST_F(ExportJobTest, AnArchiveWrittenToDuringTheRunFailsTheEntriesStillToCome) {
   Ready(Voices(3, 8000));
   const std::string archive = dir_.File("voice.arc");
+  // The first entry is finished under its title; the second is read after.
   window_.OnTitle([&](const std::string& title) {
-    if (title.ends_with(" 2/3")) {
+    if (title.ends_with(" 1/3")) {
       std::FILE* file = std::fopen(archive.c_str(), "ab");
       std::fputc('!', file);
       std::fclose(file);

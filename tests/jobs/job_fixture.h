@@ -27,6 +27,9 @@ std::vector<Clip> Voices(int count, int rate, double seconds = 0.3);
 
 class JobTest : public ::testing::Test {
  protected:
+  // One thread, as the tests of a job's exact calls expect; the tests of
+  // parallel runs say how many.
+  JobTest() { state_.threads = 1; }
   ~JobTest() override;
   // Writes the archive and loads its index into the state.
   void MakeArchive(const std::vector<Clip>& clips);

@@ -1,0 +1,199 @@
+#include "jobs/export_entry.h"
+
+#include <array>
+#include <cerrno>
+
+#include "archive/entry_stream.h"
+#include "common/output_file.h"
+#include "convert/pcm_converter.h"
+#include "convert/wav_file.h"
+#include "jobs/entry_decoder.h"
+
+namespace kowaki {
+
+namespace {
+
+constexpr size_t kBlockSize = 8192;
+// What the 32-bit sizes of a WAV header can describe.
+constexpr uint64_t kWavDataMax = 0xFFFFFFFFu - 36;
+
+struct StreamCloser {
+  void operator()(EntryStream* stream) const { EntryClose(stream); }
+};
+using StreamPtr = std::unique_ptr<EntryStream, StreamCloser>;
+
+// Making one entry: each step says why it failed, the first reason kept.
+class Maker {
+ public:
+  Maker(const ExportPlan& plan, int32_t entry) : plan_(plan) { made_.outcome.entry = entry; }
+
+  ExportedEntry Ogg(const std::string& path);
+  ExportedEntry Wav(const std::string& path, const PcmFormat& target, MergeSink sink);
+
+ private:
+  ExportedEntry Done(bool ok) {
+    made_.outcome.ok = ok;
+    return std::move(made_);
+  }
+  bool Fail(EntryProblem problem, int system_error = 0) {
+    if (made_.outcome.problem == EntryProblem::kNone) {
+      made_.outcome.problem = problem;
+      made_.outcome.system_error = system_error;
+    }
+    return false;
+  }
+  int32_t entry() const { return made_.outcome.entry; }
+  bool StillListed() {
+    return ArchiveUnchanged(plan_.index) || Fail(EntryProblem::kArchiveChanged);
+  }
+  bool OpenOwnFile(const std::string& path);
+  bool CopyBytes(EntryStream& stream);
+  bool Begin(const PcmFormat& target, const MergeSink& sink);
+  bool Convert(EntryDecoder& decoder, PcmConverter& converter, const PcmFormat& target);
+  bool WriteOut(PcmConverter& converter);
+  bool Write(const void* data, size_t size);
+
+  const ExportPlan& plan_;
+  ExportedEntry made_;
+  ExportFile* out_ = nullptr;  // where the data goes; null: the spill buffer
+  uint64_t before_ = 0;        // data the merge file held before this entry
+  std::array<uint8_t, kBlockSize> buffer_;
+};
+
+// The archive itself is never an output: replacing it would lose it, and
+// the entries still to come are read from it.
+bool Maker::OpenOwnFile(const std::string& path) {
+  errno = 0;
+  made_.path = path;
+  if (!platform::SameFile(path, plan_.index->path)) made_.file = plan_.open_file(path);
+  return made_.file != nullptr || Fail(EntryProblem::kCannotOpenOutput, errno);
+}
+
+ExportedEntry Maker::Ogg(const std::string& path) {
+  if (!StillListed()) return Done(false);
+  StreamPtr stream(OpenEntryStream(plan_.index, entry()));
+  if (!stream) return Done(Fail(EntryProblem::kReadFailed, errno));
+  if (EntryCutShort(*stream)) return Done(Fail(EntryProblem::kCutShort));
+  if (!OpenOwnFile(path)) return Done(false);
+  out_ = made_.file.get();
+  return Done(CopyBytes(*stream) && StillListed());
+}
+
+bool Maker::CopyBytes(EntryStream& stream) {
+  uint64_t copied = 0;
+  for (;;) {
+    const size_t n = EntryRead(buffer_.data(), 1, buffer_.size(), &stream);
+    if (n == static_cast<size_t>(-1)) return Fail(EntryProblem::kReadFailed, errno);
+    if (n == 0) break;
+    if (!Write(buffer_.data(), n)) return false;
+    copied += n;
+  }
+  // Fewer bytes than the index gives: the archive shrank under us.
+  return copied == stream.entry.size || Fail(EntryProblem::kArchiveChanged);
+}
+
+ExportedEntry Maker::Wav(const std::string& path, const PcmFormat& target, MergeSink sink) {
+  EntryDecoder decoder(plan_.index, entry());
+  if (!decoder.is_open()) return Done(Fail(decoder.problem(), errno));
+  if (decoder.cut_short()) return Done(Fail(EntryProblem::kCutShort));
+  const PcmFormat format = plan_.merge ? target : ExportFormat(plan_.settings, decoder.format());
+  // The converter before the file: an entry it cannot take (more than two
+  // channels to mono or stereo, say) leaves no mislabelled file.
+  PcmConverterPtr converter = PcmConverter::create();
+  if (!converter || !converter->setup(decoder.format(), format)) {
+    return Done(Fail(EntryProblem::kCannotConvert));
+  }
+  if (plan_.merge) {
+    if (!Begin(format, sink)) return Done(false);
+  } else if (!OpenOwnFile(path)) {
+    made_.cannot_open = true;
+    return Done(false);
+  } else {
+    out_ = made_.file.get();
+    // The header's sizes are patched when the file is finished.
+    const auto header = MakeWavHeader(format, 0);
+    if (!Write(header.data(), header.size())) return Done(false);
+  }
+  made_.format = format;
+  return Done(Convert(decoder, *converter, format) && StillListed());
+}
+
+// A merge entry writes straight into the merge file (which gets its header
+// from the first entry that comes this far) or into its spill buffer.
+bool Maker::Begin(const PcmFormat& target, const MergeSink& sink) {
+  out_ = sink.file;
+  before_ = sink.written_before;
+  errno = 0;
+  return !out_ || sink.begin(target) || Fail(EntryProblem::kWriteFailed, errno);
+}
+
+// An entry of chained streams may change rate or channels from one link to
+// the next: each link is converted to the file's format.
+bool Maker::Convert(EntryDecoder& decoder, PcmConverter& converter, const PcmFormat& target) {
+  for (;;) {
+    const EntryDecoder::Block block = decoder.Read(buffer_);
+    if (block.read_failed) return Fail(EntryProblem::kReadFailed);
+    if (block.length == 0) break;
+    if (block.format_changed &&
+        !(converter.flush() && WriteOut(converter) &&
+          (converter.setup(decoder.format(), target) || Fail(EntryProblem::kCannotConvert)))) {
+      return false;
+    }
+    if (!converter.put({buffer_.data(), static_cast<int32_t>(block.length)})) {
+      return Fail(EntryProblem::kCannotConvert);
+    }
+    if (!WriteOut(converter)) return false;
+  }
+  errno = 0;
+  // A merge file is flushed after every entry, so that a full disk shows at
+  // the entry it struck; an entry's own file shows it when it is finished.
+  return (converter.flush() || Fail(EntryProblem::kCannotConvert)) && WriteOut(converter) &&
+         (!out_ || !plan_.merge || out_->Flush() || Fail(EntryProblem::kWriteFailed, errno));
+}
+
+bool Maker::WriteOut(PcmConverter& converter) {
+  PcmSpan span;
+  if (!converter.get(&span)) return Fail(EntryProblem::kCannotConvert);
+  const auto length = static_cast<uint64_t>(span.length);
+  if (before_ + made_.bytes + length > kWavDataMax) return Fail(EntryProblem::kTooLarge);
+  if (length == 0) return true;
+  if (!Write(span.data, static_cast<size_t>(length))) return false;
+  made_.bytes += length;
+  return true;
+}
+
+bool Maker::Write(const void* data, size_t size) {
+  errno = 0;
+  const bool written = out_ ? out_->Write(data, size) : made_.spill.Write(data, size);
+  return written || Fail(EntryProblem::kWriteFailed, errno);
+}
+
+}  // namespace
+
+void ExportedEntry::Discard() {
+  if (file) file->Discard();
+  file.reset();
+  spill = SpillBuffer{};
+}
+
+ExportedEntry ExportEntry(const ExportPlan& plan, int32_t entry, const std::string& path,
+                          const PcmFormat& target, MergeSink sink) {
+  Maker maker(plan, entry);
+  return plan.wav ? maker.Wav(path, target, std::move(sink)) : maker.Ogg(path);
+}
+
+PcmFormat ExportFormat(const OutputSettings& settings, const PcmFormat& source) {
+  const uint32_t rate =
+      settings.frq > 0 ? static_cast<uint32_t>(settings.frq) : source.samples_per_sec;
+  const uint16_t channels = settings.ch > 0 ? static_cast<uint16_t>(settings.ch) : source.channels;
+  return MakePcmFormat(rate, channels, 16);
+}
+
+bool FirstMergeFormat(const ArchiveIndex* index, int32_t entry, PcmFormat* source) {
+  EntryDecoder decoder(index, entry);
+  if (!decoder.is_open() || decoder.cut_short()) return false;
+  *source = decoder.format();
+  return true;
+}
+
+}  // namespace kowaki
