@@ -244,17 +244,14 @@ class Pipeline {
 // The output file: a placeholder header, the audio, then the real header.
 class Output {
  public:
-  bool Open(const std::string& path, const WaveFormat& format, std::string* error) {
+  void SetFormat(const WaveFormat& format) {
     format_ = format;
-    if (!file_.Open(path, error)) return false;
-    const auto placeholder = Header(format, 0, 0);
-    if (!file_.Write(placeholder.data(), placeholder.size())) {
-      *error = PathForDisplay(path) + ": " + std::strerror(errno);
-      return false;
-    }
     // The header's RIFF size counts the header and the data in 32 bits.
-    limit_ = std::numeric_limits<uint32_t>::max() - (placeholder.size() - 8);
-    return true;
+    limit_ = std::numeric_limits<uint32_t>::max() - (Header(format, 0, 0).size() - 8);
+  }
+
+  bool Open(const std::string& path, std::string* error) {
+    return file_.Open(path, OutputPlace::kNamed, error);
   }
 
   // False when the file would outgrow what its header can say or the
@@ -265,33 +262,39 @@ class Output {
       return false;
     }
     if (span.length > 0 && !file_.Write(span.data, static_cast<size_t>(span.length))) {
-      *error = PathForDisplay(file_.path()) + ": " + std::strerror(errno);
-      return false;
+      return WriteFailed(error);
     }
     written_ += static_cast<uint64_t>(span.length);
     return true;
   }
 
-  // The header over the placeholder, counting `frames` for a codec.
-  bool WriteHeader(uint64_t frames, std::string* error) {
+  // The header for `data_size` bytes and, in a codec, `frames` frames put
+  // into its encoder, written where the file stands.
+  bool WriteHeader(uint64_t data_size, uint64_t frames, std::string* error) {
     // An encoder may drop a last partial block (Wine's IMA ADPCM one does).
-    frames = std::min(frames, FramesHeld(format_, written_));
+    frames = std::min(frames, FramesHeld(format_, data_size));
     if (frames > std::numeric_limits<uint32_t>::max()) {
       *error = "the converted audio has more frames than a WAV file can count";
       return false;
     }
     const auto header =
-        Header(format_, static_cast<uint32_t>(written_), static_cast<uint32_t>(frames));
-    if (!file_.Seek(0) || !file_.Write(header.data(), header.size())) {
-      *error = PathForDisplay(file_.path()) + ": " + std::strerror(errno);
-      return false;
-    }
-    return true;
+        Header(format_, static_cast<uint32_t>(data_size), static_cast<uint32_t>(frames));
+    return file_.Write(header.data(), header.size()) || WriteFailed(error);
+  }
+
+  // The header over the first one, for what was written.
+  bool PatchHeader(uint64_t frames, std::string* error) {
+    return (file_.Seek(0) || WriteFailed(error)) && WriteHeader(written_, frames, error);
   }
 
   bool Commit(std::string* error) { return file_.Commit(error); }
 
  private:
+  bool WriteFailed(std::string* error) {
+    *error = PathForDisplay(file_.path()) + ": " + std::strerror(errno);
+    return false;
+  }
+
   OutputFile file_;
   WaveFormat format_{};
   uint64_t limit_ = 0;
@@ -334,6 +337,17 @@ Converted ConvertAudio(Input& input, Pipeline& pipeline, Output& output,
   return output.Write(out, error) ? Converted::kDone : Converted::kFailed;
 }
 
+// The audio through `pipeline` into `output`, between a placeholder
+// header and the real one.
+Converted ConvertInto(Input& input, const Formats& formats, Pipeline& pipeline, Output& output,
+                      const std::atomic<int32_t>& running, std::string* error) {
+  output.SetFormat(formats.target);
+  if (!output.WriteHeader(0, 0, error)) return Converted::kFailed;
+  const Converted done = ConvertAudio(input, pipeline, output, running, error);
+  if (done != Converted::kDone) return done;
+  return output.PatchHeader(pipeline.frames(), error) ? done : Converted::kFailed;
+}
+
 }  // namespace
 
 int RunConvert(Arguments args) {
@@ -341,7 +355,11 @@ int RunConvert(Arguments args) {
   Input input;
   Formats formats;
   std::string error;
-  if (!ParseRequest(args, &request, &error) || !input.Open(request.in_path, &error) ||
+  // OUT before IN: were OUT IN, on Windows our own hold on IN would look
+  // like another program's, which keeps OUT from being replaced.
+  Output output;
+  if (!ParseRequest(args, &request, &error) || !output.Open(request.out_path, &error) ||
+      !input.Open(request.in_path, &error) ||
       !PlanFormats(request, input.info.format, &formats, &error)) {
     return Fail(error);
   }
@@ -349,12 +367,10 @@ int RunConvert(Arguments args) {
   if (!pipeline.Setup(formats)) {
     return Fail("cannot convert " + Describe(formats.source) + " to " + Describe(formats.target));
   }
-  Output output;
-  if (!output.Open(request.out_path, formats.target, &error)) return Fail(error);
 
   std::atomic<int32_t> running{1};
   const InterruptScope interrupts(&running);
-  switch (ConvertAudio(input, pipeline, output, running, &error)) {
+  switch (ConvertInto(input, formats, pipeline, output, running, &error)) {
     case Converted::kInterrupted:
       PrintText(stderr, "kowaki-cli convert: interrupted\n");
       return kExitInterrupted;
@@ -363,7 +379,6 @@ int RunConvert(Arguments args) {
     case Converted::kDone:
       break;
   }
-  if (!output.WriteHeader(pipeline.frames(), &error)) return Fail(error);
   input.file.reset();  // OUT may be IN: let go of it before the rename
   if (!output.Commit(&error)) return Fail(error);
   return kExitOk;

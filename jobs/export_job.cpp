@@ -49,8 +49,8 @@ class ExportRun {
   void EndMessages();
   void Restore();
 
-  std::unique_ptr<ExportFile> OpenOutput(const std::string& path);
-  bool OpenWav(const std::string& path);
+  std::unique_ptr<ExportFile> OpenOutput(const std::string& path, OutputPlace place);
+  bool OpenWav(const std::string& path, OutputPlace place);
   bool FinishWav();
   bool CopyEntry(int32_t entry);
   bool WriteEntryAsWav(int32_t entry);
@@ -98,7 +98,7 @@ bool ExportRun::ChooseDestination() {
   if (!merge_) return window_.PickFolder(texts::kPickFolderTitle, &folder_);
   std::string path;
   if (!window_.PickSaveFile(&path)) return false;
-  if (!OpenWav(path)) {
+  if (!OpenWav(path, OutputPlace::kNamed)) {
     window_.ShowMessage(FormatText(texts::kCannotOpenOutput, window_.PathText(path).c_str()),
                         texts::kCaptionFailure);
     return false;
@@ -147,14 +147,14 @@ void ExportRun::Restore() {
 
 // The archive itself is never an output: replacing it would lose it, and
 // the entries still to come are read from it.
-std::unique_ptr<ExportFile> ExportRun::OpenOutput(const std::string& path) {
+std::unique_ptr<ExportFile> ExportRun::OpenOutput(const std::string& path, OutputPlace place) {
   if (state_.index && platform::SameFile(path, state_.index->path)) return nullptr;
-  return setup_.open_file(path);
+  return setup_.open_file(path, place);
 }
 
-bool ExportRun::OpenWav(const std::string& path) {
+bool ExportRun::OpenWav(const std::string& path, OutputPlace place) {
   out_ = WavOutput{};
-  out_.file = OpenOutput(path);
+  out_.file = OpenOutput(path, place);
   out_.job = settings_;
   return out_.file != nullptr;
 }
@@ -175,7 +175,7 @@ bool ExportRun::CopyEntry(int32_t entry) {
   EntryStream* stream = OpenEntryStream(state_.index, entry);
   if (!stream) return false;
   const std::string path = window_.OutputPath(folder_, stem, ".ogg");
-  std::unique_ptr<ExportFile> file = OpenOutput(path);
+  std::unique_ptr<ExportFile> file = OpenOutput(path, OutputPlace::kInFolder);
   if (!file) {
     EntryClose(stream);
     return false;
@@ -230,7 +230,7 @@ bool ExportRun::WriteEntryAsWav(int32_t entry) {
 bool ExportRun::OpenEntryWav(int32_t entry) {
   const std::string stem = names_.Claim(EntryName(state_.index, entry), entry);
   const std::string path = window_.OutputPath(folder_, stem, ".wav");
-  if (OpenWav(path)) return true;
+  if (OpenWav(path, OutputPlace::kInFolder)) return true;
   window_.ShowMessage(FormatText(texts::kCannotOpenOutput, window_.PathText(path).c_str()),
                       texts::kCaptionFailure);
   result_.output_failed = true;
@@ -253,10 +253,12 @@ PcmFormat ExportRun::TargetFormat(const PcmFormat& source) {
 
 // The first entry that gets this far writes the file's header; a merge
 // file gets no other. A header that falls short leaves the file broken.
+// A stream gets the sizes of one whose length is not known: it cannot be
+// patched.
 bool ExportRun::WriteHeader(const PcmFormat& target) {
   if (out_.broken) return false;
   if (!out_.has_header) {
-    const auto header = MakeWavHeader(target, 0);
+    const auto header = MakeWavHeader(target, out_.file->IsStream() ? kWavSizeUnknown : 0);
     out_.has_header = out_.file->Write(header.data(), header.size());
     out_.broken = !out_.has_header;
     out_.format = target;

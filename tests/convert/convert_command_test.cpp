@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -200,6 +201,33 @@ TEST_F(ConvertCommandTest, KeepsWhatIsNotAskedForAndMayOverwriteItsInput) {
   EXPECT_EQ(test::ReadBytes(path),
             Wav(MakePcmFormat(11025, 1, 16), test::Bytes(std::vector<int16_t>(12345, -256))));
   EXPECT_EQ(dir_.List(), std::vector<std::string>{"voice.wav"});
+}
+
+// OUT as the user named it: a file that cannot be replaced is refused
+// before any work and kept; a link leads to the file that is written, and
+// stays a link.
+TEST_F(ConvertCommandTest, KeepsAnOutputItCannotReplaceAndFollowsALink) {
+  const std::string in = dir_.File("in.wav");
+  const std::string wav = Wav(MakePcmFormat(8000, 1, 16), test::Bytes(test::Noise(800, 1)));
+  test::WriteBytes(in, wav);
+  const std::string kept = dir_.File("kept.wav");
+  test::WriteBytes(kept, "kept");
+  test::SetReadOnly(kept, true);
+  EXPECT_EQ(RunCli({in, kept}), kExitError);
+  test::SetReadOnly(kept, false);
+#if defined(_WIN32)
+  const test::HeldOpen held(kept);
+  EXPECT_EQ(RunCli({in, kept}), kExitError);
+#else
+  std::filesystem::create_symlink("real.wav", dir_.path() / "link.wav");
+  ASSERT_EQ(RunCli({in, dir_.File("link.wav")}), kExitOk);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_.path() / "link.wav"));
+  EXPECT_EQ(test::ReadBytes(dir_.File("real.wav")), wav);
+  std::filesystem::remove(dir_.path() / "link.wav");
+  std::filesystem::remove(dir_.path() / "real.wav");
+#endif
+  EXPECT_EQ(test::ReadBytes(kept), "kept");
+  EXPECT_EQ(dir_.List(), (std::vector<std::string>{"in.wav", "kept.wav"}));
 }
 
 TEST_F(ConvertCommandTest, FailsCleanlyLeavingNoFileBehind) {

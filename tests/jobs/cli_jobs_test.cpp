@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <csignal>
 #include <filesystem>
 #include <thread>
@@ -126,6 +128,41 @@ TEST_F(CliJobsTest, ExportRefusesBadRequestsBeforeWritingAnything) {
             std::string::npos);
   EXPECT_TRUE(out_.List().empty());
 }
+
+#if !defined(_WIN32)
+// In a --to folder only ordinary files are replaced: a link or a FIFO in
+// the way fails its entry, nothing is written through the link, and a
+// FIFO without a reader holds nothing up.
+TEST_F(CliJobsTest, ExportWritesNothingThroughWhatIsInTheWayOfAnEntrysFile) {
+  const std::filesystem::path to = out_.path();
+  ASSERT_EQ(mkfifo(out_.File("fifo").c_str(), 0666), 0);
+  std::filesystem::create_symlink("fifo", to / "v_0001.ogg");
+  std::filesystem::create_symlink("/dev/null", to / "こえ.ogg");
+  std::filesystem::create_symlink("fifo", to / "v_0001.wav");
+  WriteBytes(out_.File("v_0003.ogg"), "old");
+  CommandResult ogg = RunCommand(RunExport, {archive_, "--to", to.string(), "--type", "ogg"});
+  EXPECT_EQ(ogg.code, 1);
+  EXPECT_NE(ogg.err.find("警告: 3 中 2 の出力に失敗しました"), std::string::npos) << ogg.err;
+  EXPECT_EQ(ReadBytes(out_.File("v_0003.ogg")), clips_[3].data);
+  // A WAV file that cannot be opened ends the run, naming it.
+  CommandResult wav = RunCommand(RunExport, {archive_, "--to", to.string(), "--type", "wav"});
+  EXPECT_EQ(wav.code, 2);
+  EXPECT_NE(wav.err.find("v_0001.wav'\n\n出力先を確認してください"), std::string::npos) << wav.err;
+  EXPECT_EQ(out_.List(), (std::vector<std::string>{"fifo", "v_0001.ogg", "v_0001.wav", "v_0003.ogg",
+                                                   "こえ.ogg"}));
+  for (const char* link : {"v_0001.ogg", "v_0001.wav", "こえ.ogg"})
+    EXPECT_TRUE(std::filesystem::is_symlink(to / link)) << link;
+}
+
+// A merge file named through a link is written where it leads.
+TEST_F(CliJobsTest, ExportMergesIntoTheFileALinkLeadsTo) {
+  std::filesystem::create_symlink("real.wav", out_.path() / "link.wav");
+  EXPECT_EQ(RunCommand(RunExport, {archive_, "--merge", out_.File("link.wav")}).code, 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(out_.path() / "link.wav"));
+  EXPECT_EQ(ReadBytes(out_.File("real.wav")).substr(0, 4), "RIFF");
+  EXPECT_EQ(out_.List(), (std::vector<std::string>{"link.wav", "real.wav"}));
+}
+#endif
 
 TEST_F(CliJobsTest, ExportThatFailsEntriesEndsWithOne) {
   if (platform::KindOfPath("/dev/full") != platform::PathKind::kDevice)

@@ -292,7 +292,7 @@ TEST_F(ExportJobTest, AFailedWriteFailsTheEntryAndTheHeaderIsStillPatched) {
   ShortFile::Log log;
   // Room for the header, the first entry and a little of the second.
   const size_t first = Decoded(0).size();
-  open_file_ = [&](const std::string&) {
+  open_file_ = [&](const std::string&, OutputPlace) {
     return std::make_unique<ShortFile>(&log, 44 + first + 100);
   };
   const ExportResult result = Export();
@@ -305,7 +305,9 @@ TEST_F(ExportJobTest, AFailedWriteFailsTheEntryAndTheHeaderIsStillPatched) {
 TEST_F(ExportJobTest, AFileWhoseHeaderCannotBeWrittenIsNotKept) {
   Ready({Voice("a", 8000, 1), Voice("b", 8000, 1)}, {1, -1, -1, 1});
   ShortFile::Log log;
-  open_file_ = [&](const std::string&) { return std::make_unique<ShortFile>(&log, 10); };
+  open_file_ = [&](const std::string&, OutputPlace) {
+    return std::make_unique<ShortFile>(&log, 10);
+  };
   EXPECT_EQ(Export().succeeded, 0);
   EXPECT_EQ(window_.Calls("message"), Calls{"message 警告: 2 中 2 の出力に失敗しました"});
   EXPECT_FALSE(log.finished);  // discarded
