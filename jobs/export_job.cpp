@@ -45,6 +45,7 @@ class ExportRun {
   };
 
   bool ChooseDestination();
+  bool OutputsReplaceable();
   void ExportRows();
   void EndMessages();
   void Restore();
@@ -85,7 +86,7 @@ ExportResult ExportRun::Run() {
   // Any type but 0 is WAV, as the settings dialog shows it.
   wav_ = settings_.type != 0;
   merge_ = wav_ && settings_.merge != 0;
-  if (ChooseDestination()) {
+  if (ChooseDestination() && OutputsReplaceable()) {
     result_.destination = true;
     ExportRows();
     if (!result_.output_failed) EndMessages();
@@ -104,6 +105,29 @@ bool ExportRun::ChooseDestination() {
     return false;
   }
   return true;
+}
+
+// Before the first entry: an entry's file that exists but could not be
+// replaced, or a folder no file can be made in, is an output that cannot
+// be opened, found before anything is written. (The merge file's open
+// finds the same.)
+bool ExportRun::OutputsReplaceable() {
+  if (merge_) return true;
+  std::string problem_path;
+  if (!FolderProblem(folder_).empty()) problem_path = folder_;
+  OutputNames names = names_;  // nothing claimed yet: the names the run will give
+  const char* extension = wav_ ? ".wav" : ".ogg";
+  for (int32_t row = window_.NextSelectedRow(-1); row != -1 && problem_path.empty();
+       row = window_.NextSelectedRow(row)) {
+    const int32_t entry = window_.RowEntry(row);
+    const std::string stem = names.Claim(EntryName(state_.index, entry), entry);
+    const std::string path = window_.OutputPath(folder_, stem, extension);
+    if (!ReplaceProblem(path).empty()) problem_path = path;
+  }
+  if (problem_path.empty()) return true;
+  window_.ShowMessage(FormatText(texts::kCannotOpenOutput, window_.PathText(problem_path).c_str()),
+                      texts::kCaptionFailure);
+  return false;
 }
 
 void ExportRun::ExportRows() {

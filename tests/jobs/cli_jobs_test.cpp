@@ -129,6 +129,40 @@ TEST_F(CliJobsTest, ExportRefusesBadRequestsBeforeWritingAnything) {
   EXPECT_TRUE(out_.List().empty());
 }
 
+// An output that exists but cannot be replaced is found before anything
+// is written: the run ends as for an output that cannot be opened.
+TEST_F(CliJobsTest, ExportFindsAnOutputItCannotReplaceBeforeAnyWork) {
+  const std::string to = out_.path().string();
+  const std::string locked = out_.File("v_0003.ogg");
+  WriteBytes(locked, "old");
+  SetReadOnly(locked, true);
+  for (const auto& destination :
+       {std::vector<std::string>{"--to", to, "--type", "ogg"}, {"--merge", locked}}) {
+    std::vector<std::string> args = {archive_};
+    args.insert(args.end(), destination.begin(), destination.end());
+    CommandResult result = RunCommand(RunExport, args);
+    EXPECT_EQ(result.code, 2);
+    EXPECT_NE(result.err.find("v_0003.ogg'\n\n出力先を確認してください"), std::string::npos)
+        << result.err;
+  }
+  SetReadOnly(locked, false);
+#if defined(_WIN32)
+  const HeldOpen held(locked);
+  EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", to, "--type", "ogg"}).code, 2);
+#else
+  const std::string sealed = out_.File("sealed");
+  std::filesystem::create_directory(sealed);
+  SetReadOnly(sealed, true);
+  CommandResult folder = RunCommand(RunExport, {archive_, "--to", sealed});
+  EXPECT_EQ(folder.code, 2);
+  EXPECT_NE(folder.err.find("'" + sealed + "'"), std::string::npos) << folder.err;
+  SetReadOnly(sealed, false);
+  EXPECT_TRUE(std::filesystem::remove(sealed));  // still empty
+#endif
+  EXPECT_EQ(out_.List(), std::vector<std::string>{"v_0003.ogg"});
+  EXPECT_EQ(ReadBytes(locked), "old");
+}
+
 #if !defined(_WIN32)
 // In a --to folder only ordinary files are replaced: a link or a FIFO in
 // the way fails its entry, nothing is written through the link, and a

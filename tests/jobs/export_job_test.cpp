@@ -63,6 +63,13 @@ TEST_F(ExportJobTest, OggModeCopiesEachEntryUnchanged) {
   const ExportResult result = Export();
   EXPECT_EQ(result.succeeded, 3);
   const Calls expected = {"pick folder 出力先フォルダ選択",
+                          "next selected -1 0",  // the name of every output, checked first
+                          "entry of 0 0",
+                          "next selected 0 1",
+                          "entry of 1 1",
+                          "next selected 1 2",
+                          "entry of 2 2",
+                          "next selected 2 -1",
                           "selected count 3",
                           "progress range 0 3",
                           "next selected -1 0",
