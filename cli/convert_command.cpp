@@ -241,7 +241,9 @@ class Pipeline {
   uint64_t frames_ = 0;
 };
 
-// The output file: a placeholder header, the audio, then the real header.
+// The output file. Its header comes first; a file that can seek back gets
+// it again with the sizes at the end, while a stream must be given them
+// from the start. One never opened only counts what it is given.
 class Output {
  public:
   void SetFormat(const WaveFormat& format) {
@@ -253,6 +255,8 @@ class Output {
   bool Open(const std::string& path, std::string* error) {
     return file_.Open(path, OutputPlace::kNamed, error);
   }
+  bool is_stream() const { return file_.is_stream(); }
+  uint64_t written() const { return written_; }
 
   // False when the file would outgrow what its header can say or the
   // write fails.
@@ -261,7 +265,8 @@ class Output {
       *error = "the converted audio would exceed the 4 GiB a WAV file can hold";
       return false;
     }
-    if (span.length > 0 && !file_.Write(span.data, static_cast<size_t>(span.length))) {
+    if (file_.is_open() && span.length > 0 &&
+        !file_.Write(span.data, static_cast<size_t>(span.length))) {
       return WriteFailed(error);
     }
     written_ += static_cast<uint64_t>(span.length);
@@ -337,15 +342,29 @@ Converted ConvertAudio(Input& input, Pipeline& pipeline, Output& output,
   return output.Write(out, error) ? Converted::kDone : Converted::kFailed;
 }
 
-// The audio through `pipeline` into `output`, between a placeholder
-// header and the real one.
+// The audio through `pipeline` into `output` between its headers. A
+// stream cannot be patched, so a first pass through a pipeline of its own,
+// whose output is counted and not kept, finds the sizes it begins with.
 Converted ConvertInto(Input& input, const Formats& formats, Pipeline& pipeline, Output& output,
                       const std::atomic<int32_t>& running, std::string* error) {
   output.SetFormat(formats.target);
-  if (!output.WriteHeader(0, 0, error)) return Converted::kFailed;
+  Output counted;
+  counted.SetFormat(formats.target);
+  Pipeline counting;
+  if (output.is_stream()) {
+    if (!counting.Setup(formats)) return *error = "the conversion failed", Converted::kFailed;
+    const Converted first = ConvertAudio(input, counting, counted, running, error);
+    if (first != Converted::kDone) return first;
+  }
+  if (!output.WriteHeader(counted.written(), counting.frames(), error)) return Converted::kFailed;
   const Converted done = ConvertAudio(input, pipeline, output, running, error);
   if (done != Converted::kDone) return done;
-  return output.PatchHeader(pipeline.frames(), error) ? done : Converted::kFailed;
+  if (!output.is_stream()) {
+    return output.PatchHeader(pipeline.frames(), error) ? done : Converted::kFailed;
+  }
+  if (output.written() == counted.written()) return done;
+  *error = PathForDisplay(input.path) + " changed while it was being converted";
+  return Converted::kFailed;
 }
 
 }  // namespace

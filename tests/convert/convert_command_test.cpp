@@ -18,6 +18,7 @@
 #include "tests/convert/pcm_test_util.h"
 #include "tests/convert/wav_test_util.h"
 #include "tests/support/files.h"
+#include "tests/support/run_command.h"
 
 namespace kowaki::cli {
 namespace {
@@ -201,6 +202,31 @@ TEST_F(ConvertCommandTest, KeepsWhatIsNotAskedForAndMayOverwriteItsInput) {
   EXPECT_EQ(test::ReadBytes(path),
             Wav(MakePcmFormat(11025, 1, 16), test::Bytes(std::vector<int16_t>(12345, -256))));
   EXPECT_EQ(dir_.List(), std::vector<std::string>{"voice.wav"});
+}
+
+// "-" (and /dev/stdout) is standard output, here a pipe or a redirected
+// file: it gets the very bytes of the file convert writes when it names
+// one, exact sizes and all, and the command ends well.
+TEST_F(ConvertCommandTest, WritesStandardOutputWithTheExactSizes) {
+  const std::string in = dir_.File("in.wav");
+  test::WriteBytes(in, Wav(MakePcmFormat(22050, 1, 16), test::Bytes(test::Noise(22050, 1))));
+  std::vector<std::string> outs = {"-"};
+#if !defined(_WIN32)
+  outs.push_back("/dev/stdout");
+#endif
+  for (const auto& options :
+       {std::vector<std::string>{"--rate", "8000"}, {"--codec", "ima-adpcm"}}) {
+    std::vector<std::string> args = {in, dir_.File("ref.wav")};
+    args.insert(args.end(), options.begin(), options.end());
+    ASSERT_EQ(RunCli(args), kExitOk);
+    const std::string expected = test::ReadBytes(dir_.File("ref.wav"));
+    for (const std::string& out : outs) {
+      args[1] = out;
+      const auto run = [&] { EXPECT_EQ(RunCli(args), kExitOk) << out; };
+      EXPECT_TRUE(test::StandardOutputOf(run) == expected) << out << " into a pipe";
+      EXPECT_TRUE(test::StandardOutputOf(run, dir_.File("redirected.wav")) == expected) << out;
+    }
+  }
 }
 
 // OUT as the user named it: a file that cannot be replaced is refused
