@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/temp_files.h"
+
 namespace kowaki {
 
 namespace {
@@ -65,10 +67,19 @@ bool OutputFile::OpenAt(const std::string& target, platform::PathKind kind, Outp
 bool OutputFile::OpenTemporary(const std::string& destination, std::string* error) {
   const std::string problem = ReplaceProblem(destination);
   if (!problem.empty()) return Refuse(problem, error);
-  file_ = platform::CreateTempBeside(destination, &temp_path_);
+  {
+    const TempCreation creation;
+    if (!creation.allowed()) return Refuse("the program is ending", error);
+    file_ = platform::CreateTempBeside(destination, &temp_path_);
+    if (file_) temp_slot_ = EnterTemporary(temp_path_.c_str());
+  }
   if (!file_) {
     *error = Describe(path_);
     return false;
+  }
+  if (temp_slot_ < 0) {
+    Discard();
+    return Refuse("the temporary file's path is too long", error);
   }
   destination_ = destination;
   return true;
@@ -132,6 +143,10 @@ void OutputFile::DropTemporary() {
   ForgetTemporary();
 }
 
-void OutputFile::ForgetTemporary() { temp_path_.clear(); }
+void OutputFile::ForgetTemporary() {
+  LeaveTemporary(temp_slot_);
+  temp_slot_ = -1;
+  temp_path_.clear();
+}
 
 }  // namespace kowaki

@@ -3,7 +3,8 @@
 //
 // A file is written to a temporary beside its destination, and Commit()
 // renames it over the destination. Destroying an uncommitted OutputFile
-// removes the temporary, so an error or an interruption never leaves a
+// removes the temporary (so does a signal that ends the process, see
+// common/temp_files.h), so an error or an interruption never leaves a
 // half-written file behind, and the destination may be one of the inputs.
 // A stream (a pipe, a terminal, a device, standard output) is written in
 // place instead: renaming over it would replace it.
@@ -75,6 +76,7 @@ class OutputFile {
   std::string path_;         // as given
   std::string destination_;  // what the temporary is renamed onto
   std::string temp_path_;    // empty while writing in place
+  int temp_slot_ = -1;
   bool stream_ = false;
 };
 

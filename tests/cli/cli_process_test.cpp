@@ -1,12 +1,17 @@
 // kowaki-cli run as a child process, as from a shell: its standard output
-// a pipe or a redirected file.
+// a pipe or a redirected file, and signals arriving while it writes.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <chrono>
+#include <thread>
+
 #include "archive/archive_writer.h"
 #include "common/little_endian.h"
+#include "tests/convert/wav_test_util.h"
 #include "tests/support/child_process.h"
 #include "tests/support/files.h"
 #include "tests/support/run_command.h"
@@ -78,6 +83,76 @@ TEST_F(CliProcessTest, MergeIntoAStreamSaysItsDataRunsToTheEnd) {
   ASSERT_GE(decoded.size(), expected.size());
   EXPECT_TRUE(decoded.substr(decoded.size() - (expected.size() - 44)) == expected.substr(44));
 }
+
+// A signal while a temporary exists: kowaki-cli removes it and ends by
+// that signal.
+struct SignalCase {
+  const char* name;
+  std::vector<int> signals;  // one, or the same twice
+  const char* command;       // "pack", "export" or "convert"
+};
+
+class CliSignalTest : public CliProcessTest, public ::testing::WithParamInterface<SignalCase> {
+ protected:
+  // The command's arguments, writing into the folder "out".
+  std::vector<std::string> Command(const std::string& command) {
+    std::filesystem::create_directory(dir_.File("out"));
+    const std::string out = dir_.File("out/result");
+    if (command == "pack") {
+      WriteBytes(dir_.File("big.bin"), "");
+      std::filesystem::resize_file(dir_.File("big.bin"), 64 << 20);
+      return Cli({"pack", "-o", out, dir_.File("big.bin")});
+    }
+    if (command == "export") {
+      return Cli({"export", MakeArchive(4, 30.0), "--merge", out, "--rate", "8000"});
+    }
+    // Twenty seconds of stereo into the slowest of the encoders.
+    const std::string silence(20 * 44100 * 4, '\0');
+    WriteBytes(dir_.File("in.wav"),
+               Riff(Chunk("fmt ", Fmt(1, 2, 44100, 16)) + Chunk("data", silence)));
+    return Cli({"convert", dir_.File("in.wav"), out, "--codec", "ms-adpcm"});
+  }
+
+  // Waits until something appears in "out": the command's temporary.
+  bool TemporaryAppeared() {
+    for (int i = 0; i < 20000; ++i) {
+      if (!std::filesystem::is_empty(dir_.File("out"))) return true;
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    return false;
+  }
+};
+
+TEST_P(CliSignalTest, RemovesItsTemporaryAndEndsByTheSignal) {
+  const SignalCase& signal_case = GetParam();
+  ChildProcess child(Command(signal_case.command));
+  ASSERT_TRUE(TemporaryAppeared());
+  std::this_thread::sleep_for(std::chrono::milliseconds(10));  // into the work
+  child.Signal(signal_case.signals.front());
+  if (signal_case.signals.size() > 1) {
+    // Two at once would be one: the second comes once the first is taken,
+    // while the stopped export still finishes its entry of 30 seconds.
+    child.WaitUntilTaken(signal_case.signals.front());
+    child.Signal(signal_case.signals.back());
+  }
+  const int status = child.Wait();
+  ASSERT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
+  EXPECT_EQ(WTERMSIG(status), signal_case.signals.back());
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.File("out")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, CliSignalTest,
+    ::testing::Values(SignalCase{"PackInterrupted", {SIGINT}, "pack"},
+                      SignalCase{"PackHungUp", {SIGHUP}, "pack"},
+                      SignalCase{"PackTerminated", {SIGTERM}, "pack"},
+                      SignalCase{"PackQuit", {SIGQUIT}, "pack"},
+                      SignalCase{"PackBrokenPipe", {SIGPIPE}, "pack"},
+                      SignalCase{"ExportInterruptedTwice", {SIGINT, SIGINT}, "export"},
+                      SignalCase{"ExportTerminated", {SIGTERM}, "export"},
+                      SignalCase{"ConvertTerminated", {SIGTERM}, "convert"},
+                      SignalCase{"ConvertHungUp", {SIGHUP}, "convert"}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace kowaki::test

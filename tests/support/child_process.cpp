@@ -6,6 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <fstream>
+#include <thread>
+
 namespace kowaki::test {
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::string& out_file) {
@@ -50,6 +54,24 @@ std::string ChildProcess::ReadOutput() {
 
 void ChildProcess::Signal(int signal_number) const {
   if (pid_ > 0) kill(pid_, signal_number);
+}
+
+void ChildProcess::WaitUntilTaken(int signal_number) const {
+  const std::string status = "/proc/" + std::to_string(pid_) + "/status";
+  const unsigned long long bit = 1ull << (signal_number - 1);
+  for (int i = 0; i < 100000; ++i) {
+    std::ifstream in(status);
+    if (!in) break;
+    bool pending = false;
+    for (std::string line; std::getline(in, line);) {
+      if (line.starts_with("SigPnd:") || line.starts_with("ShdPnd:")) {
+        pending = pending || (std::stoull(line.substr(7), nullptr, 16) & bit) != 0;
+      }
+    }
+    if (!pending) return;
+    std::this_thread::sleep_for(std::chrono::microseconds(20));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 int ChildProcess::Wait() {

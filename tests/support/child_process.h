@@ -22,6 +22,9 @@ class ChildProcess {
   // What it writes to the pipe, up to its end.
   std::string ReadOutput();
   void Signal(int signal_number) const;
+  // Waits until the child took a signal sent to it: where /proc tells,
+  // until it is no longer pending; elsewhere a few milliseconds.
+  void WaitUntilTaken(int signal_number) const;
   // Its wait status, once it ended.
   int Wait();
 
