@@ -123,7 +123,7 @@ bool ArchiveWriter::Write(const std::string& path, std::string* error) const {
   }
 
   OutputFile out;
-  if (!out.Open(path, error)) return false;
+  if (!out.Open(path, OutputPlace::kNamed, error)) return false;
   if (!out.Write(head.data(), head.size())) {
     *error = "cannot write " + path;
     return false;

@@ -285,8 +285,9 @@ void PeakHeap(benchmark::State& state, const std::string& archive) {
   kowaki::SaveOutputSettings(store, {1, 22050, 1, 0});
   kowaki::ExportSetup setup;
   setup.settings = &store;
-  setup.open_file = [](const std::string& path) -> std::unique_ptr<kowaki::ExportFile> {
-    auto file = kowaki::OpenExportFile(path);
+  setup.open_file = [](const std::string& path,
+                       kowaki::OutputPlace place) -> std::unique_ptr<kowaki::ExportFile> {
+    auto file = kowaki::OpenExportFile(path, place);
     if (!file) return nullptr;
     return std::make_unique<SampledFile>(std::move(file));
   };

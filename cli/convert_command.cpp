@@ -248,22 +248,23 @@ class Pipeline {
   uint64_t frames_ = 0;
 };
 
-// The output file: a placeholder header, the audio, then the real header.
+// The output file. Its header comes first; a file that can seek back gets
+// it again with the sizes at the end, while a stream must be given them
+// from the start. One never opened only counts what it is given.
 class Output {
  public:
-  bool Open(const std::string& path, const WaveFormat& format, std::string* error) {
+  void SetFormat(const WaveFormat& format) {
     format_ = format;
-    if (!file_.Open(path, error)) return false;
-    const auto placeholder = Header(format, 0, 0);
-    if (!file_.Write(placeholder.data(), placeholder.size())) {
-      *error = PathForDisplay(path) + ": " + std::strerror(errno);
-      return false;
-    }
     // The header's RIFF size counts the header, the data and its pad byte
     // in 32 bits.
-    limit_ = std::numeric_limits<uint32_t>::max() - (placeholder.size() - 8) - 1;
-    return true;
+    limit_ = std::numeric_limits<uint32_t>::max() - (Header(format, 0, 0).size() - 8) - 1;
   }
+
+  bool Open(const std::string& path, std::string* error) {
+    return file_.Open(path, OutputPlace::kNamed, error);
+  }
+  bool is_stream() const { return file_.is_stream(); }
+  uint64_t written() const { return written_; }
 
   // False when the file would outgrow what its header can say or the
   // write fails.
@@ -272,36 +273,47 @@ class Output {
       *error = "the converted audio would exceed the 4 GiB a WAV file can hold";
       return false;
     }
-    if (span.length > 0 && !file_.Write(span.data, static_cast<size_t>(span.length))) {
-      *error = PathForDisplay(file_.path()) + ": " + std::strerror(errno);
-      return false;
+    if (file_.is_open() && span.length > 0 &&
+        !file_.Write(span.data, static_cast<size_t>(span.length))) {
+      return WriteFailed(error);
     }
     written_ += static_cast<uint64_t>(span.length);
     return true;
   }
 
-  // The header over the placeholder, counting `frames` for a codec.
-  bool WriteHeader(uint64_t frames, std::string* error) {
+  // The header for `data_size` bytes and, in a codec, `frames` frames put
+  // into its encoder, written where the file stands.
+  bool WriteHeader(uint64_t data_size, uint64_t frames, std::string* error) {
     // An encoder may drop a last partial block (Wine's IMA ADPCM one does).
-    frames = std::min(frames, FramesHeld(format_, written_));
+    frames = std::min(frames, FramesHeld(format_, data_size));
     if (frames > std::numeric_limits<uint32_t>::max()) {
       *error = "the converted audio has more frames than a WAV file can count";
       return false;
     }
     const auto header =
-        Header(format_, static_cast<uint32_t>(written_), static_cast<uint32_t>(frames));
-    constexpr char kPad = 0;  // after a chunk of odd size
-    if ((written_ % 2 != 0 && !file_.Write(&kPad, 1)) || !file_.Seek(0) ||
-        !file_.Write(header.data(), header.size())) {
-      *error = PathForDisplay(file_.path()) + ": " + std::strerror(errno);
-      return false;
-    }
-    return true;
+        Header(format_, static_cast<uint32_t>(data_size), static_cast<uint32_t>(frames));
+    return file_.Write(header.data(), header.size()) || WriteFailed(error);
+  }
+
+  // The pad byte that follows a data chunk of odd size.
+  bool EndData(std::string* error) {
+    constexpr char kPad = 0;
+    return written_ % 2 == 0 || !file_.is_open() || file_.Write(&kPad, 1) || WriteFailed(error);
+  }
+
+  // The header over the first one, for what was written.
+  bool PatchHeader(uint64_t frames, std::string* error) {
+    return (file_.Seek(0) || WriteFailed(error)) && WriteHeader(written_, frames, error);
   }
 
   bool Commit(std::string* error) { return file_.Commit(error); }
 
  private:
+  bool WriteFailed(std::string* error) {
+    *error = PathForDisplay(file_.path()) + ": " + std::strerror(errno);
+    return false;
+  }
+
   OutputFile file_;
   WaveFormat format_{};
   uint64_t limit_ = 0;
@@ -344,6 +356,32 @@ Converted ConvertAudio(Input& input, Pipeline& pipeline, Output& output,
   return output.Write(out, error) ? Converted::kDone : Converted::kFailed;
 }
 
+// The audio through `pipeline` into `output` between its headers. A
+// stream cannot be patched, so a first pass through a pipeline of its own,
+// whose output is counted and not kept, finds the sizes it begins with.
+Converted ConvertInto(Input& input, const Formats& formats, Pipeline& pipeline, Output& output,
+                      const std::atomic<int32_t>& running, std::string* error) {
+  output.SetFormat(formats.target);
+  Output counted;
+  counted.SetFormat(formats.target);
+  Pipeline counting;
+  if (output.is_stream()) {
+    if (!counting.Setup(formats)) return *error = "the conversion failed", Converted::kFailed;
+    const Converted first = ConvertAudio(input, counting, counted, running, error);
+    if (first != Converted::kDone) return first;
+  }
+  if (!output.WriteHeader(counted.written(), counting.frames(), error)) return Converted::kFailed;
+  const Converted done = ConvertAudio(input, pipeline, output, running, error);
+  if (done != Converted::kDone) return done;
+  if (!output.EndData(error)) return Converted::kFailed;
+  if (!output.is_stream()) {
+    return output.PatchHeader(pipeline.frames(), error) ? done : Converted::kFailed;
+  }
+  if (output.written() == counted.written()) return done;
+  *error = PathForDisplay(input.path) + " changed while it was being converted";
+  return Converted::kFailed;
+}
+
 }  // namespace
 
 int RunConvert(Arguments args) {
@@ -351,7 +389,11 @@ int RunConvert(Arguments args) {
   Input input;
   Formats formats;
   std::string error;
-  if (!ParseRequest(args, &request, &error) || !input.Open(request.in_path, &error) ||
+  // OUT before IN: were OUT IN, on Windows our own hold on IN would look
+  // like another program's, which keeps OUT from being replaced.
+  Output output;
+  if (!ParseRequest(args, &request, &error) || !output.Open(request.out_path, &error) ||
+      !input.Open(request.in_path, &error) ||
       !PlanFormats(request, input.info.format, &formats, &error)) {
     return Fail(error);
   }
@@ -359,12 +401,10 @@ int RunConvert(Arguments args) {
   if (!pipeline.Setup(formats)) {
     return Fail("cannot convert " + Describe(formats.source) + " to " + Describe(formats.target));
   }
-  Output output;
-  if (!output.Open(request.out_path, formats.target, &error)) return Fail(error);
 
   std::atomic<int32_t> running{1};
   const InterruptScope interrupts(&running);
-  switch (ConvertAudio(input, pipeline, output, running, &error)) {
+  switch (ConvertInto(input, formats, pipeline, output, running, &error)) {
     case Converted::kInterrupted:
       PrintText(stderr, "kowaki-cli convert: interrupted\n");
       return kExitInterrupted;
@@ -373,7 +413,6 @@ int RunConvert(Arguments args) {
     case Converted::kDone:
       break;
   }
-  if (!output.WriteHeader(pipeline.frames(), &error)) return Fail(error);
   input.file.reset();  // OUT may be IN: let go of it before the rename
   if (!output.Commit(&error)) return Fail(error);
   return kExitOk;

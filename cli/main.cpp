@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "kowaki_version.h"
 
 namespace {
@@ -54,6 +55,8 @@ int Usage(std::FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // From the start, so that no command leaves a temporary file behind.
+  kowaki::cli::InstallInterruptHandler(nullptr);
   if (argc < 2) return Usage(stderr);
   std::string_view name = argv[1];
   if (name == "help" || name == "--help" || name == "-h") return Usage(stdout);

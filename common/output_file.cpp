@@ -3,37 +3,101 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/temp_files.h"
+
 namespace kowaki {
 
 namespace {
 constexpr size_t kBufferSize = 1 << 16;
+// Standard output, as "-" and /dev/stdout name it.
+constexpr int kStandardOutput = 1;
 
 std::string Describe(const std::string& path) { return path + ": " + std::strerror(errno); }
 }  // namespace
 
 OutputFile::~OutputFile() { Discard(); }
 
-bool OutputFile::Open(const std::string& path, std::string* error) {
+bool OutputFile::Open(const std::string& path, OutputPlace place, std::string* error) {
   Discard();
+  path_ = path;
+  stream_ = false;
   errno = 0;
-  switch (platform::KindOfPath(path)) {
+  // In a folder the name itself decides (lstat's view), so no link is
+  // ever followed there.
+  const bool opened = place == OutputPlace::kInFolder
+                          ? OpenAt(path_, platform::KindOfName(path_), place, error)
+                          : OpenNamed(error);
+  if (opened) std::setvbuf(file_, nullptr, _IOFBF, kBufferSize);
+  return opened;
+}
+
+bool OutputFile::OpenNamed(std::string* error) {
+  if (path_ == "-") return OpenInPlace(platform::OpenDescriptor(kStandardOutput), error);
+  std::string target;
+  int descriptor = -1;
+  if (!platform::FollowLinks(path_, &target, &descriptor)) return Refuse("links in a loop", error);
+  if (descriptor >= 0) return OpenInPlace(platform::OpenDescriptor(descriptor), error);
+  return OpenAt(target, platform::KindOfName(target), OutputPlace::kNamed, error);
+}
+
+// `target` holds what `kind` says: written through a temporary when it is
+// an ordinary file or nothing, else in place where it was named.
+bool OutputFile::OpenAt(const std::string& target, platform::PathKind kind, OutputPlace place,
+                        std::string* error) {
+  const bool in_folder = place == OutputPlace::kInFolder;
+  switch (kind) {
+    case platform::PathKind::kNone:
+    case platform::PathKind::kFile:
+      return OpenTemporary(target, error);
     case platform::PathKind::kFolder:
-      *error = path + ": is a folder";
-      return false;
+      return Refuse("is a folder", error);
+    case platform::PathKind::kLink:
+      return Refuse(in_folder ? "is a link, and nothing is written through one here"
+                              : "is a link that cannot be followed",
+                    error);
     case platform::PathKind::kDevice:
-      file_ = std::fopen(path.c_str(), "wb");
       break;
-    default:
-      file_ = platform::CreateTempBeside(path, &temp_path_);
-      break;
+  }
+  if (in_folder) return Refuse("is not an ordinary file", error);
+  return OpenInPlace(platform::OpenInPlace(target), error);
+}
+
+// Whatever keeps the file from being replaced is found here, before any
+// work, rather than at the rename.
+bool OutputFile::OpenTemporary(const std::string& destination, std::string* error) {
+  const std::string problem = ReplaceProblem(destination);
+  if (!problem.empty()) return Refuse(problem, error);
+  {
+    const TempCreation creation;
+    if (!creation.allowed()) return Refuse("the program is ending", error);
+    file_ = platform::CreateTempBeside(destination, &temp_path_);
+    if (file_) temp_slot_ = EnterTemporary(temp_path_.c_str());
   }
   if (!file_) {
-    *error = Describe(path);
+    *error = Describe(path_);
     return false;
   }
-  std::setvbuf(file_, nullptr, _IOFBF, kBufferSize);
-  path_ = path;
+  if (temp_slot_ < 0) {
+    Discard();
+    return Refuse("the temporary file's path is too long", error);
+  }
+  destination_ = destination;
   return true;
+}
+
+bool OutputFile::OpenInPlace(std::FILE* file, std::string* error) {
+  file_ = file;
+  if (!file_) {
+    *error = Describe(path_);
+    return false;
+  }
+  stream_ = !platform::CanSeekBack(file_);
+  return true;
+}
+
+bool OutputFile::Refuse(const std::string& reason, std::string* error) {
+  *error = path_ + ": " + reason;
+  return false;
 }
 
 bool OutputFile::Write(const void* data, size_t size) {
@@ -43,7 +107,9 @@ bool OutputFile::Write(const void* data, size_t size) {
 
 bool OutputFile::Flush() { return file_ && std::fflush(file_) == 0; }
 
-bool OutputFile::Seek(uint64_t position) { return file_ && platform::Seek64(file_, position); }
+bool OutputFile::Seek(uint64_t position) {
+  return file_ && !stream_ && platform::Seek64(file_, position);
+}
 
 bool OutputFile::Truncate(uint64_t size) {
   if (!file_ || temp_path_.empty()) return false;
@@ -63,21 +129,13 @@ bool OutputFile::Commit(std::string* error) {
   bool ok = std::fflush(file_) == 0 && !std::ferror(file_);
   ok = (std::fclose(file_) == 0) && ok;
   file_ = nullptr;
-  if (!ok) {
-    *error = Describe(path_);
-    if (!temp_path_.empty()) std::remove(temp_path_.c_str());
-    temp_path_.clear();
-    return false;
+  if (ok && !temp_path_.empty()) {
+    ok = platform::RenameOnto(temp_path_, destination_);
+    if (ok) ForgetTemporary();  // it is the destination now
   }
-  if (temp_path_.empty()) return true;  // a device
-  if (!platform::RenameOnto(temp_path_, path_)) {
-    *error = Describe(path_);
-    std::remove(temp_path_.c_str());
-    temp_path_.clear();
-    return false;
-  }
-  temp_path_.clear();
-  return true;
+  if (!ok) *error = Describe(path_);
+  DropTemporary();
+  return ok;
 }
 
 void OutputFile::Discard() {
@@ -85,10 +143,19 @@ void OutputFile::Discard() {
     std::fclose(file_);
     file_ = nullptr;
   }
-  if (!temp_path_.empty()) {
-    std::remove(temp_path_.c_str());
-    temp_path_.clear();
-  }
+  DropTemporary();
+}
+
+void OutputFile::DropTemporary() {
+  if (temp_path_.empty()) return;
+  std::remove(temp_path_.c_str());
+  ForgetTemporary();
+}
+
+void OutputFile::ForgetTemporary() {
+  LeaveTemporary(temp_slot_);
+  temp_slot_ = -1;
+  temp_path_.clear();
 }
 
 }  // namespace kowaki

@@ -1,18 +1,34 @@
 #pragma once
-// A file that appears under its final name only when it is complete.
+// Output files, and what may stand where one goes.
 //
-// Everything is written to a temporary file in the destination's folder;
-// Commit() renames it over the destination. Destroying an uncommitted
-// OutputFile removes the temporary, so an error or an interruption never
-// leaves a half-written file behind, and the destination may be one of the
-// inputs. A device or pipe (/dev/null, NUL) is written straight instead:
-// renaming over it would replace the device.
+// A file is written to a temporary beside its destination, and Commit()
+// renames it over the destination. Destroying an uncommitted OutputFile
+// removes the temporary (so does a signal that ends the process, see
+// common/temp_files.h), so an error or an interruption never leaves a
+// half-written file behind, and the destination may be one of the inputs.
+// A stream (a pipe, a terminal, a device, standard output) is written in
+// place instead: renaming over it would replace it.
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
 namespace kowaki {
+
+enum class OutputPlace {
+  // A name made inside a folder (an export's file per entry): a missing
+  // name is created and an ordinary file replaced; a link or any other
+  // kind of file there is refused, and nothing is written through a link.
+  kInFolder,
+  // A name the user gave: a link is followed, its final target replaced
+  // and the link kept; a stream is written in place; "-" is standard
+  // output.
+  kNamed,
+};
+
+namespace platform {
+enum class PathKind { kNone, kFile, kFolder, kDevice, kLink };
+}  // namespace platform
 
 class OutputFile {
  public:
@@ -21,14 +37,16 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
   ~OutputFile();
 
-  // Creates the temporary beside `path`, or opens the device `path` is.
-  // False (with `error`) on failure, and for a folder.
-  bool Open(const std::string& path, std::string* error);
+  // False with `error` ("PATH: why") when nothing can be written there,
+  // also for an existing file that could not be replaced (ReplaceProblem)
+  // or a folder no file can be made in (FolderProblem): found before any
+  // work is done.
+  bool Open(const std::string& path, OutputPlace place, std::string* error);
   bool Write(const void* data, size_t size);
   // Pushes buffered bytes out, so that a full disk shows where it struck.
   bool Flush();
-  // Moves the write position, for patching a header after the data. A
-  // device may refuse.
+  // Moves the write position, for patching a header after the data; not
+  // for a stream.
   bool Seek(uint64_t position);
   // Cuts the file back to its first `size` bytes and goes on writing there;
   // whatever a failed write left buffered is dropped. A device keeps what
@@ -36,27 +54,70 @@ class OutputFile {
   bool Truncate(uint64_t size);
   // Flushes, closes and renames onto the destination.
   bool Commit(std::string* error);
-  // Throws the temporary away (a device keeps what it took).
+  // Throws the temporary away (a stream keeps what it took).
   void Discard();
 
   bool is_open() const { return file_ != nullptr; }
-  bool is_device() const { return is_open() && temp_path_.empty(); }
+  // Written in place rather than through a temporary.
+  bool in_place() const { return is_open() && temp_path_.empty(); }
+  // Cannot seek back to where it began: a header must be final when it
+  // is first written.
+  bool is_stream() const { return is_open() && stream_; }
   const std::string& path() const { return path_; }
 
  private:
+  bool OpenNamed(std::string* error);
+  bool OpenAt(const std::string& target, platform::PathKind kind, OutputPlace place,
+              std::string* error);
+  bool OpenTemporary(const std::string& destination, std::string* error);
+  bool OpenInPlace(std::FILE* file, std::string* error);
+  bool Refuse(const std::string& reason, std::string* error);
+  // Removes the temporary, or only forgets it once it was renamed.
+  void DropTemporary();
+  void ForgetTemporary();
+
   std::FILE* file_ = nullptr;
-  std::string path_;
-  std::string temp_path_;  // empty while writing a device
+  std::string path_;         // as given
+  std::string destination_;  // what the temporary is renamed onto
+  std::string temp_path_;    // empty while writing in place
+  int temp_slot_ = -1;
+  bool stream_ = false;
 };
+
+// Each system answers these two its own way.
+
+// Why the ordinary file at `path` (the name itself, a link not followed)
+// could not be replaced: it is read-only, or on Windows another program
+// holds it open without sharing its removal. Empty when it can be, or
+// when no ordinary file is there.
+std::string ReplaceProblem(const std::string& path);
+// Why no file can be made in the existing `folder`: no write permission
+// (a folder without any write bit counts as read-only even for root).
+// Empty when one can, or when there is no such folder.
+std::string FolderProblem(const std::string& folder);
 
 // Platform layer, one implementation per system.
 namespace platform {
-enum class PathKind { kNone, kFile, kFolder, kDevice };
+// What `path` names, links followed (never kLink).
 PathKind KindOfPath(const std::string& path);
+// What stands at `path` itself: kLink for a link.
+PathKind KindOfName(const std::string& path);
+// The final target of `path`'s links (`path` itself when it is none).
+// Sets `descriptor` to the descriptor of ours the path names
+// (/dev/stdout, /dev/fd/N, /proc/self/fd/N), else -1. False for a loop.
+bool FollowLinks(const std::string& path, std::string* target, int* descriptor);
 // True when both paths exist and name the same file, however spelt.
 bool SameFile(const std::string& a, const std::string& b);
-// Creates and opens a new, empty file with a unique name beside `path`.
+// Creates and opens a new, empty file with a unique name beside `path`;
+// none in a folder FolderProblem finds fault with.
 std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path);
+// Opens an existing device, pipe or terminal for writing, as it is.
+std::FILE* OpenInPlace(const std::string& path);
+// A new stream on a copy of our descriptor `descriptor`, in binary.
+std::FILE* OpenDescriptor(int descriptor);
+// Whether `file` is an ordinary file at its start, written at where it
+// is (not appended to): one whose start can be written again.
+bool CanSeekBack(std::FILE* file);
 // Renames `from` onto `to`, replacing `to` if it exists.
 bool RenameOnto(const std::string& from, const std::string& to);
 bool Seek64(std::FILE* file, uint64_t position);

@@ -87,13 +87,20 @@ void PutFormat(uint8_t* p, const PcmFormat& format) {
   WriteLe16(p + 14, format.bits_per_sample);
 }
 
+// The RIFF chunk's size: what follows its size field, an odd data chunk's
+// pad byte included.
+uint32_t RiffSize(size_t header_size, uint32_t data_size) {
+  if (data_size == kWavSizeUnknown) return kWavSizeUnknown;
+  return static_cast<uint32_t>(header_size - 8) + data_size + (data_size & 1);
+}
+
 }  // namespace
 
 std::array<uint8_t, kWavHeaderSize> MakeWavHeader(const PcmFormat& format, uint32_t data_size) {
   std::array<uint8_t, kWavHeaderSize> header{};
   uint8_t* p = header.data();
   std::memcpy(p, "RIFF", 4);
-  WriteLe32(p + 4, data_size + (data_size & 1) + 36);
+  WriteLe32(p + 4, RiffSize(kWavHeaderSize, data_size));
   std::memcpy(p + 8, "WAVEfmt ", 8);
   WriteLe32(p + 16, 16);
   PutFormat(p + 20, format);
@@ -110,7 +117,7 @@ std::vector<uint8_t> MakeCodecWavHeader(const WaveFormat& format, uint32_t data_
   std::vector<uint8_t> header(12 + format_chunk + 12 + 8);
   uint8_t* p = header.data();
   std::memcpy(p, "RIFF", 4);
-  WriteLe32(p + 4, static_cast<uint32_t>(header.size() - 8) + data_size + (data_size & 1));
+  WriteLe32(p + 4, RiffSize(header.size(), data_size));
   std::memcpy(p + 8, "WAVEfmt ", 8);
   WriteLe32(p + 16, format_size);
   PutFormat(p + 20, format);

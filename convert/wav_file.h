@@ -15,6 +15,10 @@
 namespace kowaki {
 
 inline constexpr size_t kWavHeaderSize = 44;
+// The data size of a file written to a stream before its length is known:
+// the RIFF size says the same, and readers take the data to run to the
+// end.
+inline constexpr uint32_t kWavSizeUnknown = 0xFFFFFFFF;
 
 // "RIFF", data_size + 36, "WAVE", a 16-byte "fmt " chunk with the first 16
 // bytes of `format`, "data", data_size. The data follows; an odd data_size
@@ -24,7 +28,8 @@ std::array<uint8_t, kWavHeaderSize> MakeWavHeader(const PcmFormat& format, uint3
 // A codec format's header: "RIFF", "WAVE", a "fmt " chunk with the 18
 // bytes of `format` and its extra bytes (and a pad byte when they are
 // odd), a "fact" chunk with the number of sample frames, "data" and
-// data_size. The data follows, with a pad byte as above.
+// data_size. The data follows, with a pad byte as above. Both headers give
+// kWavSizeUnknown as the RIFF size too when data_size is kWavSizeUnknown.
 std::vector<uint8_t> MakeCodecWavHeader(const WaveFormat& format, uint32_t data_size,
                                         uint32_t frames);
 

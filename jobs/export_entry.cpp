@@ -65,7 +65,9 @@ class Maker {
 bool Maker::OpenOwnFile(const std::string& path) {
   errno = 0;
   made_.path = path;
-  if (!platform::SameFile(path, plan_.index->path)) made_.file = plan_.open_file(path);
+  if (!platform::SameFile(path, plan_.index->path)) {
+    made_.file = plan_.open_file(path, OutputPlace::kInFolder);
+  }
   return made_.file != nullptr || Fail(EntryProblem::kCannotOpenOutput, errno);
 }
 

@@ -1,30 +1,26 @@
 #include "jobs/export_file.h"
 
-#include "common/output_file.h"
-
 namespace kowaki {
 
 namespace {
 
 class OutputExportFile : public ExportFile {
  public:
-  bool Open(const std::string& path) {
+  bool Open(const std::string& path, OutputPlace place) {
     std::string error;
-    return file_.Open(path, &error);
+    return file_.Open(path, place, &error);
   }
   bool Write(const void* data, size_t size) override { return file_.Write(data, size); }
   bool Flush() override { return file_.Flush(); }
   bool CutBack(uint64_t size) override { return file_.Truncate(size); }
   bool Finish(std::span<const uint8_t> header) override {
-    // A device may not seek back: what it took is what it keeps.
-    const bool device = file_.is_device();
-    bool ok =
-        header.empty() || (file_.Seek(0) && file_.Write(header.data(), header.size())) || device;
+    const bool patched = header.empty() || IsStream() ||
+                         (file_.Seek(0) && file_.Write(header.data(), header.size()));
     std::string error;
-    ok = file_.Commit(&error) && ok;
-    return ok;
+    return file_.Commit(&error) && patched;
   }
   void Discard() override { file_.Discard(); }
+  bool IsStream() const override { return file_.is_stream(); }
 
  private:
   OutputFile file_;
@@ -32,9 +28,9 @@ class OutputExportFile : public ExportFile {
 
 }  // namespace
 
-std::unique_ptr<ExportFile> OpenExportFile(const std::string& path) {
+std::unique_ptr<ExportFile> OpenExportFile(const std::string& path, OutputPlace place) {
   auto file = std::make_unique<OutputExportFile>();
-  if (!file->Open(path)) return nullptr;
+  if (!file->Open(path, place)) return nullptr;
   return file;
 }
 

@@ -1,15 +1,18 @@
 #pragma once
 // A file the export job writes: bytes appended, a header rewritten at the
-// start, and an end that makes the file complete. An ordinary file is
-// written beside its name and renamed over it at the end (common/
-// output_file.h), so the archive being exported may even be the target; a
-// device or pipe (/dev/null, NUL) is written straight, never replaced.
+// start, and an end that makes the file complete. It goes through
+// common/output_file.h: written beside its name and renamed over it at
+// the end, so the archive being exported may even be the target; a
+// stream (a pipe, a device, standard output) is written in place, never
+// replaced.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <span>
 #include <string>
+
+#include "common/output_file.h"
 
 namespace kowaki {
 
@@ -24,16 +27,21 @@ class ExportFile {
   // (a device keeps what it took).
   virtual bool CutBack(uint64_t size) = 0;
   // Writes `header` over the file's first bytes (none when empty) and ends
-  // the file. False when the file could not be completed.
+  // the file. A stream keeps the header it began with. False when the
+  // file could not be completed.
   virtual bool Finish(std::span<const uint8_t> header) = 0;
   // Ends the file without keeping it: an ordinary file is not created, or
   // stays as it was before.
   virtual void Discard() = 0;
+  // Cannot seek back: its first header must be its last.
+  virtual bool IsStream() const { return false; }
 };
 
-// Null when the file can't be opened for writing (a folder, no such folder,
-// no permission).
-using ExportFileOpener = std::function<std::unique_ptr<ExportFile>(const std::string& path)>;
-std::unique_ptr<ExportFile> OpenExportFile(const std::string& path);
+// Null when the file can't be opened for writing at `place` (a folder, no
+// such folder, no permission, a file that could not be replaced; in a
+// folder also a link or anything but an ordinary file in the way).
+using ExportFileOpener =
+    std::function<std::unique_ptr<ExportFile>(const std::string& path, OutputPlace place)>;
+std::unique_ptr<ExportFile> OpenExportFile(const std::string& path, OutputPlace place);
 
 }  // namespace kowaki

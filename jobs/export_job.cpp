@@ -52,6 +52,7 @@ class ExportRun {
   };
 
   bool ChooseDestination();
+  bool OutputsReplaceable();
   void ExportRows();
   void PlanRows();
   PlannedEntry NextRow(int32_t item);
@@ -94,7 +95,7 @@ ExportResult ExportRun::Run() {
   // Any type but 0 is WAV, as the settings dialog shows it.
   plan_.wav = plan_.settings.type != 0;
   plan_.merge = plan_.wav && plan_.settings.merge != 0;
-  if (ChooseDestination()) {
+  if (ChooseDestination() && OutputsReplaceable()) {
     result_.destination = true;
     ExportRows();
     if (!result_.output_failed) EndMessages();
@@ -109,7 +110,7 @@ bool ExportRun::ChooseDestination() {
   if (!window_.PickSaveFile(&path)) return false;
   // The archive itself is never an output: replacing it would lose it.
   if (!state_.index || !platform::SameFile(path, state_.index->path)) {
-    merge_.file = setup_.open_file(path);
+    merge_.file = setup_.open_file(path, OutputPlace::kNamed);
   }
   if (!merge_.file) {
     window_.ShowMessage(FormatText(texts::kCannotOpenOutput, window_.PathText(path).c_str()),
@@ -117,6 +118,29 @@ bool ExportRun::ChooseDestination() {
     return false;
   }
   return true;
+}
+
+// Before the first entry: an entry's file that exists but could not be
+// replaced, or a folder no file can be made in, is an output that cannot
+// be opened, found before anything is written. (The merge file's open
+// finds the same.)
+bool ExportRun::OutputsReplaceable() {
+  if (plan_.merge) return true;
+  std::string problem_path;
+  if (!FolderProblem(folder_).empty()) problem_path = folder_;
+  OutputNames names = names_;  // nothing claimed yet: the names the run will give
+  const char* extension = plan_.wav ? ".wav" : ".ogg";
+  for (int32_t row = window_.NextSelectedRow(-1); row != -1 && problem_path.empty();
+       row = window_.NextSelectedRow(row)) {
+    const int32_t entry = window_.RowEntry(row);
+    const std::string stem = names.Claim(EntryName(state_.index, entry), entry);
+    const std::string path = window_.OutputPath(folder_, stem, extension);
+    if (!ReplaceProblem(path).empty()) problem_path = path;
+  }
+  if (problem_path.empty()) return true;
+  window_.ShowMessage(FormatText(texts::kCannotOpenOutput, window_.PathText(problem_path).c_str()),
+                      texts::kCaptionFailure);
+  return false;
 }
 
 void ExportRun::ExportRows() {
@@ -270,11 +294,13 @@ bool ExportRun::AppendSpill(ExportedEntry& made) {
 }
 
 // The first entry that gets this far writes the merge file's header; it
-// gets no other. A header that falls short leaves the file broken.
+// gets no other. A header that falls short leaves the file broken. A
+// stream gets the sizes of one whose length is not known: it cannot be
+// patched.
 bool ExportRun::WriteMergeHeader(const PcmFormat& format) {
   if (merge_.has_header) return true;
   if (merge_.broken) return false;
-  const auto header = MakeWavHeader(format, 0);
+  const auto header = MakeWavHeader(format, merge_.file->IsStream() ? kWavSizeUnknown : 0);
   merge_.has_header = merge_.file->Write(header.data(), header.size());
   merge_.broken = !merge_.has_header;
   return merge_.has_header;

@@ -2,14 +2,117 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 #include "common/output_file.h"
 
-namespace kowaki::platform {
+namespace kowaki {
+
+namespace {
+
+// No write bit at all says "read-only" to everyone, root included; else
+// the system's answer for us.
+bool MayWrite(const std::string& path, const struct stat& info, int access) {
+  return (info.st_mode & 0222) != 0 && faccessat(AT_FDCWD, path.c_str(), access, AT_EACCESS) == 0;
+}
+
+// The descriptor number that follows `prefix` in `path`, or -1.
+int NumberAfter(std::string_view path, std::string_view prefix) {
+  if (!path.starts_with(prefix) || path.size() == prefix.size() ||
+      path.size() - prefix.size() > 9) {
+    return -1;
+  }
+  int number = 0;
+  for (const char c : path.substr(prefix.size())) {
+    if (c < '0' || c > '9') return -1;
+    number = number * 10 + (c - '0');
+  }
+  return number;
+}
+
+// The descriptor of ours that `path` names, or -1: these links lead to
+// what the descriptor is open on, which may have no name at all.
+int DescriptorNamed(const std::string& path) {
+  constexpr std::string_view kStandard[] = {"/dev/stdin", "/dev/stdout", "/dev/stderr"};
+  for (int i = 0; i < 3; ++i) {
+    if (path == kStandard[i]) return i;
+  }
+  const std::string own = "/proc/" + std::to_string(getpid()) + "/fd/";
+  for (const std::string_view prefix :
+       {std::string_view("/dev/fd/"), std::string_view("/proc/self/fd/"),
+        std::string_view("/proc/thread-self/fd/"), std::string_view(own)}) {
+    const int number = NumberAfter(path, prefix);
+    if (number >= 0) return number;
+  }
+  return -1;
+}
+
+}  // namespace
+
+std::string ReplaceProblem(const std::string& path) {
+  struct stat info;
+  if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+  return MayWrite(path, info, W_OK) ? std::string() : "is read-only";
+}
+
+std::string FolderProblem(const std::string& folder) {
+  struct stat info;
+  if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return {};
+  return MayWrite(folder, info, W_OK | X_OK) ? std::string() : "is read-only";
+}
+
+namespace platform {
+
+namespace {
+PathKind KindOfMode(mode_t mode) {
+  if (S_ISLNK(mode)) return PathKind::kLink;
+  if (S_ISDIR(mode)) return PathKind::kFolder;
+  return S_ISREG(mode) ? PathKind::kFile : PathKind::kDevice;
+}
+}  // namespace
+
+PathKind KindOfPath(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 ? KindOfMode(info.st_mode) : PathKind::kNone;
+}
+
+PathKind KindOfName(const std::string& path) {
+  struct stat info;
+  return lstat(path.c_str(), &info) == 0 ? KindOfMode(info.st_mode) : PathKind::kNone;
+}
+
+bool FollowLinks(const std::string& path, std::string* target, int* descriptor) {
+  constexpr int kMaxLinks = 40;  // as the kernel allows
+  std::string current = path;
+  for (int links = 0; links <= kMaxLinks; ++links) {
+    *descriptor = DescriptorNamed(current);
+    char buffer[PATH_MAX];
+    const ssize_t length = readlink(current.c_str(), buffer, sizeof buffer);
+    if (*descriptor >= 0 || length <= 0 || length == static_cast<ssize_t>(sizeof buffer)) {
+      *target = current;
+      return true;
+    }
+    std::string next(buffer, static_cast<size_t>(length));
+    const size_t slash = current.rfind('/');
+    if (next[0] != '/' && slash != std::string::npos) next = current.substr(0, slash + 1) + next;
+    current = next;
+  }
+  return false;
+}
 
 std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : path.substr(0, slash);
+  if (!FolderProblem(folder).empty()) {
+    errno = EACCES;
+    return nullptr;
+  }
   std::string pattern = path + ".XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
@@ -29,15 +132,34 @@ std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path) {
   return file;
 }
 
-bool RenameOnto(const std::string& from, const std::string& to) {
-  return std::rename(from.c_str(), to.c_str()) == 0;
+// Without O_TRUNC: a device or pipe has nothing to cut, and a terminal's
+// settings stay.
+std::FILE* OpenInPlace(const std::string& path) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return nullptr;
+  std::FILE* file = fdopen(fd, "wb");
+  if (!file) close(fd);
+  return file;
 }
 
-PathKind KindOfPath(const std::string& path) {
+std::FILE* OpenDescriptor(int descriptor) {
+  const int fd = fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) return nullptr;
+  std::FILE* file = fdopen(fd, "wb");
+  if (!file) close(fd);
+  return file;
+}
+
+bool CanSeekBack(std::FILE* file) {
+  const int fd = fileno(file);
   struct stat info;
-  if (stat(path.c_str(), &info) != 0) return PathKind::kNone;
-  if (S_ISDIR(info.st_mode)) return PathKind::kFolder;
-  return S_ISREG(info.st_mode) ? PathKind::kFile : PathKind::kDevice;
+  const int flags = fcntl(fd, F_GETFL);
+  return fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && flags >= 0 && !(flags & O_APPEND) &&
+         lseek(fd, 0, SEEK_CUR) == 0;
+}
+
+bool RenameOnto(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -54,4 +176,6 @@ bool TruncateFile(std::FILE* file, uint64_t size) {
   return std::fflush(file) == 0 && ftruncate(fileno(file), static_cast<off_t>(size)) == 0;
 }
 
-}  // namespace kowaki::platform
+}  // namespace platform
+
+}  // namespace kowaki

@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <io.h>
-#include <share.h>
 #include <sys/stat.h>
 #include <windows.h>
 
@@ -9,25 +8,135 @@
 
 #include "common/output_file.h"
 
-namespace kowaki::platform {
+namespace kowaki {
 
+namespace {
+
+// A handle on an existing file or folder, the link itself when `path` is
+// one; null when there is none.
+struct Probe {
+  explicit Probe(const std::string& path, DWORD access = 0, DWORD flags = 0)
+      : handle(CreateFileA(path.c_str(), access,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr)) {}
+  ~Probe() {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  }
+  Probe(const Probe&) = delete;
+  Probe& operator=(const Probe&) = delete;
+  bool exists() const { return handle != INVALID_HANDLE_VALUE; }
+
+  HANDLE handle;
+};
+
+platform::PathKind KindOfHandle(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info)) {
+    return platform::PathKind::kDevice;
+  }
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return platform::PathKind::kLink;
+  return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? platform::PathKind::kFolder
+                                                            : platform::PathKind::kFile;
+}
+
+// GetFinalPathNameByHandleA came with Vista, as did links to files.
+using FinalPathFunction = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+
+std::string FinalPath(const std::string& path) {
+  const auto final_path = reinterpret_cast<FinalPathFunction>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+  const Probe target(path);
+  char buffer[MAX_PATH * 4];
+  if (!final_path || !target.exists()) return {};
+  const DWORD length = final_path(target.handle, buffer, sizeof buffer, 0);
+  if (length == 0 || length >= sizeof buffer) return {};
+  std::string result(buffer, length);
+  // "\\?\C:\..." reads as "C:\...", "\\?\UNC\server\..." as "\\server\...".
+  if (result.rfind("\\\\?\\UNC\\", 0) == 0) return "\\\\" + result.substr(8);
+  if (result.rfind("\\\\?\\", 0) == 0) return result.substr(4);
+  return result;
+}
+
+}  // namespace
+
+std::string ReplaceProblem(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+    return {};
+  }
+  if (attributes & FILE_ATTRIBUTE_READONLY) return "is read-only";
+  // Replacing takes the right to delete it, which a program holding it
+  // open without sharing that denies.
+  const Probe deletable(path, DELETE, FILE_FLAG_OPEN_REPARSE_POINT);
+  if (!deletable.exists() && GetLastError() == ERROR_SHARING_VIOLATION) {
+    return "is in use by another program";
+  }
+  return {};
+}
+
+// The folder's read-only attribute says nothing about its files; making
+// one (gone again when closed) is the one sure test.
+std::string FolderProblem(const std::string& folder) {
+  const DWORD attributes = GetFileAttributesA(folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return {};
+  char name[64];
+  std::snprintf(name, sizeof name, "\\kowaki-probe-%lx.tmp", GetCurrentProcessId());
+  const HANDLE probe = CreateFileA((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (probe == INVALID_HANDLE_VALUE) {
+    return GetLastError() == ERROR_FILE_EXISTS ? std::string() : "takes no new file";
+  }
+  CloseHandle(probe);
+  return {};
+}
+
+namespace platform {
+
+PathKind KindOfPath(const std::string& path) {
+  const Probe probe(path);
+  if (!probe.exists()) return PathKind::kNone;
+  const PathKind kind = KindOfHandle(probe.handle);
+  return kind == PathKind::kLink ? PathKind::kFile : kind;
+}
+
+PathKind KindOfName(const std::string& path) {
+  const Probe probe(path, 0, FILE_FLAG_OPEN_REPARSE_POINT);
+  return probe.exists() ? KindOfHandle(probe.handle) : PathKind::kNone;
+}
+
+bool FollowLinks(const std::string& path, std::string* target, int* descriptor) {
+  *descriptor = -1;
+  *target = path;
+  if (KindOfName(path) != PathKind::kLink) return true;
+  const std::string final_path = FinalPath(path);
+  if (!final_path.empty()) *target = final_path;
+  return true;
+}
+
+// Removal shared: a temporary can be removed while it is still open.
 std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path) {
   static LONG counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[40];
     std::snprintf(suffix, sizeof suffix, ".%lx-%lx.tmp", GetCurrentProcessId(),
                   static_cast<unsigned long>(InterlockedIncrement(&counter)));
-    std::string name = path + suffix;
-    int fd = _sopen(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYWR,
-                    _S_IREAD | _S_IWRITE);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
+    const std::string name = path + suffix;
+    const HANDLE handle =
+        CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      const DWORD failure = GetLastError();
+      if (failure == ERROR_FILE_EXISTS) continue;
+      errno = failure == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
       return nullptr;
     }
-    std::FILE* file = _fdopen(fd, "wb");
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    std::FILE* file = fd < 0 ? nullptr : _fdopen(fd, "wb");
     if (!file) {
-      _close(fd);
-      std::remove(name.c_str());
+      if (fd < 0) CloseHandle(handle);
+      if (fd >= 0) _close(fd);
+      DeleteFileA(name.c_str());
       return nullptr;
     }
     *temp_path = name;
@@ -36,37 +145,36 @@ std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path) {
   return nullptr;
 }
 
+std::FILE* OpenInPlace(const std::string& path) { return std::fopen(path.c_str(), "wb"); }
+
+std::FILE* OpenDescriptor(int descriptor) {
+  const int fd = _dup(descriptor);
+  if (fd < 0) return nullptr;
+  _setmode(fd, _O_BINARY);
+  std::FILE* file = _fdopen(fd, "wb");
+  if (!file) _close(fd);
+  return file;
+}
+
+bool CanSeekBack(std::FILE* file) {
+  const int fd = _fileno(file);
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  return handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_DISK &&
+         _telli64(fd) == 0;
+}
+
 bool RenameOnto(const std::string& from, const std::string& to) {
   if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   errno = EACCES;
   return false;
 }
 
-PathKind KindOfPath(const std::string& path) {
-  HANDLE handle =
-      CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return PathKind::kNone;
-  PathKind kind = PathKind::kDevice;
-  BY_HANDLE_FILE_INFORMATION info;
-  if (GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info)) {
-    kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::kFolder : PathKind::kFile;
-  }
-  CloseHandle(handle);
-  return kind;
-}
-
 namespace {
 
 // The volume and file index of an existing file.
 bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
-  HANDLE handle =
-      CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  const bool ok = GetFileInformationByHandle(handle, info) != FALSE;
-  CloseHandle(handle);
-  return ok;
+  const Probe probe(path);
+  return probe.exists() && GetFileInformationByHandle(probe.handle, info) != FALSE;
 }
 
 }  // namespace
@@ -87,4 +195,6 @@ bool TruncateFile(std::FILE* file, uint64_t size) {
   return std::fflush(file) == 0 && _chsize_s(_fileno(file), static_cast<__int64>(size)) == 0;
 }
 
-}  // namespace kowaki::platform
+}  // namespace platform
+
+}  // namespace kowaki

@@ -113,7 +113,8 @@ class RegFileStore : public SettingsStore {
     OutputFile out;
     std::string error;
     const std::string text = file.Format();
-    return out.Open(path_, &error) && out.Write(text.data(), text.size()) && out.Commit(&error);
+    return out.Open(path_, OutputPlace::kNamed, &error) && out.Write(text.data(), text.size()) &&
+           out.Commit(&error);
   }
 
   std::string folder_;

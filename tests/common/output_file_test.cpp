@@ -2,47 +2,73 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/support/files.h"
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace kowaki {
 namespace {
 
+namespace fs = std::filesystem;
+
+constexpr OutputPlace kPlaces[] = {OutputPlace::kInFolder, OutputPlace::kNamed};
+
+// Opens `path`, writes `bytes` and commits: empty, or what went wrong.
+std::string WriteOutput(const std::string& path, OutputPlace place, std::string_view bytes) {
+  OutputFile out;
+  std::string error = "write failed";
+  if (out.Open(path, place, &error) && out.Write(bytes.data(), bytes.size()) &&
+      out.Commit(&error)) {
+    return {};
+  }
+  return error;
+}
+
 TEST(OutputFileTest, AppearsOnlyWhenCommitted) {
   test::TempDir dir;
   const std::string path = dir.File("out.bin");
-  test::WriteBytes(path, "old");
-  {
+  for (const OutputPlace place : kPlaces) {
+    test::WriteBytes(path, "old");
+    {
+      OutputFile out;
+      std::string error;
+      ASSERT_TRUE(out.Open(path, place, &error)) << error;
+      EXPECT_FALSE(out.in_place());
+      EXPECT_FALSE(out.is_stream());
+      ASSERT_TRUE(out.Write("new data", 8));
+      ASSERT_TRUE(out.Write(nullptr, 0));
+      ASSERT_TRUE(out.Seek(0) && out.Write("N", 1));
+      EXPECT_EQ(test::ReadBytes(path), "old");  // not yet
+    }
+    EXPECT_EQ(test::ReadBytes(path), "old");  // dropped without a commit
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"out.bin"});
+
     OutputFile out;
     std::string error;
-    ASSERT_TRUE(out.Open(path, &error)) << error;
-    EXPECT_FALSE(out.is_device());
-    ASSERT_TRUE(out.Write("new data", 8));
-    ASSERT_TRUE(out.Write(nullptr, 0));
-    ASSERT_TRUE(out.Seek(0) && out.Write("N", 1));
-    EXPECT_EQ(test::ReadBytes(path), "old");  // not yet
+    ASSERT_TRUE(out.Open(path, place, &error));
+    ASSERT_TRUE(out.Write("new data", 8) && out.Seek(0) && out.Write("N", 1) && out.Flush());
+    ASSERT_TRUE(out.Commit(&error)) << error;
+    EXPECT_EQ(test::ReadBytes(path), "New data");
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"out.bin"});
   }
-  EXPECT_EQ(test::ReadBytes(path), "old");  // dropped without a commit
-  EXPECT_EQ(dir.List(), std::vector<std::string>{"out.bin"});
-
-  OutputFile out;
-  std::string error;
-  ASSERT_TRUE(out.Open(path, &error));
-  ASSERT_TRUE(out.Write("new data", 8) && out.Seek(0) && out.Write("N", 1) && out.Flush());
-  ASSERT_TRUE(out.Commit(&error)) << error;
-  EXPECT_EQ(test::ReadBytes(path), "New data");
-  EXPECT_EQ(dir.List(), std::vector<std::string>{"out.bin"});
 }
 
 TEST(OutputFileTest, RefusesAFolderAndAMissingOne) {
   test::TempDir dir;
-  OutputFile out;
-  std::string error;
-  EXPECT_FALSE(out.Open(dir.path().string(), &error));
-  EXPECT_FALSE(out.Open(dir.File("no/such/folder.bin"), &error));
-  EXPECT_FALSE(out.is_open());
+  for (const OutputPlace place : kPlaces) {
+    EXPECT_NE(WriteOutput(dir.path().string(), place, "x"), "");
+    EXPECT_NE(WriteOutput(dir.File("no/such/folder.bin"), place, "x"), "");
+  }
+  EXPECT_TRUE(dir.List().empty());
 }
 
-TEST(OutputFileTest, WritesADeviceInPlace) {
+TEST(OutputFileTest, ANamedDeviceIsAStreamWrittenInPlace) {
   const std::string device = platform::KindOfPath("/dev/null") == platform::PathKind::kDevice
                                  ? "/dev/null"
                              : platform::KindOfPath("NUL") == platform::PathKind::kDevice ? "NUL"
@@ -50,12 +76,147 @@ TEST(OutputFileTest, WritesADeviceInPlace) {
   if (device.empty()) GTEST_SKIP() << "no null device";
   OutputFile out;
   std::string error;
-  ASSERT_TRUE(out.Open(device, &error)) << error;
-  EXPECT_TRUE(out.is_device());
+  ASSERT_TRUE(out.Open(device, OutputPlace::kNamed, &error)) << error;
+  EXPECT_TRUE(out.in_place());
+  EXPECT_TRUE(out.is_stream());
+  EXPECT_FALSE(out.Seek(0));
   EXPECT_TRUE(out.Write("data", 4));
   EXPECT_TRUE(out.Commit(&error)) << error;
   EXPECT_EQ(platform::KindOfPath(device), platform::PathKind::kDevice);  // not replaced by a file
 }
+
+// Replacing takes what the read-only mark forbids, even to root: the
+// open finds it, before anything is written.
+TEST(OutputFileTest, AReadOnlyFileIsNotReplaced) {
+  test::TempDir dir;
+  const std::string path = dir.File("kept.wav");
+  test::WriteBytes(path, "kept");
+  test::SetReadOnly(path, true);
+  EXPECT_EQ(ReplaceProblem(path), "is read-only");
+  for (const OutputPlace place : kPlaces) {
+    EXPECT_EQ(WriteOutput(path, place, "new"), path + ": is read-only");
+  }
+  EXPECT_EQ(test::ReadBytes(path), "kept");
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"kept.wav"});
+  test::SetReadOnly(path, false);
+  EXPECT_EQ(ReplaceProblem(path), "");
+  EXPECT_EQ(ReplaceProblem(dir.File("missing.wav")), "");
+}
+
+#if defined(_WIN32)
+TEST(OutputFileTest, AFileAnotherProgramHoldsOpenIsNotReplaced) {
+  test::TempDir dir;
+  const std::string path = dir.File("held.wav");
+  test::WriteBytes(path, "held");
+  {
+    const test::HeldOpen other(path);
+    EXPECT_EQ(ReplaceProblem(path), "is in use by another program");
+    for (const OutputPlace place : kPlaces) {
+      EXPECT_EQ(WriteOutput(path, place, "new"), path + ": is in use by another program");
+    }
+  }
+  EXPECT_EQ(test::ReadBytes(path), "held");
+  EXPECT_EQ(WriteOutput(path, OutputPlace::kNamed, "new"), "");
+  EXPECT_EQ(test::ReadBytes(path), "new");
+}
+#else
+TEST(OutputFileTest, AReadOnlyFolderTakesNoFile) {
+  test::TempDir dir;
+  const std::string folder = dir.File("locked");
+  fs::create_directory(folder);
+  test::SetReadOnly(folder, true);
+  EXPECT_NE(FolderProblem(folder), "");
+  for (const OutputPlace place : kPlaces) {
+    EXPECT_EQ(WriteOutput(folder + "/new.wav", place, "x"), folder + "/new.wav: Permission denied");
+  }
+  test::SetReadOnly(folder, false);
+  EXPECT_TRUE(fs::is_empty(folder));
+  EXPECT_EQ(FolderProblem(folder), "");
+}
+
+// What an export may meet at its file names: only a missing name or an
+// ordinary file is written, and nothing through a link. Were the FIFO
+// opened, the test would wait for a reader for ever.
+TEST(OutputFileTest, InAFolderNothingButAnOrdinaryFileIsReplaced) {
+  test::TempDir dir;
+  test::WriteBytes(dir.File("file"), "file");
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0666), 0);
+  fs::create_symlink("file", dir.path() / "to-file");
+  fs::create_symlink("fifo", dir.path() / "to-fifo");
+  fs::create_symlink("/dev/null", dir.path() / "to-device");
+  fs::create_symlink("missing", dir.path() / "dangling");
+  const std::vector<std::string> before = dir.List();
+  for (const std::string name : {"to-file", "to-fifo", "to-device", "dangling"}) {
+    EXPECT_EQ(WriteOutput(dir.File(name), OutputPlace::kInFolder, "new"),
+              dir.File(name) + ": is a link, and nothing is written through one here");
+    EXPECT_EQ(platform::KindOfName(dir.File(name)), platform::PathKind::kLink);
+  }
+  EXPECT_EQ(WriteOutput(dir.File("fifo"), OutputPlace::kInFolder, "new"),
+            dir.File("fifo") + ": is not an ordinary file");
+  EXPECT_EQ(dir.List(), before);
+  EXPECT_EQ(test::ReadBytes(dir.File("file")), "file");
+
+  EXPECT_EQ(WriteOutput(dir.File("file"), OutputPlace::kInFolder, "new"), "");
+  EXPECT_EQ(WriteOutput(dir.File("made"), OutputPlace::kInFolder, "made"), "");
+  EXPECT_EQ(test::ReadBytes(dir.File("file")), "new");
+  EXPECT_EQ(test::ReadBytes(dir.File("made")), "made");
+}
+
+// A name the user gave that is a link, or a chain of them, leads to the
+// file that is replaced; a dangling one to the file that is made.
+TEST(OutputFileTest, ANamedLinkIsFollowedAndStaysALink) {
+  test::TempDir dir;
+  fs::create_directory(dir.path() / "real");
+  test::WriteBytes(dir.File("real/out.wav"), "old");
+  fs::create_symlink("real/out.wav", dir.path() / "link");
+  fs::create_symlink(dir.File("link"), dir.path() / "chain");
+  fs::create_symlink("real/new.wav", dir.path() / "dangling");
+  EXPECT_EQ(WriteOutput(dir.File("chain"), OutputPlace::kNamed, "new"), "");
+  EXPECT_EQ(WriteOutput(dir.File("dangling"), OutputPlace::kNamed, "made"), "");
+  EXPECT_EQ(test::ReadBytes(dir.File("real/out.wav")), "new");
+  EXPECT_EQ(test::ReadBytes(dir.File("real/new.wav")), "made");
+  for (const std::string name : {"link", "chain", "dangling"}) {
+    EXPECT_EQ(platform::KindOfName(dir.File(name)), platform::PathKind::kLink) << name;
+  }
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"chain", "dangling", "link", "real"}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "real"), {}), 2);  // no temporary
+  fs::create_symlink("loop", dir.path() / "loop");
+  EXPECT_EQ(WriteOutput(dir.File("loop"), OutputPlace::kNamed, "x"),
+            dir.File("loop") + ": links in a loop");
+}
+
+// /dev/fd/N and /proc/self/fd/N name a descriptor of ours, whatever it is
+// open on, and are written through it: a pipe as a stream, an ordinary
+// file at its start as a file whose header can be patched.
+TEST(OutputFileTest, ANamedDescriptorIsWrittenInPlace) {
+  int pipe_ends[2];
+  ASSERT_EQ(pipe(pipe_ends), 0);
+  test::TempDir dir;
+  const int file = open(dir.File("file").c_str(), O_WRONLY | O_CREAT, 0666);
+  for (const std::string prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+    if (!fs::exists(prefix)) continue;
+    OutputFile out;
+    std::string error;
+    ASSERT_TRUE(out.Open(prefix + std::to_string(pipe_ends[1]), OutputPlace::kNamed, &error))
+        << error;
+    EXPECT_TRUE(out.in_place() && out.is_stream());
+    ASSERT_TRUE(out.Write("piped", 5) && out.Commit(&error)) << error;
+    char got[5];
+    ASSERT_EQ(read(pipe_ends[0], got, 5), 5);
+    EXPECT_EQ(std::string(got, 5), "piped");
+
+    ASSERT_TRUE(out.Open(prefix + std::to_string(file), OutputPlace::kNamed, &error)) << error;
+    EXPECT_TRUE(out.in_place() && !out.is_stream());
+    ASSERT_TRUE(out.Write("abc", 3) && out.Seek(0) && out.Write("X", 1) && out.Commit(&error));
+    EXPECT_EQ(test::ReadBytes(dir.File("file")), "Xbc");
+    ASSERT_EQ(lseek(file, 0, SEEK_SET), 0);
+  }
+  close(file);
+  close(pipe_ends[0]);
+  close(pipe_ends[1]);
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"file"});
+}
+#endif
 
 }  // namespace
 }  // namespace kowaki

@@ -24,6 +24,7 @@
 #include "tests/convert/pcm_test_util.h"
 #include "tests/convert/wav_test_util.h"
 #include "tests/support/files.h"
+#include "tests/support/run_command.h"
 
 namespace kowaki::cli {
 namespace {
@@ -223,6 +224,58 @@ TEST_F(ConvertCommandTest, DropsAPartialLastFrame) {
             Wav(MakePcmFormat(8000, 2, 16), {audio.begin(), audio.begin() + 400}));
   ASSERT_EQ(RunCli({dir_.File("in.wav"), dir_.File("mono.wav"), "--channels", "1"}), kExitOk);
   EXPECT_EQ(ReadWav(dir_.File("mono.wav")).audio.size(), 200u);
+}
+
+// "-" (and /dev/stdout) is standard output, here a pipe or a redirected
+// file: it gets the very bytes of the file convert writes when it names
+// one, exact sizes and all, and the command ends well.
+TEST_F(ConvertCommandTest, WritesStandardOutputWithTheExactSizes) {
+  const std::string in = dir_.File("in.wav");
+  test::WriteBytes(in, Wav(MakePcmFormat(22050, 1, 16), test::Bytes(test::Noise(22050, 1))));
+  std::vector<std::string> outs = {"-"};
+#if !defined(_WIN32)
+  outs.push_back("/dev/stdout");
+#endif
+  for (const auto& options :
+       {std::vector<std::string>{"--rate", "8000"}, {"--codec", "ima-adpcm"}}) {
+    std::vector<std::string> args = {in, dir_.File("ref.wav")};
+    args.insert(args.end(), options.begin(), options.end());
+    ASSERT_EQ(RunCli(args), kExitOk);
+    const std::string expected = test::ReadBytes(dir_.File("ref.wav"));
+    for (const std::string& out : outs) {
+      args[1] = out;
+      const auto run = [&] { EXPECT_EQ(RunCli(args), kExitOk) << out; };
+      EXPECT_TRUE(test::StandardOutputOf(run) == expected) << out << " into a pipe";
+      EXPECT_TRUE(test::StandardOutputOf(run, dir_.File("redirected.wav")) == expected) << out;
+    }
+  }
+}
+
+// OUT as the user named it: a file that cannot be replaced is refused
+// before any work and kept; a link leads to the file that is written, and
+// stays a link.
+TEST_F(ConvertCommandTest, KeepsAnOutputItCannotReplaceAndFollowsALink) {
+  const std::string in = dir_.File("in.wav");
+  const std::string wav = Wav(MakePcmFormat(8000, 1, 16), test::Bytes(test::Noise(800, 1)));
+  test::WriteBytes(in, wav);
+  const std::string kept = dir_.File("kept.wav");
+  test::WriteBytes(kept, "kept");
+  test::SetReadOnly(kept, true);
+  EXPECT_EQ(RunCli({in, kept}), kExitError);
+  test::SetReadOnly(kept, false);
+#if defined(_WIN32)
+  const test::HeldOpen held(kept);
+  EXPECT_EQ(RunCli({in, kept}), kExitError);
+#else
+  std::filesystem::create_symlink("real.wav", dir_.path() / "link.wav");
+  ASSERT_EQ(RunCli({in, dir_.File("link.wav")}), kExitOk);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_.path() / "link.wav"));
+  EXPECT_EQ(test::ReadBytes(dir_.File("real.wav")), wav);
+  std::filesystem::remove(dir_.path() / "link.wav");
+  std::filesystem::remove(dir_.path() / "real.wav");
+#endif
+  EXPECT_EQ(test::ReadBytes(kept), "kept");
+  EXPECT_EQ(dir_.List(), (std::vector<std::string>{"in.wav", "kept.wav"}));
 }
 
 TEST_F(ConvertCommandTest, FailsCleanlyLeavingNoFileBehind) {

@@ -153,6 +153,75 @@ TEST_F(CliJobsTest, ExportRefusesBadRequestsBeforeWritingAnything) {
   EXPECT_TRUE(out_.List().empty());
 }
 
+// An output that exists but cannot be replaced is found before anything
+// is written: the run ends as for an output that cannot be opened.
+TEST_F(CliJobsTest, ExportFindsAnOutputItCannotReplaceBeforeAnyWork) {
+  const std::string to = out_.path().string();
+  const std::string locked = out_.File("v_0003.ogg");
+  WriteBytes(locked, "old");
+  SetReadOnly(locked, true);
+  for (const auto& destination :
+       {std::vector<std::string>{"--to", to, "--type", "ogg"}, {"--merge", locked}}) {
+    std::vector<std::string> args = {archive_};
+    args.insert(args.end(), destination.begin(), destination.end());
+    CommandResult result = RunCommand(RunExport, args);
+    EXPECT_EQ(result.code, 2);
+    EXPECT_NE(result.err.find("v_0003.ogg'\n\n出力先を確認してください"), std::string::npos)
+        << result.err;
+  }
+  SetReadOnly(locked, false);
+#if defined(_WIN32)
+  const HeldOpen held(locked);
+  EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", to, "--type", "ogg"}).code, 2);
+#else
+  const std::string sealed = out_.File("sealed");
+  std::filesystem::create_directory(sealed);
+  SetReadOnly(sealed, true);
+  CommandResult folder = RunCommand(RunExport, {archive_, "--to", sealed});
+  EXPECT_EQ(folder.code, 2);
+  EXPECT_NE(folder.err.find("'" + sealed + "'"), std::string::npos) << folder.err;
+  SetReadOnly(sealed, false);
+  EXPECT_TRUE(std::filesystem::remove(sealed));  // still empty
+#endif
+  EXPECT_EQ(out_.List(), std::vector<std::string>{"v_0003.ogg"});
+  EXPECT_EQ(ReadBytes(locked), "old");
+}
+
+#if !defined(_WIN32)
+// In a --to folder only ordinary files are replaced: a link or a FIFO in
+// the way fails its entry, nothing is written through the link, and a
+// FIFO without a reader holds nothing up.
+TEST_F(CliJobsTest, ExportWritesNothingThroughWhatIsInTheWayOfAnEntrysFile) {
+  const std::filesystem::path to = out_.path();
+  ASSERT_EQ(mkfifo(out_.File("fifo").c_str(), 0666), 0);
+  std::filesystem::create_symlink("fifo", to / "v_0001.ogg");
+  std::filesystem::create_symlink("/dev/null", to / "こえ.ogg");
+  std::filesystem::create_symlink("fifo", to / "v_0001.wav");
+  WriteBytes(out_.File("v_0003.ogg"), "old");
+  CommandResult ogg = RunCommand(RunExport, {archive_, "--to", to.string(), "--type", "ogg"});
+  EXPECT_EQ(ogg.code, 1);
+  EXPECT_NE(ogg.err.find("警告: 3 中 2 の出力に失敗しました"), std::string::npos) << ogg.err;
+  EXPECT_EQ(ReadBytes(out_.File("v_0003.ogg")), clips_[3].data);
+  // A WAV file that cannot be opened ends the run, naming it.
+  CommandResult wav = RunCommand(RunExport, {archive_, "--to", to.string(), "--type", "wav"});
+  EXPECT_EQ(wav.code, 2);
+  EXPECT_NE(wav.err.find("v_0001.wav'\n\n出力先を確認してください"), std::string::npos) << wav.err;
+  EXPECT_EQ(out_.List(), (std::vector<std::string>{"fifo", "v_0001.ogg", "v_0001.wav", "v_0003.ogg",
+                                                   "こえ.ogg"}));
+  for (const char* link : {"v_0001.ogg", "v_0001.wav", "こえ.ogg"})
+    EXPECT_TRUE(std::filesystem::is_symlink(to / link)) << link;
+}
+
+// A merge file named through a link is written where it leads.
+TEST_F(CliJobsTest, ExportMergesIntoTheFileALinkLeadsTo) {
+  std::filesystem::create_symlink("real.wav", out_.path() / "link.wav");
+  EXPECT_EQ(RunCommand(RunExport, {archive_, "--merge", out_.File("link.wav")}).code, 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(out_.path() / "link.wav"));
+  EXPECT_EQ(ReadBytes(out_.File("real.wav")).substr(0, 4), "RIFF");
+  EXPECT_EQ(out_.List(), (std::vector<std::string>{"link.wav", "real.wav"}));
+}
+#endif
+
 TEST_F(CliJobsTest, ExportThatFailsEntriesEndsWithOne) {
   if (platform::KindOfPath("/dev/full") != platform::PathKind::kDevice)
     GTEST_SKIP() << "no /dev/full here";

@@ -63,6 +63,13 @@ TEST_F(ExportJobTest, OggModeCopiesEachEntryUnchanged) {
   const ExportResult result = Export();
   EXPECT_EQ(result.succeeded, 3);
   const Calls expected = {"pick folder 出力先フォルダ選択",
+                          "next selected -1 0",  // the name of every output, checked first
+                          "entry of 0 0",
+                          "next selected 0 1",
+                          "entry of 1 1",
+                          "next selected 1 2",
+                          "entry of 2 2",
+                          "next selected 2 -1",
                           "selected count 3",
                           "progress range 0 3",
                           "next selected -1 0",
@@ -373,7 +380,7 @@ TEST_F(ExportJobTest, AMergeFileThatFillsUpKeepsTheEntriesWrittenWhole) {
   ShortFile::Log log;
   // Room for the header, the first entry and a little of the second.
   const size_t first = Decoded(0).size();
-  open_file_ = [&](const std::string&) {
+  open_file_ = [&](const std::string&, OutputPlace) {
     return std::make_unique<ShortFile>(&log, 44 + first + 100);
   };
   const ExportResult result = Export();
@@ -394,7 +401,9 @@ TEST_F(ExportJobTest, AMergeFileThatFillsUpKeepsTheEntriesWrittenWhole) {
 TEST_F(ExportJobTest, AMergeFileWhoseHeaderCannotBeWrittenIsNotKept) {
   Ready({Voice("a", 8000, 1), Voice("b", 8000, 1)}, {1, -1, -1, 1});
   ShortFile::Log log;
-  open_file_ = [&](const std::string&) { return std::make_unique<ShortFile>(&log, 10); };
+  open_file_ = [&](const std::string&, OutputPlace) {
+    return std::make_unique<ShortFile>(&log, 10);
+  };
   EXPECT_EQ(Export().succeeded, 0);
   EXPECT_EQ(window_.Calls("message"),
             (Calls{"message エラー: 出力ファイルに書き込めなくなりました\n"

@@ -10,6 +10,10 @@
 
 #include "tools/synth.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace kowaki::test {
 
 namespace {
@@ -59,6 +63,25 @@ std::string ReadBytes(const std::string& path) {
   content << in.rdbuf();
   return content.str();
 }
+
+void SetReadOnly(const std::string& path, bool read_only) {
+  constexpr auto kWrite = std::filesystem::perms::owner_write |
+                          std::filesystem::perms::group_write |
+                          std::filesystem::perms::others_write;
+  std::filesystem::permissions(
+      path, kWrite,
+      read_only ? std::filesystem::perm_options::remove : std::filesystem::perm_options::add);
+}
+
+#if defined(_WIN32)
+HeldOpen::HeldOpen(const std::string& path)
+    : handle_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {
+  EXPECT_NE(handle_, INVALID_HANDLE_VALUE) << path;
+}
+
+HeldOpen::~HeldOpen() { CloseHandle(handle_); }
+#endif
 
 std::string ArchiveHeader(uint32_t version, uint32_t header_word, uint32_t count,
                           uint32_t table_offset) {

@@ -33,6 +33,24 @@ class TempDir {
 
 void WriteBytes(const std::string& path, std::string_view bytes);
 std::string ReadBytes(const std::string& path);
+// Takes every write permission from a file or folder (on Windows: marks a
+// file read-only), or gives it back.
+void SetReadOnly(const std::string& path, bool read_only);
+
+#if defined(_WIN32)
+// `path` held open as another program may hold it: reading and writing
+// shared, its removal not.
+class HeldOpen {
+ public:
+  explicit HeldOpen(const std::string& path);
+  ~HeldOpen();
+  HeldOpen(const HeldOpen&) = delete;
+  HeldOpen& operator=(const HeldOpen&) = delete;
+
+ private:
+  void* handle_;
+};
+#endif
 
 // A raw archive image: a header with the given fields followed by `table`
 // (records written by Record) and `data`.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,6 +28,10 @@ CommandResult RunCommand(Command command, std::vector<std::string> args) {
   std::string out = ::testing::internal::GetCapturedStdout();
   return {code, out, ::testing::internal::GetCapturedStderr()};
 }
+
+// What `body` writes to standard output while it goes into a pipe, or
+// into the file `file` when one is named (read back after).
+std::string StandardOutputOf(const std::function<void()>& body, const std::string& file = "");
 
 // Sets an environment variable for the rest of the process; putenv keeps
 // the string it is given, so it is kept here.

@@ -1,0 +1,158 @@
+// kowaki-cli run as a child process, as from a shell: its standard output
+// a pipe or a redirected file, and signals arriving while it writes.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <thread>
+
+#include "archive/archive_writer.h"
+#include "common/little_endian.h"
+#include "tests/convert/wav_test_util.h"
+#include "tests/support/child_process.h"
+#include "tests/support/files.h"
+#include "tests/support/run_command.h"
+
+namespace kowaki::test {
+namespace {
+
+constexpr int kExited0 = 0;  // the wait status of exit code 0
+
+uint32_t SizeAt(const std::string& file, size_t offset) {
+  return file.size() < offset + 4 ? 0 : ReadLe32(reinterpret_cast<const uint8_t*>(&file[offset]));
+}
+
+class CliProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetEnvironment("XDG_CONFIG_HOME", dir_.File("config")); }
+
+  // An archive of `count` entries, each the same clip.
+  std::string MakeArchive(int count, double seconds) {
+    const std::string clip = VorbisClip(22050, 1, seconds);
+    ArchiveWriter writer;
+    std::string error;
+    for (int i = 0; i < count; ++i)
+      EXPECT_TRUE(writer.AddBytes("v" + std::to_string(i), clip, &error));
+    const std::string path = dir_.File("voice.arc");
+    EXPECT_TRUE(writer.Write(path, &error)) << error;
+    return path;
+  }
+
+  static std::vector<std::string> Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), KOWAKI_CLI);
+    return args;
+  }
+
+  TempDir dir_;
+};
+
+// A merge into a pipe cannot be patched: its header says "up to the end",
+// and a reader such as sox takes all of it. Into a redirected file it is
+// the file a merge writes, and /dev/stdout stays what it was.
+TEST_F(CliProcessTest, MergeIntoAStreamSaysItsDataRunsToTheEnd) {
+  const std::string archive = MakeArchive(3, 0.5);
+  const auto merge = [&](const std::string& out) {
+    return std::vector<std::string>{"export", archive, "--merge", out, "--rate", "16000"};
+  };
+  ASSERT_EQ(RunChild(Cli(merge(dir_.File("ref.wav"))), nullptr), kExited0);
+  const std::string expected = ReadBytes(dir_.File("ref.wav"));
+  ASSERT_EQ(SizeAt(expected, 40), expected.size() - 44);
+
+  std::string piped;
+  ASSERT_EQ(RunChild(Cli(merge("-")), &piped), kExited0);
+  EXPECT_EQ(SizeAt(piped, 4), 0xFFFFFFFFu);
+  EXPECT_EQ(SizeAt(piped, 40), 0xFFFFFFFFu);
+  EXPECT_TRUE(piped.substr(44) == expected.substr(44));
+
+  struct stat before, after;
+  const bool link = lstat("/dev/stdout", &before) == 0 && S_ISLNK(before.st_mode);
+  ChildProcess redirected(Cli(merge("/dev/stdout")), dir_.File("redirected.wav"));
+  EXPECT_EQ(redirected.Wait(), kExited0);
+  EXPECT_TRUE(ReadBytes(dir_.File("redirected.wav")) == expected);
+  EXPECT_TRUE(!link || (lstat("/dev/stdout", &after) == 0 && S_ISLNK(after.st_mode)));
+
+  if (std::string(KOWAKI_SOX).empty()) return;
+  const std::string shell = "'" + std::string(KOWAKI_CLI) + "' export '" + archive +
+                            "' --merge - --rate 16000 | " + KOWAKI_SOX + " -V1 -t wav - '" +
+                            dir_.File("sox.wav") + "'";
+  ASSERT_EQ(RunChild({"/bin/sh", "-c", shell}, nullptr), kExited0);
+  const std::string decoded = ReadBytes(dir_.File("sox.wav"));
+  ASSERT_GE(decoded.size(), expected.size());
+  EXPECT_TRUE(decoded.substr(decoded.size() - (expected.size() - 44)) == expected.substr(44));
+}
+
+// A signal while a temporary exists: kowaki-cli removes it and ends by
+// that signal.
+struct SignalCase {
+  const char* name;
+  std::vector<int> signals;  // one, or the same twice
+  const char* command;       // "pack", "export" or "convert"
+};
+
+class CliSignalTest : public CliProcessTest, public ::testing::WithParamInterface<SignalCase> {
+ protected:
+  // The command's arguments, writing into the folder "out".
+  std::vector<std::string> Command(const std::string& command) {
+    std::filesystem::create_directory(dir_.File("out"));
+    const std::string out = dir_.File("out/result");
+    if (command == "pack") {
+      WriteBytes(dir_.File("big.bin"), "");
+      std::filesystem::resize_file(dir_.File("big.bin"), 64 << 20);
+      return Cli({"pack", "-o", out, dir_.File("big.bin")});
+    }
+    if (command == "export") {
+      return Cli({"export", MakeArchive(4, 30.0), "--merge", out, "--rate", "8000"});
+    }
+    // Twenty seconds of stereo into the slowest of the encoders.
+    const std::string silence(20 * 44100 * 4, '\0');
+    WriteBytes(dir_.File("in.wav"),
+               Riff(Chunk("fmt ", Fmt(1, 2, 44100, 16)) + Chunk("data", silence)));
+    return Cli({"convert", dir_.File("in.wav"), out, "--codec", "ms-adpcm"});
+  }
+
+  // Waits until something appears in "out": the command's temporary.
+  bool TemporaryAppeared() {
+    for (int i = 0; i < 20000; ++i) {
+      if (!std::filesystem::is_empty(dir_.File("out"))) return true;
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    return false;
+  }
+};
+
+TEST_P(CliSignalTest, RemovesItsTemporaryAndEndsByTheSignal) {
+  const SignalCase& signal_case = GetParam();
+  ChildProcess child(Command(signal_case.command));
+  ASSERT_TRUE(TemporaryAppeared());
+  std::this_thread::sleep_for(std::chrono::milliseconds(10));  // into the work
+  child.Signal(signal_case.signals.front());
+  if (signal_case.signals.size() > 1) {
+    // Two at once would be one: the second comes once the first is taken,
+    // while the stopped export still finishes its entry of 30 seconds.
+    child.WaitUntilTaken(signal_case.signals.front());
+    child.Signal(signal_case.signals.back());
+  }
+  const int status = child.Wait();
+  ASSERT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
+  EXPECT_EQ(WTERMSIG(status), signal_case.signals.back());
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.File("out")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, CliSignalTest,
+    ::testing::Values(SignalCase{"PackInterrupted", {SIGINT}, "pack"},
+                      SignalCase{"PackHungUp", {SIGHUP}, "pack"},
+                      SignalCase{"PackTerminated", {SIGTERM}, "pack"},
+                      SignalCase{"PackQuit", {SIGQUIT}, "pack"},
+                      SignalCase{"PackBrokenPipe", {SIGPIPE}, "pack"},
+                      SignalCase{"ExportInterruptedTwice", {SIGINT, SIGINT}, "export"},
+                      SignalCase{"ExportTerminated", {SIGTERM}, "export"},
+                      SignalCase{"ConvertTerminated", {SIGTERM}, "convert"},
+                      SignalCase{"ConvertHungUp", {SIGHUP}, "convert"}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+}  // namespace
+}  // namespace kowaki::test
