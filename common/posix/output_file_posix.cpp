@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <random>
 #include <string_view>
-#include <vector>
 
 #include "common/output_file.h"
 
@@ -49,6 +49,16 @@ int DescriptorNamed(const std::string& path) {
     if (number >= 0) return number;
   }
   return -1;
+}
+
+// Six letters or digits, different in every thread.
+std::string RandomSuffix() {
+  constexpr std::string_view kLetters =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  thread_local std::minstd_rand random(std::random_device{}());
+  std::string suffix(6, ' ');
+  for (char& c : suffix) c = kLetters[random() % kLetters.size()];
+  return suffix;
 }
 
 }  // namespace
@@ -113,23 +123,26 @@ std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path) {
     errno = EACCES;
     return nullptr;
   }
-  std::string pattern = path + ".XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int fd = mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  // mkstemp makes the file private; give it the mode a new file would get.
-  mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  std::FILE* file = fdopen(fd, "wb");
-  if (!file) {
-    close(fd);
-    unlink(name.data());
-    return nullptr;
+  // Not mkstemp: its private mode would need the umask changed back and
+  // forth, which races with other threads creating files.
+  constexpr int kAttempts = 100;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::string name = path + "." + RandomSuffix();
+    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return nullptr;
+    }
+    std::FILE* file = fdopen(fd, "wb");
+    if (!file) {
+      close(fd);
+      unlink(name.c_str());
+      return nullptr;
+    }
+    *temp_path = std::move(name);
+    return file;
   }
-  *temp_path = name.data();
-  return file;
+  return nullptr;
 }
 
 // Without O_TRUNC: a device or pipe has nothing to cut, and a terminal's

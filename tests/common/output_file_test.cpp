@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "tests/support/files.h"
 
@@ -215,6 +216,30 @@ TEST(OutputFileTest, ANamedDescriptorIsWrittenInPlace) {
   close(pipe_ends[0]);
   close(pipe_ends[1]);
   EXPECT_EQ(dir.List(), std::vector<std::string>{"file"});
+}
+
+// New files get the mode that the umask leaves of 0666, also when several
+// threads make theirs at the same moment.
+TEST(OutputFileTest, NewFilesFromManyThreadsGetTheUsualMode) {
+  test::TempDir dir;
+  const mode_t mask = umask(022);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&dir, t] {
+      for (int i = 0; i < 50; ++i) {
+        const std::string name = "f" + std::to_string(t) + "_" + std::to_string(i);
+        EXPECT_EQ(WriteOutput(dir.File(name), OutputPlace::kInFolder, "x"), "");
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  umask(mask);
+  ASSERT_EQ(dir.List().size(), 200u);
+  for (const std::string& name : dir.List()) {
+    struct stat info;
+    ASSERT_EQ(stat(dir.File(name).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u) << name;
+  }
 }
 #endif
 
