@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <share.h>
 
 #include <cerrno>
 #include <climits>
@@ -15,6 +14,21 @@ namespace {
 
 HANDLE NativeHandle(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
 
+int ErrnoOf(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return EACCES;
+    default:
+      return EIO;
+  }
+}
+
 }  // namespace
 
 int OpenShared(const char* path, OpenError* error) {
@@ -23,9 +37,18 @@ int OpenShared(const char* path, OpenError* error) {
     if (error) *error = {OpenFailure::kFolder, 0};
     return -1;
   }
-  const int fd = _sopen(path, _O_RDONLY | _O_BINARY, _SH_DENYNO);
+  // Shared for deleting too: while the window holds an archive, the game's
+  // updater may still replace or remove it.
+  const HANDLE handle =
+      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const int fd = handle == INVALID_HANDLE_VALUE
+                     ? -1
+                     : _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
   if (fd < 0) {
-    if (error) *error = {OpenFailure::kSystem, errno};
+    const int system_error = handle == INVALID_HANDLE_VALUE ? ErrnoOf(GetLastError()) : errno;
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    if (error) *error = {OpenFailure::kSystem, system_error};
     return -1;
   }
   // Consoles, pipes and other devices are no archive.
