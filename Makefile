@@ -6,7 +6,7 @@
 #               the release packages
 #   make dist   the release packages in dist/
 .PHONY: run test dist deps native native-asan win32 win64 test-native test-asan test-fuzz \
-        test-win32 test-win64 test-dist test-format bench fuzz clean
+        test-win32 test-win64 test-dist test-format bench win32-bench fuzz clean
 
 FUZZ_SECONDS ?= 10
 
@@ -72,8 +72,20 @@ dist: native win32 win64
 test-dist: dist
 	tools/check-dist.sh build dist
 
+# The conversion benchmark runs as the 32-bit program too (its SSE2 loops
+# alone), where 32-bit programs run.
 bench: native
-	bench/run.sh build/native
+	@if why=$$(tools/wine32-probe.sh); then \
+	  $(MAKE) --no-print-directory win32-bench && bench/run.sh build/native build/win32-bench; \
+	else \
+	  bench/run.sh build/native; \
+	  echo "The 32-bit conversion benchmark was not run ($$why)."; \
+	fi
+
+win32-bench: deps
+	tools/build-windows-deps.sh i686-w64-mingw32 build/win32-deps/prefix benchmark
+	cmake --preset win32-bench >/dev/null
+	cmake --build --preset win32-bench
 
 fuzz: deps
 	fuzz/run.sh 600

@@ -2,8 +2,10 @@
 """Prints each benchmark case as a ratio to its group's baseline.
 
 Naming: a benchmark called `Group_Case[/args]` is compared with
-`Group_Baseline[/same args]` from the same run. Reads Google Benchmark JSON
-files given on the command line.
+`Group_Baseline[/same args]` from the same run, or with the benchmark that
+its label names as `baseline=NAME`. Reads Google Benchmark JSON
+files given on the command line; `FILE@MARK` puts MARK before the names
+of that file's rows.
 """
 import json
 import sys
@@ -17,11 +19,13 @@ def split(name):
 
 def main(paths):
     rows = []
-    for path in paths:
+    for arg in paths:
+        path, _, mark = arg.partition("@")
         with open(path, encoding="utf-8") as f:
             report = json.load(f)
         runs = [b for b in report["benchmarks"] if b.get("run_type", "iteration") == "iteration"]
         baselines = {}
+        by_name = {b["name"]: b for b in runs}
         for b in runs:
             group, case, args = split(b["name"])
             if case == "Baseline":
@@ -30,9 +34,13 @@ def main(paths):
             group, case, args = split(b["name"])
             if case == "Baseline":
                 continue
-            base = baselines.get((group, args))
+            label = b.get("label", "")
+            if label.startswith("baseline="):
+                base = by_name.get(label[len("baseline="):])
+            else:
+                base = baselines.get((group, args))
             ratio = b["real_time"] / base["real_time"] if base else None
-            rows.append((b["name"], b["real_time"], b["time_unit"], ratio,
+            rows.append((f"{mark} {b['name']}" if mark else b["name"], b["real_time"], b["time_unit"], ratio,
                          {k: v for k, v in b.items() if k.startswith("goal_")}))
     width = max((len(r[0]) for r in rows), default=10)
     print(f"{'benchmark':<{width}}  {'time':>14}  {'x baseline':>10}  goal")

@@ -11,6 +11,9 @@ bool SpillBuffer::Write(const void* data, size_t size) {
   const auto* bytes = static_cast<const uint8_t*>(data);
   const size_t room = spilled_ == 0 ? kMemoryBytes - memory_.size() : 0;
   const size_t kept = std::min(room, size);
+  // Never more than the fixed amount, whatever the vector's growth would
+  // make it; the pages come as they are written.
+  if (memory_.capacity() == 0 && kept > 0) memory_.reserve(kMemoryBytes);
   memory_.insert(memory_.end(), bytes, bytes + kept);
   if (kept == size) return true;
   if (!scratch_) scratch_.reset(OpenScratchFile());

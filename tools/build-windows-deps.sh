@@ -1,15 +1,39 @@
 #!/usr/bin/env bash
 # Cross-builds libogg and libvorbis for Windows from Debian's source
 # packages into PREFIX as static libraries. Does nothing when PREFIX already
-# holds the same versions.
-#   tools/build-windows-deps.sh HOST PREFIX
+# holds the same versions. With `benchmark`, Google Benchmark as well (for
+# the Windows benchmarks only).
+#   tools/build-windows-deps.sh HOST PREFIX [benchmark]
 #   HOST: i686-w64-mingw32 (32-bit) or x86_64-w64-mingw32 (64-bit)
 set -euo pipefail
 
-host=${1:?usage: build-windows-deps.sh HOST PREFIX}
-prefix=$(realpath -m "${2:?usage: build-windows-deps.sh HOST PREFIX}")
+usage="usage: build-windows-deps.sh HOST PREFIX [benchmark]"
+host=${1:?$usage}
+prefix=$(realpath -m "${2:?$usage}")
 work=$(dirname "$prefix")/src
 stamp=$prefix/.versions
+here=$(cd "$(dirname "$0")" && pwd)
+
+if [[ ${3:-} == benchmark ]]; then
+  "$0" "$host" "$prefix"
+  bench_stamp=$prefix/.benchmark-version
+  version=$(apt-cache showsrc benchmark 2>/dev/null | awk '/^Version:/{print $2; exit}')
+  [[ -f $bench_stamp && "$(cat "$bench_stamp")" == "$version" ]] && exit 0
+  echo "build-windows-deps: building Google Benchmark for $host" >&2
+  rm -rf "$work/benchmark"
+  mkdir -p "$work/benchmark"
+  cd "$work/benchmark"
+  apt-get source -qq benchmark >/dev/null 2>&1 || apt-get source benchmark
+  # Debian's source has no git tags to read the version from.
+  { cmake -S benchmark-*/ -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$here/../cmake/toolchain-${host%%-*}-w64-mingw32.cmake" \
+      -DCMAKE_INSTALL_PREFIX="$prefix" -DGIT_VERSION="${version%%-*}" \
+      -DBENCHMARK_ENABLE_TESTING=OFF -DBENCHMARK_ENABLE_WERROR=OFF \
+      -DBENCHMARK_INSTALL_DOCS=OFF && cmake --build build --target install; } \
+    >"$work/benchmark/build.log" 2>&1 || { tail -n 40 "$work/benchmark/build.log" >&2; exit 1; }
+  echo "$version" > "$bench_stamp"
+  exit 0
+fi
 
 versions="$host $(apt-cache showsrc libogg libvorbis 2>/dev/null |
            awk '/^Package:/{p=$2} /^Version:/{print p "=" $2}' | sort -u | tr '\n' ' ')"
