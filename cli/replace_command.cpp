@@ -89,20 +89,21 @@ int RunReplace(Arguments args) {
                 "\n" + kUsage);
   }
   const std::string& path = pairs[0];
+  // Before the archive is opened: on Windows our own open archive would
+  // read as a file another program holds, which cannot be replaced.
+  OutputFile out;
+  if (!out.Open(path, OutputPlace::kNamed, &error)) return Fail(error);
   LoadedArchive index = LoadArchiveArgument(path);
   if (!index) return kExitError;
   std::vector<std::string> files;
   ArchiveWriter writer;
   int32_t replaced = 0;
   if (!MatchEntries(*index, pairs, &files, &error) ||
-      !AddEntries(*index, files, parsed.Has("force"), &writer, &replaced, &error)) {
+      !AddEntries(*index, files, parsed.Has("force"), &writer, &replaced, &error) ||
+      !writer.WriteInto(out, &error)) {
     return Fail(error);
   }
   const bool contiguous = EntriesContiguous(*index);
-  OutputFile out;
-  if (!out.Open(path, OutputPlace::kNamed, &error) || !writer.WriteInto(out, &error)) {
-    return Fail(error);
-  }
   // Some systems rename nothing over a file that is still open.
   index.reset();
   if (!out.Commit(&error)) return Fail(error);
