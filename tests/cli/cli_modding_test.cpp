@@ -257,10 +257,15 @@ TEST_F(CliModdingTest, VerifyFindsEveryEntryTheGameCannotPlayWhole) {
 
 // The largest archive the format allows. KOWAKI_FULL_TABLE=1 runs it with
 // all 1,048,576 entries and prints the time taken; by default a smaller
-// table keeps the suite quick.
+// table keeps the suite quick (Wine makes a file in tens of milliseconds).
 TEST_F(CliModdingTest, ManyEntriesComeBackByteForByte) {
   const bool full = std::getenv("KOWAKI_FULL_TABLE") != nullptr;
-  const uint32_t count = full ? kArchiveMaxEntries : 4000;
+#ifdef _WIN32
+  constexpr uint32_t kQuickCount = 300;
+#else
+  constexpr uint32_t kQuickCount = 4000;
+#endif
+  const uint32_t count = full ? kArchiveMaxEntries : kQuickCount;
   std::vector<Stored> entries(count);
   std::vector<std::string> names(count);
   for (uint32_t i = 0; i < count; ++i) {
