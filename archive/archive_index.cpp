@@ -1,6 +1,8 @@
 #include "archive/archive_index.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -153,6 +155,30 @@ ArchiveIndex* LoadArchiveIndex(const char* path, ArchiveLoadError* error) {
     ReleaseBlock(block, block_size);
     return nullptr;
   }
+  index->fd = file.Release();
+  return index;
+}
+
+ArchiveIndex* LoadFileAsEntry(const char* path, ArchiveLoadError* error) {
+  if (!path) return nullptr;
+  archive_file::Handle file(OpenArchive(path, error));
+  archive_file::Identity identity;
+  if (!file) return nullptr;
+  if (!archive_file::Identify(file.fd(), &identity)) {
+    Fail(error, Cause::kReadError, 0, 0, errno);
+    return nullptr;
+  }
+  const size_t path_length = std::strlen(path);
+  const size_t block_size = BlockSize(path_length, 1);
+  auto* block = static_cast<unsigned char*>(std::calloc(1, block_size));
+  if (!block) {
+    Fail(error, Cause::kNoMemory);
+    return nullptr;
+  }
+  ArchiveIndex* index = LayOutBlock(block, path, path_length, {0, 1});
+  // Larger than an entry can be: only its first 4 GiB would be read.
+  index->entries[0].size = static_cast<uint32_t>(std::min<uint64_t>(identity.size, UINT32_MAX));
+  index->identity = identity;
   index->fd = file.Release();
   return index;
 }

@@ -64,6 +64,11 @@ struct ArchiveLoadError {
 // `error` is given); nothing is left open or allocated then.
 ArchiveIndex* LoadArchiveIndex(const char* path, ArchiveLoadError* error = nullptr);
 
+// A file of its own seen as an archive of one entry, unnamed, holding the
+// whole file: a clip that is to go into an archive is read as its entries
+// are. Null as LoadArchiveIndex.
+ArchiveIndex* LoadFileAsEntry(const char* path, ArchiveLoadError* error = nullptr);
+
 // Whether the archive's file is still as it was loaded. A file written in
 // place since gives other bytes at the index's offsets.
 bool ArchiveUnchanged(const ArchiveIndex* index);

@@ -5,6 +5,7 @@
 
 #include "archive/archive_file.h"
 #include "archive/archive_index.h"
+#include "archive/entry_stream.h"
 #include "common/little_endian.h"
 #include "common/output_file.h"
 
@@ -54,7 +55,40 @@ bool CopyFile(const std::string& path, uint64_t expected, OutputFile& out, std::
   return written && n >= 0 && copied == expected;
 }
 
+struct StreamCloser {
+  void operator()(EntryStream* stream) const { EntryClose(stream); }
+};
+
+// An entry's bytes as the entry stream reads them; the archive must still
+// be the one its index was loaded from.
+bool CopyEntry(const ArchiveIndex* index, int32_t i, OutputFile& out, std::string* error) {
+  std::unique_ptr<EntryStream, StreamCloser> stream(OpenEntryStream(index, i));
+  auto buffer = std::make_unique<unsigned char[]>(kCopyBlock);
+  uint64_t copied = 0;
+  size_t n = 0;
+  while (stream && (n = EntryRead(buffer.get(), 1, kCopyBlock, stream.get())) != 0 &&
+         n != static_cast<size_t>(-1)) {
+    if (!out.Write(buffer.get(), n)) {
+      *error = "cannot write " + out.path();
+      return false;
+    }
+    copied += n;
+  }
+  if (!stream || n != 0 || copied != index->entries[i].size || !ArchiveUnchanged(index)) {
+    *error = "cannot read entry " + std::to_string(i) + " of " + index->path +
+             (stream && n == 0 ? ": the archive changed while it was read" : "");
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+NameField NameFieldOf(const ArchiveEntry& entry) {
+  NameField field;
+  std::memcpy(field.data(), entry.name, field.size());
+  return field;
+}
 
 bool ArchiveWriter::CheckName(std::string_view name, std::string* error) const {
   if (name.empty() || name.size() > kArchiveNameSize - 1) {
@@ -65,6 +99,10 @@ bool ArchiveWriter::CheckName(std::string_view name, std::string* error) const {
     *error = "an entry name cannot contain a zero byte";
     return false;
   }
+  return CheckRoom(error);
+}
+
+bool ArchiveWriter::CheckRoom(std::string* error) const {
   if (entries_.size() >= kArchiveMaxEntries) {
     *error = "an archive holds at most " + std::to_string(kArchiveMaxEntries) + " entries";
     return false;
@@ -72,21 +110,51 @@ bool ArchiveWriter::CheckName(std::string_view name, std::string* error) const {
   return true;
 }
 
+namespace {
+
+NameField FieldOfName(std::string_view name) {
+  NameField field{};
+  std::memcpy(field.data(), name.data(), name.size());
+  return field;
+}
+
+}  // namespace
+
 bool ArchiveWriter::AddFile(std::string_view name, const std::string& path, std::string* error) {
-  if (!CheckName(name, error)) return false;
-  int64_t size = ReadableSize(path);
+  return CheckName(name, error) && AddFile(FieldOfName(name), path, error);
+}
+
+bool ArchiveWriter::AddBytes(std::string_view name, std::string bytes, std::string* error) {
+  return CheckName(name, error) && AddBytes(FieldOfName(name), std::move(bytes), error);
+}
+
+bool ArchiveWriter::AddBytes(const NameField& field, std::string bytes, std::string* error) {
+  if (!CheckRoom(error)) return false;
+  const uint64_t size = bytes.size();
+  entries_.push_back({field, {}, nullptr, -1, std::move(bytes), size});
+  return true;
+}
+
+bool ArchiveWriter::AddFile(const NameField& field, const std::string& path, std::string* error) {
+  if (!CheckRoom(error)) return false;
+  const int64_t size = ReadableSize(path);
   if (size < 0) {
     *error = "cannot read " + path;
     return false;
   }
-  entries_.push_back({std::string(name), path, {}, static_cast<uint64_t>(size)});
+  entries_.push_back({field, path, nullptr, -1, {}, static_cast<uint64_t>(size)});
   return true;
 }
 
-bool ArchiveWriter::AddBytes(std::string_view name, std::string bytes, std::string* error) {
-  if (!CheckName(name, error)) return false;
-  uint64_t size = bytes.size();
-  entries_.push_back({std::string(name), {}, std::move(bytes), size});
+bool ArchiveWriter::AddEntry(const NameField& field, const ArchiveIndex* index, int32_t entry,
+                             std::string* error) {
+  if (!CheckRoom(error)) return false;
+  const ArchiveEntry& stored = index->entries[entry];
+  if (uint64_t{stored.offset} + stored.size > index->identity.size) {
+    *error = "entry " + std::to_string(entry) + " runs past the end of " + index->path;
+    return false;
+  }
+  entries_.push_back({field, {}, index, entry, {}, stored.size});
   return true;
 }
 
@@ -99,7 +167,9 @@ bool ArchiveWriter::set_header_word(uint32_t word, std::string* error) {
   return true;
 }
 
-bool ArchiveWriter::Write(const std::string& path, std::string* error) const {
+// The header and the table, or empty with a message when the data would
+// not fit the 32-bit offsets.
+std::string ArchiveWriter::Head(std::string* error) const {
   const uint64_t count = entries_.size();
   uint64_t offset = kArchiveHeaderSize + count * kArchiveRecordSize;
   std::string head(static_cast<size_t>(offset), '\0');
@@ -113,32 +183,42 @@ bool ArchiveWriter::Write(const std::string& path, std::string* error) const {
     if (offset + entry.size > kMaxArchiveSize) {
       *error = "the archive would exceed 4 GiB at entry " + std::to_string(i) +
                ": entry offsets are 32-bit";
-      return false;
+      return {};
     }
     unsigned char* record = p + kArchiveHeaderSize + i * kArchiveRecordSize;
-    std::memcpy(record, entry.name.data(), entry.name.size());
+    std::memcpy(record, entry.field.data(), entry.field.size());
     WriteLe32(record + 9, static_cast<uint32_t>(entry.size));
     WriteLe32(record + 13, static_cast<uint32_t>(offset));
     offset += entry.size;
   }
+  return head;
+}
 
+bool ArchiveWriter::Write(const std::string& path, std::string* error) const {
   OutputFile out;
-  if (!out.Open(path, OutputPlace::kNamed, error)) return false;
+  return out.Open(path, OutputPlace::kNamed, error) && WriteInto(out, error) && out.Commit(error);
+}
+
+bool ArchiveWriter::WriteInto(OutputFile& out, std::string* error) const {
+  const std::string head = Head(error);
+  if (head.empty()) return false;
   if (!out.Write(head.data(), head.size())) {
-    *error = "cannot write " + path;
+    *error = "cannot write " + out.path();
     return false;
   }
   for (const Entry& entry : entries_) {
-    if (entry.path.empty()) {
+    if (entry.index) {
+      if (!CopyEntry(entry.index, entry.entry, out, error)) return false;
+    } else if (entry.path.empty()) {
       if (!out.Write(entry.bytes.data(), entry.bytes.size())) {
-        *error = "cannot write " + path;
+        *error = "cannot write " + out.path();
         return false;
       }
     } else if (!CopyFile(entry.path, entry.size, out, error)) {
       return false;
     }
   }
-  return out.Commit(error);
+  return true;
 }
 
 }  // namespace kowaki

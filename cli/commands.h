@@ -25,5 +25,8 @@ int RunList(Arguments args);
 int RunExport(Arguments args);
 int RunPlay(Arguments args);
 int RunSettings(Arguments args);
+int RunUnpack(Arguments args);
+int RunReplace(Arguments args);
+int RunVerify(Arguments args);
 
 }  // namespace kowaki::cli

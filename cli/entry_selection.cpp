@@ -87,25 +87,28 @@ bool LooksLikeArchive(const std::string& arg) {
 
 }  // namespace
 
+EntryArgument::EntryArgument(const std::string& argument) : text_(PathForDisplay(argument)) {
+  if (argument.size() > 1 && argument[0] == '#' && argument.size() < 12 &&
+      argument.find_first_not_of("0123456789", 1) == std::string::npos) {
+    number_ = std::stoll(argument.substr(1));
+  }
+}
+
+bool EntryArgument::Names(int32_t entry, std::string_view name) const {
+  // Arguments come in the ANSI code page on Windows; names are matched as text.
+  return number_ >= 0 ? entry == number_ : Glob(text_, Cp932ToUtf8(name));
+}
+
 bool SelectRows(RowList& list, const std::vector<std::string>& entries, std::string* error) {
   for (RowList::Row& row : list.rows()) row.selected = entries.empty();
   for (const std::string& entry : entries) {
+    const EntryArgument argument(entry);
     bool found = false;
-    if (entry.size() > 1 && entry[0] == '#' &&
-        entry.find_first_not_of("0123456789", 1) == std::string::npos) {
-      const long long number = std::stoll(entry.substr(1));
-      for (RowList::Row& row : list.rows()) {
-        if (row.entry == number) row.selected = found = true;
-      }
-    } else {
-      // Arguments come in the ANSI code page on Windows; names are matched as text.
-      const std::string pattern = PathForDisplay(entry);
-      for (RowList::Row& row : list.rows()) {
-        if (Glob(pattern, Cp932ToUtf8(row.name))) row.selected = found = true;
-      }
+    for (RowList::Row& row : list.rows()) {
+      if (argument.Names(row.entry, row.name)) row.selected = found = true;
     }
     if (!found) {
-      *error = "'" + PathForDisplay(entry) + "' names no listed entry (see kowaki-cli list)";
+      *error = "'" + argument.text() + "' names no listed entry (see kowaki-cli list)";
       return false;
     }
   }

@@ -3,12 +3,28 @@
 // `list` shows it, a shell-style pattern (* ? [a-z] [!x]) or #N for entry
 // number N; and the archive, when the first argument names one instead.
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "jobs/row_list.h"
 
 namespace kowaki::cli {
+
+// One ENTRY argument: a name as `list` shows it, a pattern, or #N.
+class EntryArgument {
+ public:
+  explicit EntryArgument(const std::string& argument);
+  // Whether it names entry number `entry`, whose stored name is `name`.
+  bool Names(int32_t entry, std::string_view name) const;
+  // The argument as the terminal shows it.
+  const std::string& text() const { return text_; }
+
+ private:
+  long long number_ = -1;  // #N: N; else the pattern is matched
+  std::string text_;
+};
 
 // Marks the rows `entries` name, every row when there are none; false
 // with a message for an entry that names no row.

@@ -35,7 +35,18 @@ constexpr Command kCommands[] = {
      "      the raw index, without decoding"},
     {"pack", kowaki::cli::RunPack,
      "pack -o ARCHIVE [--header-word N] FILE...\n"
-     "      build an archive; entry names from the file stems"},
+     "      build an archive; entry names from the file stems\n"
+     "  pack -o ARCHIVE --from DIR [--force]\n"
+     "      build an archive again from what unpack left in DIR"},
+    {"unpack", kowaki::cli::RunUnpack,
+     "unpack ARCHIVE DIR\n"
+     "      every entry's bytes into DIR, with a manifest for pack --from"},
+    {"replace", kowaki::cli::RunReplace,
+     "replace ARCHIVE ENTRY FILE [ENTRY FILE...] [--force]\n"
+     "      give entries new data, keeping every other entry as it was"},
+    {"verify", kowaki::cli::RunVerify,
+     "verify ARCHIVE [--json] [-j N]\n"
+     "      decode every entry to its end and report those that fail"},
     {"convert", kowaki::cli::RunConvert,
      "convert IN.wav OUT.wav [--rate N] [--channels 1|2] [--bits 8|16]\n"
      "       [--codec pcm|ima-adpcm|ms-adpcm|mulaw|alaw]\n"

@@ -1,5 +1,7 @@
 // kowaki-cli pack -o ARCHIVE [--header-word N] FILE...: builds an archive,
 // one entry per file in the order given, named after the file's stem.
+// kowaki-cli pack -o ARCHIVE --from DIR [--force]: builds it from what
+// unpack left in DIR (cli/pack_from.cpp).
 
 #include <cstdio>
 #include <string>
@@ -9,6 +11,7 @@
 #include "archive/archive_writer.h"
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/pack_from.h"
 #include "cli/text_output.h"
 #include "common/output_file.h"
 
@@ -16,7 +19,9 @@ namespace kowaki::cli {
 
 namespace {
 
-constexpr char kUsage[] = "usage: kowaki-cli pack -o ARCHIVE [--header-word N] FILE...\n";
+constexpr char kUsage[] =
+    "usage: kowaki-cli pack -o ARCHIVE [--header-word N] FILE...\n"
+    "       kowaki-cli pack -o ARCHIVE --from DIR [--force]\n";
 
 // "dir/name.ogg" -> "name"; "dir/.hidden" -> ".hidden".
 std::string_view Stem(std::string_view path) {
@@ -41,13 +46,18 @@ int RunPack(Arguments args) {
   }
   ParsedArgs parsed;
   std::string error;
-  if (!parsed.Parse(rewritten, {"output", "header-word"}, {}, &error)) {
+  if (!parsed.Parse(rewritten, {"output", "header-word", "from"}, {"force"}, &error)) {
     return Fail(error + "\n" + kUsage);
   }
   const auto output = parsed.Value("output");
   const auto& inputs = parsed.positional();
   if (!output || output->empty())
     return Fail(std::string("no archive given (-o ARCHIVE)\n") + kUsage);
+  if (const auto folder = parsed.Value("from")) {
+    if (!inputs.empty() || parsed.Has("header-word"))
+      return Fail(std::string("--from DIR takes its files and header word from DIR\n") + kUsage);
+    return PackFromManifest(*folder, *output, parsed.Has("force"));
+  }
   if (inputs.size() > kArchiveMaxEntries) {
     return Fail(std::to_string(inputs.size()) + " files given; an archive holds at most " +
                 std::to_string(kArchiveMaxEntries) + " entries");

@@ -54,7 +54,11 @@ EntryDecoder::Block EntryDecoder::Read(std::span<uint8_t> buffer) {
   for (;;) {
     int bitstream = 0;
     const long n = ov_read(&vf_, reinterpret_cast<char*>(buffer.data()), size, 0, 2, 1, &bitstream);
-    if (n == OV_HOLE) continue;
+    if (n == OV_HOLE) {
+      ++damage_;
+      continue;
+    }
+    if (n < 0 && n != OV_EREAD) ++damage_;
     if (n <= 0) return {0, false, n == OV_EREAD};
     Block block{static_cast<size_t>(n), false};
     if (bitstream != link_) {

@@ -33,6 +33,9 @@ class EntryDecoder {
   // its beginning.
   bool cut_short() const { return cut_short_; }
   OggVorbis_File* vorbis() { return &vf_; }
+  // Damaged places met so far: pages the decoder stepped over, and a
+  // decoding error that ended the entry.
+  int damage() const { return damage_; }
   // The 16-bit format of the link being read (before the first read: of
   // the current one); all zero when the decoder knows none.
   const PcmFormat& format() const { return format_; }
@@ -54,6 +57,7 @@ class EntryDecoder {
   bool cut_short_ = false;
   EntryProblem problem_ = EntryProblem::kNone;
   int link_ = -1;
+  int damage_ = 0;
   PcmFormat format_{};
 };
 
