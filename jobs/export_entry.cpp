@@ -90,6 +90,7 @@ bool Maker::CopyBytes(EntryStream& stream) {
     if (!Write(buffer_.data(), n)) return false;
     copied += n;
   }
+  made_.bytes = copied;
   // Fewer bytes than the index gives: the archive shrank under us.
   return copied == stream.entry.size || Fail(EntryProblem::kArchiveChanged);
 }

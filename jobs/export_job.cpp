@@ -52,6 +52,10 @@ class ExportRun {
   };
 
   bool ChooseDestination();
+  bool Kept(const std::string& path) const {
+    return setup_.keep_existing && !path.empty() &&
+           platform::KindOfPath(path) != platform::PathKind::kNone;
+  }
   bool OutputsReplaceable();
   void ExportRows();
   void PlanRows();
@@ -75,6 +79,7 @@ class ExportRun {
   OutputNames names_;
   ExportPlan plan_;
   std::string folder_;
+  std::string merge_path_;
   MergeFile merge_;
   bool parallel_ = false;
   std::vector<PlannedEntry> planned_;  // every selected row, planned before a parallel run
@@ -108,13 +113,15 @@ bool ExportRun::ChooseDestination() {
   if (!plan_.merge) return window_.PickFolder(texts::kPickFolderTitle, &folder_);
   std::string path;
   if (!window_.PickSaveFile(&path)) return false;
+  merge_path_ = path;
   // The archive itself is never an output: replacing it would lose it.
   if (!state_.index || !platform::SameFile(path, state_.index->path)) {
     merge_.file = setup_.open_file(path, OutputPlace::kNamed);
   }
   if (!merge_.file) {
-    window_.ShowMessage(FormatText(texts::kCannotOpenOutput, window_.PathText(path).c_str()),
-                        texts::kCaptionFailure);
+    window_.ShowMessage(
+        FormatText(window_.Localized(texts::kCannotOpenOutput), window_.PathText(path).c_str()),
+        window_.Localized(texts::kCaptionFailure));
     return false;
   }
   return true;
@@ -135,11 +142,12 @@ bool ExportRun::OutputsReplaceable() {
     const int32_t entry = window_.RowEntry(row);
     const std::string stem = names.Claim(EntryName(state_.index, entry), entry);
     const std::string path = window_.OutputPath(folder_, stem, extension);
-    if (!ReplaceProblem(path).empty()) problem_path = path;
+    if (!Kept(path) && !ReplaceProblem(path).empty()) problem_path = path;
   }
   if (problem_path.empty()) return true;
-  window_.ShowMessage(FormatText(texts::kCannotOpenOutput, window_.PathText(problem_path).c_str()),
-                      texts::kCaptionFailure);
+  window_.ShowMessage(FormatText(window_.Localized(texts::kCannotOpenOutput),
+                                 window_.PathText(problem_path).c_str()),
+                      window_.Localized(texts::kCaptionFailure));
   return false;
 }
 
@@ -199,6 +207,13 @@ void ExportRun::FixMergeFormat(int32_t entry) {
 ExportedEntry ExportRun::Make(int32_t item) {
   const PlannedEntry planned = NextRow(item);
   if (!parallel_ && last_row_ == -1) return {};  // no more rows selected after all
+  if (Kept(planned.path)) {
+    ExportedEntry kept;
+    kept.outcome.entry = planned.entry;
+    kept.outcome.problem = EntryProblem::kKept;
+    kept.path = planned.path;
+    return kept;
+  }
   MergeSink sink;
   if (plan_.merge && !parallel_) {
     sink.file = merge_.file.get();
@@ -212,23 +227,28 @@ bool ExportRun::Commit(ExportedEntry& made) {
   if (!parallel_ && last_row_ == -1) return false;
   const EntryOutcome& outcome = made.outcome;
   const std::string name = window_.NameText(EntryName(state_.index, outcome.entry));
-  window_.SetJobTitle(
-      FormatText(texts::kWorkExporting, name.c_str(), result_.processed + 1, result_.selected));
+  window_.SetJobTitle(FormatText(window_.Localized(texts::kWorkExporting), name.c_str(),
+                                 result_.processed + 1, result_.selected));
   window_.SetProgressPosition(result_.processed);
   if (made.cannot_open) {
-    window_.ShowMessage(FormatText(texts::kCannotOpenOutput, window_.PathText(made.path).c_str()),
-                        texts::kCaptionFailure);
+    window_.ShowMessage(FormatText(window_.Localized(texts::kCannotOpenOutput),
+                                   window_.PathText(made.path).c_str()),
+                        window_.Localized(texts::kCaptionFailure));
     result_.output_failed = true;
     return false;
   }
   const bool ok = plan_.merge ? AddToMerge(made, name) : FinishOwnFile(made);
   result_.succeeded += ok ? 1 : 0;
+  result_.skipped += outcome.problem == EntryProblem::kKept ? 1 : 0;
   ++result_.processed;
+  made.outcome.path = plan_.merge ? merge_path_ : made.path;
+  made.outcome.bytes = made.bytes;
   result_.entries.push_back(outcome);
   window_.ReportEntry(outcome, EntryName(state_.index, outcome.entry));
   if (result_.merge_write_failed) return false;
   if (plan_.merge && merge_.data_bytes > static_cast<uint64_t>(setup_.merge_limit)) {
-    window_.ShowMessage(FormatText(texts::kMergeTooLarge, name.c_str()), texts::kCaptionWarning);
+    window_.ShowMessage(FormatText(window_.Localized(texts::kMergeTooLarge), name.c_str()),
+                        window_.Localized(texts::kCaptionWarning));
     return false;
   }
   return true;
@@ -316,10 +336,12 @@ void ExportRun::KeepWholeEntries(EntryProblem problem) {
   if (merge_.data_bytes == 0 || !cut) {
     merge_.file->Discard();
     merge_.file.reset();
-    window_.ShowMessage(texts::kMergeWriteFailedEmpty, texts::kCaptionFailure);
+    window_.ShowMessage(window_.Localized(texts::kMergeWriteFailedEmpty),
+                        window_.Localized(texts::kCaptionFailure));
   } else {
-    window_.ShowMessage(FormatText(texts::kMergeWriteFailed, merge_.last_whole.c_str()),
-                        texts::kCaptionFailure);
+    window_.ShowMessage(
+        FormatText(window_.Localized(texts::kMergeWriteFailed), merge_.last_whole.c_str()),
+        window_.Localized(texts::kCaptionFailure));
   }
 }
 
@@ -339,7 +361,7 @@ void ExportRun::EndMessages() {
   // cannot be kept is counted in it.
   if (plan_.merge && merge_.file && !FinishMerge()) result_.succeeded = 0;
   ShowEndMessages(window_, texts::kExportFailed, texts::kExportStopped, result_.selected,
-                  result_.processed, result_.succeeded);
+                  result_.processed, result_.succeeded + result_.skipped);
 }
 
 void ExportRun::Restore() {

@@ -23,6 +23,8 @@ struct ExportSetup {
   const SettingsStore* settings = nullptr;
   int64_t merge_limit = kMergeDataLimit;
   ExportFileOpener open_file = OpenExportFile;
+  // An entry's own file that exists is kept, and the entry skipped.
+  bool keep_existing = false;
 };
 
 struct ExportResult {
@@ -32,6 +34,7 @@ struct ExportResult {
   int32_t selected = 0;
   int32_t processed = 0;  // entries taken up, whether they succeeded or not
   int32_t succeeded = 0;
+  int32_t skipped = 0;                // kept files (keep_existing), not counted as failures
   std::vector<EntryOutcome> entries;  // each entry taken up, in list order
 };
 
