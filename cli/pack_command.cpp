@@ -9,14 +9,14 @@
 #include "archive/archive_writer.h"
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/help.h"
+#include "cli/language.h"
 #include "cli/text_output.h"
 #include "common/output_file.h"
 
 namespace kowaki::cli {
 
 namespace {
-
-constexpr char kUsage[] = "usage: kowaki-cli pack -o ARCHIVE [--header-word N] FILE...\n";
 
 // "dir/name.ogg" -> "name"; "dir/.hidden" -> ".hidden".
 std::string_view Stem(std::string_view path) {
@@ -26,7 +26,7 @@ std::string_view Stem(std::string_view path) {
 }
 
 int Fail(const std::string& message) {
-  PrintText(stderr, "kowaki-cli pack: " + message + "\n");
+  Complain(message);
   return kExitError;
 }
 
@@ -42,12 +42,11 @@ int RunPack(Arguments args) {
   ParsedArgs parsed;
   std::string error;
   if (!parsed.Parse(rewritten, {"output", "header-word"}, {}, &error)) {
-    return Fail(error + "\n" + kUsage);
+    return BadArguments("pack", error);
   }
   const auto output = parsed.Value("output");
   const auto& inputs = parsed.positional();
-  if (!output || output->empty())
-    return Fail(std::string("no archive given (-o ARCHIVE)\n") + kUsage);
+  if (!output || output->empty()) return BadArguments("pack", "no archive given (-o ARCHIVE)");
   if (inputs.size() > kArchiveMaxEntries) {
     return Fail(std::to_string(inputs.size()) + " files given; an archive holds at most " +
                 std::to_string(kArchiveMaxEntries) + " entries");

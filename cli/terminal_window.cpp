@@ -1,7 +1,9 @@
 #include "cli/terminal_window.h"
 
 #include "cli/commands.h"
+#include "cli/global_options.h"
 #include "cli/interrupt.h"
+#include "cli/language.h"
 #include "cli/reasons.h"
 #include "cli/text_output.h"
 #include "jobs/format_text.h"
@@ -64,15 +66,15 @@ void TerminalWindow::ClearLine() {
 
 // A failed entry gets a line of its own, before the job's summary.
 void TerminalWindow::ReportEntry(const EntryOutcome& outcome, std::string_view name) {
-  if (outcome.ok) return;
+  if (outcome.ok || (Quiet() && outcome.problem == EntryProblem::kKept)) return;
   ClearLine();
-  PrintText(stderr, "kowaki-cli: " + NameText(name) + ": " + ProblemText(outcome) + "\n");
+  Complain(NameText(name) + ": " + ProblemText(outcome));
   Draw();
 }
 
 void TerminalWindow::ShowMessage(std::string_view text, std::string_view caption) {
   ClearLine();
-  PrintText(stderr, std::string(caption) + ": " + std::string(text) + "\n");
+  Complain(std::string(caption) + ": " + std::string(text));
   Draw();
 }
 
@@ -97,7 +99,11 @@ std::string TerminalWindow::OutputPath(std::string_view folder, std::string_view
   return platform::PathInFolder(folder, std::string(stem) + std::string(extension));
 }
 
-TerminalSession::TerminalSession() : window_(platform::IsTerminal(stderr)) {
+const char* TerminalWindow::Localized(const char* text) { return SystemText(text); }
+
+bool TerminalWindow::DrawsProgress() { return !Quiet() && platform::IsTerminal(stderr); }
+
+TerminalSession::TerminalSession() : window_(TerminalWindow::DrawsProgress()) {
   state_.window = &window_;
 }
 
@@ -110,15 +116,16 @@ TerminalSession::~TerminalSession() {
 std::optional<int> TerminalSession::Open(std::string path, std::string_view command) {
   if (path.empty()) path = FindGameArchive(*OpenGameStore());
   if (path.empty()) {
-    PrintText(stderr, "kowaki-cli " + std::string(command) +
-                          ": no archive given, and the game records no install folder\n");
+    Complain(std::string(command) + ": " +
+             Say("no archive given, and the game records no install folder",
+                 "アーカイブの指定がなく、ゲームのインストール先も記録されていません"));
     return kExitError;
   }
   path_ = path;
   ArchiveLoadError error;
   state_.index = LoadArchiveIndex(path.c_str(), &error);
   if (!state_.index) {
-    PrintText(stderr, CannotLoadText(path, error) + "\n");
+    Complain(CannotLoadText(path, error));
     return kExitError;
   }
   Run(ListingJob);
@@ -129,7 +136,7 @@ std::optional<int> TerminalSession::Open(std::string path, std::string_view comm
 void TerminalSession::Run(JobProcedure job) {
   InstallInterruptHandler(&state_.running);
   if (!StartWorker(&state_, std::move(job))) {
-    PrintText(stderr, "kowaki-cli: no thread for the job\n");
+    Complain(SystemText(texts::kCannotStartJob));
     return;
   }
   JoinWorker(&state_);

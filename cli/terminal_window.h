@@ -18,6 +18,8 @@ class TerminalWindow : public JobWindow {
  public:
   // `progress`: draw the progress line (stderr is a terminal).
   explicit TerminalWindow(bool progress) : progress_(progress) {}
+  // Whether a window here draws the progress line: on a terminal, not quiet.
+  static bool DrawsProgress();
 
   void SetTitle(std::string_view text) override;
   void SetJobTitle(std::string_view work) override;
@@ -41,6 +43,7 @@ class TerminalWindow : public JobWindow {
   void ShowMessage(std::string_view text, std::string_view caption) override;
   bool PickFolder(std::string_view title, std::string* folder) override;
   bool PickSaveFile(std::string* path) override;
+  const char* Localized(const char* text) override;
   std::string NameText(std::string_view name) override;
   std::string PathText(std::string_view path) override;
   std::string OutputPath(std::string_view folder, std::string_view stem,

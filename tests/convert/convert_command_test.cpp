@@ -36,7 +36,7 @@ int RunCli(std::vector<std::string> args, std::string* message = nullptr) {
   const int code = RunConvert(argv);
   const std::string err = ::testing::internal::GetCapturedStderr();
   if (code != kExitOk) {
-    EXPECT_EQ(err.rfind("kowaki-cli convert: ", 0), 0u) << err;
+    EXPECT_EQ(err.rfind("kowaki-cli: ", 0), 0u) << err;
   }
   if (message) *message = err;
   return code;
