@@ -1,5 +1,6 @@
 // kowaki-cli export [ARCHIVE] (--to DIR | --merge FILE) [--type ogg|wav]
-//   [--rate N|source] [--channels 1|2|source] [-n] [--json] [ENTRY...]
+//   [--rate N|source] [--channels 1|2|source] [--name TEMPLATE] [-n] [--json]
+//   [ENTRY...]
 // Lists the archive as the window does, selects the rows the ENTRY
 // arguments name (all when none), and runs the export job on them with the
 // stored output settings, changed by the options for this run only.
@@ -16,6 +17,7 @@
 #include "cli/help.h"
 #include "cli/interrupt.h"
 #include "cli/language.h"
+#include "cli/name_template.h"
 #include "cli/output_options.h"
 #include "cli/run_report.h"
 #include "cli/terminal_window.h"
@@ -68,12 +70,13 @@ struct Request {
   OutputSettings settings;
   std::vector<std::string> entries;
   std::string archive;
+  NameTemplate names;
 };
 
 // False with a message for arguments that do not make a run.
 bool ParseRequest(Arguments args, Request* request, std::string* error) {
   ParsedArgs& parsed = request->parsed;
-  if (!parsed.Parse(args, {"to", "merge", "type", "rate", "channels", "jobs"},
+  if (!parsed.Parse(args, {"to", "merge", "type", "rate", "channels", "jobs", "name"},
                     {"no-clobber", "json"}, error, {{'j', "jobs"}, {'n', "no-clobber"}}) ||
       !parsed.Integer("jobs", 1, kMaxJobs, 0, &request->jobs, error)) {
     return false;
@@ -82,6 +85,11 @@ bool ParseRequest(Arguments args, Request* request, std::string* error) {
     return *error = "give --to DIR or --merge FILE", false;
   if (parsed.Has("json") && parsed.Value("merge") == "-") {
     return *error = "--json and --merge - would both write to standard output", false;
+  }
+  if (parsed.Has("name") &&
+      (parsed.Has("merge") || !request->names.Parse(*parsed.Value("name"), error))) {
+    if (parsed.Has("merge")) *error = "--name names the files of --to, not a merge";
+    return false;
   }
   request->entries = parsed.positional();
   request->archive = TakeArchive(&request->entries);
@@ -129,6 +137,11 @@ int RunExport(Arguments args) {
   ExportSetup setup;
   setup.settings = &run_settings;
   setup.keep_existing = parsed.Has("no-clobber");
+  if (parsed.Has("name")) {
+    setup.file_name = [&request](std::string_view name, int32_t entry, int32_t place) {
+      return request.names.Apply(name, entry, place);
+    };
+  }
   ExportResult result;
   const auto start = std::chrono::steady_clock::now();
   session.Run([&](AppState* state) {

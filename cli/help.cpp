@@ -31,11 +31,15 @@ constexpr Help kHelp[] = {
      "  --json       one JSON object on stdout: the totals and a record per entry\n"},
     {"export", "write entries as .ogg or .wav files, or merged into one .wav",
      "export [ARCHIVE] (--to DIR | --merge FILE) [--type ogg|wav] [--rate N|source]\n"
-     "                  [--channels 1|2|source] [-n] [--json] [-j N] [ENTRY...]\n"
+     "                  [--channels 1|2|source] [--name TEMPLATE] [-n] [--json] [-j N]\n"
+     "                  [ENTRY...]\n"
      "  --to DIR     a file per entry in DIR, named after the entry\n"
      "  --merge FILE all entries in one WAV file; - for standard output\n"
      "  --type, --rate, --channels\n"
      "               the output format for this run (default: the stored settings)\n"
+     "  --name TEMPLATE\n"
+     "               file names from {name}, {entry} (the entry number; {entry:05} for\n"
+     "               five digits) and {n} (the place in this run, from 1)\n"
      "  -n, --no-clobber\n"
      "               keep files that exist; their entries are reported as skipped\n"
      "  --json       one JSON object on stdout: the totals and a record per entry\n"},

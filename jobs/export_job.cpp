@@ -61,6 +61,10 @@ class ExportRun {
   void PlanRows();
   PlannedEntry NextRow(int32_t item);
   PlannedEntry PlanEntry(int32_t entry);
+  std::string FileName(int32_t entry, int32_t place) const {
+    const std::string_view name = EntryName(state_.index, entry);
+    return setup_.file_name ? setup_.file_name(name, entry, place) : std::string(name);
+  }
   void FixMergeFormat(int32_t entry);
   ExportedEntry Make(int32_t item);
   bool Commit(ExportedEntry& made);
@@ -84,6 +88,7 @@ class ExportRun {
   bool parallel_ = false;
   std::vector<PlannedEntry> planned_;  // every selected row, planned before a parallel run
   int32_t last_row_ = -1;              // the row a single thread took up last
+  int32_t planned_count_ = 0;          // rows planned so far
   ExportResult result_;
 };
 
@@ -137,10 +142,11 @@ bool ExportRun::OutputsReplaceable() {
   if (!FolderProblem(folder_).empty()) problem_path = folder_;
   OutputNames names = names_;  // nothing claimed yet: the names the run will give
   const char* extension = plan_.wav ? ".wav" : ".ogg";
+  int32_t place = 0;
   for (int32_t row = window_.NextSelectedRow(-1); row != -1 && problem_path.empty();
        row = window_.NextSelectedRow(row)) {
     const int32_t entry = window_.RowEntry(row);
-    const std::string stem = names.Claim(EntryName(state_.index, entry), entry);
+    const std::string stem = names.Claim(FileName(entry, ++place), entry);
     const std::string path = window_.OutputPath(folder_, stem, extension);
     if (!Kept(path) && !ReplaceProblem(path).empty()) problem_path = path;
   }
@@ -190,7 +196,7 @@ PlannedEntry ExportRun::NextRow(int32_t item) {
 
 PlannedEntry ExportRun::PlanEntry(int32_t entry) {
   if (plan_.merge) return {entry, {}};
-  const std::string stem = names_.Claim(EntryName(state_.index, entry), entry);
+  const std::string stem = names_.Claim(FileName(entry, ++planned_count_), entry);
   return {entry, window_.OutputPath(folder_, stem, plan_.wav ? ".wav" : ".ogg")};
 }
 

@@ -5,6 +5,9 @@
 // settings.
 
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "jobs/app_state.h"
@@ -25,6 +28,9 @@ struct ExportSetup {
   ExportFileOpener open_file = OpenExportFile;
   // An entry's own file that exists is kept, and the entry skipped.
   bool keep_existing = false;
+  // The name of an entry's own file, before it is made safe, from the
+  // entry's name, number and place in the run (from 1); null: its name.
+  std::function<std::string(std::string_view name, int32_t entry, int32_t place)> file_name;
 };
 
 struct ExportResult {

@@ -33,6 +33,14 @@ using cli::RunList;
 using cli::RunPlay;
 using cli::RunSettings;
 
+std::vector<std::string> TempDirList(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& item : std::filesystem::directory_iterator(folder))
+    names.push_back(item.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 class CliJobsTest : public JobTest {
  protected:
   void SetUp() override {
@@ -167,6 +175,29 @@ TEST_F(CliJobsTest, ExportWithNoClobberSkipsExistingFiles) {
   EXPECT_EQ(replaced.code, 0) << replaced.err;
   EXPECT_EQ(ReadBytes(out_.File("v_0001.ogg")), clips_[0].data);
   EXPECT_EQ(RunCommand(RunExport, {archive_, "--merge", "-", "--json"}).code, 2);
+}
+
+// --name builds each file's name; the result is made safe and kept apart
+// from the run's other names as entry names are.
+TEST_F(CliJobsTest, ExportNamesFilesAfterTheTemplate) {
+  const std::string to = out_.path().string();
+  CommandResult run = RunCommand(RunExport, {archive_, "--to", to, "--type", "ogg", "--name",
+                                             "{n}-{entry:03}-{entry:2}/{name}"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(out_.List(), (std::vector<std::string>{"1-000- 0%2Fv_0001.ogg", "2-002- 2%2Fこえ.ogg",
+                                                   "3-003- 3%2Fv_0003.ogg"}));
+  EXPECT_EQ(ReadBytes(out_.File("2-002- 2%2Fこえ.ogg")), clips_[2].data);
+  CommandResult same = RunCommand(RunExport, {archive_, "--to", out_.File("same"), "--name", "v"});
+  EXPECT_EQ(same.code, 0) << same.err;
+  EXPECT_EQ(TempDirList(out_.File("same")),
+            (std::vector<std::string>{"v.ogg", "v~2.ogg", "v~3.ogg"}));
+  for (const char* bad : {"{nam}", "{entry:x}", "{n", "{entry:123}"}) {
+    CommandResult refused = RunCommand(RunExport, {archive_, "--to", to, "--name", bad});
+    EXPECT_EQ(refused.code, 2) << bad;
+    EXPECT_NE(refused.err.find("--name takes {name}, {entry}"), std::string::npos) << refused.err;
+  }
+  EXPECT_EQ(RunCommand(RunExport, {archive_, "--merge", out_.File("m.wav"), "--name", "x"}).code,
+            2);
 }
 
 // --all adds the entries that do not open, with the reason; ENTRY
