@@ -1,5 +1,5 @@
 // kowaki-cli export [ARCHIVE] (--to DIR | --merge FILE) [--type ogg|wav]
-//   [--rate N|source] [--channels 1|2|source] [--name TEMPLATE] [-n] [--json]
+//   [--rate N|source] [--channels 1|2|source] [--name TEMPLATE] [--markers] [-n] [--json]
 //   [ENTRY...]
 // Lists the archive as the window does, selects the rows the ENTRY
 // arguments name (all when none), and runs the export job on them with the
@@ -77,12 +77,16 @@ struct Request {
 bool ParseRequest(Arguments args, Request* request, std::string* error) {
   ParsedArgs& parsed = request->parsed;
   if (!parsed.Parse(args, {"to", "merge", "type", "rate", "channels", "jobs", "name"},
-                    {"no-clobber", "json"}, error, {{'j', "jobs"}, {'n', "no-clobber"}}) ||
+                    {"no-clobber", "json", "markers"}, error,
+                    {{'j', "jobs"}, {'n', "no-clobber"}}) ||
       !parsed.Integer("jobs", 1, kMaxJobs, 0, &request->jobs, error)) {
     return false;
   }
   if (parsed.Has("to") == parsed.Has("merge"))
     return *error = "give --to DIR or --merge FILE", false;
+  if (parsed.Has("markers") && !parsed.Has("merge")) {
+    return *error = "--markers marks the entries of a --merge file", false;
+  }
   if (parsed.Has("json") && parsed.Value("merge") == "-") {
     return *error = "--json and --merge - would both write to standard output", false;
   }
@@ -137,6 +141,7 @@ int RunExport(Arguments args) {
   ExportSetup setup;
   setup.settings = &run_settings;
   setup.keep_existing = parsed.Has("no-clobber");
+  setup.markers = parsed.Has("markers");
   if (parsed.Has("name")) {
     setup.file_name = [&request](std::string_view name, int32_t entry, int32_t place) {
       return request.names.Apply(name, entry, place);

@@ -31,10 +31,12 @@ constexpr Help kHelp[] = {
      "  --json       one JSON object on stdout: the totals and a record per entry\n"},
     {"export", "write entries as .ogg or .wav files, or merged into one .wav",
      "export [ARCHIVE] (--to DIR | --merge FILE) [--type ogg|wav] [--rate N|source]\n"
-     "                  [--channels 1|2|source] [--name TEMPLATE] [-n] [--json] [-j N]\n"
+     "                  [--channels 1|2|source] [--name TEMPLATE] [--markers] [-n] [--json]\n"
+     "                  [-j N]"
      "                  [ENTRY...]\n"
      "  --to DIR     a file per entry in DIR, named after the entry\n"
      "  --merge FILE all entries in one WAV file; - for standard output\n"
+     "  --markers    with --merge: each entry's start as a cue point labelled with its name\n"
      "  --type, --rate, --channels\n"
      "               the output format for this run (default: the stored settings)\n"
      "  --name TEMPLATE\n"

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/little_endian.h"
 #include "common/output_file.h"
 #include "convert/wav_file.h"
 #include "jobs/export_entry.h"
@@ -46,9 +47,10 @@ class ExportRun {
     PcmFormat format{};  // fixed by the first entry that opens
     bool format_fixed = false;
     bool has_header = false;
-    bool broken = false;      // a header write fell short: nothing more goes in
-    uint64_t data_bytes = 0;  // in entries written whole
-    std::string last_whole;   // the name of the last of them, as text
+    bool broken = false;         // a header write fell short: nothing more goes in
+    uint64_t data_bytes = 0;     // in entries written whole
+    std::string last_whole;      // the name of the last of them, as text
+    std::vector<CuePoint> cues;  // where each of them starts
   };
 
   bool ChooseDestination();
@@ -289,6 +291,10 @@ bool ExportRun::AddToMerge(ExportedEntry& made, const std::string& name) {
   EntryOutcome& outcome = made.outcome;
   if (outcome.ok && parallel_) outcome.ok = AppendSpill(made);
   if (outcome.ok) {
+    if (setup_.markers && made.format.block_align != 0) {
+      merge_.cues.push_back(
+          {static_cast<uint32_t>(merge_.data_bytes / made.format.block_align), name});
+    }
     merge_.data_bytes += made.bytes;
     merge_.last_whole = name;
     return true;
@@ -358,7 +364,15 @@ bool ExportRun::FinishMerge() {
     file->Discard();
     return false;
   }
-  const auto header = MakeWavHeader(merge_.format, static_cast<uint32_t>(merge_.data_bytes));
+  auto header = MakeWavHeader(merge_.format, static_cast<uint32_t>(merge_.data_bytes));
+  if (!merge_.cues.empty() && !file->IsStream()) {
+    const std::vector<uint8_t> chunks = MakeCueChunks(merge_.cues);
+    if (!file->Write(chunks.data(), chunks.size())) {
+      file->Discard();
+      return false;
+    }
+    WriteLe32(&header[4], ReadLe32(&header[4]) + static_cast<uint32_t>(chunks.size()));
+  }
   return file->Finish(header);
 }
 

@@ -26,6 +26,9 @@ struct ExportSetup {
   const SettingsStore* settings = nullptr;
   int64_t merge_limit = kMergeDataLimit;
   ExportFileOpener open_file = OpenExportFile;
+  // A merge file marks where each entry starts, labelled with its name (a
+  // cue point each, after the data); not on a stream.
+  bool markers = false;
   // An entry's own file that exists is kept, and the entry skipped.
   bool keep_existing = false;
   // The name of an entry's own file, before it is made safe, from the

@@ -35,7 +35,7 @@ _kowaki_cli() {
   case ${words[1]} in
     list) options="--json --all -j --jobs" ;;
     play) options="--json" ;;
-    export) options="--to --merge --type --rate --channels --name -n --no-clobber --json -j --jobs" ;;
+    export) options="--to --merge --type --rate --channels --name --markers -n --no-clobber --json -j --jobs" ;;
     settings) options="--type --rate --channels --merge" ;;
     index) options="--json" ;;
     pack) options="-o --header-word" ;;

@@ -16,7 +16,9 @@
 #include "cli/commands.h"
 #include "cli/terminal_window.h"
 #include "cli/text_output.h"
+#include "common/little_endian.h"
 #include "common/output_file.h"
+#include "convert/wav_file.h"
 #include "jobs/export_file.h"
 #include "jobs/export_job.h"
 #include "jobs/listing_job.h"
@@ -198,6 +200,38 @@ TEST_F(CliJobsTest, ExportNamesFilesAfterTheTemplate) {
   }
   EXPECT_EQ(RunCommand(RunExport, {archive_, "--merge", out_.File("m.wav"), "--name", "x"}).code,
             2);
+}
+
+// --markers adds a cue point at each entry's start, labelled with its
+// name, after the data; without it the merge file has header and data only.
+TEST_F(CliJobsTest, MergeMarksEachEntrysStartWhenAsked) {
+  const std::string plain = out_.File("plain.wav"), marked = out_.File("marked.wav");
+  ASSERT_EQ(RunCommand(RunExport, {archive_, "--merge", plain, "--rate", "8000"}).code, 0);
+  CommandResult run =
+      RunCommand(RunExport, {archive_, "--merge", marked, "--rate", "8000", "--markers"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  const std::string without = ReadBytes(plain), with = ReadBytes(marked);
+  const uint32_t data = ReadLe32(reinterpret_cast<const uint8_t*>(&without[40]));
+  ASSERT_EQ(without.size(), kWavHeaderSize + data);
+  ASSERT_GT(with.size(), without.size());
+  EXPECT_TRUE(with.substr(kWavHeaderSize, data) == without.substr(kWavHeaderSize, data));
+  EXPECT_EQ(ReadLe32(reinterpret_cast<const uint8_t*>(&with[4])), with.size() - 8);
+  // 0.3 s at 22050 Hz, then 0.5 s at 44100 Hz, as 8000 Hz mono frames
+  // (the resampler's filter may take a frame or two).
+  const std::string tail = with.substr(kWavHeaderSize + data);
+  ASSERT_GT(tail.size(), 12u + 3 * 24);
+  const auto frame = [&tail](size_t i) {
+    return ReadLe32(reinterpret_cast<const uint8_t*>(&tail[12 + 24 * i + 4]));
+  };
+  EXPECT_EQ(frame(0), 0u);
+  EXPECT_NEAR(frame(1), 2400, 4);
+  EXPECT_NEAR(frame(2), 6400, 8);
+  const std::vector<CuePoint> cues = {{0, "v_0001"}, {frame(1), "こえ"}, {frame(2), "v_0003"}};
+  const std::vector<uint8_t> chunks = MakeCueChunks(cues);
+  EXPECT_TRUE(tail == std::string(chunks.begin(), chunks.end()));
+  EXPECT_EQ(tail.substr(0, 12), std::string("cue \x4c\0\0\0\x03\0\0\0", 12));
+  EXPECT_NE(tail.find(std::string("labl\x0b\0\0\0\x02\0\0\0こえ\0\0", 20)), std::string::npos);
+  EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", out_.File("d"), "--markers"}).code, 2);
 }
 
 // --all adds the entries that do not open, with the reason; ENTRY
