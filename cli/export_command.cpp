@@ -136,6 +136,7 @@ int RunExport(Arguments args) {
     return kExitOk;
   }
 
+  window.CountBytes(*session.state().index);
   MemoryStore run_settings;
   SaveOutputSettings(run_settings, request.settings);
   ExportSetup setup;

@@ -89,6 +89,7 @@ int RunPlay(Arguments args) {
     window.ShowMessage(SystemText(texts::kNothingToPlay), SystemText(texts::kCaptionWarning));
     return kExitError;
   }
+  window.CountBytes(*session.state().index);
   session.state().window = &window;
   PlaybackResult result;
   const auto start = std::chrono::steady_clock::now();

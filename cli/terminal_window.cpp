@@ -51,10 +51,36 @@ void TerminalWindow::Draw() {
   std::string line = "\r[";
   line.append(static_cast<size_t>(filled), '#');
   line.append(static_cast<size_t>(kBarWidth - filled), '-');
-  line += "] " + title_ + "\x1b[K";
+  line += "] " + Share() + title_ + "\x1b[K";
   PrintText(stderr, line);
   std::fflush(stderr);
   drawn_ = true;
+}
+
+void TerminalWindow::CountBytes(const ArchiveIndex& index) {
+  sizes_.assign(static_cast<size_t>(index.count), 0);
+  total_bytes_ = done_bytes_ = 0;
+  for (const RowList::Row& row : list_.rows()) {
+    const uint64_t size = index.entries[row.entry].size;
+    sizes_[static_cast<size_t>(row.entry)] = size;
+    total_bytes_ += row.selected ? size : 0;
+  }
+  start_ = std::chrono::steady_clock::now();
+}
+
+// "42% 0:12 +0:17 ": done, time taken, time left at this pace.
+std::string TerminalWindow::Share() const {
+  if (total_bytes_ == 0) return {};
+  const double elapsed =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  const auto clock = [](double seconds) {
+    const auto whole = static_cast<long long>(seconds);
+    return FormatText("%lld:%02lld", whole / 60, whole % 60);
+  };
+  const double share = static_cast<double>(done_bytes_) / static_cast<double>(total_bytes_);
+  std::string text = FormatText("%3d%% ", static_cast<int>(share * 100)) + clock(elapsed);
+  if (done_bytes_ > 0) text += " +" + clock(elapsed / share - elapsed);
+  return text + "  ";
 }
 
 void TerminalWindow::ClearLine() {
@@ -66,6 +92,9 @@ void TerminalWindow::ClearLine() {
 
 // A failed entry gets a line of its own, before the job's summary.
 void TerminalWindow::ReportEntry(const EntryOutcome& outcome, std::string_view name) {
+  if (outcome.entry >= 0 && static_cast<size_t>(outcome.entry) < sizes_.size()) {
+    done_bytes_ += sizes_[static_cast<size_t>(outcome.entry)];
+  }
   if (outcome.ok || (Quiet() && outcome.problem == EntryProblem::kKept)) return;
   ClearLine();
   Complain(NameText(name) + ": " + ProblemText(outcome));

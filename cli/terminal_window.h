@@ -4,9 +4,11 @@
 // otherwise), messages printed to stderr, and the pickers answered by the
 // command line.
 
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "jobs/app_state.h"
 #include "jobs/job_window.h"
@@ -50,6 +52,9 @@ class TerminalWindow : public JobWindow {
                          std::string_view extension) override;
 
   RowList& list() { return list_; }
+  // From here the progress line also shows the run's share done, by the
+  // bytes of the selected rows' entries, with the time taken and left.
+  void CountBytes(const ArchiveIndex& index);
   // What the pickers answer; nothing: the user cancels.
   std::optional<std::string> folder_answer;
   std::optional<std::string> save_answer;
@@ -57,6 +62,7 @@ class TerminalWindow : public JobWindow {
  private:
   void Draw();
   void ClearLine();
+  std::string Share() const;
 
   bool progress_;
   RowList list_;
@@ -65,6 +71,10 @@ class TerminalWindow : public JobWindow {
   int32_t high_ = 100;
   int32_t position_ = 0;
   bool drawn_ = false;
+  std::vector<uint64_t> sizes_;  // by entry, for CountBytes
+  uint64_t total_bytes_ = 0;
+  uint64_t done_bytes_ = 0;
+  std::chrono::steady_clock::time_point start_;
 };
 
 // An archive loaded and listed as the window does it, for the commands

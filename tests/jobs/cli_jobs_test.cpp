@@ -501,10 +501,16 @@ TEST_F(CliJobsTest, ControlsInNamesReachTheTerminalEscaped) {
   ::testing::internal::CaptureStderr();
   List();
   terminal.list().rows()[1].selected = true;
+  terminal.list().rows()[2].selected = true;
+  terminal.CountBytes(*state_.index);
   state_.running = 1;
   ExportJob(&state_);
   const std::string drawn = ::testing::internal::GetCapturedStderr();
-  EXPECT_NE(drawn.find("] a\\x0ab\\x07 exporting 1/1\x1b[K"), std::string::npos) << drawn;
+  // With the share done by bytes, the time taken and the time left.
+  EXPECT_NE(drawn.find("]   0% 0:00  a\\x0ab\\x07 exporting 1/2\x1b[K"), std::string::npos)
+      << drawn;
+  EXPECT_NE(drawn.find("]  50% 0:00 +0:00  v\\x80 exporting 2/2\x1b[K"), std::string::npos)
+      << drawn;
   std::string rest = drawn;
   for (const char* own : {"\r", "\x1b[K"}) {
     for (size_t at; (at = rest.find(own)) != std::string::npos;) rest.erase(at, strlen(own));
