@@ -60,7 +60,7 @@ run_env("LANGUAGE=;LC_ALL=;LC_MESSAGES=ja_JP" 2 list -q ${WORK}/v_0001.ogg)
 expect_match("${err}" "ヘッダより短いファイルです")
 run(2 list --lang fr)
 expect_match("${err}" "^kowaki-cli: --lang takes en or ja, not 'fr'\nkowaki-cli: see 'kowaki-cli --help'\n$")
-run(2 list -x)
+run(2 list -x --lang en)
 expect_match("${err}" "^kowaki-cli: unknown option -x\nkowaki-cli: see 'kowaki-cli list --help'\n$")
 
 # Help for each command on stdout, with the exit codes; the version.

@@ -188,7 +188,7 @@ TEST_F(CliJobsTest, ExportNamesFilesAfterTheTemplate) {
   EXPECT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(out_.List(), (std::vector<std::string>{"1-000- 0%2Fv_0001.ogg", "2-002- 2%2Fこえ.ogg",
                                                    "3-003- 3%2Fv_0003.ogg"}));
-  EXPECT_EQ(ReadBytes(out_.File("2-002- 2%2Fこえ.ogg")), clips_[2].data);
+  EXPECT_EQ(ReadBytes(out_.File("1-000- 0%2Fv_0001.ogg")), clips_[0].data);
   CommandResult same = RunCommand(RunExport, {archive_, "--to", out_.File("same"), "--name", "v"});
   EXPECT_EQ(same.code, 0) << same.err;
   EXPECT_EQ(TempDirList(out_.File("same")),
