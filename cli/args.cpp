@@ -36,9 +36,13 @@ bool ParsedArgs::Parse(std::span<char* const> argv, std::initializer_list<std::s
     std::string_view name;
     std::optional<std::string_view> inline_value;
     if (options_done || !ShortOption(arg, short_names, &name, &inline_value)) {
-      if (options_done || arg.size() < 2 || arg.substr(0, 2) != "--") {
+      if (options_done || arg.size() < 2 || arg[0] != '-') {
         positional_.emplace_back(arg);
         continue;
+      }
+      if (arg[1] != '-') {
+        *error = "unknown option " + std::string(arg);
+        return false;
       }
       if (arg == "--") {
         options_done = true;

@@ -2,7 +2,8 @@
 // The command-line grammar shared by every command: positional arguments,
 // `--name value` or `--name=value` options, `--name` switches, one-letter
 // forms of some (`-j 4`, `-j4`), `--` ending the options. A lone `-` is a
-// positional argument (standard input or output).
+// positional argument (standard input or output); after `--`, so is
+// anything starting with `-`.
 
 #include <initializer_list>
 #include <map>

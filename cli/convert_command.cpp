@@ -19,6 +19,7 @@
 #include "cli/commands.h"
 #include "cli/input_file.h"
 #include "cli/interrupt.h"
+#include "cli/language.h"
 #include "cli/text_output.h"
 #include "common/output_file.h"
 #include "convert/pcm_converter.h"
@@ -28,10 +29,8 @@ namespace kowaki::cli {
 
 namespace {
 
-constexpr char kUsage[] =
-    "usage: kowaki-cli convert IN.wav OUT.wav [--rate N] [--channels 1|2] [--bits 8|16]\n"
-    "                          [--codec pcm|ima-adpcm|ms-adpcm|mulaw|alaw]\n";
 constexpr size_t kBlockBytes = 8192;
+constexpr char kSeeHelp[] = "\nsee 'kowaki-cli convert --help'";
 
 struct Codec {
   const char* option;
@@ -54,7 +53,7 @@ const Codec* CodecOfTag(uint16_t tag) {
 }
 
 int Fail(const std::string& message) {
-  PrintText(stderr, "kowaki-cli convert: " + message + "\n");
+  Complain(message);
   return kExitError;
 }
 
@@ -111,11 +110,11 @@ struct Request {
 bool ParseRequest(Arguments args, Request* request, std::string* error) {
   ParsedArgs parsed;
   if (!parsed.Parse(args, {"rate", "channels", "bits", "codec"}, {}, error)) {
-    *error += std::string("\n") + kUsage;
+    *error += kSeeHelp;
     return false;
   }
   if (parsed.positional().size() != 2) {
-    *error = std::string("give one input and one output file\n") + kUsage;
+    *error = std::string("give one input and one output file") + kSeeHelp;
     return false;
   }
   request->in_path = parsed.positional()[0];
@@ -406,7 +405,7 @@ int RunConvert(Arguments args) {
   const InterruptScope interrupts(&running);
   switch (ConvertInto(input, formats, pipeline, output, running, &error)) {
     case Converted::kInterrupted:
-      PrintText(stderr, "kowaki-cli convert: interrupted\n");
+      Complain(Say("interrupted", "中断しました"));
       return kExitInterrupted;
     case Converted::kFailed:
       return Fail(error);

@@ -7,6 +7,8 @@
 #include "archive/archive_index.h"
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/help.h"
+#include "cli/language.h"
 #include "cli/reasons.h"
 #include "cli/text_output.h"
 #include "jobs/format_text.h"
@@ -70,15 +72,13 @@ int RunIndex(Arguments args) {
   ParsedArgs parsed;
   std::string error;
   if (!parsed.Parse(args, {}, {"json"}, &error) || parsed.positional().size() != 1) {
-    std::fprintf(stderr, "kowaki-cli index: %s\nusage: kowaki-cli index ARCHIVE [--json]\n",
-                 error.empty() ? "give one archive" : error.c_str());
-    return kExitError;
+    return BadArguments("index", error.empty() ? "give one archive" : error);
   }
   const std::string& path = parsed.positional()[0];
   ArchiveLoadError load_error;
   IndexPtr index(LoadArchiveIndex(path.c_str(), &load_error));
   if (!index) {
-    PrintText(stderr, CannotLoadText(path, load_error) + "\n");
+    Complain(CannotLoadText(path, load_error));
     return kExitError;
   }
   if (parsed.Has("json")) {

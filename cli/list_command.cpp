@@ -1,25 +1,29 @@
-// kowaki-cli list [ARCHIVE] [--json]: the archive's playable entries as the
-// window lists them: name, size, seconds, channels, rate, and the entry
-// number each row stands for.
+// kowaki-cli list [ARCHIVE] [--json] [--all] [ENTRY...]: the archive's
+// playable entries as the window lists them: name, size, seconds,
+// channels, rate, and the entry number each row stands for; with --all
+// also those that do not open, and why.
 
 #include <cstdio>
 #include <string>
 
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/entry_selection.h"
+#include "cli/help.h"
 #include "cli/interrupt.h"
+#include "cli/language.h"
+#include "cli/reasons.h"
 #include "cli/terminal_window.h"
 #include "cli/text_output.h"
+#include "jobs/entry_decoder.h"
+#include "jobs/format_text.h"
+#include "jobs/listing_job.h"
 #include "jobs/output_names.h"
 #include "jobs/texts.h"
 
 namespace kowaki::cli {
 
 namespace {
-
-constexpr char kUsage[] =
-    "usage: kowaki-cli list [ARCHIVE] [--json] [-j N]\n"
-    "  -j, --jobs N: entries opened on N threads at once (default: one per hardware thread)\n";
 
 // Columns on a terminal: code page 932's double-byte characters and most
 // of what is not ASCII take two cells, half-width katakana one.
@@ -38,19 +42,47 @@ std::string Padded(const std::string& text, size_t width, bool right) {
   return right ? pad + text : text + pad;
 }
 
-void PrintTable(const RowList& list) {
+// The entries that do not open among the listed ones, in index order:
+// their names, sizes and why (in `reasons`, by row).
+void AddUnplayable(const ArchiveIndex& index, RowList* list, std::vector<std::string>* reasons) {
+  std::vector<RowList::Row> listed = std::move(list->rows());
+  list->Clear();
+  reasons->clear();
+  size_t next = 0;  // the listing keeps index order
+  for (int32_t entry = 0; entry < index.count; ++entry) {
+    const auto row = static_cast<int32_t>(reasons->size());
+    if (next < listed.size() && listed[next].entry == entry) {
+      list->rows().push_back(std::move(listed[next++]));
+      reasons->emplace_back();
+      continue;
+    }
+    list->Insert(row, EntryName(&index, entry), entry);
+    list->SetCell(row, 1, FormatSize(index.entries[entry].size));
+    EntryOutcome outcome;
+    outcome.problem = EntryDecoder(&index, entry).problem();
+    reasons->push_back(ProblemText(outcome));
+  }
+}
+
+void PrintTable(const RowList& list, const std::vector<std::string>& reasons) {
   size_t name_width = 8;
-  for (const RowList::Row& row : list.rows())
-    name_width = std::max(name_width, DisplayWidth(Cp932ToUtf8(row.name)));
+  for (const RowList::Row& row : list.rows()) {
+    if (row.selected) name_width = std::max(name_width, DisplayWidth(Cp932ToUtf8(row.name)));
+  }
   // Each column as wide as its title or its widest text.
   const size_t widths[] = {name_width, 10, 9, 8, 6};
-  std::string out = "entry  " + Padded(texts::kColumnTitles[0], widths[0], false);
-  for (size_t c = 1; c < 5; ++c) out += "  " + Padded(texts::kColumnTitles[c], widths[c], true);
+  std::string out = "entry  " + Padded(SystemText(texts::kColumnTitles[0]), widths[0], false);
+  for (size_t c = 1; c < 5; ++c) {
+    out += "  " + Padded(SystemText(texts::kColumnTitles[c]), widths[c], true);
+  }
   out += "\n";
-  for (const RowList::Row& row : list.rows()) {
+  for (size_t i = 0; i < list.rows().size(); ++i) {
+    const RowList::Row& row = list.rows()[i];
+    if (!row.selected) continue;
     out += Padded(std::to_string(row.entry), 5, true) + "  " +
            Padded(Cp932ToUtf8(row.name), widths[0], false);
     for (size_t c = 1; c < 5; ++c) out += "  " + Padded(row.cells[c], widths[c], true);
+    if (i < reasons.size() && !reasons[i].empty()) out += "  " + reasons[i];
     out += "\n";
     if (out.size() > (1 << 16)) {
       PrintText(stdout, out);
@@ -60,27 +92,37 @@ void PrintTable(const RowList& list) {
   PrintText(stdout, out);
 }
 
-void PrintJson(const std::string& path, const RowList& list, const ArchiveIndex& index) {
+std::string RowJson(const RowList::Row& row, const ArchiveEntry& entry, const std::string& reason) {
+  std::string out = "{\"entry\": " + std::to_string(row.entry) +
+                    ", \"name\": " + JsonString(Cp932ToUtf8(row.name)) + ", \"name_hex\": \"" +
+                    HexBytes(row.name) + "\", \"size\": " + std::to_string(entry.size) +
+                    ", \"size_text\": " + JsonString(row.cells[1]) +
+                    ", \"offset\": " + std::to_string(entry.offset);
+  if (!reason.empty())
+    return out + ", \"playable\": false, \"reason\": " + JsonString(reason) + "}";
+  return out + ", \"playable\": true, \"seconds\": " + FormatText("%.6f", row.facts.seconds) +
+         ", \"seconds_text\": " + JsonString(row.cells[2]) +
+         ", \"frames\": " + std::to_string(row.facts.frames) +
+         ", \"channels\": " + std::to_string(row.facts.channels) +
+         ", \"rate\": " + std::to_string(row.facts.rate) + "}";
+}
+
+void PrintRows(const std::string& path, const RowList& list, const ArchiveIndex& index,
+               const std::vector<std::string>& reasons) {
   std::string out = "{\"path\": " + JsonString(PathForDisplay(path)) + ", \"rows\": [";
   bool first = true;
-  for (const RowList::Row& row : list.rows()) {
+  for (size_t i = 0; i < list.rows().size(); ++i) {
+    const RowList::Row& row = list.rows()[i];
+    if (!row.selected) continue;
     out += first ? "" : ", ";
     first = false;
-    const uint32_t size = index.entries[row.entry].size;
-    out += "{\"entry\": " + std::to_string(row.entry) +
-           ", \"name\": " + JsonString(Cp932ToUtf8(row.name)) + ", \"name_hex\": \"" +
-           HexBytes(row.name) + "\", \"size\": " + std::to_string(size) +
-           ", \"size_text\": " + JsonString(row.cells[1]) +
-           ", \"seconds\": " + JsonString(row.cells[2]) +
-           ", \"channels\": " + std::to_string(row.facts.channels) +
-           ", \"rate\": " + std::to_string(row.facts.rate) + "}";
+    out += RowJson(row, index.entries[row.entry], i < reasons.size() ? reasons[i] : "");
     if (out.size() > (1 << 16)) {
-      std::fwrite(out.data(), 1, out.size(), stdout);
+      PrintJson(out);
       out.clear();
     }
   }
-  out += "]}\n";
-  std::fwrite(out.data(), 1, out.size(), stdout);
+  PrintJson(out + "]}\n");
 }
 
 }  // namespace
@@ -89,25 +131,29 @@ int RunList(Arguments args) {
   ParsedArgs parsed;
   std::string error;
   long long jobs = 0;
-  if (!parsed.Parse(args, {"jobs"}, {"json"}, &error, {{'j', "jobs"}}) ||
-      !parsed.Integer("jobs", 1, kMaxJobs, 0, &jobs, &error) || parsed.positional().size() > 1) {
-    PrintText(stderr, "kowaki-cli list: " +
-                          (error.empty() ? std::string("give at most one archive") : error) + "\n" +
-                          kUsage);
-    return kExitError;
+  if (!parsed.Parse(args, {"jobs"}, {"json", "all"}, &error, {{'j', "jobs"}}) ||
+      !parsed.Integer("jobs", 1, kMaxJobs, 0, &jobs, &error)) {
+    return BadArguments("list", error);
   }
+  std::vector<std::string> entries = parsed.positional();
+  const std::string archive = TakeArchive(&entries);
   TerminalSession session;
   session.state().threads = static_cast<int32_t>(jobs);
-  if (auto code = session.Open(parsed.positional().empty() ? "" : parsed.positional()[0], "list")) {
+  if (auto code = session.Open(archive, "list")) {
     if (*code != kExitIncomplete) return *code;
   }
-  const RowList& list = session.window().list();
+  if (Interrupted()) return kExitInterrupted;
+  RowList& list = session.window().list();
+  const ArchiveIndex& index = *session.state().index;
+  std::vector<std::string> reasons;
+  if (parsed.Has("all")) AddUnplayable(index, &list, &reasons);
+  if (!SelectRows(list, entries, &error)) return BadArguments("list", error);
   if (parsed.Has("json")) {
-    PrintJson(session.path(), list, *session.state().index);
+    PrintRows(session.path(), list, index, reasons);
   } else {
-    PrintTable(list);
+    PrintTable(list, reasons);
   }
-  return Interrupted() ? kExitIncomplete : kExitOk;
+  return kExitOk;
 }
 
 }  // namespace kowaki::cli

@@ -11,6 +11,8 @@
 #include "archive/archive_writer.h"
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/help.h"
+#include "cli/language.h"
 #include "cli/pack_from.h"
 #include "cli/text_output.h"
 #include "common/output_file.h"
@@ -18,10 +20,6 @@
 namespace kowaki::cli {
 
 namespace {
-
-constexpr char kUsage[] =
-    "usage: kowaki-cli pack -o ARCHIVE [--header-word N] FILE...\n"
-    "       kowaki-cli pack -o ARCHIVE --from DIR [--force]\n";
 
 // "dir/name.ogg" -> "name"; "dir/.hidden" -> ".hidden".
 std::string_view Stem(std::string_view path) {
@@ -31,7 +29,7 @@ std::string_view Stem(std::string_view path) {
 }
 
 int Fail(const std::string& message) {
-  PrintText(stderr, "kowaki-cli pack: " + message + "\n");
+  Complain(message);
   return kExitError;
 }
 
@@ -47,15 +45,14 @@ int RunPack(Arguments args) {
   ParsedArgs parsed;
   std::string error;
   if (!parsed.Parse(rewritten, {"output", "header-word", "from"}, {"force"}, &error)) {
-    return Fail(error + "\n" + kUsage);
+    return BadArguments("pack", error);
   }
   const auto output = parsed.Value("output");
   const auto& inputs = parsed.positional();
-  if (!output || output->empty())
-    return Fail(std::string("no archive given (-o ARCHIVE)\n") + kUsage);
+  if (!output || output->empty()) return BadArguments("pack", "no archive given (-o ARCHIVE)");
   if (const auto folder = parsed.Value("from")) {
     if (!inputs.empty() || parsed.Has("header-word"))
-      return Fail(std::string("--from DIR takes its files and header word from DIR\n") + kUsage);
+      return BadArguments("pack", "--from DIR takes its files and header word from DIR");
     return PackFromManifest(*folder, *output, parsed.Has("force"));
   }
   if (inputs.size() > kArchiveMaxEntries) {

@@ -9,6 +9,7 @@
 #include "archive/archive_file.h"
 #include "archive/archive_writer.h"
 #include "cli/commands.h"
+#include "cli/language.h"
 #include "cli/modding.h"
 #include "cli/terminal_window.h"
 #include "cli/text_output.h"
@@ -24,7 +25,7 @@ constexpr size_t kBlock = 1 << 16;
 constexpr int64_t kManifestMax = 256 << 20;  // a full table's lines take about 60 MiB
 
 int Fail(const std::string& message) {
-  PrintText(stderr, "kowaki-cli pack: " + message + "\n");
+  Complain(message);
   return kExitError;
 }
 
@@ -140,7 +141,7 @@ int PackFromManifest(const std::string& folder, const std::string& output, bool 
   }
   Packer packer(folder, output, force);
   if (!packer.Add(manifest, &error) || !packer.Write(&error)) return Fail(error);
-  for (const std::string& line : packer.empty) PrintText(stderr, "kowaki-cli pack: " + line + "\n");
+  for (const std::string& line : packer.empty) Complain(line);
   std::string report = std::to_string(manifest.entries.size()) + " entries packed into " +
                        PathForDisplay(output) + ", " + std::to_string(packer.changed) +
                        " changed\n";

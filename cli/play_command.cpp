@@ -1,15 +1,21 @@
-// kowaki-cli play [ARCHIVE] [ENTRY...]
+// kowaki-cli play [ARCHIVE] [--json] [ENTRY...]
 // Lists the archive as the window does, selects the rows the ENTRY
 // arguments name (all when none) and plays them one after another on the
 // default sound device. The progress line shows the entry, its place in
 // the run and the time played of its length; Ctrl-C is the stop button.
 
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/entry_selection.h"
+#include "cli/global_options.h"
+#include "cli/help.h"
+#include "cli/interrupt.h"
+#include "cli/language.h"
+#include "cli/run_report.h"
 #include "cli/terminal_window.h"
 #include "cli/text_output.h"
 #include "jobs/format_text.h"
@@ -19,10 +25,6 @@
 namespace kowaki::cli {
 
 namespace {
-
-constexpr char kUsage[] =
-    "usage: kowaki-cli play [ARCHIVE] [ENTRY...]\n"
-    "  ENTRY: a name, a shell-style pattern (* ? [..]) or #N for entry number N\n";
 
 // The terminal window with the time played and the entry's length after
 // the work the title names.
@@ -74,31 +76,39 @@ class PlayWindow : public TerminalWindow {
 int RunPlay(Arguments args) {
   ParsedArgs parsed;
   std::string error;
-  if (!parsed.Parse(args, {}, {}, &error)) {
-    PrintText(stderr, "kowaki-cli play: " + error + "\n" + kUsage);
-    return kExitError;
-  }
+  if (!parsed.Parse(args, {}, {"json"}, &error)) return BadArguments("play", error);
   std::vector<std::string> entries = parsed.positional();
   const std::string archive = TakeArchive(&entries);
 
   TerminalSession session;
   if (auto code = session.Open(archive, "play")) return *code;
-  PlayWindow window(platform::IsTerminal(stderr));
+  PlayWindow window(TerminalWindow::DrawsProgress());
   window.list() = session.window().list();
-  if (!SelectRows(window.list(), entries, &error)) {
-    PrintText(stderr, "kowaki-cli play: " + error + "\n");
-    return kExitError;
-  }
+  if (!SelectRows(window.list(), entries, &error)) return BadArguments("play", error);
   if (window.SelectedCount() == 0) {
-    window.ShowMessage(texts::kNothingToPlay, texts::kCaptionWarning);
+    window.ShowMessage(SystemText(texts::kNothingToPlay), SystemText(texts::kCaptionWarning));
     return kExitError;
   }
+  window.CountBytes(*session.state().index);
   session.state().window = &window;
   PlaybackResult result;
+  const auto start = std::chrono::steady_clock::now();
   session.Run([&](AppState* state) {
     result = RunPlayback(state, PlaybackSetup{});
     return 0;
   });
+  const RunReport report{.command = "play",
+                         .archive = session.path(),
+                         .index = session.state().index,
+                         .list = &window.list(),
+                         .selected = result.selected,
+                         .entries = &result.entries,
+                         .interrupted = Interrupted(),
+                         .elapsed = std::chrono::steady_clock::now() - start,
+                         .output = {}};
+  if (!Quiet()) Complain(SummaryLine(report));
+  if (parsed.Has("json")) PrintJson(RunJson(report));
+  if (Interrupted()) return kExitInterrupted;
   const bool complete = result.started == result.selected && result.played == result.selected;
   return complete ? kExitOk : kExitIncomplete;
 }

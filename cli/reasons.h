@@ -10,6 +10,8 @@ namespace kowaki::cli {
 
 // Why an entry failed.
 std::string ProblemText(const EntryOutcome& outcome);
+// The same as a word for scripts ("not_vorbis"), in every language.
+const char* ProblemId(EntryProblem problem);
 // Why an archive could not be loaded.
 std::string LoadErrorText(const ArchiveLoadError& error);
 // The window's sentence for an archive that cannot be loaded, then why.

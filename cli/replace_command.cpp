@@ -12,6 +12,8 @@
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/entry_selection.h"
+#include "cli/help.h"
+#include "cli/language.h"
 #include "cli/modding.h"
 #include "cli/text_output.h"
 #include "common/output_file.h"
@@ -21,13 +23,8 @@ namespace kowaki::cli {
 
 namespace {
 
-constexpr char kUsage[] =
-    "usage: kowaki-cli replace ARCHIVE ENTRY FILE [ENTRY FILE...] [--force]\n"
-    "  ENTRY: a name, a shell-style pattern (* ? [..]) or #N for entry number N\n"
-    "  --force: take a FILE that is no sound Ogg Vorbis clip all the same\n";
-
 int Fail(const std::string& message) {
-  PrintText(stderr, "kowaki-cli replace: " + message + "\n");
+  Complain(message);
   return kExitError;
 }
 
@@ -85,8 +82,8 @@ int RunReplace(Arguments args) {
   std::string error;
   const std::vector<std::string>& pairs = parsed.positional();
   if (!parsed.Parse(args, {}, {"force"}, &error) || pairs.size() < 3 || pairs.size() % 2 == 0) {
-    return Fail((error.empty() ? "give an archive, then entries and files in pairs" : error) +
-                "\n" + kUsage);
+    return BadArguments("replace",
+                        error.empty() ? "give an archive, then entries and files in pairs" : error);
   }
   const std::string& path = pairs[0];
   // Before the archive is opened: on Windows our own open archive would

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/help.h"
+#include "cli/language.h"
 #include "cli/output_options.h"
 #include "cli/text_output.h"
 
@@ -14,14 +16,7 @@ namespace kowaki::cli {
 
 namespace {
 
-constexpr char kUsage[] =
-    "usage: kowaki-cli settings [--type ogg|wav] [--rate N|source] [--channels 1|2|source] "
-    "[--merge on|off]\n";
-
-int Fail(const std::string& message) {
-  PrintText(stderr, "kowaki-cli settings: " + message + "\n" + kUsage);
-  return kExitError;
-}
+int Fail(const std::string& message) { return BadArguments("settings", message); }
 
 // "source" or one of `choices`, the values the settings dialog offers: a
 // stored value is read as the dialog shows it, so another would not be
@@ -75,7 +70,7 @@ int RunSettings(Arguments args) {
     const OutputSettings stored = LoadOutputSettings(*store);
     if (stored.type != settings.type || stored.frq != settings.frq || stored.ch != settings.ch ||
         stored.merge != settings.merge) {
-      PrintText(stderr, "kowaki-cli settings: the settings could not be stored\n");
+      Complain(Say("the settings could not be stored", "設定を保存できませんでした"));
       return kExitError;
     }
   }

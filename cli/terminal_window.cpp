@@ -1,7 +1,9 @@
 #include "cli/terminal_window.h"
 
 #include "cli/commands.h"
+#include "cli/global_options.h"
 #include "cli/interrupt.h"
+#include "cli/language.h"
 #include "cli/reasons.h"
 #include "cli/text_output.h"
 #include "jobs/format_text.h"
@@ -49,10 +51,36 @@ void TerminalWindow::Draw() {
   std::string line = "\r[";
   line.append(static_cast<size_t>(filled), '#');
   line.append(static_cast<size_t>(kBarWidth - filled), '-');
-  line += "] " + title_ + "\x1b[K";
+  line += "] " + Share() + title_ + "\x1b[K";
   PrintText(stderr, line);
   std::fflush(stderr);
   drawn_ = true;
+}
+
+void TerminalWindow::CountBytes(const ArchiveIndex& index) {
+  sizes_.assign(static_cast<size_t>(index.count), 0);
+  total_bytes_ = done_bytes_ = 0;
+  for (const RowList::Row& row : list_.rows()) {
+    const uint64_t size = index.entries[row.entry].size;
+    sizes_[static_cast<size_t>(row.entry)] = size;
+    total_bytes_ += row.selected ? size : 0;
+  }
+  start_ = std::chrono::steady_clock::now();
+}
+
+// "42% 0:12 +0:17 ": done, time taken, time left at this pace.
+std::string TerminalWindow::Share() const {
+  if (total_bytes_ == 0) return {};
+  const double elapsed =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  const auto clock = [](double seconds) {
+    const auto whole = static_cast<long long>(seconds);
+    return FormatText("%lld:%02lld", whole / 60, whole % 60);
+  };
+  const double share = static_cast<double>(done_bytes_) / static_cast<double>(total_bytes_);
+  std::string text = FormatText("%3d%% ", static_cast<int>(share * 100)) + clock(elapsed);
+  if (done_bytes_ > 0) text += " +" + clock(elapsed / share - elapsed);
+  return text + "  ";
 }
 
 void TerminalWindow::ClearLine() {
@@ -64,15 +92,18 @@ void TerminalWindow::ClearLine() {
 
 // A failed entry gets a line of its own, before the job's summary.
 void TerminalWindow::ReportEntry(const EntryOutcome& outcome, std::string_view name) {
-  if (outcome.ok) return;
+  if (outcome.entry >= 0 && static_cast<size_t>(outcome.entry) < sizes_.size()) {
+    done_bytes_ += sizes_[static_cast<size_t>(outcome.entry)];
+  }
+  if (outcome.ok || (Quiet() && outcome.problem == EntryProblem::kKept)) return;
   ClearLine();
-  PrintText(stderr, "kowaki-cli: " + NameText(name) + ": " + ProblemText(outcome) + "\n");
+  Complain(NameText(name) + ": " + ProblemText(outcome));
   Draw();
 }
 
 void TerminalWindow::ShowMessage(std::string_view text, std::string_view caption) {
   ClearLine();
-  PrintText(stderr, std::string(caption) + ": " + std::string(text) + "\n");
+  Complain(std::string(caption) + ": " + std::string(text));
   Draw();
 }
 
@@ -97,7 +128,11 @@ std::string TerminalWindow::OutputPath(std::string_view folder, std::string_view
   return platform::PathInFolder(folder, std::string(stem) + std::string(extension));
 }
 
-TerminalSession::TerminalSession() : window_(platform::IsTerminal(stderr)) {
+const char* TerminalWindow::Localized(const char* text) { return SystemText(text); }
+
+bool TerminalWindow::DrawsProgress() { return !Quiet() && platform::IsTerminal(stderr); }
+
+TerminalSession::TerminalSession() : window_(TerminalWindow::DrawsProgress()) {
   state_.window = &window_;
 }
 
@@ -110,15 +145,16 @@ TerminalSession::~TerminalSession() {
 std::optional<int> TerminalSession::Open(std::string path, std::string_view command) {
   if (path.empty()) path = FindGameArchive(*OpenGameStore());
   if (path.empty()) {
-    PrintText(stderr, "kowaki-cli " + std::string(command) +
-                          ": no archive given, and the game records no install folder\n");
+    Complain(std::string(command) + ": " +
+             Say("no archive given, and the game records no install folder",
+                 "アーカイブの指定がなく、ゲームのインストール先も記録されていません"));
     return kExitError;
   }
   path_ = path;
   ArchiveLoadError error;
   state_.index = LoadArchiveIndex(path.c_str(), &error);
   if (!state_.index) {
-    PrintText(stderr, CannotLoadText(path, error) + "\n");
+    Complain(CannotLoadText(path, error));
     return kExitError;
   }
   Run(ListingJob);
@@ -129,7 +165,7 @@ std::optional<int> TerminalSession::Open(std::string path, std::string_view comm
 void TerminalSession::Run(JobProcedure job) {
   InstallInterruptHandler(&state_.running);
   if (!StartWorker(&state_, std::move(job))) {
-    PrintText(stderr, "kowaki-cli: no thread for the job\n");
+    Complain(SystemText(texts::kCannotStartJob));
     return;
   }
   JoinWorker(&state_);

@@ -4,9 +4,11 @@
 // otherwise), messages printed to stderr, and the pickers answered by the
 // command line.
 
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "jobs/app_state.h"
 #include "jobs/job_window.h"
@@ -18,6 +20,8 @@ class TerminalWindow : public JobWindow {
  public:
   // `progress`: draw the progress line (stderr is a terminal).
   explicit TerminalWindow(bool progress) : progress_(progress) {}
+  // Whether a window here draws the progress line: on a terminal, not quiet.
+  static bool DrawsProgress();
 
   void SetTitle(std::string_view text) override;
   void SetJobTitle(std::string_view work) override;
@@ -41,12 +45,16 @@ class TerminalWindow : public JobWindow {
   void ShowMessage(std::string_view text, std::string_view caption) override;
   bool PickFolder(std::string_view title, std::string* folder) override;
   bool PickSaveFile(std::string* path) override;
+  const char* Localized(const char* text) override;
   std::string NameText(std::string_view name) override;
   std::string PathText(std::string_view path) override;
   std::string OutputPath(std::string_view folder, std::string_view stem,
                          std::string_view extension) override;
 
   RowList& list() { return list_; }
+  // From here the progress line also shows the run's share done, by the
+  // bytes of the selected rows' entries, with the time taken and left.
+  void CountBytes(const ArchiveIndex& index);
   // What the pickers answer; nothing: the user cancels.
   std::optional<std::string> folder_answer;
   std::optional<std::string> save_answer;
@@ -54,6 +62,7 @@ class TerminalWindow : public JobWindow {
  private:
   void Draw();
   void ClearLine();
+  std::string Share() const;
 
   bool progress_;
   RowList list_;
@@ -62,6 +71,10 @@ class TerminalWindow : public JobWindow {
   int32_t high_ = 100;
   int32_t position_ = 0;
   bool drawn_ = false;
+  std::vector<uint64_t> sizes_;  // by entry, for CountBytes
+  uint64_t total_bytes_ = 0;
+  uint64_t done_bytes_ = 0;
+  std::chrono::steady_clock::time_point start_;
 };
 
 // An archive loaded and listed as the window does it, for the commands

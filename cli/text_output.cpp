@@ -57,4 +57,6 @@ std::string HexBytes(std::string_view bytes) {
   return out;
 }
 
+void PrintJson(std::string_view json) { std::fwrite(json.data(), 1, json.size(), stdout); }
+
 }  // namespace kowaki::cli

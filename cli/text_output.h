@@ -28,5 +28,7 @@ std::string HexBytes(std::string_view bytes);   // lowercase, no separators
 // Writes UTF-8 text to a terminal or file in the form the platform's
 // console expects.
 void PrintText(std::FILE* out, std::string_view utf8);
+// Writes JSON to standard output as UTF-8, whatever the console.
+void PrintJson(std::string_view json);
 
 }  // namespace kowaki::cli

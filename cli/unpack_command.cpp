@@ -11,6 +11,8 @@
 #include "archive/entry_stream.h"
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/help.h"
+#include "cli/language.h"
 #include "cli/modding.h"
 #include "cli/terminal_window.h"
 #include "cli/text_output.h"
@@ -23,11 +25,10 @@ namespace kowaki::cli {
 
 namespace {
 
-constexpr char kUsage[] = "usage: kowaki-cli unpack ARCHIVE DIR\n";
 constexpr size_t kBlock = 1 << 16;
 
 int Fail(const std::string& message) {
-  PrintText(stderr, "kowaki-cli unpack: " + message + "\n");
+  Complain(message);
   return kExitError;
 }
 
@@ -108,7 +109,7 @@ int RunUnpack(Arguments args) {
   ParsedArgs parsed;
   std::string error;
   if (!parsed.Parse(args, {}, {}, &error) || parsed.positional().size() != 2) {
-    return Fail((error.empty() ? "give an archive and a folder" : error) + "\n" + kUsage);
+    return BadArguments("unpack", error.empty() ? "give an archive and a folder" : error);
   }
   const std::string& folder = parsed.positional()[1];
   LoadedArchive index = LoadArchiveArgument(parsed.positional()[0]);
@@ -124,7 +125,7 @@ int RunUnpack(Arguments args) {
     const std::string name =
         "entry " + std::to_string(i) + " (" + Cp932ToUtf8(EntryName(index->entries[i])) + ")";
     if (entry.kind == ManifestEntry::Kind::kOutside) {
-      PrintText(stderr, "kowaki-cli unpack: " + name + " not unpacked: it " + entry.reason + "\n");
+      Complain(name + " not unpacked: it " + entry.reason);
       ++left_out;
     } else if (!unpacker.Unpack(i, &entry, &error)) {
       // A manifest naming files that are not there would only mislead.

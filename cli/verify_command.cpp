@@ -8,6 +8,8 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/help.h"
+#include "cli/language.h"
 #include "cli/modding.h"
 #include "cli/text_output.h"
 #include "jobs/entry_check.h"
@@ -16,10 +18,6 @@
 namespace kowaki::cli {
 
 namespace {
-
-constexpr char kUsage[] =
-    "usage: kowaki-cli verify ARCHIVE [--json] [-j N]\n"
-    "  -j, --jobs N: entries decoded on N threads at once (default: one per hardware thread)\n";
 
 // The problems as words for scripts.
 std::string ProblemsJson(uint8_t problems) {
@@ -53,9 +51,7 @@ int RunVerify(Arguments args) {
   long long jobs = 0;
   if (!parsed.Parse(args, {"jobs"}, {"json"}, &error, {{'j', "jobs"}}) ||
       !parsed.Integer("jobs", 1, kMaxJobs, 0, &jobs, &error) || parsed.positional().size() != 1) {
-    PrintText(stderr,
-              "kowaki-cli verify: " + (error.empty() ? "give one archive" : error) + "\n" + kUsage);
-    return kExitError;
+    return BadArguments("verify", error.empty() ? "give one archive" : error);
   }
   const std::string& path = parsed.positional()[0];
   LoadedArchive index = LoadArchiveArgument(path);

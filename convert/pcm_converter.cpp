@@ -65,17 +65,17 @@ bool PcmConverter::Append(PcmStagePtr stage) {
   return true;
 }
 
-int PcmConverter::setup(const PcmFormat& source, const PcmFormat& target) {
+int PcmConverter::setup(const PcmFormat& source, const PcmFormat& target, ChannelOrder order) {
   if (!Intact()) return 0;
   Reset();
-  if (!Plan(source, target) || !out_.Allocate()) {
+  if (!Plan(source, target, order) || !out_.Allocate()) {
     Reset();
     return 0;
   }
   return 1;
 }
 
-bool PcmConverter::Plan(const PcmFormat& source, const PcmFormat& target) {
+bool PcmConverter::Plan(const PcmFormat& source, const PcmFormat& target, ChannelOrder order) {
   const bool decode = source.format_tag != kFormatPcm;
   const bool encode = target.format_tag != kFormatPcm;
   if (decode && encode) return false;
@@ -83,9 +83,10 @@ bool PcmConverter::Plan(const PcmFormat& source, const PcmFormat& target) {
   const PcmFormat from = decode ? PcmSideOf(source) : source;
   const PcmFormat to = encode ? PcmSideOf(target) : target;
   // Without a stage for it, any other channel change would mislabel the data.
-  const bool channels_fit = from.channels == to.channels ||
-                            (from.channels == 2 && to.channels == 1) ||
-                            (from.channels == 1 && to.channels == 2);
+  const bool mixdown = from.channels > 2 && to.channels <= 2;
+  const bool channels_fit =
+      from.channels == to.channels || (from.channels == 2 && to.channels == 1) ||
+      (from.channels == 1 && to.channels == 2) || (mixdown && from.channels <= kMaxMixdownChannels);
   if (!IsWorkable(from) || !IsWorkable(to) || !channels_fit) return false;
   // A codec divides by its block align (Wine's Microsoft ADPCM does
   // without looking).
@@ -93,7 +94,9 @@ bool PcmConverter::Plan(const PcmFormat& source, const PcmFormat& target) {
 
   if (decode && !Append(new_acm_stage(source, from))) return false;
   if (from.bits_per_sample == 8 && !Append(new_widen_stage())) return false;
-  if (from.channels == 2 && to.channels == 1 && !Append(new_downmix_stage())) return false;
+  if (mixdown && !Append(new_mixdown_stage(from.channels, order))) return false;
+  const bool stereo = from.channels == 2 || mixdown;
+  if (stereo && to.channels == 1 && !Append(new_downmix_stage())) return false;
   const auto from_rate = static_cast<int32_t>(from.samples_per_sec);
   const auto to_rate = static_cast<int32_t>(to.samples_per_sec);
   const int32_t channels = std::min(from.channels, to.channels);

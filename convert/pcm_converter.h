@@ -1,8 +1,8 @@
 #pragma once
 // Converts a stream of audio from one PcmFormat to another through a chain
 // of stages planned by `setup`: at most codec decode, 8 -> 16 bits,
-// stereo -> mono, resampling, mono -> stereo, 16 -> 8 bits, codec encode,
-// in that order. Calling order: create, setup, put/get pairs, flush, get,
+// surround -> stereo, stereo -> mono, resampling, mono -> stereo, 16 -> 8
+// bits, codec encode, in that order. Calling order: create, setup, put/get pairs, flush, get,
 // destroy. The bytes a `get` hands out stay valid until the next put,
 // flush, setup or destroy.
 //
@@ -17,6 +17,7 @@
 #include "convert/byte_buffer.h"
 #include "convert/pcm_format.h"
 #include "convert/pcm_stage.h"
+#include "convert/surround_mixdown.h"
 
 namespace kowaki {
 
@@ -40,9 +41,11 @@ class PcmConverter {
   // and pending output. 0 (leaving the converter as created) when the chain
   // cannot be built: both formats codecs, a codec format without block
   // align, PCM other than 8 or 16 bits, a channel change other than
-  // stereo <-> mono, a rate the resampler refuses, no codec, no memory.
+  // stereo <-> mono or 3 to 8 channels to stereo or mono (their roles in
+  // `order`), a rate the resampler refuses, no codec, no memory.
   // A codec format is followed by its extra bytes (a WaveFormat).
-  int setup(const PcmFormat& source, const PcmFormat& target);
+  int setup(const PcmFormat& source, const PcmFormat& target,
+            ChannelOrder order = ChannelOrder::kWave);
   // Runs `in` through the chain and appends the result to the pending output.
   int put(PcmSpan in);
   // Hands out the pending output and empties it.
@@ -57,7 +60,7 @@ class PcmConverter {
   ~PcmConverter();
   bool Intact() const;
   void Reset();
-  bool Plan(const PcmFormat& source, const PcmFormat& target);
+  bool Plan(const PcmFormat& source, const PcmFormat& target, ChannelOrder order);
   bool Append(PcmStagePtr stage);
 
   uint32_t magic_[2];

@@ -96,6 +96,43 @@ uint32_t RiffSize(size_t header_size, uint32_t data_size) {
 
 }  // namespace
 
+std::vector<uint8_t> MakeCueChunks(std::span<const CuePoint> cues) {
+  std::vector<uint8_t> out;
+  const auto add32 = [&out](uint32_t value) {
+    out.resize(out.size() + 4);
+    WriteLe32(&out[out.size() - 4], value);
+  };
+  const auto add_tag = [&out](const char(&tag)[5]) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(tag[i]));
+  };
+  add_tag("cue ");
+  add32(static_cast<uint32_t>(4 + 24 * cues.size()));
+  add32(static_cast<uint32_t>(cues.size()));
+  for (size_t i = 0; i < cues.size(); ++i) {
+    add32(static_cast<uint32_t>(i + 1));
+    add32(cues[i].frame);
+    add_tag("data");
+    add32(0);
+    add32(0);
+    add32(cues[i].frame);
+  }
+  const size_t list = out.size();
+  add_tag("LIST");
+  add32(0);  // patched below
+  add_tag("adtl");
+  for (size_t i = 0; i < cues.size(); ++i) {
+    const std::string& label = cues[i].label;
+    add_tag("labl");
+    add32(static_cast<uint32_t>(4 + label.size() + 1));
+    add32(static_cast<uint32_t>(i + 1));
+    out.insert(out.end(), label.begin(), label.end());
+    out.push_back(0);
+    if (out.size() % 2 != 0) out.push_back(0);  // chunks start on even bytes
+  }
+  WriteLe32(&out[list + 4], static_cast<uint32_t>(out.size() - list - 8));
+  return out;
+}
+
 std::array<uint8_t, kWavHeaderSize> MakeWavHeader(const PcmFormat& format, uint32_t data_size) {
   std::array<uint8_t, kWavHeaderSize> header{};
   uint8_t* p = header.data();

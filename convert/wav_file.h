@@ -25,6 +25,19 @@ inline constexpr uint32_t kWavSizeUnknown = 0xFFFFFFFF;
 // takes a pad byte after it, which the RIFF size counts.
 std::array<uint8_t, kWavHeaderSize> MakeWavHeader(const PcmFormat& format, uint32_t data_size);
 
+// A place in the audio that editors show as a marker: its sample frame
+// and its label (UTF-8).
+struct CuePoint {
+  uint32_t frame = 0;
+  std::string label;
+};
+
+// The chunks that follow the data to mark `cues`: a "cue " chunk with a
+// point each (numbered from 1, in the "data" chunk), then a "LIST" chunk
+// of type "adtl" with a "labl" chunk each. Their bytes count in the RIFF
+// size.
+std::vector<uint8_t> MakeCueChunks(std::span<const CuePoint> cues);
+
 // A codec format's header: "RIFF", "WAVE", a "fmt " chunk with the 18
 // bytes of `format` and its extra bytes (and a pad byte when they are
 // odd), a "fact" chunk with the number of sample frames, "data" and

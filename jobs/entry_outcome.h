@@ -3,6 +3,7 @@
 // window's messages only count failures; the terminal names each one.
 
 #include <cstdint>
+#include <string>
 
 namespace kowaki {
 
@@ -16,6 +17,8 @@ enum class EntryProblem : uint8_t {
   kTooLarge,          // more audio than a WAV file's sizes hold
   kCannotOpenOutput,  // its output file could not be created
   kWriteFailed,       // the output could not be written (`system_error`)
+  kKept,              // its file existed and was kept: the entry was skipped
+  kNoPlayer,          // the sound device took no player for its format
 };
 
 struct EntryOutcome {
@@ -23,6 +26,8 @@ struct EntryOutcome {
   bool ok = false;
   EntryProblem problem = EntryProblem::kNone;
   int system_error = 0;
+  std::string path;    // the file it went to, when it has one
+  uint64_t bytes = 0;  // what it put there: a copy's bytes, a WAV entry's audio data
 };
 
 }  // namespace kowaki

@@ -90,6 +90,7 @@ bool Maker::CopyBytes(EntryStream& stream) {
     if (!Write(buffer_.data(), n)) return false;
     copied += n;
   }
+  made_.bytes = copied;
   // Fewer bytes than the index gives: the archive shrank under us.
   return copied == stream.entry.size || Fail(EntryProblem::kArchiveChanged);
 }
@@ -99,10 +100,10 @@ ExportedEntry Maker::Wav(const std::string& path, const PcmFormat& target, Merge
   if (!decoder.is_open()) return Done(Fail(decoder.problem(), errno));
   if (decoder.cut_short()) return Done(Fail(EntryProblem::kCutShort));
   const PcmFormat format = plan_.merge ? target : ExportFormat(plan_.settings, decoder.format());
-  // The converter before the file: an entry it cannot take (more than two
-  // channels to mono or stereo, say) leaves no mislabelled file.
+  // The converter before the file: an entry it cannot take (more than
+  // eight channels to mono or stereo, say) leaves no mislabelled file.
   PcmConverterPtr converter = PcmConverter::create();
-  if (!converter || !converter->setup(decoder.format(), format)) {
+  if (!converter || !converter->setup(decoder.format(), format, ChannelOrder::kVorbis)) {
     return Done(Fail(EntryProblem::kCannotConvert));
   }
   if (plan_.merge) {

@@ -35,7 +35,7 @@ struct ExportedEntry {
   std::string path;                  // its path
   bool cannot_open = false;          // its own WAV file could not be opened: the run ends
   PcmFormat format{};                // WAV: what the data is; set once the data began
-  uint64_t bytes = 0;                // WAV: data bytes written
+  uint64_t bytes = 0;                // data bytes written (WAV: after the header)
   SpillBuffer spill;                 // a merge entry's data, when not written straight
 
   // Throws away what was written: no file of its own appears.

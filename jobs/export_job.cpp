@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/little_endian.h"
 #include "common/output_file.h"
 #include "convert/wav_file.h"
 #include "jobs/export_entry.h"
@@ -46,17 +47,26 @@ class ExportRun {
     PcmFormat format{};  // fixed by the first entry that opens
     bool format_fixed = false;
     bool has_header = false;
-    bool broken = false;      // a header write fell short: nothing more goes in
-    uint64_t data_bytes = 0;  // in entries written whole
-    std::string last_whole;   // the name of the last of them, as text
+    bool broken = false;         // a header write fell short: nothing more goes in
+    uint64_t data_bytes = 0;     // in entries written whole
+    std::string last_whole;      // the name of the last of them, as text
+    std::vector<CuePoint> cues;  // where each of them starts
   };
 
   bool ChooseDestination();
+  bool Kept(const std::string& path) const {
+    return setup_.keep_existing && !path.empty() &&
+           platform::KindOfPath(path) != platform::PathKind::kNone;
+  }
   bool OutputsReplaceable();
   void ExportRows();
   void PlanRows();
   PlannedEntry NextRow(int32_t item);
   PlannedEntry PlanEntry(int32_t entry);
+  std::string FileName(int32_t entry, int32_t place) const {
+    const std::string_view name = EntryName(state_.index, entry);
+    return setup_.file_name ? setup_.file_name(name, entry, place) : std::string(name);
+  }
   void FixMergeFormat(int32_t entry);
   ExportedEntry Make(int32_t item);
   bool Commit(ExportedEntry& made);
@@ -75,10 +85,12 @@ class ExportRun {
   OutputNames names_;
   ExportPlan plan_;
   std::string folder_;
+  std::string merge_path_;
   MergeFile merge_;
   bool parallel_ = false;
   std::vector<PlannedEntry> planned_;  // every selected row, planned before a parallel run
   int32_t last_row_ = -1;              // the row a single thread took up last
+  int32_t planned_count_ = 0;          // rows planned so far
   ExportResult result_;
 };
 
@@ -108,13 +120,15 @@ bool ExportRun::ChooseDestination() {
   if (!plan_.merge) return window_.PickFolder(texts::kPickFolderTitle, &folder_);
   std::string path;
   if (!window_.PickSaveFile(&path)) return false;
+  merge_path_ = path;
   // The archive itself is never an output: replacing it would lose it.
   if (!state_.index || !platform::SameFile(path, state_.index->path)) {
     merge_.file = setup_.open_file(path, OutputPlace::kNamed);
   }
   if (!merge_.file) {
-    window_.ShowMessage(FormatText(texts::kCannotOpenOutput, window_.PathText(path).c_str()),
-                        texts::kCaptionFailure);
+    window_.ShowMessage(
+        FormatText(window_.Localized(texts::kCannotOpenOutput), window_.PathText(path).c_str()),
+        window_.Localized(texts::kCaptionFailure));
     return false;
   }
   return true;
@@ -130,16 +144,18 @@ bool ExportRun::OutputsReplaceable() {
   if (!FolderProblem(folder_).empty()) problem_path = folder_;
   OutputNames names = names_;  // nothing claimed yet: the names the run will give
   const char* extension = plan_.wav ? ".wav" : ".ogg";
+  int32_t place = 0;
   for (int32_t row = window_.NextSelectedRow(-1); row != -1 && problem_path.empty();
        row = window_.NextSelectedRow(row)) {
     const int32_t entry = window_.RowEntry(row);
-    const std::string stem = names.Claim(EntryName(state_.index, entry), entry);
+    const std::string stem = names.Claim(FileName(entry, ++place), entry);
     const std::string path = window_.OutputPath(folder_, stem, extension);
-    if (!ReplaceProblem(path).empty()) problem_path = path;
+    if (!Kept(path) && !ReplaceProblem(path).empty()) problem_path = path;
   }
   if (problem_path.empty()) return true;
-  window_.ShowMessage(FormatText(texts::kCannotOpenOutput, window_.PathText(problem_path).c_str()),
-                      texts::kCaptionFailure);
+  window_.ShowMessage(FormatText(window_.Localized(texts::kCannotOpenOutput),
+                                 window_.PathText(problem_path).c_str()),
+                      window_.Localized(texts::kCaptionFailure));
   return false;
 }
 
@@ -182,7 +198,7 @@ PlannedEntry ExportRun::NextRow(int32_t item) {
 
 PlannedEntry ExportRun::PlanEntry(int32_t entry) {
   if (plan_.merge) return {entry, {}};
-  const std::string stem = names_.Claim(EntryName(state_.index, entry), entry);
+  const std::string stem = names_.Claim(FileName(entry, ++planned_count_), entry);
   return {entry, window_.OutputPath(folder_, stem, plan_.wav ? ".wav" : ".ogg")};
 }
 
@@ -199,6 +215,13 @@ void ExportRun::FixMergeFormat(int32_t entry) {
 ExportedEntry ExportRun::Make(int32_t item) {
   const PlannedEntry planned = NextRow(item);
   if (!parallel_ && last_row_ == -1) return {};  // no more rows selected after all
+  if (Kept(planned.path)) {
+    ExportedEntry kept;
+    kept.outcome.entry = planned.entry;
+    kept.outcome.problem = EntryProblem::kKept;
+    kept.path = planned.path;
+    return kept;
+  }
   MergeSink sink;
   if (plan_.merge && !parallel_) {
     sink.file = merge_.file.get();
@@ -212,23 +235,28 @@ bool ExportRun::Commit(ExportedEntry& made) {
   if (!parallel_ && last_row_ == -1) return false;
   const EntryOutcome& outcome = made.outcome;
   const std::string name = window_.NameText(EntryName(state_.index, outcome.entry));
-  window_.SetJobTitle(
-      FormatText(texts::kWorkExporting, name.c_str(), result_.processed + 1, result_.selected));
+  window_.SetJobTitle(FormatText(window_.Localized(texts::kWorkExporting), name.c_str(),
+                                 result_.processed + 1, result_.selected));
   window_.SetProgressPosition(result_.processed);
   if (made.cannot_open) {
-    window_.ShowMessage(FormatText(texts::kCannotOpenOutput, window_.PathText(made.path).c_str()),
-                        texts::kCaptionFailure);
+    window_.ShowMessage(FormatText(window_.Localized(texts::kCannotOpenOutput),
+                                   window_.PathText(made.path).c_str()),
+                        window_.Localized(texts::kCaptionFailure));
     result_.output_failed = true;
     return false;
   }
   const bool ok = plan_.merge ? AddToMerge(made, name) : FinishOwnFile(made);
   result_.succeeded += ok ? 1 : 0;
+  result_.skipped += outcome.problem == EntryProblem::kKept ? 1 : 0;
   ++result_.processed;
+  made.outcome.path = plan_.merge ? merge_path_ : made.path;
+  made.outcome.bytes = made.bytes;
   result_.entries.push_back(outcome);
   window_.ReportEntry(outcome, EntryName(state_.index, outcome.entry));
   if (result_.merge_write_failed) return false;
   if (plan_.merge && merge_.data_bytes > static_cast<uint64_t>(setup_.merge_limit)) {
-    window_.ShowMessage(FormatText(texts::kMergeTooLarge, name.c_str()), texts::kCaptionWarning);
+    window_.ShowMessage(FormatText(window_.Localized(texts::kMergeTooLarge), name.c_str()),
+                        window_.Localized(texts::kCaptionWarning));
     return false;
   }
   return true;
@@ -263,6 +291,10 @@ bool ExportRun::AddToMerge(ExportedEntry& made, const std::string& name) {
   EntryOutcome& outcome = made.outcome;
   if (outcome.ok && parallel_) outcome.ok = AppendSpill(made);
   if (outcome.ok) {
+    if (setup_.markers && made.format.block_align != 0) {
+      merge_.cues.push_back(
+          {static_cast<uint32_t>(merge_.data_bytes / made.format.block_align), name});
+    }
     merge_.data_bytes += made.bytes;
     merge_.last_whole = name;
     return true;
@@ -316,10 +348,12 @@ void ExportRun::KeepWholeEntries(EntryProblem problem) {
   if (merge_.data_bytes == 0 || !cut) {
     merge_.file->Discard();
     merge_.file.reset();
-    window_.ShowMessage(texts::kMergeWriteFailedEmpty, texts::kCaptionFailure);
+    window_.ShowMessage(window_.Localized(texts::kMergeWriteFailedEmpty),
+                        window_.Localized(texts::kCaptionFailure));
   } else {
-    window_.ShowMessage(FormatText(texts::kMergeWriteFailed, merge_.last_whole.c_str()),
-                        texts::kCaptionFailure);
+    window_.ShowMessage(
+        FormatText(window_.Localized(texts::kMergeWriteFailed), merge_.last_whole.c_str()),
+        window_.Localized(texts::kCaptionFailure));
   }
 }
 
@@ -330,7 +364,15 @@ bool ExportRun::FinishMerge() {
     file->Discard();
     return false;
   }
-  const auto header = MakeWavHeader(merge_.format, static_cast<uint32_t>(merge_.data_bytes));
+  auto header = MakeWavHeader(merge_.format, static_cast<uint32_t>(merge_.data_bytes));
+  if (!merge_.cues.empty() && !file->IsStream()) {
+    const std::vector<uint8_t> chunks = MakeCueChunks(merge_.cues);
+    if (!file->Write(chunks.data(), chunks.size())) {
+      file->Discard();
+      return false;
+    }
+    WriteLe32(&header[4], ReadLe32(&header[4]) + static_cast<uint32_t>(chunks.size()));
+  }
   return file->Finish(header);
 }
 
@@ -339,7 +381,7 @@ void ExportRun::EndMessages() {
   // cannot be kept is counted in it.
   if (plan_.merge && merge_.file && !FinishMerge()) result_.succeeded = 0;
   ShowEndMessages(window_, texts::kExportFailed, texts::kExportStopped, result_.selected,
-                  result_.processed, result_.succeeded);
+                  result_.processed, result_.succeeded + result_.skipped);
 }
 
 void ExportRun::Restore() {

@@ -5,6 +5,9 @@
 // settings.
 
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "jobs/app_state.h"
@@ -23,6 +26,14 @@ struct ExportSetup {
   const SettingsStore* settings = nullptr;
   int64_t merge_limit = kMergeDataLimit;
   ExportFileOpener open_file = OpenExportFile;
+  // A merge file marks where each entry starts, labelled with its name (a
+  // cue point each, after the data); not on a stream.
+  bool markers = false;
+  // An entry's own file that exists is kept, and the entry skipped.
+  bool keep_existing = false;
+  // The name of an entry's own file, before it is made safe, from the
+  // entry's name, number and place in the run (from 1); null: its name.
+  std::function<std::string(std::string_view name, int32_t entry, int32_t place)> file_name;
 };
 
 struct ExportResult {
@@ -32,6 +43,7 @@ struct ExportResult {
   int32_t selected = 0;
   int32_t processed = 0;  // entries taken up, whether they succeeded or not
   int32_t succeeded = 0;
+  int32_t skipped = 0;                // kept files (keep_existing), not counted as failures
   std::vector<EntryOutcome> entries;  // each entry taken up, in list order
 };
 

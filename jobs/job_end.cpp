@@ -8,10 +8,12 @@ namespace kowaki {
 void ShowEndMessages(JobWindow& window, const char* failed_text, const char* stopped_text,
                      int32_t selected, int32_t taken, int32_t succeeded) {
   if (taken != succeeded) {
-    window.ShowMessage(FormatText(failed_text, taken, taken - succeeded), texts::kCaptionWarning);
+    window.ShowMessage(FormatText(window.Localized(failed_text), taken, taken - succeeded),
+                       window.Localized(texts::kCaptionWarning));
   }
   if (taken != selected) {
-    window.ShowMessage(FormatText(stopped_text, selected - taken), texts::kCaptionWarning);
+    window.ShowMessage(FormatText(window.Localized(stopped_text), selected - taken),
+                       window.Localized(texts::kCaptionWarning));
   }
 }
 

@@ -74,6 +74,9 @@ class JobWindow {
   virtual bool PickFolder(std::string_view title, std::string* folder) = 0;
   virtual bool PickSaveFile(std::string* path) = 0;
 
+  // One of the system's texts (texts::) as this face shows it; the window
+  // shows them as they are, a terminal may translate them.
+  virtual const char* Localized(const char* text) { return text; }
   // An entry name as text, for titles and messages.
   virtual std::string NameText(std::string_view name) = 0;
   // A path as text, for messages.

@@ -51,7 +51,7 @@ int ListingJob(AppState* state) {
   const int32_t count = index ? index->count : 0;
 
   window.SetProgressRange(0, count);
-  window.SetJobTitle(FormatText(texts::kWorkListing, 0, count));
+  window.SetJobTitle(FormatText(window.Localized(texts::kWorkListing), 0, count));
   window.DeleteAllRows();
   window.ReserveRows(count);
 
@@ -72,7 +72,7 @@ int ListingJob(AppState* state) {
     window.SetRowFacts(rows, listed.facts);
     ++rows;
     window.SetProgressPosition(i);
-    window.SetJobTitle(FormatText(texts::kWorkListing, i + 1, count));
+    window.SetJobTitle(FormatText(window.Localized(texts::kWorkListing), i + 1, count));
     return true;
   };
   RunOrdered(work);

@@ -1,6 +1,7 @@
 #include "jobs/playback_job.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 #include <string>
 #include <vector>
@@ -31,7 +32,7 @@ class PlaybackRun {
 
  private:
   bool Stopped() const { return state_.running.load() == 0; }
-  bool PlayEntry(int32_t entry);
+  EntryOutcome PlayEntry(int32_t entry);
   void Decode(EntryDecoder& decoder, WaveOutPlayerPtr player);
   WaveOutPlayerPtr OpenPlayer(const PcmFormat& format);
   bool PlayBlock(WaveOutPlayer& player, size_t n, int64_t base);
@@ -53,10 +54,13 @@ PlaybackResult PlaybackRun::Run() {
   for (int32_t row = window_.NextSelectedRow(-1); row != -1; row = window_.NextSelectedRow(row)) {
     const int32_t entry = window_.RowEntry(row);
     ++result_.started;
-    window_.SetJobTitle(FormatText(texts::kWorkPlaying,
+    window_.SetJobTitle(FormatText(window_.Localized(texts::kWorkPlaying),
                                    window_.NameText(EntryName(state_.index, entry)).c_str(),
                                    result_.started, selected));
-    if (PlayEntry(entry)) ++result_.played;
+    EntryOutcome outcome = PlayEntry(entry);
+    result_.played += outcome.ok ? 1 : 0;
+    window_.ReportEntry(outcome, EntryName(state_.index, entry));
+    result_.entries.push_back(std::move(outcome));
     if (Stopped()) break;
   }
   EndMessages();
@@ -64,15 +68,25 @@ PlaybackResult PlaybackRun::Run() {
   return result_;
 }
 
-// False when the entry could not start: no stream, no Vorbis, no player.
-bool PlaybackRun::PlayEntry(int32_t entry) {
+// Not ok when the entry could not start: no stream, no Vorbis, no player.
+EntryOutcome PlaybackRun::PlayEntry(int32_t entry) {
+  EntryOutcome outcome;
+  outcome.entry = entry;
   EntryDecoder decoder(state_.index, entry);
-  if (!decoder.is_open()) return false;
+  if (!decoder.is_open()) {
+    outcome.problem = decoder.problem();
+    outcome.system_error = errno;
+    return outcome;
+  }
   WaveOutPlayerPtr player = OpenPlayer(decoder.format());
-  if (!player) return false;
+  if (!player) {
+    outcome.problem = EntryProblem::kNoPlayer;
+    return outcome;
+  }
   window_.SetProgressRange(0, ProgressValue(ov_pcm_total(decoder.vorbis(), -1)));
   Decode(decoder, std::move(player));
-  return true;
+  outcome.ok = true;
+  return outcome;
 }
 
 WaveOutPlayerPtr PlaybackRun::OpenPlayer(const PcmFormat& format) {

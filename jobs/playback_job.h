@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "audio/wave_out_player.h"
 #include "jobs/app_state.h"
+#include "jobs/entry_outcome.h"
 
 namespace kowaki {
 
@@ -26,6 +28,7 @@ struct PlaybackResult {
   int32_t selected = 0;
   int32_t started = 0;  // entries taken up, the one a stop cut short included
   int32_t played = 0;   // entries that got a player and played to their end or to the stop
+  std::vector<EntryOutcome> entries;  // each entry taken up, in list order
 };
 
 // The worker procedure; returns 0.

@@ -53,7 +53,8 @@ done
 name=kowaki-$version-linux-$(uname -m)
 tarball=$dist/$name.tar.gz
 if [[ -f $tarball ]]; then
-  expect_files "$name" "$(tar -tzf "$tarball")" kowaki-cli README.md LICENSE
+  expect_files "$name" "$(tar -tzf "$tarball")" kowaki-cli kowaki-cli.1 kowaki-cli.bash _kowaki-cli \
+    README.md LICENSE
   tar -xzf "$tarball" -C "$work"
   expect_version "$("$work/$name/kowaki-cli" --version)" "$name/kowaki-cli"
 else

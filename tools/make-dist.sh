@@ -4,7 +4,8 @@
 #   kowaki-VERSION-win32.zip, kowaki-VERSION-win64.zip
 #       kowaki.exe, kowaki-cli.exe (stripped), README.md, LICENSE
 #   kowaki-VERSION-linux-x86_64.tar.gz
-#       kowaki-cli (stripped), README.md, LICENSE
+#       kowaki-cli (stripped), its man page kowaki-cli.1, its bash and zsh
+#       completions kowaki-cli.bash and _kowaki-cli, README.md, LICENSE
 # each under a folder of the package's name. VERSION is the CMake project's.
 # The packages are reproducible: their files carry the time of the last
 # commit (SOURCE_DATE_EPOCH when set), which strip also writes into the
@@ -45,6 +46,8 @@ done
 
 name=kowaki-$version-linux-$(uname -m)
 stage "$name" strip "$build/native/cli/kowaki-cli"
+cp "$root/cli/share/"{kowaki-cli.1,kowaki-cli.bash,_kowaki-cli} "$stage/$name/"
+find "$stage/$name" -exec touch -h -d "@$epoch" {} +
 tar -C "$stage" --sort=name --owner=0 --group=0 --numeric-owner --mtime="@$epoch" \
     -cf - "$name" | gzip -n -9 > "$dist/$name.tar.gz"
 echo "$dist/$name.tar.gz"

@@ -1,5 +1,6 @@
 #include <cstdio>
 
+#include "cli/language.h"
 #include "cli/text_output.h"
 
 namespace kowaki::cli {
@@ -59,5 +60,8 @@ bool EntryNameFromStem(std::string_view stem, std::string* name) {
 void PrintText(std::FILE* out, std::string_view utf8) {
   std::fwrite(utf8.data(), 1, utf8.size(), out);
 }
+
+// The locale variables say it here; with none set, the C locale's English.
+bool platform::SystemLanguageIsJapanese() { return false; }
 
 }  // namespace kowaki::cli

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "cli/language.h"
 #include "cli/text_output.h"
 #include "common/win32/code_pages.h"
 
@@ -44,6 +45,10 @@ void PrintText(std::FILE* out, std::string_view utf8) {
   } else {
     std::fwrite(utf8.data(), 1, utf8.size(), out);
   }
+}
+
+bool platform::SystemLanguageIsJapanese() {
+  return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE;
 }
 
 }  // namespace kowaki::cli

@@ -9,6 +9,7 @@
 #include "archive/archive_index.h"
 #include "archive/archive_writer.h"
 #include "cli/commands.h"
+#include "cli/language.h"
 #include "cli/text_output.h"
 #include "tests/support/files.h"
 #include "tests/support/run_command.h"
@@ -87,14 +88,24 @@ TEST_F(CliArchiveTest, IndexShowsControlsInNamesEscaped) {
   }
 }
 
-TEST_F(CliArchiveTest, IndexReportsAnArchiveItCannotLoad) {
+// The window's sentence and the cause, in English or in the system's
+// Japanese, every line marked as kowaki-cli's.
+TEST_F(CliArchiveTest, IndexReportsAnArchiveItCannotLoadInEitherLanguage) {
   const std::string missing = dir_.File("missing.arc");
   test::CommandResult r = RunCommand(RunIndex, {missing, "--json"});
   EXPECT_EQ(r.code, kExitError);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, PathForDisplay(missing) +
-                       " を開くことができません\n\nファイルが存在するか、正しいファイルであるか確認"
-                       "してください\n(there is no such file)\n");
+  EXPECT_EQ(r.err, "kowaki-cli: cannot open " + PathForDisplay(missing) +
+                       "\nkowaki-cli: check that the file exists and is the right file\n"
+                       "kowaki-cli: (there is no such file)\n");
+  SetLanguage(Language::kJapanese);
+  r = RunCommand(RunIndex, {missing});
+  SetLanguage(Language::kEnglish);
+  EXPECT_EQ(
+      r.err,
+      "kowaki-cli: " + PathForDisplay(missing) +
+          " を開くことができません\nkowaki-cli: ファイルが存在するか、正しいファイルであるか確認"
+          "してください\nkowaki-cli: (ファイルがありません)\n");
   // A file that is no archive and no archive named: end to end.
   EXPECT_EQ(RunCommand(RunIndex, {missing, "--bogus"}).code, kExitError);
 }

@@ -1,8 +1,17 @@
 # kowaki-cli as a user runs it: exit codes, what it prints, what it leaves.
 #   cmake -DCLI=kowaki-cli -DWORK=scratch-dir [-DRUNNER=wine-wrapper] -P cli_end_to_end.cmake
 
+# run(CODE ARGS...): kowaki-cli ARGS, expected to exit with CODE; its output
+# in `out` and `err`. run_env(ENV CODE ARGS...): the same with the
+# variables of the list ENV set ("" for none).
 function(run expected_code)
-  execute_process(COMMAND ${RUNNER} ${CLI} ${ARGN}
+  run_env("" ${expected_code} ${ARGN})
+  set(out "${out}" PARENT_SCOPE)
+  set(err "${err}" PARENT_SCOPE)
+endfunction()
+
+function(run_env env expected_code)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env ${env} ${RUNNER} ${CLI} ${ARGN}
                   RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT code EQUAL expected_code)
     message(FATAL_ERROR "kowaki-cli ${ARGN}: exit ${code}, expected ${expected_code}\n${out}\n${err}")
@@ -40,8 +49,29 @@ if(NOT left STREQUAL "ninebytes.ogg;v_0001.ogg;v_0002.ogg;voice.arc")
   message(FATAL_ERROR "files left behind: ${left}")
 endif()
 
-run(2 index ${WORK}/missing.arc)
-expect_match("${err}" "missing.arc を開くことができません\n\nファイルが存在するか、正しいファイルであるか確認してください")
+# Every line a message; the language from the locale or --lang.
+run(2 index ${WORK}/missing.arc --lang ja)
+expect_match("${err}" "^kowaki-cli: [^\n]*missing.arc を開くことができません\nkowaki-cli: ファイルが存在するか、正しいファイルであるか確認してください\nkowaki-cli: \\(ファイルがありません\\)\n$")
+run_env("LANGUAGE=ja_JP.UTF-8:en" 2 index ${WORK}/missing.arc)
+expect_match("${err}" "を開くことができません")
+run_env("LANGUAGE=ja" 2 index ${WORK}/missing.arc --lang=en)
+expect_match("${err}" "^kowaki-cli: cannot open [^\n]*missing.arc\n")
+run_env("LANGUAGE=;LC_ALL=;LC_MESSAGES=ja_JP" 2 list -q ${WORK}/v_0001.ogg)
+expect_match("${err}" "ヘッダより短いファイルです")
+run(2 list --lang fr)
+expect_match("${err}" "^kowaki-cli: --lang takes en or ja, not 'fr'\nkowaki-cli: see 'kowaki-cli --help'\n$")
+run(2 list -x --lang en)
+expect_match("${err}" "^kowaki-cli: unknown option -x\nkowaki-cli: see 'kowaki-cli list --help'\n$")
+
+# Help for each command on stdout, with the exit codes; the version.
+foreach(command list play export settings index pack convert)
+  run(0 ${command} --help)
+  expect_match("${out}" "^usage: kowaki-cli ${command} .*\n  -q, --quiet .*\n  130  stopped by Ctrl-C")
+  run(0 ${command} -h --lang ja)
+  run(0 help ${command})
+endforeach()
+run(0 -V)
+expect_match("${out}" "^kowaki-cli [0-9]+\\.[0-9]+")
 run(2 index ${WORK}/v_0001.ogg)
 run(2 index)
 run(2 frobnicate)

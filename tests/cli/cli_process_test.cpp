@@ -21,6 +21,13 @@ namespace {
 
 constexpr int kExited0 = 0;  // the wait status of exit code 0
 
+std::vector<std::string> TestDirList(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& item : std::filesystem::directory_iterator(folder))
+    names.push_back(item.path().filename().string());
+  return names;
+}
+
 uint32_t SizeAt(const std::string& file, size_t offset) {
   return file.size() < offset + 4 ? 0 : ReadLe32(reinterpret_cast<const uint8_t*>(&file[offset]));
 }
@@ -82,6 +89,54 @@ TEST_F(CliProcessTest, MergeIntoAStreamSaysItsDataRunsToTheEnd) {
   const std::string decoded = ReadBytes(dir_.File("sox.wav"));
   ASSERT_GE(decoded.size(), expected.size());
   EXPECT_TRUE(decoded.substr(decoded.size() - (expected.size() - 44)) == expected.substr(44));
+}
+
+// A command line run by the shell with stderr into the file "err".
+std::vector<std::string> Shell(const std::string& command_line) {
+  return {"/bin/sh", "-c", "exec " + command_line + " 2>err"};
+}
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+// The summary line ends a run on stderr; -q leaves only what went wrong.
+TEST_F(CliProcessTest, QuietLeavesOnlyWhatWentWrong) {
+  const std::string archive = MakeArchive(2, 0.2);
+  std::filesystem::current_path(dir_.path());
+  const std::string export_line =
+      Quoted(KOWAKI_CLI) + " export " + Quoted(archive) + " --to out --type wav";
+  ASSERT_EQ(RunChild(Shell(export_line), nullptr), kExited0);
+  EXPECT_TRUE(ReadBytes(dir_.File("err"))
+                  .starts_with("kowaki-cli: 2 written, 0 skipped, 0 failed; 17.2 KiB in "))
+      << ReadBytes(dir_.File("err"));
+  EXPECT_NE(ReadBytes(dir_.File("err"))
+                .find("s; wav, the source's rate, the source's channels (the options)\n"),
+            std::string::npos);
+  ASSERT_EQ(RunChild(Shell(export_line + " -q -n"), nullptr), kExited0);
+  EXPECT_EQ(ReadBytes(dir_.File("err")), "");
+  ASSERT_NE(RunChild(Shell(export_line + " --quiet --channels 7"), nullptr), kExited0);
+  EXPECT_TRUE(ReadBytes(dir_.File("err")).starts_with("kowaki-cli: --channels takes 1, 2 "));
+}
+
+// Ctrl-C stops an export as the stop button does: the end messages, no
+// temporary left, and exit 130.
+TEST_F(CliProcessTest, CtrlCStopsAnExportWithExit130) {
+  const std::string archive = MakeArchive(4, 30.0);
+  std::filesystem::current_path(dir_.path());
+  std::filesystem::create_directory(dir_.File("out"));
+  ChildProcess child(Shell(Quoted(KOWAKI_CLI) + " export " + Quoted(archive) +
+                           " --merge out/all.wav --rate 8000 -j 1"));
+  for (int i = 0; i < 20000 && std::filesystem::is_empty(dir_.File("out")); ++i) {
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  child.Signal(SIGINT);
+  const int status = child.Wait();
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  const std::string err = ReadBytes(dir_.File("err"));
+  EXPECT_NE(err.find("kowaki-cli: warning: export stopped; entries left: "), std::string::npos)
+      << err;
+  EXPECT_NE(err.find(" left; "), std::string::npos) << err;  // the summary
+  for (const std::string& name : TestDirList(dir_.File("out"))) EXPECT_EQ(name, "all.wav");
 }
 
 // A signal while a temporary exists: kowaki-cli removes it and ends by

@@ -96,7 +96,7 @@ TEST(PcmConverterTest, RefusesWhatNoChainCanDoAndStaysUsable) {
       {pcm, unknown},
       {MakePcmFormat(22050, 1, 24), pcm},  // widths other than 8 and 16
       {pcm, MakePcmFormat(22050, 1, 12)},
-      {MakePcmFormat(22050, 6, 16), MakePcmFormat(22050, 2, 16)},  // no stage mixes 6 to 2
+      {MakePcmFormat(22050, 9, 16), MakePcmFormat(22050, 2, 16)},  // 9 channels: no usual layout
       {MakePcmFormat(0, 1, 16), pcm},
       {pcm, MakePcmFormat(0x80000000u, 1, 16)},
   };
@@ -106,6 +106,36 @@ TEST(PcmConverterTest, RefusesWhatNoChainCanDoAndStaysUsable) {
     EXPECT_EQ(converter->setup(source, target), 0);
     EXPECT_EQ(test::Stream(*converter, in), in);  // as created: no chain
   }
+}
+
+// 5.1 to stereo or mono with the usual coefficients (centre and surrounds
+// at -3 dB, no LFE), the roles in the source's order; full scale on every
+// channel reaches full scale and no further.
+TEST(PcmConverterTest, MixesSurroundDownWithTheUsualCoefficients) {
+  using Int16s = std::vector<int16_t>;
+  auto converter = PcmConverter::create();
+  const auto six = MakePcmFormat(8000, 6, 16);
+  const auto stereo = MakePcmFormat(8000, 2, 16);
+  // WAV order: FL FR FC LFE BL BR. Front left, centre, LFE, all, back right.
+  const Int16s wave = {10000, 0,     0,     0,     0, 0,     0, 0, 10000, 0,
+                       0,     0,     0,     0,     0, 10000, 0, 0, 32767, 32767,
+                       32767, 32767, 32767, 32767, 0, 0,     0, 0, 0,     -10000};
+  const Int16s mixed = {4142, 0, 2929, 2929, 0, 0, 32767, 32767, 0, -2929};
+  ASSERT_EQ(converter->setup(six, stereo), 1);
+  EXPECT_EQ(test::Samples(test::Stream(*converter, test::Bytes(wave))), mixed);
+  // Vorbis order: FL FC FR BL BR LFE.
+  const Int16s vorbis = {10000, 0,     0,     0,     0, 0, 0, 10000, 0,      0,
+                         0,     0,     0,     0,     0, 0, 0, 10000, 32767,  32767,
+                         32767, 32767, 32767, 32767, 0, 0, 0, 0,     -10000, 0};
+  ASSERT_EQ(converter->setup(six, stereo, ChannelOrder::kVorbis), 1);
+  EXPECT_EQ(test::Samples(test::Stream(*converter, test::Bytes(vorbis))), mixed);
+  // To mono the stereo mix is halved, and the rate may change as well.
+  ASSERT_EQ(converter->setup(six, MakePcmFormat(8000, 1, 16)), 1);
+  EXPECT_EQ(test::Samples(test::Stream(*converter, test::Bytes(wave))),
+            (Int16s{2071, 2929, 0, 32767, -1464}));
+  ASSERT_EQ(converter->setup(MakePcmFormat(8000, 8, 16), MakePcmFormat(16000, 1, 16)), 1);
+  const auto resampled = test::Stream(*converter, test::Bytes(Int16s(8 * 800, 1000)));
+  EXPECT_NEAR(static_cast<double>(resampled.size()), 1600.0 * 2, 16);
 }
 
 TEST(PcmConverterTest, SecondSetupDiscardsTheOldChainAndPendingOutput) {

@@ -255,17 +255,20 @@ TEST_F(ExportJobTest, ChainedStreamsAreEachConvertedToTheFilesFormat) {
   EXPECT_TRUE(file.substr(kWavHeaderSize, first.size()) == first);
 }
 
-TEST_F(ExportJobTest, MoreThanTwoChannelsAreWrittenAtTheSourceCountOnly) {
+TEST_F(ExportJobTest, MoreThanTwoChannelsAreKeptOrMixedDown) {
   Ready({Voice("six", 48000, 6)}, {1, -1, -1, 0});
   EXPECT_EQ(Export().succeeded, 1);
   ExpectWavHeader(Out("six.wav"), 48000, 6);
   EXPECT_TRUE(Out("six.wav").substr(kWavHeaderSize) == Decoded(0));
 
-  // To stereo there is no way: the entry fails and leaves no mislabelled file.
-  std::filesystem::remove(out_.File("six.wav"));
-  SetSettings(1, -1, 2, 0);
-  EXPECT_EQ(Export().succeeded, 0);
-  EXPECT_TRUE(out_.List().empty());
+  // To stereo and mono they are mixed down: each output frame from one
+  // source frame.
+  for (const uint16_t channels : {uint16_t{2}, uint16_t{1}}) {
+    SetSettings(1, -1, channels, 0);
+    EXPECT_EQ(Export().succeeded, 1);
+    ExpectWavHeader(Out("six.wav"), 48000, channels);
+    EXPECT_EQ((Out("six.wav").size() - kWavHeaderSize) / channels, Decoded(0).size() / 6);
+  }
 }
 
 // The run reads the archive it listed. Written to in place during the

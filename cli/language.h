@@ -1,0 +1,36 @@
+#pragma once
+// The language of kowaki-cli's texts: English, or the system's own
+// Japanese texts when the locale's language is Japanese (or --lang ja).
+// Names and paths are shown as they are in either.
+
+#include <string>
+#include <string_view>
+
+namespace kowaki::cli {
+
+enum class Language { kEnglish, kJapanese };
+
+// From LANGUAGE, LC_ALL, LC_MESSAGES and LANG, the first one set (of
+// LANGUAGE, its first language); with none set, the system's own on
+// Windows and English elsewhere.
+Language LanguageFromEnvironment();
+// "en" or "ja"; false for anything else.
+bool ParseLanguage(std::string_view name, Language* language);
+
+void SetLanguage(Language language);
+Language CurrentLanguage();
+
+// One of a text's two forms, by the current language.
+const char* Say(const char* english, const char* japanese);
+// One of the system's texts (texts::) in the current language.
+const char* SystemText(const char* text);
+
+// Every message goes to stderr as lines starting "kowaki-cli: ".
+void Complain(std::string_view message);
+
+namespace platform {
+// Whether the user's interface language is Japanese, where the system says.
+bool SystemLanguageIsJapanese();
+}  // namespace platform
+
+}  // namespace kowaki::cli

@@ -1,0 +1,51 @@
+# bash completion for kowaki-cli
+_kowaki_cli() {
+  local cur prev words cword
+  _init_completion 2>/dev/null || {
+    cur=${COMP_WORDS[COMP_CWORD]}
+    prev=${COMP_WORDS[COMP_CWORD-1]}
+    words=("${COMP_WORDS[@]}")
+    cword=$COMP_CWORD
+  }
+  local commands="list play export settings index pack convert help"
+  local common="-h --help -q --quiet --lang"
+  if ((cword == 1)); then
+    mapfile -t COMPREPLY < <(compgen -W "$commands --version -V --help" -- "$cur")
+    return
+  fi
+  case $prev in
+    --lang) mapfile -t COMPREPLY < <(compgen -W "en ja" -- "$cur"); return ;;
+    --type) mapfile -t COMPREPLY < <(compgen -W "ogg wav" -- "$cur"); return ;;
+    --rate) mapfile -t COMPREPLY < <(compgen -W "48000 44100 32000 24000 22050 16000 11025 8000 source" -- "$cur"); return ;;
+    --channels) mapfile -t COMPREPLY < <(compgen -W "1 2 source" -- "$cur"); return ;;
+    --merge)
+      if [[ ${words[1]} == settings ]]; then
+        mapfile -t COMPREPLY < <(compgen -W "on off" -- "$cur")
+      else
+        mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+      fi
+      return ;;
+    --to) mapfile -t COMPREPLY < <(compgen -d -- "$cur"); return ;;
+    --bits) mapfile -t COMPREPLY < <(compgen -W "8 16" -- "$cur"); return ;;
+    --codec) mapfile -t COMPREPLY < <(compgen -W "pcm ima-adpcm ms-adpcm mulaw alaw" -- "$cur"); return ;;
+    -j|--jobs|--name|--header-word) return ;;
+    -o) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
+  esac
+  local options
+  case ${words[1]} in
+    list) options="--json --all -j --jobs" ;;
+    play) options="--json" ;;
+    export) options="--to --merge --type --rate --channels --name --markers -n --no-clobber --json -j --jobs" ;;
+    settings) options="--type --rate --channels --merge" ;;
+    index) options="--json" ;;
+    pack) options="-o --header-word" ;;
+    convert) options="--rate --channels --bits --codec" ;;
+    help) mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur"); return ;;
+  esac
+  if [[ $cur == -* ]]; then
+    mapfile -t COMPREPLY < <(compgen -W "$options $common" -- "$cur")
+  else
+    mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+  fi
+}
+complete -o filenames -F _kowaki_cli kowaki-cli
