@@ -2,10 +2,13 @@
 
 #include <cstdio>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/interrupt.h"
+#include "cli/text_output.h"
 #include "kowaki_version.h"
 
 namespace {
@@ -57,8 +60,11 @@ int Usage(std::FILE* out) {
 int main(int argc, char** argv) {
   // From the start, so that no command leaves a temporary file behind.
   kowaki::cli::InstallInterruptHandler(nullptr);
-  if (argc < 2) return Usage(stderr);
-  std::string_view name = argv[1];
+  std::vector<std::string> arguments = kowaki::cli::Utf8Arguments(argc, argv);
+  if (arguments.empty()) return Usage(stderr);
+  std::vector<char*> pointers;
+  for (std::string& argument : arguments) pointers.push_back(argument.data());
+  std::string_view name = arguments[0];
   if (name == "help" || name == "--help" || name == "-h") return Usage(stdout);
   if (name == "--version" || name == "-V") {
     std::puts("kowaki-cli " KOWAKI_VERSION);
@@ -66,9 +72,9 @@ int main(int argc, char** argv) {
   }
   for (const Command& command : kCommands) {
     if (command.name == name) {
-      return command.run(std::span<char* const>(argv + 2, static_cast<size_t>(argc - 2)));
+      return command.run(std::span<char* const>(pointers).subspan(1));
     }
   }
-  std::fprintf(stderr, "kowaki-cli: unknown command '%s'\n\n", argv[1]);
+  std::fprintf(stderr, "kowaki-cli: unknown command '%s'\n\n", arguments[0].c_str());
   return Usage(stderr);
 }

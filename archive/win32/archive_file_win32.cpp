@@ -8,6 +8,7 @@
 #include <climits>
 
 #include "archive/archive_file.h"
+#include "common/win32/code_pages.h"
 
 namespace kowaki::archive_file {
 
@@ -17,13 +18,15 @@ HANDLE NativeHandle(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)
 
 }  // namespace
 
+// `path` is UTF-8, as every path in the Windows build.
 int OpenShared(const char* path, OpenError* error) {
-  const DWORD attributes = GetFileAttributesA(path);
+  const std::wstring wide = win32::Wide(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     if (error) *error = {OpenFailure::kFolder, 0};
     return -1;
   }
-  const int fd = _sopen(path, _O_RDONLY | _O_BINARY, _SH_DENYNO);
+  const int fd = _wsopen(wide.c_str(), _O_RDONLY | _O_BINARY, _SH_DENYNO);
   if (fd < 0) {
     if (error) *error = {OpenFailure::kSystem, errno};
     return -1;
