@@ -1,23 +1,23 @@
 #pragma once
-// The system's texts are UTF-8; the window's ANSI interfaces take code page
-// 932. Every text crosses over here.
+// The system's texts and paths are UTF-8; the window calls the wide
+// interfaces, so that it reads right whatever code page the system is set
+// to. Every text crosses over here; entry names carried in a text are
+// decoded as code page 932 on the way (win32::Wide).
 
 #include <windows.h>
 
-#include <string>
 #include <string_view>
 
-#include "common/cp932.h"
+#include "common/win32/code_pages.h"
 
 namespace kowaki {
 
-// Bytes carried in the text (names and paths as NameText and PathText
-// give them) come back as they were.
-inline std::string Ansi(std::string_view utf8) { return Utf8ToCp932Lossy(utf8); }
+using win32::Utf8;
+using win32::Wide;
 
 // A message box with an OK button, its texts given in UTF-8.
-inline void ShowAnsiMessage(HWND owner, std::string_view text, std::string_view caption) {
-  MessageBoxA(owner, Ansi(text).c_str(), Ansi(caption).c_str(), MB_OK);
+inline void ShowMessageBox(HWND owner, std::string_view text, std::string_view caption) {
+  MessageBoxW(owner, Wide(text).c_str(), Wide(caption).c_str(), MB_OK);
 }
 
 }  // namespace kowaki
