@@ -12,7 +12,7 @@
 set -euo pipefail
 settings=0 suffix=
 [[ ${1:-} == --settings ]] && { settings=1; shift; }
-[[ ${1:-} == --english ]] && { export KOWAKI_WINE_LOCALE=en_US.UTF-8; suffix=-english; shift; }
+[[ ${1:-} == --english ]] && { export KOWAKI_WINE_LOCALE=C.UTF-8; suffix=-english; shift; }
 build=$(realpath "${1:-build}")
 here=$(dirname "$(realpath "$0")")
 if why=$("$here/wine32-probe.sh"); then

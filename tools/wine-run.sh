@@ -3,7 +3,7 @@
 # need it: a private prefix (KOWAKI_WINEPREFIX, default `wineprefix` at the
 # top of the program's build tree), no Mono/Gecko installers, a Japanese
 # locale so the ANSI code page is 932 (KOWAKI_WINE_LOCALE names another:
-# en_US.UTF-8 gives code page 1252), Wine's own chatter silenced.
+# C.UTF-8 gives English and code page 1252), Wine's own chatter silenced.
 # The width comes from the program's PE header, or from KOWAKI_WINEARCH
 # (win32 or win64) for Wine's own programs such as `reg`.
 #   tools/wine-run.sh PROGRAM.exe [ARGS...]
