@@ -2,14 +2,16 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include <new>
 #include <string>
 
-#include "app/ansi_text.h"
 #include "app/file_dialogs.h"
 #include "app/layout.h"
+#include "app/row_order.h"
 #include "app/settings_dialog.h"
+#include "app/wide_text.h"
 #include "jobs/export_job.h"
 #include "jobs/format_text.h"
 #include "jobs/listing_job.h"
@@ -24,7 +26,7 @@ namespace kowaki {
 namespace {
 
 MainWindow* StateOf(HWND dialog) {
-  return reinterpret_cast<MainWindow*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+  return reinterpret_cast<MainWindow*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
 }
 
 void InsertColumns(HWND list) {
@@ -32,14 +34,14 @@ void InsertColumns(HWND list) {
   GetClientRect(list, &client);
   const auto widths = ListColumnWidths(client.right - client.left, GetSystemMetrics(SM_CXVSCROLL));
   for (int i = 0; i < static_cast<int>(widths.size()); ++i) {
-    std::string title = Ansi(texts::kColumnTitles[i]);
-    LVCOLUMNA column = {};
+    std::wstring title = Wide(texts::kColumnTitles[i]);
+    LVCOLUMNW column = {};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
     column.fmt = LVCFMT_LEFT;
     column.cx = widths[static_cast<size_t>(i)];
     column.pszText = title.data();
     column.iSubItem = i;
-    SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i),
+    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i),
                  reinterpret_cast<LPARAM>(&column));
   }
 }
@@ -55,7 +57,7 @@ void RestoreIdleControls(MainWindow* state) {
 void StartJob(MainWindow* state, JobProcedure job) {
   if (!StartWorker(&state->jobs, job)) {
     RestoreIdleControls(state);
-    ShowAnsiMessage(state->window, texts::kCannotStartJob, texts::kCaptionFailure);
+    ShowMessageBox(state->window, texts::kCannotStartJob, texts::kCaptionFailure);
   }
 }
 
@@ -69,16 +71,16 @@ void ReleaseEndedWorker(MainWindow* state) {
 
 void LocateGameArchive(MainWindow* state) {
   const std::string path = FindGameArchive(*OpenGameStore());
-  if (!path.empty()) OpenArchive(state, path.c_str());
+  if (!path.empty()) OpenArchive(state, path);
 }
 
 void Browse(MainWindow* state) {
-  const std::string filter =
-      FileDialogFilter({texts::kArchiveFilter, "voice.arc", Ansi(texts::kAllFiles), "*.*"});
-  char path[kPathBufferSize] = {};
-  OPENFILENAMEA dialog = FileDialogRecord(state->window, filter, path,
+  const std::wstring filter =
+      FileDialogFilter({texts::kArchiveFilter, "voice.arc", texts::kAllFiles, "*.*"});
+  wchar_t path[kPathBufferSize] = {};
+  OPENFILENAMEW dialog = FileDialogRecord(state->window, filter, path,
                                           OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
-  if (GetOpenFileNameA(&dialog)) OpenArchive(state, path);
+  if (GetOpenFileNameW(&dialog)) OpenArchive(state, Utf8(path));
 }
 
 enum class JobKind { kPlay, kExport };
@@ -95,8 +97,8 @@ void StartOrStop(MainWindow* state, JobKind kind) {
   JobWindow& window = state->job_window;
   // Rows left from an archive that failed to load name entries of no index.
   if (window.SelectedCount() == 0 || !state->jobs.index) {
-    ShowAnsiMessage(state->window, play ? texts::kNothingToPlay : texts::kNothingToExport,
-                    texts::kCaptionWarning);
+    ShowMessageBox(state->window, play ? texts::kNothingToPlay : texts::kNothingToExport,
+                   texts::kCaptionWarning);
     return;
   }
   window.EnableControl(Control::kBrowse, false);
@@ -112,18 +114,23 @@ void StartOrStop(MainWindow* state, JobKind kind) {
   StartJob(state, ExportJob);
 }
 
-void OnInitDialog(HWND dialog) {
+void OnInitDialog(HWND dialog, LPARAM parameter) {
   auto* state = new (std::nothrow) MainWindow(dialog);
   if (!state) {
-    ShowAnsiMessage(nullptr, texts::kOutOfMemory, texts::kCaptionFailure);
+    ShowMessageBox(nullptr, texts::kOutOfMemory, texts::kCaptionFailure);
     DestroyWindow(dialog);
     return;
   }
-  SetWindowLongPtrA(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
-  state->instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
+  SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+  state->instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE));
   InsertColumns(GetDlgItem(dialog, IDC_LIST));
+  DragAcceptFiles(dialog, TRUE);
   CenterWindow(dialog);
-  LocateGameArchive(state);
+  if (parameter) {
+    OpenArchive(state, *reinterpret_cast<const std::string*>(parameter));
+  } else {
+    LocateGameArchive(state);
+  }
 }
 
 void OnCommand(HWND dialog, int id) {
@@ -137,7 +144,7 @@ void OnCommand(HWND dialog, int id) {
       StartOrStop(state, JobKind::kPlay);
       break;
     case IDC_SETTINGS:
-      DialogBoxParamA(state->instance, MAKEINTRESOURCEA(IDD_CFG_DIALOG), dialog,
+      DialogBoxParamW(state->instance, MAKEINTRESOURCEW(IDD_CFG_DIALOG), dialog,
                       OutputSettingsDialog, 0);
       break;
     case IDC_OUTPUT:
@@ -148,12 +155,97 @@ void OnCommand(HWND dialog, int id) {
   }
 }
 
+// A file dropped on the window opens as Browse would open it; while a job
+// runs Browse is disabled, and so is this.
+void OnDropFiles(HWND dialog, HDROP drop) {
+  MainWindow* state = StateOf(dialog);
+  const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+  std::wstring path(length + 1, L'\0');
+  const bool got = length > 0 && DragQueryFileW(drop, 0, path.data(), length + 1) == length;
+  DragFinish(drop);
+  if (!state || state->jobs.running || !got) return;
+  path.resize(length);
+  OpenArchive(state, Utf8(path));
+}
+
+// Double-clicking a row plays that entry alone, as Play with only that
+// row selected; while any job runs it does nothing.
+void PlayRow(MainWindow* state, int row) {
+  if (state->jobs.running || row < 0) return;
+  HWND list = GetDlgItem(state->window, IDC_LIST);
+  LVITEMW item = {};
+  item.stateMask = LVIS_SELECTED;
+  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+  item.state = item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  StartOrStop(state, JobKind::kPlay);
+}
+
+void SelectAllRows(HWND list) {
+  LVITEMW item = {};
+  item.state = item.stateMask = LVIS_SELECTED;
+  SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+}
+
+struct SortOrder {
+  const ArchiveIndex* index;
+  const Win32JobWindow* window;
+  int column;
+  bool descending;
+};
+
+RowKey KeyOf(const SortOrder& order, LPARAM entry) {
+  const auto number = static_cast<int32_t>(entry);
+  return {EntryName(order.index, number), order.index->entries[number].size,
+          order.window->FactsOf(number), number};
+}
+
+// The list hands over the rows' stored values: their entry numbers.
+int CALLBACK CompareListedEntries(LPARAM a, LPARAM b, LPARAM context) {
+  const auto& order = *reinterpret_cast<const SortOrder*>(context);
+  const int result = CompareRows(KeyOf(order, a), KeyOf(order, b), order.column);
+  return order.descending ? -result : result;
+}
+
+// Sorting moves the rows themselves, so the jobs, which take the selected
+// rows from the top, follow the order shown. Not while a job fills or
+// reads the list.
+void SortByColumn(MainWindow* state, int column) {
+  if (state->jobs.running || !state->jobs.index || column < 0 || column > 4) return;
+  state->sort_descending = column == state->sort_column && !state->sort_descending;
+  state->sort_column = column;
+  SortOrder order = {state->jobs.index, &state->job_window, column, state->sort_descending};
+  SendDlgItemMessageW(state->window, IDC_LIST, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&order),
+                      reinterpret_cast<LPARAM>(CompareListedEntries));
+}
+
+void OnNotify(HWND dialog, const NMHDR* header) {
+  MainWindow* state = StateOf(dialog);
+  if (!state || header->idFrom != IDC_LIST) return;
+  switch (header->code) {
+    case NM_DBLCLK:
+      PlayRow(state, reinterpret_cast<const NMITEMACTIVATE*>(header)->iItem);
+      break;
+    case LVN_COLUMNCLICK:
+      SortByColumn(state, reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem);
+      break;
+    case LVN_KEYDOWN:
+      if (reinterpret_cast<const NMLVKEYDOWN*>(header)->wVKey == 'A' &&
+          GetKeyState(VK_CONTROL) < 0) {
+        SelectAllRows(header->hwndFrom);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
 void OnDestroy(HWND dialog) {
   if (MainWindow* state = StateOf(dialog)) {
     ReleaseEndedWorker(state);
     FreeArchiveIndex(state->jobs.index);
     state->jobs.index = nullptr;
-    SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
+    SetWindowLongPtrW(dialog, GWLP_USERDATA, 0);
     delete state;
   }
   PostQuitMessage(0);
@@ -176,37 +268,43 @@ void WaitForWorker(MainWindow* state) {
   while (!WorkerEnded(state->jobs)) {
     if (MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT) == WAIT_TIMEOUT) continue;
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&msg);
-      DispatchMessageA(&msg);
+      DispatchMessageW(&msg);
     }
   }
   JoinWorker(&state->jobs);
 }
 
-void OpenArchive(MainWindow* state, const char* path) {
+void OpenArchive(MainWindow* state, const std::string& path) {
   FreeArchiveIndex(state->jobs.index);
-  state->jobs.index = LoadArchiveIndex(path);
+  state->jobs.index = LoadArchiveIndex(path.c_str());
   if (!state->jobs.index) {
-    // The path goes in as the bytes it is, into the converted text.
-    const std::string text = FormatText(Ansi(texts::kCannotOpenArchive).c_str(), path);
-    MessageBoxA(state->window, text.c_str(), texts::kCaptionError, MB_OK);
+    ShowMessageBox(state->window, FormatText(texts::kCannotOpenArchive, path.c_str()),
+                   texts::kCaptionError);
     return;
   }
-  SetDlgItemTextA(state->window, IDC_PATH, path);
+  SetDlgItemTextW(state->window, IDC_PATH, Wide(path).c_str());
+  state->sort_column = -1;  // the listing fills the list in entry order
   for (Control control : {Control::kBrowse, Control::kPlay, Control::kOutput})
     state->job_window.EnableControl(control, false);
   ReleaseEndedWorker(state);
   StartJob(state, ListingJob);
 }
 
-INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG:
-      OnInitDialog(dialog);
+      OnInitDialog(dialog, lparam);
       break;
     case WM_COMMAND:
       OnCommand(dialog, LOWORD(wparam));
+      break;
+    case WM_NOTIFY:
+      OnNotify(dialog, reinterpret_cast<const NMHDR*>(lparam));
+      break;
+    case WM_DROPFILES:
+      OnDropFiles(dialog, reinterpret_cast<HDROP>(wparam));
       break;
     case WM_CLOSE:
       DestroyWindow(dialog);

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include <memory>
+#include <string>
 
 #include "app/win32_job_window.h"
 #include "jobs/app_state.h"
@@ -21,10 +21,16 @@ struct MainWindow {
 
   HINSTANCE instance = nullptr;
   HWND window;
+  // The column the rows were last sorted by (-1: none, entry order) and
+  // whether that was the reverse.
+  int sort_column = -1;
+  bool sort_descending = false;
   Win32JobWindow job_window;
   AppState jobs;
 };
 
+// The creation parameter is null, or the address of a std::string: the
+// path (UTF-8) of an archive to open instead of the game's.
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
 // Centres `window` on its owner, or on the desktop when it has none.
@@ -32,8 +38,8 @@ void CenterWindow(HWND window);
 // Returns when the last worker has ended, dispatching this thread's
 // messages meanwhile (the worker's window updates need them).
 void WaitForWorker(MainWindow* state);
-// Replaces the index with the archive at `path` (bytes in the ANSI code
-// page) and starts listing it; reports an archive that cannot be loaded.
-void OpenArchive(MainWindow* state, const char* path);
+// Replaces the index with the archive at `path` (UTF-8) and starts listing
+// it; reports an archive that cannot be loaded.
+void OpenArchive(MainWindow* state, const std::string& path);
 
 }  // namespace kowaki

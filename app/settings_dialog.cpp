@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <string>
 
-#include "app/ansi_text.h"
 #include "app/main_window.h"
 #include "app/settings_choices.h"
+#include "app/wide_text.h"
 #include "jobs/texts.h"
 #include "res/resource.h"
 #include "settings/output_settings.h"
@@ -16,11 +16,11 @@ namespace kowaki {
 namespace {
 
 void AddChoice(HWND dialog, int combo, const std::string& text) {
-  SendDlgItemMessageA(dialog, combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  SendDlgItemMessageW(dialog, combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
 }
 
 void FillChoices(HWND dialog) {
-  const std::string same = Ansi(texts::kSameAsSource);
+  const std::string same = texts::kSameAsSource;
   AddChoice(dialog, IDC_RATE, same);
   for (int32_t rate : kOfferedRates) AddChoice(dialog, IDC_RATE, std::to_string(rate));
   AddChoice(dialog, IDC_CHANNELS, same);
@@ -42,10 +42,10 @@ void ChooseType(HWND dialog, bool wav) {
 void OnInitDialog(HWND dialog) {
   FillChoices(dialog);
   const OutputSettings settings = LoadOutputSettings(*OpenSettingsStore());
-  SendDlgItemMessageA(dialog, settings.type == 0 ? IDC_TYPE_OGG : IDC_TYPE_WAV, BM_CLICK, 0, 0);
-  SendDlgItemMessageA(dialog, IDC_RATE, CB_SETCURSEL, static_cast<WPARAM>(RateChoice(settings.frq)),
+  SendDlgItemMessageW(dialog, settings.type == 0 ? IDC_TYPE_OGG : IDC_TYPE_WAV, BM_CLICK, 0, 0);
+  SendDlgItemMessageW(dialog, IDC_RATE, CB_SETCURSEL, static_cast<WPARAM>(RateChoice(settings.frq)),
                       0);
-  SendDlgItemMessageA(dialog, IDC_CHANNELS, CB_SETCURSEL,
+  SendDlgItemMessageW(dialog, IDC_CHANNELS, CB_SETCURSEL,
                       static_cast<WPARAM>(ChannelChoice(settings.ch)), 0);
   CheckDlgButton(dialog, IDC_MERGE, settings.merge != 0 ? BST_CHECKED : BST_UNCHECKED);
   CenterWindow(dialog);
@@ -55,9 +55,9 @@ void Save(HWND dialog) {
   OutputSettings settings;
   settings.type = IsDlgButtonChecked(dialog, IDC_TYPE_OGG) == BST_CHECKED ? 0 : 1;
   settings.frq =
-      RateOfChoice(static_cast<int32_t>(SendDlgItemMessageA(dialog, IDC_RATE, CB_GETCURSEL, 0, 0)));
+      RateOfChoice(static_cast<int32_t>(SendDlgItemMessageW(dialog, IDC_RATE, CB_GETCURSEL, 0, 0)));
   settings.ch = ChannelsOfChoice(
-      static_cast<int32_t>(SendDlgItemMessageA(dialog, IDC_CHANNELS, CB_GETCURSEL, 0, 0)));
+      static_cast<int32_t>(SendDlgItemMessageW(dialog, IDC_CHANNELS, CB_GETCURSEL, 0, 0)));
   settings.merge = IsDlgButtonChecked(dialog, IDC_MERGE) == BST_CHECKED ? 1 : 0;
   auto store = OpenSettingsStore();
   SaveOutputSettings(*store, settings);

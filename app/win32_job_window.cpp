@@ -7,9 +7,8 @@
 
 #include <string>
 
-#include "app/ansi_text.h"
 #include "app/file_dialogs.h"
-#include "common/cp932.h"
+#include "app/wide_text.h"
 #include "jobs/texts.h"
 #include "res/resource.h"
 
@@ -25,39 +24,55 @@ static_assert(static_cast<int>(Control::kPath) == IDC_PATH &&
               static_cast<int>(Control::kOutput) == IDC_OUTPUT);
 
 LRESULT Win32JobWindow::SendToList(UINT message, WPARAM wparam, LPARAM lparam) {
-  return SendDlgItemMessageA(dialog_, IDC_LIST, message, wparam, lparam);
+  return SendDlgItemMessageW(dialog_, IDC_LIST, message, wparam, lparam);
 }
 
 LRESULT Win32JobWindow::SendToProgress(UINT message, WPARAM wparam, LPARAM lparam) {
-  return SendDlgItemMessageA(dialog_, IDC_PROGRESS, message, wparam, lparam);
+  return SendDlgItemMessageW(dialog_, IDC_PROGRESS, message, wparam, lparam);
 }
 
 void Win32JobWindow::SetTitle(std::string_view text) {
-  SetWindowTextA(dialog_, Ansi(text).c_str());
+  SetWindowTextW(dialog_, Wide(text).c_str());
 }
 
-void Win32JobWindow::DeleteAllRows() { SendToList(LVM_DELETEALLITEMS, 0, 0); }
+void Win32JobWindow::DeleteAllRows() {
+  SendToList(LVM_DELETEALLITEMS, 0, 0);
+  facts_.clear();
+}
 
 void Win32JobWindow::ReserveRows(int32_t count) {
   SendToList(LVM_SETITEMCOUNT, static_cast<WPARAM>(count), 0);
 }
 
 void Win32JobWindow::InsertRow(int32_t row, std::string_view name, int32_t entry) {
-  std::string text(name);
-  LVITEMA item = {};
+  std::wstring text = Wide(NameText(name));
+  LVITEMW item = {};
   item.mask = LVIF_TEXT | LVIF_PARAM;
   item.iItem = row;
   item.pszText = text.data();
   item.lParam = entry;
-  SendToList(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  SendToList(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
 void Win32JobWindow::SetCellText(int32_t row, int32_t column, std::string_view text) {
-  std::string ansi = Ansi(text);
-  LVITEMA item = {};
+  std::wstring wide = Wide(text);
+  LVITEMW item = {};
   item.iSubItem = column;
-  item.pszText = ansi.data();
-  SendToList(LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  item.pszText = wide.data();
+  SendToList(LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+void Win32JobWindow::SetRowFacts(int32_t row, const RowFacts& facts) {
+  const int32_t entry = RowEntry(row);
+  if (entry < 0) return;
+  if (facts_.size() <= static_cast<size_t>(entry)) facts_.resize(static_cast<size_t>(entry) + 1);
+  facts_[static_cast<size_t>(entry)] = facts;
+}
+
+RowFacts Win32JobWindow::FactsOf(int32_t entry) const {
+  return entry >= 0 && static_cast<size_t>(entry) < facts_.size()
+             ? facts_[static_cast<size_t>(entry)]
+             : RowFacts{};
 }
 
 int32_t Win32JobWindow::SelectedCount() {
@@ -70,11 +85,11 @@ int32_t Win32JobWindow::NextSelectedRow(int32_t row) {
 }
 
 int32_t Win32JobWindow::RowEntry(int32_t row) {
-  LVITEMA item = {};
+  LVITEMW item = {};
   item.mask = LVIF_PARAM;
   item.iItem = row;
   item.lParam = -1;
-  SendToList(LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  SendToList(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
   return static_cast<int32_t>(item.lParam);
 }
 
@@ -91,49 +106,52 @@ void Win32JobWindow::EnableControl(Control control, bool enabled) {
 }
 
 void Win32JobWindow::SetButtonText(Control control, std::string_view text) {
-  SetDlgItemTextA(dialog_, static_cast<int>(control), Ansi(text).c_str());
+  SetDlgItemTextW(dialog_, static_cast<int>(control), Wide(text).c_str());
 }
 
 void Win32JobWindow::ShowMessage(std::string_view text, std::string_view caption) {
-  ShowAnsiMessage(dialog_, text, caption);
+  ShowMessageBox(dialog_, text, caption);
 }
 
 bool Win32JobWindow::PickFolder(std::string_view title, std::string* folder) {
-  const std::string ansi_title = Ansi(title);
-  BROWSEINFOA info = {};
+  const std::wstring wide_title = Wide(title);
+  BROWSEINFOW info = {};
   info.hwndOwner = dialog_;
-  info.lpszTitle = ansi_title.c_str();
+  info.lpszTitle = wide_title.c_str();
   info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
-  LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
+  LPITEMIDLIST chosen = SHBrowseForFolderW(&info);
   if (!chosen) return false;
-  char path[MAX_PATH] = {};
-  const bool ok = SHGetPathFromIDListA(chosen, path) != FALSE;
+  wchar_t path[MAX_PATH] = {};
+  const bool ok = SHGetPathFromIDListW(chosen, path) != FALSE;
   CoTaskMemFree(chosen);
-  if (ok) *folder = path;
+  if (ok) *folder = Utf8(path);
   return ok;
 }
 
 bool Win32JobWindow::PickSaveFile(std::string* path) {
-  const std::string filter = FileDialogFilter(
-      {Ansi(texts::kWavFilesFilter), "*.wav", Ansi(texts::kAllFilesFilter), "*.*"});
-  char name[kPathBufferSize] = {};
-  OPENFILENAMEA dialog = FileDialogRecord(dialog_, filter, name, OFN_NOCHANGEDIR);
+  const std::wstring filter =
+      FileDialogFilter({texts::kWavFilesFilter, "*.wav", texts::kAllFilesFilter, "*.*"});
+  wchar_t name[kPathBufferSize] = {};
+  OPENFILENAMEW dialog = FileDialogRecord(dialog_, filter, name, OFN_NOCHANGEDIR);
   dialog.nFilterIndex = 1;
-  if (!GetSaveFileNameA(&dialog)) return false;
-  *path = name;
+  if (!GetSaveFileNameW(&dialog)) return false;
+  *path = Utf8(name);
   return true;
 }
 
-// Names and paths come back to their bytes at the ANSI interfaces (Ansi).
-std::string Win32JobWindow::NameText(std::string_view name) { return Cp932ToUtf8Reversible(name); }
+// Names look as a Japanese system's ANSI functions show them, on any
+// system; paths are UTF-8 already.
+std::string Win32JobWindow::NameText(std::string_view name) { return win32::Cp932Text(name); }
 
-std::string Win32JobWindow::PathText(std::string_view path) { return Cp932ToUtf8Reversible(path); }
+std::string Win32JobWindow::PathText(std::string_view path) { return std::string(path); }
 
+// The file gets the name a Japanese system gives those bytes, whatever
+// this system's code page.
 std::string Win32JobWindow::OutputPath(std::string_view folder, std::string_view stem,
                                        std::string_view extension) {
   std::string path(folder);
   path += '\\';
-  path += stem;
+  path += NameText(stem);
   path += extension;
   return path;
 }

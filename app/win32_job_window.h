@@ -1,9 +1,11 @@
 #pragma once
 // The jobs' window seam over the real main dialog: every call becomes a
 // synchronous message to its control, carried out by the window's thread.
-// Texts arrive in UTF-8 and go to the ANSI interfaces in code page 932.
+// Texts arrive in UTF-8 and go to the wide interfaces in UTF-16.
 
 #include <windows.h>
+
+#include <vector>
 
 #include "jobs/job_window.h"
 
@@ -18,6 +20,7 @@ class Win32JobWindow final : public JobWindow {
   void ReserveRows(int32_t count) override;
   void InsertRow(int32_t row, std::string_view name, int32_t entry) override;
   void SetCellText(int32_t row, int32_t column, std::string_view text) override;
+  void SetRowFacts(int32_t row, const RowFacts& facts) override;
   int32_t SelectedCount() override;
   int32_t NextSelectedRow(int32_t row) override;
   int32_t RowEntry(int32_t row) override;
@@ -33,11 +36,16 @@ class Win32JobWindow final : public JobWindow {
   std::string OutputPath(std::string_view folder, std::string_view stem,
                          std::string_view extension) override;
 
+  // The numbers behind entry `entry`'s row, for sorting; read them only
+  // while no job runs.
+  RowFacts FactsOf(int32_t entry) const;
+
  private:
   LRESULT SendToList(UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT SendToProgress(UINT message, WPARAM wparam, LPARAM lparam);
 
   HWND dialog_;
+  std::vector<RowFacts> facts_;  // by entry number
 };
 
 }  // namespace kowaki

@@ -4,9 +4,28 @@
 
 #include <commctrl.h>
 #include <objbase.h>
+#include <shellapi.h>
+
+#include <string>
 
 #include "app/main_window.h"
+#include "app/wide_text.h"
 #include "res/resource.h"
+
+namespace {
+
+// The first command-line argument (UTF-8), as "Open with" and a file
+// dropped on the program give it; empty without one.
+std::string ArchiveArgument() {
+  int count = 0;
+  LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!arguments) return {};
+  std::string path = count > 1 ? kowaki::Utf8(arguments[1]) : std::string();
+  LocalFree(arguments);
+  return path;
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
@@ -14,19 +33,21 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   CoInitializeEx(nullptr, 0);
   // WM_INITDIALOG runs inside this call: the archive is found and its
   // listing started before the window shows.
-  HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_MAIN_DIALOG), nullptr,
-                                   kowaki::MainDialogProc, 0);
+  const std::string archive = ArchiveArgument();
+  HWND window = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN_DIALOG), nullptr,
+                                   kowaki::MainDialogProc,
+                                   archive.empty() ? 0 : reinterpret_cast<LPARAM>(&archive));
   if (window) {
-    HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_KOWAKI));
-    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-    SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_KOWAKI));
+    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     ShowWindow(window, SW_SHOWNORMAL);
   }
   MSG msg = {};
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    if (!IsDialogMessageA(window, &msg)) {
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (!IsDialogMessageW(window, &msg)) {
       TranslateMessage(&msg);
-      DispatchMessageA(&msg);
+      DispatchMessageW(&msg);
     }
   }
   return static_cast<int>(msg.wParam);

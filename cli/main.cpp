@@ -39,7 +39,9 @@ int main(int argc, char** argv) {
   using namespace kowaki::cli;
   // From the start, so that no command leaves a temporary file behind.
   InstallInterruptHandler(nullptr);
-  std::vector<char*> args(argv + 1, argv + argc);
+  std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+  std::vector<char*> args;
+  for (std::string& argument : arguments) args.push_back(argument.data());
   GlobalOptions options;
   std::string error;
   if (!TakeGlobalOptions(&args, &options, &error)) return BadArguments("", error);

@@ -5,21 +5,26 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/cp932.h"
 
 namespace kowaki::cli {
 
+// The arguments after the program's name, in UTF-8 like every path and
+// text: on Windows read again from the wide command line, so that no
+// name depends on the system's code page.
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
+
 // A file name from the command line as UTF-8 for output, shown as
 // ShownText shows it.
 std::string PathForDisplay(std::string_view path);
 // What follows the last separator of `path`: '/' on Linux and macOS; also
-// '\' and a drive's ':' on Windows, where a byte 0x5C may instead be the
-// second byte of a character.
+// '\' and a drive's ':' on Windows.
 std::string_view FileNameOf(std::string_view path);
 // The archive entry name for a file stem given on the command line: its
-// code page 932 bytes. On Linux and macOS the stem is UTF-8, with \xNN
-// for a raw byte.
+// code page 932 bytes; false when a character has none. On Linux and
+// macOS \xNN in the stem stands for a raw byte.
 bool EntryNameFromStem(std::string_view stem, std::string* name);
 
 std::string JsonString(std::string_view utf8);  // quoted and escaped

@@ -114,7 +114,7 @@ bool OutputFile::Seek(uint64_t position) {
 bool OutputFile::Truncate(uint64_t size) {
   if (!file_ || temp_path_.empty()) return false;
   std::fclose(file_);  // what it could not write is cut off anyway
-  file_ = std::fopen(temp_path_.c_str(), "r+b");
+  file_ = platform::ReopenForUpdate(temp_path_);
   if (!file_) return false;
   std::setvbuf(file_, nullptr, _IOFBF, kBufferSize);
   return platform::TruncateFile(file_, size) && platform::Seek64(file_, size);
@@ -148,7 +148,7 @@ void OutputFile::Discard() {
 
 void OutputFile::DropTemporary() {
   if (temp_path_.empty()) return;
-  std::remove(temp_path_.c_str());
+  platform::RemoveFileNow(temp_path_.c_str());
   ForgetTemporary();
 }
 

@@ -113,6 +113,8 @@ bool SameFile(const std::string& a, const std::string& b);
 std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path);
 // Opens an existing device, pipe or terminal for writing, as it is.
 std::FILE* OpenInPlace(const std::string& path);
+// Opens our own temporary again for reading and writing, at its start.
+std::FILE* ReopenForUpdate(const std::string& path);
 // A new stream on a copy of our descriptor `descriptor`, in binary.
 std::FILE* OpenDescriptor(int descriptor);
 // Whether `file` is an ordinary file at its start, written at where it

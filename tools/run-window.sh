@@ -4,11 +4,15 @@
 # 32-bit program where this machine runs 32-bit programs, the 64-bit twin
 # elsewhere; it says which. With no display it runs under Xvfb, saves a
 # screenshot of the window once the archive is listed, and says where;
-# with --settings it also opens the settings dialog and takes that.
-#   tools/run-window.sh [--settings] [BUILD_DIR]   (default build)
+# with --settings it also opens the settings dialog and takes that. With
+# --english Wine runs under an English locale (code page 1252) and the
+# screenshot is main-window-english.png. The game's folder is shown as
+# D:\Games\mizukage, a drive of the prefix leading to the demo archive.
+#   tools/run-window.sh [--settings] [--english] [BUILD_DIR]   (default build)
 set -euo pipefail
-settings=0
+settings=0 suffix=
 [[ ${1:-} == --settings ]] && { settings=1; shift; }
+[[ ${1:-} == --english ]] && { export KOWAKI_WINE_LOCALE=C.UTF-8; suffix=-english; shift; }
 build=$(realpath "${1:-build}")
 here=$(dirname "$(realpath "$0")")
 if why=$("$here/wine32-probe.sh"); then
@@ -21,9 +25,14 @@ exe=$build/$arch/app/kowaki.exe
 demo=$build/native/demo
 export KOWAKI_WINEARCH=$arch KOWAKI_WINEPREFIX=$build/run-wineprefix-$arch
 
-windows_path() { printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"; }
 "$here/wine-run.sh" reg add 'HKCU\Software\Kestrel\mizukage' /v InstallDir /t REG_SZ \
-    /d "$(windows_path "$demo")" /f >/dev/null 2>&1
+    /d 'D:\Games\mizukage' /f >/dev/null 2>&1
+# Drive D: of the prefix (made by the line above) holds Games\mizukage,
+# which is the demo folder.
+drive=$build/run-drive
+mkdir -p "$drive/Games"
+ln -sfn "$demo" "$drive/Games/mizukage"
+ln -sfn "$drive" "$KOWAKI_WINEPREFIX/dosdevices/d:"
 # The dialogs ask for MS P Gothic; IPA's proportional Gothic is its free twin.
 "$here/wine-run.sh" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /t REG_SZ \
     /d 'IPAPGothic' /f >/dev/null 2>&1
@@ -39,9 +48,9 @@ if [[ -n ${DISPLAY:-} ]]; then
 fi
 
 shots=$build/screenshots
-shot=$shots/main-window.png
+shot=$shots/main-window$suffix.png
 mkdir -p "$shots"
-export shots shot exe here settings
+export shots shot exe here settings suffix
 # Wine's virtual desktop draws the window's frame and title, which a bare
 # X server has nobody to draw.
 xvfb-run -a -s "-screen 0 640x760x24" bash -c '
@@ -55,7 +64,7 @@ xvfb-run -a -s "-screen 0 640x760x24" bash -c '
   if [[ $settings == 1 ]]; then
     xdotool mousemove 473 624 click 1  # the Settings button
     sleep 2
-    import -window root -crop 580x700+0+0 "$shots/settings-dialog.png"
+    import -window root -crop 580x700+0+0 "$shots/settings-dialog$suffix.png"
   fi
   WINEPREFIX=$KOWAKI_WINEPREFIX wineserver -k 2>/dev/null || true
 '

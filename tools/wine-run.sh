@@ -2,7 +2,8 @@
 # Runs a Windows program under Wine of its own width, the way the tests
 # need it: a private prefix (KOWAKI_WINEPREFIX, default `wineprefix` at the
 # top of the program's build tree), no Mono/Gecko installers, a Japanese
-# locale so the ANSI code page is 932, Wine's own chatter silenced.
+# locale so the ANSI code page is 932 (KOWAKI_WINE_LOCALE names another:
+# C.UTF-8 gives English and code page 1252), Wine's own chatter silenced.
 # The width comes from the program's PE header, or from KOWAKI_WINEARCH
 # (win32 or win64) for Wine's own programs such as `reg`.
 #   tools/wine-run.sh PROGRAM.exe [ARGS...]
@@ -30,14 +31,16 @@ export WINEPREFIX=$KOWAKI_WINEPREFIX
 export WINEARCH=$arch WINELOADER=$loader
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
-export LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
+# Wine takes the locale's name even where the system lacks the locale, so
+# it is handed to Wine alone (this shell would complain about it).
+locale=${KOWAKI_WINE_LOCALE:-ja_JP.UTF-8}
 
 if [[ ! -f $WINEPREFIX/.kowaki-ready ]]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
     flock 9
     if [[ ! -f $WINEPREFIX/.kowaki-ready ]]; then
-      "$loader" wineboot --init >/dev/null 2>&1 || true
+      LC_ALL=$locale LANG=$locale "$loader" wineboot --init >/dev/null 2>&1 || true
       wineserver --wait || true
       [[ -f $WINEPREFIX/system.reg ]] ||
         { echo "wine-run: could not create the $arch prefix $WINEPREFIX" >&2; exit 1; }
@@ -45,4 +48,4 @@ if [[ ! -f $WINEPREFIX/.kowaki-ready ]]; then
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
-exec "$loader" "$@"
+exec env LC_ALL="$locale" LANG="$locale" "$loader" "$@"

@@ -7,6 +7,7 @@
 #include <climits>
 
 #include "archive/archive_file.h"
+#include "common/win32/code_pages.h"
 
 namespace kowaki::archive_file {
 
@@ -31,17 +32,19 @@ int ErrnoOf(DWORD error) {
 
 }  // namespace
 
+// `path` is UTF-8, as every path in the Windows build.
 int OpenShared(const char* path, OpenError* error) {
-  const DWORD attributes = GetFileAttributesA(path);
+  const std::wstring wide = win32::Wide(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     if (error) *error = {OpenFailure::kFolder, 0};
     return -1;
   }
   // Shared for deleting too: while the window holds an archive, the game's
   // updater may still replace or remove it.
-  const HANDLE handle =
-      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   const int fd = handle == INVALID_HANDLE_VALUE
                      ? -1
                      : _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);

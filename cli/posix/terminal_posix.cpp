@@ -24,6 +24,10 @@ int EscapedByte(std::string_view text) {
 
 }  // namespace
 
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
 // File names are bytes here, normally UTF-8 already.
 std::string PathForDisplay(std::string_view path) { return ShownText(path); }
 

@@ -6,12 +6,13 @@
 #include <cstring>
 
 #include "cli/input_file.h"
+#include "common/win32/code_pages.h"
 
 namespace kowaki::cli::platform {
 
 // Opening a pipe never waits here, but reading one would.
 std::FILE* OpenInputFile(const std::string& path, std::string* error) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = _wfopen(win32::Wide(path).c_str(), L"rb");
   if (!file) {
     *error = std::strerror(errno);
     return nullptr;

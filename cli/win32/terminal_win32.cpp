@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <io.h>
 
 #include <cstdio>
@@ -10,30 +12,24 @@
 
 namespace kowaki::cli {
 
-// Command-line paths arrive in the ANSI code page.
-std::string PathForDisplay(std::string_view path) {
-  std::string out;
-  if (!win32::Recode(CP_ACP, CP_UTF8, path, &out)) return Cp932ToUtf8(path);
-  return ShownText(out);
+std::vector<std::string> Utf8Arguments(int, char**) {
+  std::vector<std::string> arguments;
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!wide) return arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(win32::Utf8(wide[i]));
+  LocalFree(wide);
+  return arguments;
 }
+
+std::string PathForDisplay(std::string_view path) { return ShownText(path); }
 
 std::string_view FileNameOf(std::string_view path) {
-  size_t start = 0;
-  for (size_t i = 0; i < path.size(); ++i) {
-    if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
-      ++i;  // its second byte may be 0x5C, and is no separator then
-    } else if (path[i] == '\\' || path[i] == '/' || path[i] == ':') {
-      start = i + 1;
-    }
-  }
-  return path.substr(start);
+  const size_t separator = path.find_last_of("\\/:");
+  return separator == std::string_view::npos ? path : path.substr(separator + 1);
 }
 
-// Stems arrive as ANSI bytes, which is what the archive keeps.
-bool EntryNameFromStem(std::string_view stem, std::string* name) {
-  *name = std::string(stem);
-  return true;
-}
+bool EntryNameFromStem(std::string_view stem, std::string* name) { return Utf8ToCp932(stem, name); }
 
 void PrintText(std::FILE* out, std::string_view utf8) {
   // A console shows its own code page; files and pipes get UTF-8.

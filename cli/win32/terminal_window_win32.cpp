@@ -3,6 +3,7 @@
 #include <io.h>
 
 #include "cli/terminal_window.h"
+#include "common/win32/code_pages.h"
 
 namespace kowaki::cli::platform {
 
@@ -10,17 +11,18 @@ bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
 bool MakeFolders(const std::string& path) {
   for (size_t cut = path.find_first_of("\\/", 1);; cut = path.find_first_of("\\/", cut + 1)) {
-    CreateDirectoryA(path.substr(0, cut).c_str(), nullptr);
+    CreateDirectoryW(win32::Wide(path.substr(0, cut)).c_str(), nullptr);
     if (cut == std::string::npos) break;
   }
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(win32::Wide(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// File names keep the names' own bytes: the ANSI code page reads them. The
-// separator always goes in: a last byte 0x5C may be half of a character.
+// A name's bytes are read as code page 932 whatever the system's code page,
+// so a file gets the name a Japanese system gives it. The separator always
+// goes in: a last byte 0x5C may be half of a character.
 std::string PathInFolder(std::string_view folder, std::string_view name) {
-  return std::string(folder) + "\\" + std::string(name);
+  return std::string(folder) + "\\" + win32::Cp932Text(name);
 }
 
 }  // namespace kowaki::cli::platform

@@ -155,6 +155,8 @@ std::FILE* OpenInPlace(const std::string& path) {
   return file;
 }
 
+std::FILE* ReopenForUpdate(const std::string& path) { return std::fopen(path.c_str(), "r+b"); }
+
 std::FILE* OpenDescriptor(int descriptor) {
   const int fd = fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
   if (fd < 0) return nullptr;

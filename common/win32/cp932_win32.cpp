@@ -36,11 +36,46 @@ bool FromWide(UINT code_page, std::wstring_view wide, std::string* out) {
   return true;
 }
 
+// Without MB_ERR_INVALID_CHARS, as the system's ANSI functions convert:
+// a byte that starts no character still becomes one.
+void AppendWide(UINT code_page, std::string_view bytes, std::wstring* out) {
+  if (bytes.empty()) return;
+  const int length = static_cast<int>(bytes.size());
+  const int n = MultiByteToWideChar(code_page, 0, bytes.data(), length, nullptr, 0);
+  if (n <= 0) return;
+  const size_t at = out->size();
+  out->resize(at + static_cast<size_t>(n));
+  MultiByteToWideChar(code_page, 0, bytes.data(), length, out->data() + at, n);
+}
+
 }  // namespace
 
 bool Recode(UINT from, UINT to, std::string_view text, std::string* out) {
   std::wstring wide;
   return ToWide(from, text, &wide) && FromWide(to, wide, out);
+}
+
+std::wstring Wide(std::string_view utf8) {
+  std::wstring out;
+  AppendWide(CP_UTF8, utf8, &out);
+  return out;
+}
+
+std::string Cp932Text(std::string_view bytes) {
+  std::wstring wide;
+  AppendWide(932, bytes, &wide);
+  return Utf8(wide);
+}
+
+std::string Utf8(std::wstring_view wide) {
+  std::string out;
+  if (wide.empty()) return out;
+  const int length = static_cast<int>(wide.size());
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return out;
+  out.resize(static_cast<size_t>(n));
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, out.data(), n, nullptr, nullptr);
+  return out;
 }
 
 }  // namespace win32

@@ -7,16 +7,22 @@
 #include <cstdio>
 
 #include "common/output_file.h"
+#include "common/win32/code_pages.h"
 
 namespace kowaki {
 
+// Paths are UTF-8; the wide calls take them, so any name opens whatever
+// code page the system is set to.
+
 namespace {
+
+using win32::Wide;
 
 // A handle on an existing file or folder, the link itself when `path` is
 // one; null when there is none.
 struct Probe {
   explicit Probe(const std::string& path, DWORD access = 0, DWORD flags = 0)
-      : handle(CreateFileA(path.c_str(), access,
+      : handle(CreateFileW(Wide(path).c_str(), access,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr)) {}
   ~Probe() {
@@ -39,18 +45,18 @@ platform::PathKind KindOfHandle(HANDLE handle) {
                                                             : platform::PathKind::kFile;
 }
 
-// GetFinalPathNameByHandleA came with Vista, as did links to files.
-using FinalPathFunction = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+// GetFinalPathNameByHandleW came with Vista, as did links to files.
+using FinalPathFunction = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
 
 std::string FinalPath(const std::string& path) {
   const auto final_path = reinterpret_cast<FinalPathFunction>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
   const Probe target(path);
-  char buffer[MAX_PATH * 4];
+  wchar_t buffer[MAX_PATH * 4];
   if (!final_path || !target.exists()) return {};
-  const DWORD length = final_path(target.handle, buffer, sizeof buffer, 0);
-  if (length == 0 || length >= sizeof buffer) return {};
-  std::string result(buffer, length);
+  const DWORD length = final_path(target.handle, buffer, MAX_PATH * 4, 0);
+  if (length == 0 || length >= MAX_PATH * 4) return {};
+  std::string result = win32::Utf8({buffer, length});
   // "\\?\C:\..." reads as "C:\...", "\\?\UNC\server\..." as "\\server\...".
   if (result.rfind("\\\\?\\UNC\\", 0) == 0) return "\\\\" + result.substr(8);
   if (result.rfind("\\\\?\\", 0) == 0) return result.substr(4);
@@ -60,7 +66,7 @@ std::string FinalPath(const std::string& path) {
 }  // namespace
 
 std::string ReplaceProblem(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
     return {};
@@ -78,12 +84,13 @@ std::string ReplaceProblem(const std::string& path) {
 // The folder's read-only attribute says nothing about its files; making
 // one (gone again when closed) is the one sure test.
 std::string FolderProblem(const std::string& folder) {
-  const DWORD attributes = GetFileAttributesA(folder.c_str());
+  const DWORD attributes = GetFileAttributesW(Wide(folder).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return {};
   char name[64];
   std::snprintf(name, sizeof name, "\\kowaki-probe-%lx.tmp", GetCurrentProcessId());
-  const HANDLE probe = CreateFileA((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  const HANDLE probe =
+      CreateFileW(Wide(folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (probe == INVALID_HANDLE_VALUE) {
     return GetLastError() == ERROR_FILE_EXISTS ? std::string() : "takes no new file";
   }
@@ -123,7 +130,7 @@ std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path) {
                   static_cast<unsigned long>(InterlockedIncrement(&counter)));
     const std::string name = path + suffix;
     const HANDLE handle =
-        CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+        CreateFileW(Wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       const DWORD failure = GetLastError();
@@ -136,7 +143,7 @@ std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path) {
     if (!file) {
       if (fd < 0) CloseHandle(handle);
       if (fd >= 0) _close(fd);
-      DeleteFileA(name.c_str());
+      DeleteFileW(Wide(name).c_str());
       return nullptr;
     }
     *temp_path = name;
@@ -145,7 +152,9 @@ std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path) {
   return nullptr;
 }
 
-std::FILE* OpenInPlace(const std::string& path) { return std::fopen(path.c_str(), "wb"); }
+std::FILE* OpenInPlace(const std::string& path) { return _wfopen(Wide(path).c_str(), L"wb"); }
+
+std::FILE* ReopenForUpdate(const std::string& path) { return _wfopen(Wide(path).c_str(), L"r+b"); }
 
 std::FILE* OpenDescriptor(int descriptor) {
   const int fd = _dup(descriptor);
@@ -164,7 +173,7 @@ bool CanSeekBack(std::FILE* file) {
 }
 
 bool RenameOnto(const std::string& from, const std::string& to) {
-  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   errno = EACCES;
   return false;
 }

@@ -5,7 +5,10 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,7 +25,6 @@
 namespace kowaki {
 namespace {
 
-using test::Ansi;
 using test::MessageBoxAnswerer;
 using test::PumpUntil;
 using test::WindowText;
@@ -32,14 +34,16 @@ constexpr char kSettingsKey[] = "Software\\tobira\\kowaki.exe";
 
 void SetValue(const char* key, const char* name, DWORD type, const void* data, DWORD size) {
   HKEY handle;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
-                            nullptr),
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, test::Wide(key).c_str(), 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &handle, nullptr),
             ERROR_SUCCESS);
-  RegSetValueExA(handle, name, 0, type, static_cast<const BYTE*>(data), size);
+  RegSetValueExW(handle, test::Wide(name).c_str(), 0, type, static_cast<const BYTE*>(data), size);
   RegCloseKey(handle);
 }
+// A text value given in UTF-8, stored as the system stores text.
 void SetString(const char* key, const char* name, const std::string& value) {
-  SetValue(key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+  const std::wstring wide = test::Wide(value);
+  SetValue(key, name, REG_SZ, wide.c_str(), static_cast<DWORD>((wide.size() + 1) * 2));
 }
 void SetWord(const char* key, const char* name, int32_t value) {
   SetValue(key, name, REG_DWORD, &value, 4);
@@ -61,30 +65,38 @@ std::vector<int32_t> StoredSettings() {
   return values;
 }
 
+// Code page 932 bytes as the ANSI functions of a Japanese system show them,
+// a byte that is no character included.
+std::string AsJapaneseSystemShows(const std::string& bytes) {
+  wchar_t wide[256] = {};
+  MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), wide, 255);
+  return test::Utf8(wide);
+}
+
 struct Row {
-  std::vector<std::string> cells;  // ANSI texts of the five columns
+  std::vector<std::string> cells;  // the five columns' texts
   LPARAM entry;
 };
 
 std::vector<Row> Rows(HWND dialog) {
   HWND list = GetDlgItem(dialog, IDC_LIST);
   std::vector<Row> rows;
-  const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
   for (int i = 0; i < count; ++i) {
     Row row;
     for (int column = 0; column < 5; ++column) {
-      char text[256] = {};
-      LVITEMA item = {};
+      wchar_t text[256] = {};
+      LVITEMW item = {};
       item.iSubItem = column;
       item.pszText = text;
-      item.cchTextMax = sizeof text;
-      SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
-      row.cells.push_back(text);
+      item.cchTextMax = 256;
+      SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+      row.cells.push_back(test::Utf8(text));
     }
-    LVITEMA item = {};
+    LVITEMW item = {};
     item.mask = LVIF_PARAM;
     item.iItem = i;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
     row.entry = item.lParam;
     rows.push_back(row);
   }
@@ -93,45 +105,124 @@ std::vector<Row> Rows(HWND dialog) {
 
 void Select(HWND dialog, std::initializer_list<int> rows) {
   for (int row : rows) {
-    LVITEMA item = {};
+    LVITEMW item = {};
     item.stateMask = LVIS_SELECTED;
     item.state = LVIS_SELECTED;
-    SendDlgItemMessageA(dialog, IDC_LIST, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+    SendDlgItemMessageW(dialog, IDC_LIST, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
                         reinterpret_cast<LPARAM>(&item));
   }
 }
 
 void Press(HWND dialog, int id) {
-  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+  SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
 bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+
+// For LVM_SETITEMSTATE on every row.
+const LVITEMW kSelected = [] {
+  LVITEMW item = {};
+  item.state = item.stateMask = LVIS_SELECTED;
+  return item;
+}();
+
+MainWindow* StateOfWindow(HWND dialog) {
+  return reinterpret_cast<MainWindow*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+}
+
+// A notification from the list, as a click or a key there sends it.
+template <typename Record>
+void NotifyFromList(HWND dialog, Record record, UINT code) {
+  NMHDR& header = reinterpret_cast<NMHDR&>(record);
+  header.hwndFrom = GetDlgItem(dialog, IDC_LIST);
+  header.idFrom = IDC_LIST;
+  header.code = code;
+  SendMessageW(dialog, WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&record));
+}
+
+void DoubleClickRow(HWND dialog, int row) {
+  NMITEMACTIVATE click = {};
+  click.iItem = row;
+  NotifyFromList(dialog, click, NM_DBLCLK);
+}
+
+void ClickColumn(HWND dialog, int column) {
+  NMLISTVIEW click = {};
+  click.iItem = -1;
+  click.iSubItem = column;
+  NotifyFromList(dialog, click, LVN_COLUMNCLICK);
+}
+
+// Drops the file `path` on the window as Explorer does.
+void DropFile(HWND dialog, const std::string& path) {
+  const std::wstring wide = test::Wide(path);
+  const size_t names = (wide.size() + 2) * sizeof(wchar_t);  // list ended by an empty name
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + names);
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  std::memcpy(drop + 1, wide.c_str(), wide.size() * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  SendMessageW(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);  // the window frees it
+}
+
+std::vector<int> SelectedRows(HWND dialog) {
+  std::vector<int> rows;
+  for (int row = -1; (row = static_cast<int>(SendDlgItemMessageW(
+                          dialog, IDC_LIST, LVM_GETNEXTITEM, static_cast<WPARAM>(row),
+                          MAKELPARAM(LVNI_SELECTED, 0)))) >= 0;) {
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+std::vector<LPARAM> EntriesShown(HWND dialog) {
+  std::vector<LPARAM> entries;
+  for (const Row& row : Rows(dialog)) entries.push_back(row.entry);
+  return entries;
+}
+
+// The names in `folder` (UTF-8), sorted, read through the wide interface.
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(test::Wide(folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = test::Utf8(found.cFileName);
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 // Every text the window's title was given, in order.
 std::vector<std::string> g_titles;
 WNDPROC g_dialog_proc = nullptr;
 
 LRESULT CALLBACK RecordTitles(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_SETTEXT) g_titles.emplace_back(reinterpret_cast<const char*>(lparam));
-  return CallWindowProcA(g_dialog_proc, window, message, wparam, lparam);
+  if (message == WM_SETTEXT)
+    g_titles.push_back(test::Utf8(reinterpret_cast<const wchar_t*>(lparam)));
+  return CallWindowProcW(g_dialog_proc, window, message, wparam, lparam);
 }
 
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    RegDeleteKeyA(HKEY_CURRENT_USER, kGameKey);
-    RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
+    RegDeleteKeyW(HKEY_CURRENT_USER, test::Wide(kGameKey).c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, test::Wide(kSettingsKey).c_str());
     g_titles.clear();
   }
 
   void TearDown() override {
     if (dialog_ && IsWindow(dialog_)) DestroyWindow(dialog_);
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     }
-    RegDeleteKeyA(HKEY_CURRENT_USER, kGameKey);
-    RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
+    RegDeleteKeyW(HKEY_CURRENT_USER, test::Wide(kGameKey).c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, test::Wide(kSettingsKey).c_str());
   }
 
   // An archive of `clips` short clips with one text entry at `text_at`.
@@ -156,28 +247,50 @@ class MainWindowTest : public ::testing::Test {
     return dialog;
   }
 
-  HWND Create() {
-    dialog_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN_DIALOG),
-                                 nullptr, MainDialogProc, 0);
+  // `archive`: the path the program was given on its command line.
+  HWND Create(const std::string* archive = nullptr) {
+    dialog_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN_DIALOG),
+                                 nullptr, MainDialogProc, reinterpret_cast<LPARAM>(archive));
     return dialog_;
   }
 
   // Answers the save dialog by typing `path` into its name box and
-  // pressing OK.
+  // pressing OK. Its caption is the system's own, in the locale's language:
+  // it is found by its name box (cmb13 in the Explorer-style dialog, edt1
+  // in the old one).
   static std::unique_ptr<test::DialogAutomation> AnswerSave(const std::string& path) {
-    return std::make_unique<test::DialogAutomation>(Ansi("名前を付けて保存"), [path](HWND picker) {
-      // The file name box: cmb13 in the Explorer-style dialog, edt1 in the old one.
-      HWND name = GetDlgItem(picker, 0x47C);
-      if (!name) name = GetDlgItem(picker, 0x480);
-      SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-      SendMessageA(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    });
+    return std::make_unique<test::DialogAutomation>(
+        [](HWND dialog) { return GetDlgItem(dialog, 0x47C) || GetDlgItem(dialog, 0x480); },
+        [path](HWND picker) {
+          HWND name = GetDlgItem(picker, 0x47C);
+          if (!name) name = GetDlgItem(picker, 0x480);
+          SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(test::Wide(path).c_str()));
+          SendMessageW(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        });
+  }
+
+  // Answers the folder picker by choosing `folder` and pressing OK. The
+  // picker is found by its folder tree, its caption being the system's.
+  static std::unique_ptr<test::DialogAutomation> AnswerFolder(const std::string& folder) {
+    return std::make_unique<test::DialogAutomation>(
+        [](HWND dialog) { return FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr); },
+        [folder](HWND picker) {
+          // The picker takes a selection only once its tree is filled.
+          HWND tree = FindWindowExW(picker, nullptr, L"SysTreeView32", nullptr);
+          for (int i = 0; i < 200 && SendMessageW(tree, TVM_GETCOUNT, 0, 0) == 0; ++i) Sleep(10);
+          const std::wstring wide = test::Wide(folder);
+          for (int i = 0; i < 2; ++i) {
+            Sleep(300);
+            SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(wide.c_str()));
+          }
+          SendMessageW(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        });
   }
 
   // Until the running job has ended: its last act clears the run flag.
   bool WaitIdle(HWND dialog) {
-    auto* state = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
-    return PumpUntil([&] { return state->jobs.running == 0 && WorkerEnded(state->jobs); });
+    auto* state = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+    return PumpUntil([&] { return state->jobs.running == 0 && WorkerEnded(state->jobs); }, 60000);
   }
 
   test::TempDir dir_;
@@ -216,8 +329,8 @@ TEST_F(MainWindowTest, ListsTheArchiveTheGameRecords) {
 
   for (int id : {IDC_BROWSE, IDC_LIST, IDC_PLAY, IDC_SETTINGS, IDC_OUTPUT})
     EXPECT_TRUE(Enabled(dialog, id)) << id;
-  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PLAY)), Ansi("再生"));
-  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_OUTPUT)), Ansi("出力"));
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PLAY)), "再生");
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_OUTPUT)), "出力");
 
   // The columns fill the list but for the scroll bar's room.
   HWND list = GetDlgItem(dialog, IDC_LIST);
@@ -225,7 +338,7 @@ TEST_F(MainWindowTest, ListsTheArchiveTheGameRecords) {
   GetClientRect(list, &client);
   const auto widths = ListColumnWidths(client.right, GetSystemMetrics(SM_CXVSCROLL));
   for (int i = 0; i < 5; ++i) {
-    EXPECT_EQ(SendMessageA(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i), 0),
+    EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i), 0),
               widths[static_cast<size_t>(i)]);
   }
 }
@@ -235,14 +348,12 @@ TEST_F(MainWindowTest, TitleCountsTheListingAndSkipsWhatDoesNotOpen) {
   HWND dialog = Create();
   ASSERT_TRUE(dialog);
   g_dialog_proc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordTitles)));
-  OpenArchive(reinterpret_cast<MainWindow*>(GetWindowLongPtrA(dialog, GWLP_USERDATA)),
-              path.c_str());
+      SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordTitles)));
+  OpenArchive(reinterpret_cast<MainWindow*>(GetWindowLongPtrW(dialog, GWLP_USERDATA)), path);
   ASSERT_TRUE(WaitIdle(dialog));
   EXPECT_EQ(g_titles, (std::vector<std::string>{
-                          Ansi("こわき : リスト更新中 0/4"), Ansi("こわき : リスト更新中 1/4"),
-                          Ansi("こわき : リスト更新中 2/4"), Ansi("こわき : リスト更新中 4/4"),
-                          Ansi("こわき")}));
+                          "こわき : リスト更新中 0/4", "こわき : リスト更新中 1/4",
+                          "こわき : リスト更新中 2/4", "こわき : リスト更新中 4/4", "こわき"}));
 }
 
 TEST_F(MainWindowTest, NoRecordedFolderOpensAnEmptyWindowSilently) {
@@ -252,7 +363,7 @@ TEST_F(MainWindowTest, NoRecordedFolderOpensAnEmptyWindowSilently) {
   PumpUntil([] { return false; }, 300);
   EXPECT_TRUE(answerer.boxes().empty());
   EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PATH)), "");
-  EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_LIST, LVM_GETITEMCOUNT, 0, 0), 0);
+  EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_LIST, LVM_GETITEMCOUNT, 0, 0), 0);
   EXPECT_TRUE(Enabled(dialog, IDC_BROWSE));
 }
 
@@ -266,8 +377,8 @@ TEST_F(MainWindowTest, RecordedFolderWithoutAnArchiveIsReportedBeforeTheWindowSh
   const auto box = answerer.boxes()[0];
   EXPECT_EQ(box.caption, "ERROR");
   EXPECT_EQ(box.text, dir_.File("nowhere") + "\\voice.arc" +
-                          Ansi(" を開くことができません\n\nファイルが存在するか、正しいファイルであ"
-                               "るか確認してください"));
+                          " を開くことができません\n\nファイルが存在するか、正しいファイルであ"
+                          "るか確認してください");
   EXPECT_EQ(box.owner, dialog);
   EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PATH)), "");
 }
@@ -290,13 +401,13 @@ TEST_F(MainWindowTest, PlayAndOutputWarnWhenNothingIsSelected) {
   Press(dialog, IDC_OUTPUT);
   ASSERT_TRUE(answerer.WaitFor(2));
   const auto boxes = answerer.boxes();
-  EXPECT_EQ(boxes[0].text, Ansi("再生対象が選択されていません"));
-  EXPECT_EQ(boxes[1].text, Ansi("出力対象が選択されていません"));
+  EXPECT_EQ(boxes[0].text, "再生対象が選択されていません");
+  EXPECT_EQ(boxes[1].text, "出力対象が選択されていません");
   for (const auto& box : boxes) {
-    EXPECT_EQ(box.caption, Ansi("警告"));
+    EXPECT_EQ(box.caption, "警告");
     EXPECT_EQ(box.owner, dialog);
   }
-  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_OUTPUT)), Ansi("出力"));
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_OUTPUT)), "出力");
 }
 
 TEST_F(MainWindowTest, EnterAndEscapeDoNothing) {
@@ -318,7 +429,7 @@ TEST_F(MainWindowTest, ExportsTheSelectedRowsIntoOneFile) {
   const std::string out = dir_.File("merged.wav");
   const auto save = AnswerSave(out);
   Press(dialog, IDC_OUTPUT);
-  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_OUTPUT)), Ansi("中断"));
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_OUTPUT)), "中断");
   EXPECT_FALSE(Enabled(dialog, IDC_BROWSE));
   EXPECT_FALSE(Enabled(dialog, IDC_LIST));
   EXPECT_FALSE(Enabled(dialog, IDC_PLAY));
@@ -329,7 +440,7 @@ TEST_F(MainWindowTest, ExportsTheSelectedRowsIntoOneFile) {
   EXPECT_EQ(wav.substr(0, 4), "RIFF");
   // Two entries of 0.2 s at 22050 Hz, mono, 16-bit.
   EXPECT_EQ(wav.size(), 44u + 2 * 4410 * 2);
-  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_OUTPUT)), Ansi("出力"));
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_OUTPUT)), "出力");
   EXPECT_TRUE(Enabled(dialog, IDC_LIST));
 }
 
@@ -345,17 +456,17 @@ TEST_F(MainWindowTest, NamesAndPathsReachTitleAndMessagesUnchanged) {
   SetWord(kSettingsKey, "merge", 1);
   HWND dialog = CreateListed();
   g_dialog_proc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordTitles)));
+      SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordTitles)));
   Select(dialog, {0});
   const std::string folder = dir_.path().string() + "\\x64";
-  CreateDirectoryA(folder.c_str(), nullptr);
+  CreateDirectoryW(test::Wide(folder).c_str(), nullptr);
   {
     const auto save = AnswerSave(folder + "\\merged.wav");
     Press(dialog, IDC_OUTPUT);
     ASSERT_TRUE(WaitIdle(dialog));
     EXPECT_TRUE(PumpUntil([&] { return save->done(); }, 5000));
   }
-  EXPECT_EQ(g_titles.at(0), Ansi("こわき : ") + name + Ansi(" 出力中 1/1"));
+  EXPECT_EQ(g_titles.at(0), "こわき : " + AsJapaneseSystemShows(name) + " 出力中 1/1");
   EXPECT_GT(test::ReadBytes(folder + "\\merged.wav").size(), 44u);
 
   const std::string missing = folder + "\\x7e\\merged.wav";  // in no folder
@@ -364,8 +475,8 @@ TEST_F(MainWindowTest, NamesAndPathsReachTitleAndMessagesUnchanged) {
   Press(dialog, IDC_OUTPUT);
   ASSERT_TRUE(answerer.WaitFor(1));
   ASSERT_TRUE(WaitIdle(dialog));
-  EXPECT_EQ(answerer.boxes()[0].text, Ansi("出力ファイルを開けませんでした\n\n  '") + missing +
-                                          Ansi("'\n\n出力先を確認してください"));
+  EXPECT_EQ(answerer.boxes()[0].text,
+            "出力ファイルを開けませんでした\n\n  '" + missing + "'\n\n出力先を確認してください");
 }
 
 TEST_F(MainWindowTest, PlayWithoutASoundDeviceReportsEveryEntryAsFailed) {
@@ -376,18 +487,18 @@ TEST_F(MainWindowTest, PlayWithoutASoundDeviceReportsEveryEntryAsFailed) {
   Select(dialog, {0, 2});
   MessageBoxAnswerer answerer;
   Press(dialog, IDC_PLAY);
-  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PLAY)), Ansi("中断"));
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PLAY)), "中断");
   EXPECT_TRUE(Enabled(dialog, IDC_PLAY));
   for (int id : {IDC_BROWSE, IDC_LIST, IDC_OUTPUT}) EXPECT_FALSE(Enabled(dialog, id)) << id;
   ASSERT_TRUE(WaitIdle(dialog));
   ASSERT_TRUE(answerer.WaitFor(1));
   const auto boxes = answerer.boxes();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, Ansi("2 中 2 の再生に失敗しました"));
-  EXPECT_EQ(boxes[0].caption, Ansi("警告"));
+  EXPECT_EQ(boxes[0].text, "2 中 2 の再生に失敗しました");
+  EXPECT_EQ(boxes[0].caption, "警告");
   EXPECT_EQ(boxes[0].owner, dialog);
-  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PLAY)), Ansi("再生"));
-  EXPECT_EQ(WindowText(dialog), Ansi("こわき"));
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PLAY)), "再生");
+  EXPECT_EQ(WindowText(dialog), "こわき");
   for (int id : {IDC_BROWSE, IDC_LIST, IDC_PLAY, IDC_OUTPUT})
     EXPECT_TRUE(Enabled(dialog, id)) << id;
 }
@@ -401,14 +512,301 @@ TEST_F(MainWindowTest, ClosingDuringAListingStopsIt) {
   SetString(kGameKey, "InstallDir", dir_.path().string());
   HWND dialog = Create();
   ASSERT_TRUE(dialog);
-  PumpUntil([&] { return SendDlgItemMessageA(dialog, IDC_LIST, LVM_GETITEMCOUNT, 0, 0) > 0; });
-  SendMessageA(dialog, WM_CLOSE, 0, 0);  // returns once the job has stopped
+  PumpUntil([&] { return SendDlgItemMessageW(dialog, IDC_LIST, LVM_GETITEMCOUNT, 0, 0) > 0; });
+  SendMessageW(dialog, WM_CLOSE, 0, 0);  // returns once the job has stopped
   EXPECT_FALSE(IsWindow(dialog));
   MSG msg;
   bool quit = false;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) quit = quit || msg.message == WM_QUIT;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) quit = quit || msg.message == WM_QUIT;
   EXPECT_TRUE(quit);
   dialog_ = nullptr;
+}
+
+// Folders and names in no one code page: the window lists, shows and names
+// files the same under a Japanese and an English system (the tests run under
+// both). Entry names are code page 932 bytes; a Japanese system's files get
+// the names it always gave them.
+TEST_F(MainWindowTest, NonAsciiFoldersAndNamesUnderAnyCodePage) {
+  const std::string folder = dir_.File("ボイス Café");
+  const std::string out = dir_.File("出力 Ünï");
+  for (const std::string& made : {folder, out}) CreateDirectoryW(test::Wide(made).c_str(), nullptr);
+  ArchiveWriter writer;
+  std::string error;
+  const std::string clip = test::VorbisClip(8000, 1, 0.1);
+  for (const char* name : {"\x82\xb1\x82\xa6", "\xb1", "v_01"}) writer.AddBytes(name, clip, &error);
+  ASSERT_TRUE(writer.Write(folder + "\\voice.arc", &error)) << error;
+  SetString(kGameKey, "InstallDir", folder);
+  HWND dialog = Create();
+  ASSERT_TRUE(dialog && WaitIdle(dialog));
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PATH)), folder + "\\voice.arc");
+  const std::vector<Row> rows = Rows(dialog);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].cells[0], "こえ");
+  EXPECT_EQ(rows[1].cells[0], "ｱ");
+  EXPECT_EQ(WindowText(dialog), "こわき");
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_OUTPUT)), "出力");
+
+  Select(dialog, {0, 1, 2});
+  {
+    const auto picker = AnswerFolder(out);
+    Press(dialog, IDC_OUTPUT);
+    ASSERT_TRUE(WaitIdle(dialog));
+    EXPECT_TRUE(PumpUntil([&] { return picker->done(); }, 5000));
+  }
+  EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"v_01.ogg", "こえ.ogg", "ｱ.ogg"}));
+  EXPECT_EQ(test::ReadBytes(out + "\\こえ.ogg"), clip);
+
+  SetWord(kSettingsKey, "type", 1);
+  SetWord(kSettingsKey, "merge", 1);
+  const auto save = AnswerSave(out + "\\まとめ.wav");
+  Press(dialog, IDC_OUTPUT);
+  ASSERT_TRUE(WaitIdle(dialog));
+  EXPECT_TRUE(PumpUntil([&] { return save->done(); }, 5000));
+  EXPECT_EQ(test::ReadBytes(out + "\\まとめ.wav").size(), 44u + 3 * 800 * 2);
+}
+
+// The program's first argument opens instead of the game's archive, with
+// OpenArchive's report when it cannot be loaded.
+TEST_F(MainWindowTest, ArchiveGivenOnTheCommandLineOpensInsteadOfTheGames) {
+  MakeArchive(1);
+  SetString(kGameKey, "InstallDir", dir_.path().string());
+  const std::string folder = dir_.File("別 Café");
+  CreateDirectoryW(test::Wide(folder).c_str(), nullptr);
+  ArchiveWriter writer;
+  std::string error;
+  for (const char* name : {"a", "b"}) writer.AddBytes(name, test::VorbisClip(8000, 1, 0.1), &error);
+  const std::string given = folder + "\\other.arc";
+  ASSERT_TRUE(writer.Write(given, &error));
+  HWND dialog = Create(&given);
+  ASSERT_TRUE(dialog && WaitIdle(dialog));
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PATH)), given);
+  EXPECT_EQ(Rows(dialog).size(), 2u);
+  DestroyWindow(dialog);
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {  // the quit message the window posted
+  }
+
+  const std::string missing = folder + "\\none.arc";
+  MessageBoxAnswerer answerer;
+  dialog = Create(&missing);
+  ASSERT_TRUE(answerer.WaitFor(1));
+  EXPECT_EQ(answerer.boxes()[0].caption, "ERROR");
+  EXPECT_EQ(answerer.boxes()[0].text.substr(0, missing.size() + 1), missing + " ");
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PATH)), "");
+}
+
+TEST_F(MainWindowTest, DroppedFileOpensAsBrowseWould) {
+  MakeArchive(1);
+  HWND dialog = CreateListed();
+  const std::string other = dir_.File("ドロップ.arc");
+  ArchiveWriter writer;
+  std::string error;
+  for (const char* name : {"a", "b", "c"})
+    writer.AddBytes(name, test::VorbisClip(8000, 1, 0.1), &error);
+  ASSERT_TRUE(writer.Write(other, &error));
+  DropFile(dialog, other);
+  ASSERT_TRUE(WaitIdle(dialog));
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PATH)), other);
+  EXPECT_EQ(Rows(dialog).size(), 3u);
+
+  const std::string text_file = dir_.File("メモ.txt");
+  test::WriteBytes(text_file, "not an archive");
+  MessageBoxAnswerer answerer;
+  DropFile(dialog, text_file);
+  ASSERT_TRUE(answerer.WaitFor(1));
+  EXPECT_EQ(answerer.boxes()[0].caption, "ERROR");
+  EXPECT_EQ(answerer.boxes()[0].text.substr(0, text_file.size()), text_file);
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PATH)), other);
+}
+
+// While a job runs, double-click, a drop and a column click do nothing.
+TEST_F(MainWindowTest, ListInputWaitsWhileAJobRuns) {
+  ArchiveWriter writer;
+  std::string error;
+  const std::string clip = test::VorbisClip(8000, 1, 0.1);
+  for (int i = 0; i < 300; ++i) writer.AddBytes("c" + std::to_string(i), clip, &error);
+  ASSERT_TRUE(writer.Write(dir_.File("voice.arc"), &error));
+  const std::string other = dir_.File("other.arc");
+  test::WriteBytes(other, test::ReadBytes(dir_.File("voice.arc")));
+  SetString(kGameKey, "InstallDir", dir_.path().string());
+  MessageBoxAnswerer answerer;
+  HWND dialog = Create();
+  ASSERT_TRUE(dialog);
+  PumpUntil([&] { return SendDlgItemMessageW(dialog, IDC_LIST, LVM_GETITEMCOUNT, 0, 0) > 2; });
+  ASSERT_NE(StateOfWindow(dialog)->jobs.running, 0);
+  DoubleClickRow(dialog, 0);
+  DropFile(dialog, other);
+  ClickColumn(dialog, 0);
+  ASSERT_TRUE(WaitIdle(dialog));
+  EXPECT_TRUE(answerer.boxes().empty());
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PATH)), dir_.File("voice.arc"));
+  EXPECT_EQ(Rows(dialog).size(), 300u);
+  EXPECT_EQ(Rows(dialog)[2].cells[0], "c2");  // not sorted by name ("c10" would be)
+}
+
+TEST_F(MainWindowTest, DoubleClickPlaysThatRowAloneAndCtrlASelectsAll) {
+  if (WaveOutPlayer::create(MakePcmFormat(22050, 1, 16), 2048))
+    GTEST_SKIP() << "a sound device is present";
+  MakeArchive(3);
+  HWND dialog = CreateListed();
+  Select(dialog, {0, 2});
+  MessageBoxAnswerer answerer;
+  DoubleClickRow(dialog, 1);
+  ASSERT_TRUE(WaitIdle(dialog));
+  ASSERT_TRUE(answerer.WaitFor(1));
+  // Without a sound device the one entry played fails, and says so.
+  EXPECT_EQ(answerer.boxes()[0].text, "1 中 1 の再生に失敗しました");
+  EXPECT_EQ(SelectedRows(dialog), (std::vector<int>{1}));
+  DoubleClickRow(dialog, -1);  // below the rows: nothing
+  PumpUntil([] { return false; }, 200);
+  EXPECT_EQ(answerer.boxes().size(), 1u);
+
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  NMLVKEYDOWN key = {};
+  key.wVKey = 'A';
+  NotifyFromList(dialog, key, LVN_KEYDOWN);  // A alone
+  EXPECT_EQ(SelectedRows(dialog), (std::vector<int>{1}));
+  keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  NotifyFromList(dialog, key, LVN_KEYDOWN);
+  keys[VK_CONTROL] = 0;
+  SetKeyboardState(keys);
+  EXPECT_EQ(SelectedRows(dialog), (std::vector<int>{0, 1, 2}));
+}
+
+// Numbers sort as numbers (8000 before 11025 before 22050, though not as
+// texts), a second click reverses, rows keep their entries, and an export
+// takes the rows in the order shown.
+TEST_F(MainWindowTest, ColumnClickSortsAndJobsFollowTheOrderShown) {
+  ArchiveWriter writer;
+  std::string error;
+  writer.AddBytes("b", test::VorbisClip(22050, 1, 0.3), &error);
+  writer.AddBytes("a", test::VorbisClip(8000, 2, 0.2), &error);
+  writer.AddBytes("text", "not a clip", &error);
+  writer.AddBytes("c", test::VorbisClip(11025, 1, 1.1), &error);
+  ASSERT_TRUE(writer.Write(dir_.File("voice.arc"), &error));
+  HWND dialog = CreateListed();
+  ASSERT_EQ(EntriesShown(dialog), (std::vector<LPARAM>{0, 1, 3}));
+  ClickColumn(dialog, 4);  // rate
+  EXPECT_EQ(EntriesShown(dialog), (std::vector<LPARAM>{1, 3, 0}));
+  EXPECT_EQ(Rows(dialog)[0].cells[0], "a");
+  EXPECT_EQ(Rows(dialog)[0].cells[4], "8000");
+  ClickColumn(dialog, 4);
+  EXPECT_EQ(EntriesShown(dialog), (std::vector<LPARAM>{0, 3, 1}));
+  ClickColumn(dialog, 0);  // name: a new column starts ascending
+  EXPECT_EQ(EntriesShown(dialog), (std::vector<LPARAM>{1, 0, 3}));
+  ClickColumn(dialog, 2);  // seconds
+  EXPECT_EQ(EntriesShown(dialog), (std::vector<LPARAM>{1, 0, 3}));
+  ClickColumn(dialog, 3);  // channels, ties in entry order
+  EXPECT_EQ(EntriesShown(dialog), (std::vector<LPARAM>{0, 3, 1}));
+
+  ClickColumn(dialog, 4);
+  ClickColumn(dialog, 4);  // 22050, 11025, 8000: b, c, a
+  g_dialog_proc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordTitles)));
+  Select(dialog, {0, 1, 2});
+  const std::string out = dir_.File("out");
+  CreateDirectoryW(test::Wide(out).c_str(), nullptr);
+  const auto picker = AnswerFolder(out);
+  Press(dialog, IDC_OUTPUT);
+  ASSERT_TRUE(WaitIdle(dialog));
+  EXPECT_TRUE(PumpUntil([&] { return picker->done(); }, 5000));
+  std::vector<std::string> working;
+  for (const std::string& title : g_titles) {
+    if (title.find("出力中") != std::string::npos) working.push_back(title);
+  }
+  EXPECT_EQ(working, (std::vector<std::string>{"こわき : b 出力中 1/3", "こわき : c 出力中 2/3",
+                                               "こわき : a 出力中 3/3"}));
+  EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"a.ogg", "b.ogg", "c.ogg"}));
+}
+
+// Browse to a file that is no archive: the error, then Play and Output
+// with the rows left from the last archive only warn.
+TEST_F(MainWindowTest, BrowseToAFailingArchiveThenPlayAndOutputOnlyWarn) {
+  MakeArchive(2);
+  HWND dialog = CreateListed();
+  const std::string bad = dir_.File("壊れた.arc");
+  test::WriteBytes(bad, "not an archive");
+  MessageBoxAnswerer answerer;
+  {
+    const auto open = AnswerSave(bad);  // the open dialog has the same name box
+    Press(dialog, IDC_BROWSE);
+    EXPECT_TRUE(PumpUntil([&] { return open->done(); }, 5000));
+  }
+  ASSERT_TRUE(answerer.WaitFor(1));
+  EXPECT_EQ(answerer.boxes()[0].caption, "ERROR");
+  EXPECT_EQ(answerer.boxes()[0].text.substr(0, bad.size()), bad);
+  ASSERT_EQ(Rows(dialog).size(), 2u);
+  Select(dialog, {0, 1});
+  Press(dialog, IDC_PLAY);
+  Press(dialog, IDC_OUTPUT);
+  ASSERT_TRUE(answerer.WaitFor(3));
+  EXPECT_EQ(answerer.boxes()[1].text, "再生対象が選択されていません");
+  EXPECT_EQ(answerer.boxes()[2].text, "出力対象が選択されていません");
+  for (int id : {IDC_BROWSE, IDC_LIST, IDC_PLAY, IDC_OUTPUT})
+    EXPECT_TRUE(Enabled(dialog, id)) << id;
+}
+
+// 中断 stops an export at the next entry: the merge file keeps the entries
+// written whole, the message counts the entries left, and the controls
+// come back.
+TEST_F(MainWindowTest, StopDuringAnExport) {
+  MakeArchive(150);
+  SetWord(kSettingsKey, "type", 1);
+  SetWord(kSettingsKey, "merge", 1);
+  HWND dialog = CreateListed();
+  SendDlgItemMessageW(dialog, IDC_LIST, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                      reinterpret_cast<LPARAM>(&kSelected));
+  const std::string out = dir_.File("まとめ.wav");
+  MessageBoxAnswerer answerer;
+  const auto save = AnswerSave(out);
+  Press(dialog, IDC_OUTPUT);
+  ASSERT_TRUE(PumpUntil([&] { return WindowText(dialog).find("出力中") != std::string::npos; }));
+  Press(dialog, IDC_OUTPUT);
+  ASSERT_TRUE(WaitIdle(dialog));
+  ASSERT_TRUE(answerer.WaitFor(1));
+  const std::string text = answerer.boxes()[0].text;
+  const std::string ending = " を残して出力を中断しました";
+  ASSERT_GT(text.size(), ending.size());
+  EXPECT_EQ(text.substr(text.size() - ending.size()), ending);
+  const int left = std::stoi(text);
+  EXPECT_GT(left, 0);
+  // Each entry 0.2 s at 22050 Hz, mono, 16-bit.
+  EXPECT_EQ(test::ReadBytes(out).size(), 44u + (150u - static_cast<size_t>(left)) * 4410 * 2);
+  EXPECT_EQ(answerer.boxes()[0].caption, "警告");
+  EXPECT_EQ(WindowText(dialog), "こわき");
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_OUTPUT)), "出力");
+  for (int id : {IDC_BROWSE, IDC_LIST, IDC_PLAY, IDC_OUTPUT})
+    EXPECT_TRUE(Enabled(dialog, id)) << id;
+}
+
+// Closing the window during an export stops it and ends the program,
+// leaving the merge file whole and no temporary beside it.
+TEST_F(MainWindowTest, ClosingDuringAnExport) {
+  MakeArchive(150);
+  SetWord(kSettingsKey, "type", 1);
+  SetWord(kSettingsKey, "merge", 1);
+  HWND dialog = CreateListed();
+  SendDlgItemMessageW(dialog, IDC_LIST, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                      reinterpret_cast<LPARAM>(&kSelected));
+  const std::string out = dir_.File("out");
+  CreateDirectoryW(test::Wide(out).c_str(), nullptr);
+  MessageBoxAnswerer answerer;
+  const auto save = AnswerSave(out + "\\まとめ.wav");
+  Press(dialog, IDC_OUTPUT);
+  ASSERT_TRUE(PumpUntil([&] { return WindowText(dialog).find("出力中") != std::string::npos; }));
+  SendMessageW(dialog, WM_CLOSE, 0, 0);  // returns once the job has stopped
+  EXPECT_FALSE(IsWindow(dialog));
+  dialog_ = nullptr;
+  MSG msg;
+  bool quit = false;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) quit = quit || msg.message == WM_QUIT;
+  EXPECT_TRUE(quit);
+  ASSERT_EQ(FilesIn(out), (std::vector<std::string>{"まとめ.wav"}));
+  const std::string wav = test::ReadBytes(out + "\\まとめ.wav");
+  EXPECT_EQ((wav.size() - 44) % (4410 * 2), 0u);
+  EXPECT_LT(wav.size(), 44u + 150u * 4410 * 2);
 }
 
 class SettingsDialogTest : public MainWindowTest {
@@ -423,13 +821,13 @@ class SettingsDialogTest : public MainWindowTest {
   Shown Open(std::function<void(HWND)> answer) {
     HWND main = Create();
     Shown shown;
-    test::DialogAutomation automation(Ansi("出力設定"), [&](HWND dialog) {
+    test::DialogAutomation automation("出力設定", [&](HWND dialog) {
       shown.ogg = IsDlgButtonChecked(dialog, IDC_TYPE_OGG) == BST_CHECKED;
       shown.wav = IsDlgButtonChecked(dialog, IDC_TYPE_WAV) == BST_CHECKED;
       shown.merge = IsDlgButtonChecked(dialog, IDC_MERGE) == BST_CHECKED;
       shown.rate_enabled = IsWindowEnabled(GetDlgItem(dialog, IDC_RATE)) != FALSE;
-      shown.rate = SendDlgItemMessageA(dialog, IDC_RATE, CB_GETCURSEL, 0, 0);
-      shown.channels = SendDlgItemMessageA(dialog, IDC_CHANNELS, CB_GETCURSEL, 0, 0);
+      shown.rate = SendDlgItemMessageW(dialog, IDC_RATE, CB_GETCURSEL, 0, 0);
+      shown.channels = SendDlgItemMessageW(dialog, IDC_CHANNELS, CB_GETCURSEL, 0, 0);
       answer(dialog);
     });
     Press(main, IDC_SETTINGS);  // returns when the dialog has ended
@@ -482,8 +880,8 @@ TEST_F(SettingsDialogTest, CancelLeavesTheStoreAlone) {
   SetWord(kSettingsKey, "frq", 44100);
   Shown shown = Open([](HWND dialog) {
     Press(dialog, IDC_TYPE_WAV);
-    SendDlgItemMessageA(dialog, IDC_RATE, CB_SETCURSEL, 8, 0);
-    SendDlgItemMessageA(dialog, IDC_CHANNELS, CB_SETCURSEL, 2, 0);
+    SendDlgItemMessageW(dialog, IDC_RATE, CB_SETCURSEL, 8, 0);
+    SendDlgItemMessageW(dialog, IDC_CHANNELS, CB_SETCURSEL, 2, 0);
     CheckDlgButton(dialog, IDC_MERGE, BST_CHECKED);
     Press(dialog, IDCANCEL);
   });

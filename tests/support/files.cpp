@@ -17,6 +17,18 @@
 namespace kowaki::test {
 
 namespace {
+
+// Paths are UTF-8 strings on every system, as the core takes them.
+std::filesystem::path PathOf(std::string_view utf8) {
+  return std::filesystem::path(
+      std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+std::string Utf8Of(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
+
 void PutLe32(std::string* out, uint32_t value) {
   for (int i = 0; i < 4; ++i) out->push_back(static_cast<char>(value >> (8 * i)));
 }
@@ -38,27 +50,25 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-std::string TempDir::File(std::string_view name) const {
-  return (path_ / std::filesystem::path(std::string(name))).string();
-}
+std::string TempDir::File(std::string_view name) const { return Utf8Of(path_ / PathOf(name)); }
 
 std::vector<std::string> TempDir::List() const {
   std::vector<std::string> names;
   for (const auto& item : std::filesystem::directory_iterator(path_)) {
-    names.push_back(item.path().filename().string());
+    names.push_back(Utf8Of(item.path().filename()));
   }
   std::sort(names.begin(), names.end());
   return names;
 }
 
 void WriteBytes(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   ASSERT_TRUE(out.good()) << path;
 }
 
 std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathOf(path), std::ios::binary);
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
@@ -69,14 +79,14 @@ void SetReadOnly(const std::string& path, bool read_only) {
                           std::filesystem::perms::group_write |
                           std::filesystem::perms::others_write;
   std::filesystem::permissions(
-      path, kWrite,
+      PathOf(path), kWrite,
       read_only ? std::filesystem::perm_options::remove : std::filesystem::perm_options::add);
 }
 
 #if defined(_WIN32)
 HeldOpen::HeldOpen(const std::string& path)
-    : handle_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {
+    : handle_(CreateFileW(PathOf(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {
   EXPECT_NE(handle_, INVALID_HANDLE_VALUE) << path;
 }
 

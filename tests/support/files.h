@@ -22,10 +22,10 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
-  // The path of `name` inside the folder, as the narrow string the
-  // archive functions take.
+  // The path of `name` (UTF-8) inside the folder, as the UTF-8 string the
+  // core's functions take on every system.
   std::string File(std::string_view name) const;
-  std::vector<std::string> List() const;  // names in the folder, sorted
+  std::vector<std::string> List() const;  // names in the folder (UTF-8), sorted
 
  private:
   std::filesystem::path path_;

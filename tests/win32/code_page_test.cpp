@@ -1,25 +1,44 @@
-// The Windows build's texts go through the ANSI interfaces in code page
-// 932; these tests prove the Wine set-up gives the program that code page.
+// The Windows build calls the wide interfaces, so its texts and file names
+// do not depend on the system's code page. The Windows tests run under a
+// Japanese and an English Wine (KOWAKI_EXPECTED_ACP: 932, 1252); these
+// tests prove each gives the program the code page it is meant to have, and
+// that the conversions at the boundary are the same under both.
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
+
+#include "common/win32/code_pages.h"
 
 namespace {
 
-TEST(CodePageTest, AnsiCodePageIs932) { EXPECT_EQ(GetACP(), 932u); }
+using kowaki::win32::Utf8;
+using kowaki::win32::Wide;
 
-TEST(CodePageTest, AnsiTextRoundTripsThroughTheSystem) {
-  // "こわき" in Shift-JIS, as the window title is set.
-  const char title[] = "\x82\xb1\x82\xed\x82\xab";
-  wchar_t wide[8] = {};
-  ASSERT_EQ(MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, title, -1, wide, 8), 4);
-  EXPECT_EQ(std::wstring(wide), L"\u3053\u308f\u304d");
-  char back[16] = {};
-  ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, wide, -1, back, sizeof back, nullptr, nullptr), 0);
-  EXPECT_STREQ(back, title);
+TEST(CodePageTest, AnsiCodePageIsTheLocalesOwn) {
+  const char* expected = std::getenv("KOWAKI_EXPECTED_ACP");
+  EXPECT_EQ(GetACP(), expected ? std::strtoul(expected, nullptr, 10) : 932u);
+}
+
+TEST(CodePageTest, Utf8TextCrossesToUtf16WhateverTheCodePage) {
+  EXPECT_EQ(Wide("こわき Café"), L"\u3053\u308f\u304d Caf\u00e9");
+  EXPECT_EQ(Utf8(L"\u3053\u308f\u304d Caf\u00e9"), "こわき Café");
+  EXPECT_EQ(Wide(""), L"");
+  EXPECT_EQ(Utf8(L""), "");
+}
+
+// Names read as a Japanese system's ANSI functions read them, under any
+// code page; a byte that is no character too.
+TEST(CodePageTest, NamesReadAsCodePage932) {
+  EXPECT_EQ(kowaki::win32::Cp932Text("\x82\xb1\x82\xa6_\xb1"), "こえ_ｱ");
+  for (const std::string bytes : {"\xff", "a\x82\xb1\xfd", "\xed\x40x", "\x85\x40"}) {
+    wchar_t expected[16] = {};
+    MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), expected, 15);
+    EXPECT_EQ(kowaki::win32::Cp932Text(bytes), Utf8(expected)) << testing::PrintToString(bytes);
+  }
 }
 
 }  // namespace

@@ -50,18 +50,22 @@ BOOL CALLBACK FindMatchingDialog(HWND window, LPARAM param) {
 
 }  // namespace
 
-std::string WindowText(HWND window) {
-  char text[4096] = {};
-  GetWindowTextA(window, text, sizeof text);
+std::string Utf8(const wchar_t* wide) {
+  char text[8192] = {};
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
   return text;
 }
 
-std::string Ansi(const char* utf8) {
+std::wstring Wide(const std::string& utf8) {
   wchar_t wide[4096] = {};
-  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 4096);
-  char ansi[8192] = {};
-  WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, sizeof ansi, nullptr, nullptr);
-  return ansi;
+  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide, 4096);
+  return wide;
+}
+
+std::string WindowText(HWND window) {
+  wchar_t text[4096] = {};
+  GetWindowTextW(window, text, 4096);
+  return Utf8(text);
 }
 
 HWND FindOwnDialog(const std::function<bool(HWND)>& match) {
@@ -75,9 +79,15 @@ HWND FindDialog(std::string_view caption) {
 }
 
 DialogAutomation::DialogAutomation(std::string caption, std::function<void(HWND)> action)
-    : thread_([this, caption = std::move(caption), action = std::move(action)] {
+    : DialogAutomation(
+          [caption = std::move(caption)](HWND window) { return WindowText(window) == caption; },
+          std::move(action)) {}
+
+DialogAutomation::DialogAutomation(std::function<bool(HWND)> match,
+                                   std::function<void(HWND)> action)
+    : thread_([this, match = std::move(match), action = std::move(action)] {
         for (DWORD start = GetTickCount(); GetTickCount() - start < 15000 && !stop_; Sleep(10)) {
-          if (HWND dialog = FindDialog(caption)) {
+          if (HWND dialog = FindOwnDialog(match)) {
             action(dialog);
             done_ = true;
             return;
@@ -103,7 +113,7 @@ void MessageBoxAnswerer::Watch() {
       Box box = {WindowText(found), WindowText(GetDlgItem(found, kMessageBoxTextId)),
                  GetWindow(found, GW_OWNER)};
       // Press OK the way a user does; the box ends its own modal loop.
-      SendMessageA(found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      SendMessageW(found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
       // Wait for it to go before looking for the next one.
       for (int i = 0; i < 200 && IsWindow(found) && IsWindowVisible(found); ++i) {
         Sleep(5);

@@ -19,7 +19,7 @@ namespace kowaki::test {
 class MessageBoxAnswerer {
  public:
   struct Box {
-    std::string caption;  // bytes in the ANSI code page
+    std::string caption;  // UTF-8
     std::string text;
     HWND owner;
   };
@@ -44,11 +44,13 @@ class MessageBoxAnswerer {
 };
 
 // Waits on a thread of its own for a dialog of this process with the
-// caption `caption` (ANSI bytes), then runs `action` on it there, the way
-// a user would answer it while the window's thread is inside the dialog.
+// caption `caption` (UTF-8), or one for which `match` holds, then runs
+// `action` on it there, the way a user would answer it while the window's
+// thread is inside the dialog.
 class DialogAutomation {
  public:
   DialogAutomation(std::string caption, std::function<void(HWND)> action);
+  DialogAutomation(std::function<bool(HWND)> match, std::function<void(HWND)> action);
   ~DialogAutomation();
   DialogAutomation(const DialogAutomation&) = delete;
   DialogAutomation& operator=(const DialogAutomation&) = delete;
@@ -63,7 +65,7 @@ class DialogAutomation {
 
 // The first visible dialog of this process for which `match` holds, or null.
 HWND FindOwnDialog(const std::function<bool(HWND)>& match);
-// A visible dialog of this process with this caption, or null.
+// A visible dialog of this process with this caption (UTF-8), or null.
 HWND FindDialog(std::string_view caption);
 
 // Dispatches the calling thread's messages until `done` is true or the time
@@ -74,18 +76,18 @@ bool PumpUntil(Predicate done, DWORD timeout_ms = 10000) {
   while (!done()) {
     if (GetTickCount() - start > timeout_ms) return done();
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&msg);
-      DispatchMessageA(&msg);
+      DispatchMessageW(&msg);
     }
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
   }
   return true;
 }
 
+// A window's text in UTF-8, read through the wide interface.
 std::string WindowText(HWND window);
-
-// UTF-8 to the ANSI code page, for comparing with what windows show.
-std::string Ansi(const char* utf8);
+std::string Utf8(const wchar_t* wide);
+std::wstring Wide(const std::string& utf8);
 
 }  // namespace kowaki::test
