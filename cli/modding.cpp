@@ -27,7 +27,7 @@ std::string CheckText(const EntryCheck& check) {
       FormatText("decodes to %lld sample frames, its last page gives %lld",
                  static_cast<long long>(check.decoded), static_cast<long long>(check.expected)));
   add(EntryCheck::kReadFailed,
-      ProblemText({-1, false, EntryProblem::kReadFailed, check.system_error}));
+      ProblemText({.problem = EntryProblem::kReadFailed, .system_error = check.system_error}));
   add(EntryCheck::kArchiveChanged, "the file was changed while it was read");
   return text;
 }
