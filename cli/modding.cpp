@@ -26,8 +26,10 @@ std::string CheckText(const EntryCheck& check) {
   add(EntryCheck::kLengthDiffers,
       FormatText("decodes to %lld sample frames, its last page gives %lld",
                  static_cast<long long>(check.decoded), static_cast<long long>(check.expected)));
-  add(EntryCheck::kReadFailed,
-      ProblemText({.problem = EntryProblem::kReadFailed, .system_error = check.system_error}));
+  EntryOutcome read_failure;
+  read_failure.problem = EntryProblem::kReadFailed;
+  read_failure.system_error = check.system_error;
+  add(EntryCheck::kReadFailed, ProblemText(read_failure));
   add(EntryCheck::kArchiveChanged, "the file was changed while it was read");
   return text;
 }

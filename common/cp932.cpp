@@ -29,36 +29,29 @@ int CarriedByte(std::string_view text) {
 }
 
 // Decodes the character `bytes` starts with onto `out`; its length in
-// bytes, 0 when it starts none. `exact`: only a character that encodes
-// back to the same bytes (several have two codes, e.g. the NEC and IBM
-// forms of a kanji, and encode to one of them).
-size_t DecodeChar(std::string_view bytes, bool exact, std::string* out) {
+// bytes, 0 when it starts none.
+size_t DecodeChar(std::string_view bytes, std::string* out) {
   std::string decoded;
   size_t length = 1;
   if (!platform::Cp932CharToUtf8(bytes.substr(0, 1), &decoded)) {
     length = 2;
     if (bytes.size() < 2 || !platform::Cp932CharToUtf8(bytes.substr(0, 2), &decoded)) return 0;
   }
-  std::string back;
-  if (exact && (!platform::Utf8CharToCp932(decoded, &back) || back != bytes.substr(0, length))) {
-    return 0;
-  }
   *out += decoded;
   return length;
 }
 
-std::string Decode(std::string_view bytes, bool exact) {
+std::string Decode(std::string_view bytes) {
   std::string out;
   for (size_t i = 0; i < bytes.size();) {
-    const size_t length = DecodeChar(bytes.substr(i), exact, &out);
+    const size_t length = DecodeChar(bytes.substr(i), &out);
     if (length == 0) AppendCarried(&out, static_cast<unsigned char>(bytes[i]));
     i += length ? length : 1;
   }
   return out;
 }
 
-// `lossy` puts '?' for what cannot be converted instead of failing.
-bool Encode(std::string_view utf8, bool lossy, std::string* bytes) {
+bool Encode(std::string_view utf8, std::string* bytes) {
   std::string out;
   for (size_t i = 0; i < utf8.size();) {
     const std::string_view rest = utf8.substr(i);
@@ -68,11 +61,7 @@ bool Encode(std::string_view utf8, bool lossy, std::string* bytes) {
       continue;
     }
     size_t length = Utf8SequenceLength(rest);
-    if (length == 0 || !platform::Utf8CharToCp932(rest.substr(0, length), &out)) {
-      if (!lossy) return false;
-      out += '?';
-      length = length ? length : 1;
-    }
+    if (length == 0 || !platform::Utf8CharToCp932(rest.substr(0, length), &out)) return false;
     i += length;
   }
   *bytes = std::move(out);
@@ -125,16 +114,8 @@ std::string ShownText(std::string_view utf8) {
   return out;
 }
 
-std::string Cp932ToUtf8(std::string_view bytes) { return ShownText(Decode(bytes, false)); }
+std::string Cp932ToUtf8(std::string_view bytes) { return ShownText(Decode(bytes)); }
 
-std::string Cp932ToUtf8Reversible(std::string_view bytes) { return Decode(bytes, true); }
-
-bool Utf8ToCp932(std::string_view utf8, std::string* bytes) { return Encode(utf8, false, bytes); }
-
-std::string Utf8ToCp932Lossy(std::string_view utf8) {
-  std::string bytes;
-  Encode(utf8, true, &bytes);
-  return bytes;
-}
+bool Utf8ToCp932(std::string_view utf8, std::string* bytes) { return Encode(utf8, bytes); }
 
 }  // namespace kowaki

@@ -17,15 +17,9 @@ namespace kowaki {
 // decoded text, so a byte that starts no valid character and a control
 // character (C0, DEL, C1) both appear as \xNN.
 std::string Cp932ToUtf8(std::string_view bytes);
-// Code page 932 to UTF-8 that Utf8ToCp932 turns back into the same bytes:
-// a byte that starts no character, or whose character would not encode
-// back to it, is carried.
-std::string Cp932ToUtf8Reversible(std::string_view bytes);
 // UTF-8 to code page 932, carried bytes becoming their bytes again. False
 // when a character has no code page 932 form or the text is not UTF-8.
 bool Utf8ToCp932(std::string_view utf8, std::string* bytes);
-// The same, with '?' for what has no code page 932 form.
-std::string Utf8ToCp932Lossy(std::string_view utf8);
 
 // UTF-8 as a terminal may print it: each control character (C0, DEL and
 // C1), carried byte and byte that is not UTF-8 written as \xNN (the code
