@@ -14,6 +14,9 @@ import sys
 def split(name):
     head, _, args = name.partition("/")
     group, _, case = head.partition("_")
+    # How a case is run is no part of what it measures.
+    args = "/".join(a for a in args.split("/")
+                    if a and not a.startswith("iterations:") and a != "manual_time")
     return group, case, args
 
 
@@ -25,7 +28,7 @@ def main(paths):
             report = json.load(f)
         runs = [b for b in report["benchmarks"] if b.get("run_type", "iteration") == "iteration"]
         baselines = {}
-        by_name = {b["name"]: b for b in runs}
+        by_name = {b["name"].partition("/")[0]: b for b in runs}
         for b in runs:
             group, case, args = split(b["name"])
             if case == "Baseline":
