@@ -13,7 +13,6 @@
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/entry_selection.h"
-#include "cli/global_options.h"
 #include "cli/help.h"
 #include "cli/interrupt.h"
 #include "cli/language.h"
@@ -165,8 +164,7 @@ int RunExport(Arguments args) {
                          .interrupted = Interrupted(),
                          .elapsed = std::chrono::steady_clock::now() - start,
                          .output = OutputText(parsed, request.settings)};
-  if (!Quiet()) Complain(SummaryLine(report));
-  if (parsed.Has("json")) PrintJson(RunJson(report));
+  ReportRun(report, parsed.Has("json"));
   if (Interrupted()) return kExitInterrupted;
   const bool complete = !result.output_failed && result.processed == result.selected &&
                         result.succeeded + result.skipped == result.processed;

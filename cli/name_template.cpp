@@ -17,12 +17,13 @@ bool ParseField(std::string_view field, int* kind, int* width, bool* zeros) {
   if (key != "entry" && key != "n") return false;
   *kind = key == "entry" ? 2 : 3;
   if (colon == std::string_view::npos) return true;
-  const std::string_view spec = field.substr(colon + 1);
-  if (spec.empty() || spec.size() > 2 || spec.find_first_not_of("0123456789") != spec.npos) {
+  const std::string_view digits = field.substr(colon + 1);
+  if (digits.empty() || digits.size() > 2 ||
+      digits.find_first_not_of("0123456789") != digits.npos) {
     return false;
   }
-  *zeros = spec.size() == 2 && spec[0] == '0';
-  *width = std::stoi(std::string(spec));
+  *zeros = digits.size() == 2 && digits[0] == '0';
+  *width = std::stoi(std::string(digits));
   return true;
 }
 

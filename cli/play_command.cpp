@@ -11,7 +11,6 @@
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/entry_selection.h"
-#include "cli/global_options.h"
 #include "cli/help.h"
 #include "cli/interrupt.h"
 #include "cli/language.h"
@@ -106,8 +105,7 @@ int RunPlay(Arguments args) {
                          .interrupted = Interrupted(),
                          .elapsed = std::chrono::steady_clock::now() - start,
                          .output = {}};
-  if (!Quiet()) Complain(SummaryLine(report));
-  if (parsed.Has("json")) PrintJson(RunJson(report));
+  ReportRun(report, parsed.Has("json"));
   if (Interrupted()) return kExitInterrupted;
   const bool complete = result.started == result.selected && result.played == result.selected;
   return complete ? kExitOk : kExitIncomplete;

@@ -1,5 +1,6 @@
 #include "cli/run_report.h"
 
+#include "cli/global_options.h"
 #include "cli/language.h"
 #include "cli/reasons.h"
 #include "cli/text_output.h"
@@ -104,6 +105,11 @@ std::string RunJson(const RunReport& report) {
     out += (i ? ", " : "") + EntryJson(report, outcome, frames[static_cast<size_t>(outcome.entry)]);
   }
   return out + "]}\n";
+}
+
+void ReportRun(const RunReport& report, bool json) {
+  if (!Quiet()) Complain(SummaryLine(report));
+  if (json) PrintJson(RunJson(report));
 }
 
 }  // namespace kowaki::cli

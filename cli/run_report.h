@@ -29,5 +29,8 @@ struct RunReport {
 std::string SummaryLine(const RunReport& report);
 // One object: the totals, then a record per entry taken up.
 std::string RunJson(const RunReport& report);
+// The end of a run on the terminal: the summary unless quiet, the JSON
+// object when asked for.
+void ReportRun(const RunReport& report, bool json);
 
 }  // namespace kowaki::cli
