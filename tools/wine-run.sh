@@ -48,4 +48,14 @@ if [[ ! -f $WINEPREFIX/.kowaki-ready ]]; then
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
+# The first program of a session starts Wine's server and services, which
+# inherit its output and keep it open while they linger after it ends: whoever
+# reads that output to its end would wait seconds after every run. So when no
+# server is up, one is started here with a throwaway program, detached from
+# our output; it lingers as long but holds nothing of ours.
+server=$(dirname "$loader")/wineserver
+[[ -x $server ]] || server=$(command -v wineserver || echo "$server")
+if "$server" -p3 </dev/null >/dev/null 2>&1; then
+  LC_ALL=$locale LANG=$locale "$loader" cmd /c exit </dev/null >/dev/null 2>&1 || true
+fi
 exec env LC_ALL="$locale" LANG="$locale" "$loader" "$@"
