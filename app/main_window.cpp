@@ -70,7 +70,7 @@ void ReleaseEndedWorker(MainWindow* state) {
 }
 
 void LocateGameArchive(MainWindow* state) {
-  const std::string path = FindGameArchive(*OpenGameStore());
+  const std::string path = FindGameArchive().path;
   if (!path.empty()) OpenArchive(state, path);
 }
 

@@ -75,7 +75,7 @@ struct Request {
 // False with a message for arguments that do not make a run.
 bool ParseRequest(Arguments args, Request* request, std::string* error) {
   ParsedArgs& parsed = request->parsed;
-  if (!parsed.Parse(args, {"to", "merge", "type", "rate", "channels", "jobs", "name"},
+  if (!parsed.Parse(args, {"to", "merge", "type", "rate", "channels", "jobs", "name", "wineprefix"},
                     {"no-clobber", "json", "markers"}, error,
                     {{'j', "jobs"}, {'n', "no-clobber"}}) ||
       !parsed.Integer("jobs", 1, kMaxJobs, 0, &request->jobs, error)) {
@@ -121,7 +121,8 @@ int RunExport(Arguments args) {
   } else {
     window.save_answer = *parsed.Value("merge");
   }
-  if (auto code = session.Open(request.archive, "export")) return *code;
+  if (auto code = session.Open(request.archive, "export", parsed.Value("wineprefix").value_or("")))
+    return *code;
   if (!SelectRows(window.list(), request.entries, &error)) return Fail(error);
   if (window.SelectedCount() == 0) {
     window.ShowMessage(SystemText(texts::kNothingToExport), SystemText(texts::kCaptionWarning));

@@ -18,21 +18,25 @@ struct Help {
 constexpr char kEntryHelp[] =
     "  ENTRY        a name as list shows it, a shell-style pattern (* ? [a-z] [!x]) or #N\n"
     "               for entry number N; every entry when none is given\n";
+constexpr char kGameHelp[] =
+    "  --wineprefix DIR\n"
+    "               the Wine prefix the game runs in (default: $WINEPREFIX, ~/.wine,\n"
+    "               and the prefixes of Steam's Proton and of Lutris are searched)\n";
 constexpr char kJobsHelp[] =
     "  -j, --jobs N entries worked on by N threads at once (default: one per hardware thread)\n";
 
 constexpr Help kHelp[] = {
     {"list", "the playable entries, as the window lists them",
-     "list [ARCHIVE] [--json] [--all] [-j N] [ENTRY...]\n"
+     "list [ARCHIVE | --wineprefix DIR] [--json] [--all] [-j N] [ENTRY...]\n"
      "  --json       one JSON object: the path and a record per row\n"
      "  --all        also the entries that do not open, with the reason\n"},
     {"play", "play entries on the default sound device (Ctrl-C stops)",
-     "play [ARCHIVE] [--json] [ENTRY...]\n"
+     "play [ARCHIVE | --wineprefix DIR] [--json] [ENTRY...]\n"
      "  --json       one JSON object on stdout: the totals and a record per entry\n"},
     {"export", "write entries as .ogg or .wav files, or merged into one .wav",
-     "export [ARCHIVE] (--to DIR | --merge FILE) [--type ogg|wav] [--rate N|source]\n"
-     "                  [--channels 1|2|source] [--name TEMPLATE] [--markers] [-n] [--json]\n"
-     "                  [-j N] [ENTRY...]\n"
+     "export [ARCHIVE | --wineprefix DIR] (--to DIR | --merge FILE) [--type ogg|wav]\n"
+     "                  [--rate N|source] [--channels 1|2|source] [--name TEMPLATE]\n"
+     "                  [--markers] [-n] [--json] [-j N] [ENTRY...]\n"
      "  --to DIR     a file per entry in DIR, named after the entry\n"
      "  --merge FILE all entries in one WAV file; - for standard output\n"
      "  --markers    with --merge: each entry's start as a cue point labelled with its name\n"
@@ -98,7 +102,7 @@ std::string CommandHelp(std::string_view command) {
   for (const Help& help : kHelp) {
     if (help.command != command) continue;
     std::string text = "usage: kowaki-cli " + std::string(help.usage);
-    if (TakesEntries(command)) text += kEntryHelp;
+    if (TakesEntries(command)) text += std::string(kGameHelp) + kEntryHelp;
     if (TakesEntries(command) && command != "play") text += kJobsHelp;
     return text + "\n" + kGlobalHelp + "\n" + kExitCodesHelp;
   }

@@ -131,7 +131,7 @@ int RunList(Arguments args) {
   ParsedArgs parsed;
   std::string error;
   long long jobs = 0;
-  if (!parsed.Parse(args, {"jobs"}, {"json", "all"}, &error, {{'j', "jobs"}}) ||
+  if (!parsed.Parse(args, {"jobs", "wineprefix"}, {"json", "all"}, &error, {{'j', "jobs"}}) ||
       !parsed.Integer("jobs", 1, kMaxJobs, 0, &jobs, &error)) {
     return BadArguments("list", error);
   }
@@ -139,7 +139,7 @@ int RunList(Arguments args) {
   const std::string archive = TakeArchive(&entries);
   TerminalSession session;
   session.state().threads = static_cast<int32_t>(jobs);
-  if (auto code = session.Open(archive, "list")) {
+  if (auto code = session.Open(archive, "list", parsed.Value("wineprefix").value_or(""))) {
     if (*code != kExitIncomplete) return *code;
   }
   if (Interrupted()) return kExitInterrupted;

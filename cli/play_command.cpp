@@ -75,12 +75,13 @@ class PlayWindow : public TerminalWindow {
 int RunPlay(Arguments args) {
   ParsedArgs parsed;
   std::string error;
-  if (!parsed.Parse(args, {}, {"json"}, &error)) return BadArguments("play", error);
+  if (!parsed.Parse(args, {"wineprefix"}, {"json"}, &error)) return BadArguments("play", error);
   std::vector<std::string> entries = parsed.positional();
   const std::string archive = TakeArchive(&entries);
 
   TerminalSession session;
-  if (auto code = session.Open(archive, "play")) return *code;
+  if (auto code = session.Open(archive, "play", parsed.Value("wineprefix").value_or("")))
+    return *code;
   PlayWindow window(TerminalWindow::DrawsProgress());
   window.list() = session.window().list();
   if (!SelectRows(window.list(), entries, &error)) return BadArguments("play", error);

@@ -132,6 +132,39 @@ const char* TerminalWindow::Localized(const char* text) { return SystemText(text
 
 bool TerminalWindow::DrawsProgress() { return !Quiet() && platform::IsTerminal(stderr); }
 
+namespace {
+
+// Why no archive was taken, with each place the game's record was looked for.
+std::string NoGameArchiveText(const std::vector<GameSearchPlace>& looked_in) {
+  std::string text = Say("no archive given, and the game records no install folder; looked in:",
+                         "アーカイブの指定がなく、ゲームのインストール先も記録されていません。"
+                         "探した場所:");
+  for (const GameSearchPlace& place : looked_in) {
+    text += "\n  " + PathForDisplay(place.path);
+    switch (place.kind) {
+      case GameSearchPlace::Kind::kRegistryKey:
+        text += Say(" (the registry)", "（レジストリ）");
+        break;
+      case GameSearchPlace::Kind::kWinePrefix:
+        text += Say(" (a Wine prefix)", "（Wine のプレフィックス）");
+        break;
+      case GameSearchPlace::Kind::kProtonPrefixes:
+        text += FormatText(
+            Say(" (Steam's Proton, %d prefixes)", "（Steam の Proton のプレフィックス %d 個）"),
+            place.count);
+        break;
+      case GameSearchPlace::Kind::kLutrisGames:
+        text += FormatText(
+            Say(" (Lutris' games, %d prefixes)", "（Lutris のゲームのプレフィックス %d 個）"),
+            place.count);
+        break;
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
 TerminalSession::TerminalSession() : window_(TerminalWindow::DrawsProgress()) {
   state_.window = &window_;
 }
@@ -142,13 +175,28 @@ TerminalSession::~TerminalSession() {
   FreeArchiveIndex(state_.index);
 }
 
-std::optional<int> TerminalSession::Open(std::string path, std::string_view command) {
-  if (path.empty()) path = FindGameArchive(*OpenGameStore());
-  if (path.empty()) {
+std::optional<int> TerminalSession::Open(std::string path, std::string_view command,
+                                         std::string_view wine_prefix) {
+  if (!path.empty() && !wine_prefix.empty()) {
     Complain(std::string(command) + ": " +
-             Say("no archive given, and the game records no install folder",
-                 "アーカイブの指定がなく、ゲームのインストール先も記録されていません"));
+             Say("give ARCHIVE or --wineprefix DIR, not both",
+                 "ARCHIVE と --wineprefix DIR はどちらか一方を指定してください"));
     return kExitError;
+  }
+  if (path.empty()) {
+    const GameArchive game = FindGameArchive(wine_prefix);
+    if (!wine_prefix.empty() &&
+        game.looked_in.front().kind == GameSearchPlace::Kind::kRegistryKey) {
+      Complain(std::string(command) + ": " +
+               Say("--wineprefix: here the game's folder is in the registry",
+                   "--wineprefix: ここではゲームのフォルダはレジストリに記録されています"));
+      return kExitError;
+    }
+    if (game.path.empty()) {
+      Complain(std::string(command) + ": " + NoGameArchiveText(game.looked_in));
+      return kExitError;
+    }
+    path = game.path;
   }
   path_ = path;
   ArchiveLoadError error;

@@ -86,9 +86,11 @@ class TerminalSession {
   TerminalSession(const TerminalSession&) = delete;
   TerminalSession& operator=(const TerminalSession&) = delete;
 
-  // Loads `path` (empty: the game's archive) and lists it. An exit code
-  // when that fails, after saying why; nothing when listed.
-  std::optional<int> Open(std::string path, std::string_view command);
+  // Loads `path` (empty: the game's archive, looked for in `wine_prefix`
+  // when given) and lists it. An exit code when that fails, after saying
+  // why; nothing when listed.
+  std::optional<int> Open(std::string path, std::string_view command,
+                          std::string_view wine_prefix = {});
   // Runs `job` on a worker, Ctrl-C being the stop button; returns when it ended.
   void Run(JobProcedure job);
 

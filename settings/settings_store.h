@@ -3,7 +3,7 @@
 // registry has it under the current user. The Windows store is that
 // registry. Elsewhere our own settings are a small file in the registry's
 // text form under $XDG_CONFIG_HOME (default ~/.config), and the game's key
-// is read from the Wine prefix the game runs in.
+// is read from the Wine prefixes the game may run in.
 
 #include <cstdint>
 #include <memory>
@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/little_endian.h"
 
@@ -51,13 +52,43 @@ class SettingsStore {
 
 // The store of our own settings for this user.
 std::unique_ptr<SettingsStore> OpenSettingsStore();
-// The store that holds the game's install folder (read only).
-std::unique_ptr<SettingsStore> OpenGameStore();
+
+// A store that may hold the game's key, with the Wine prefix whose drive
+// letters the paths it records go through (none on Windows).
+struct GamePlace {
+  std::unique_ptr<SettingsStore> store;
+  std::string wine_prefix;
+};
+
+// Where the game's key was looked for, to tell the user when no store has it.
+struct GameSearchPlace {
+  enum class Kind {
+    kRegistryKey,     // `path` is the key, under the current user
+    kWinePrefix,      // `path` is a prefix whose user.reg was read
+    kProtonPrefixes,  // `path` is a Steam library's compatdata, with `count` prefixes
+    kLutrisGames,     // `path` is a folder of Lutris' game files, with `count` prefixes
+  };
+  Kind kind;
+  std::string path;
+  int count = 0;
+};
+
+struct GamePlaces {
+  std::vector<GamePlace> places;  // most likely first
+  std::vector<GameSearchPlace> looked_in;
+};
+
+// The stores that may hold the game's install folder, read only. Windows:
+// the registry. Elsewhere the user.reg of Wine prefixes: `wine_prefix` alone
+// when given; otherwise $WINEPREFIX, ~/.wine, the prefixes Proton makes in
+// every Steam library and those of Lutris' games.
+GamePlaces OpenGameStores(std::string_view wine_prefix);
 
 namespace platform {
 // A path the game records (Windows form, e.g. "C:\Games\x\voice.arc") as
-// a path this system opens. Empty when it has no such path.
-std::string GamePathToNative(std::string_view windows_path);
+// a path this system opens, through the drive letters of `wine_prefix`
+// where Wine runs the game. Empty when it has no such path.
+std::string GamePathToNative(std::string_view wine_prefix, std::string_view windows_path);
 }  // namespace platform
 
 }  // namespace kowaki

@@ -7,7 +7,7 @@ _kowaki_cli() {
     words=("${COMP_WORDS[@]}")
     cword=$COMP_CWORD
   }
-  local commands="list play export settings index pack convert help"
+  local commands="list play export settings index pack unpack replace verify convert help"
   local common="-h --help -q --quiet --lang"
   if ((cword == 1)); then
     mapfile -t COMPREPLY < <(compgen -W "$commands --version -V --help" -- "$cur")
@@ -25,7 +25,7 @@ _kowaki_cli() {
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
       fi
       return ;;
-    --to) mapfile -t COMPREPLY < <(compgen -d -- "$cur"); return ;;
+    --to|--wineprefix|--from) mapfile -t COMPREPLY < <(compgen -d -- "$cur"); return ;;
     --bits) mapfile -t COMPREPLY < <(compgen -W "8 16" -- "$cur"); return ;;
     --codec) mapfile -t COMPREPLY < <(compgen -W "pcm ima-adpcm ms-adpcm mulaw alaw" -- "$cur"); return ;;
     -j|--jobs|--name|--header-word) return ;;
@@ -33,12 +33,14 @@ _kowaki_cli() {
   esac
   local options
   case ${words[1]} in
-    list) options="--json --all -j --jobs" ;;
-    play) options="--json" ;;
-    export) options="--to --merge --type --rate --channels --name --markers -n --no-clobber --json -j --jobs" ;;
+    list) options="--wineprefix --json --all -j --jobs" ;;
+    play) options="--wineprefix --json" ;;
+    export) options="--wineprefix --to --merge --type --rate --channels --name --markers -n --no-clobber --json -j --jobs" ;;
     settings) options="--type --rate --channels --merge" ;;
     index) options="--json" ;;
-    pack) options="-o --header-word" ;;
+    pack) options="-o --header-word --from --force" ;;
+    replace) options="--force" ;;
+    verify) options="--json -j --jobs" ;;
     convert) options="--rate --channels --bits --codec" ;;
     help) mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur"); return ;;
   esac

@@ -1,61 +1,21 @@
 // Settings without a registry: our own values in a file of the registry's
 // text form under $XDG_CONFIG_HOME; the game's key in the user.reg of the
-// Wine prefix the game runs in, its drive letters through dosdevices/.
+// Wine prefixes the game may run in, its drive letters through dosdevices/.
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
 
 #include "common/output_file.h"
+#include "settings/posix/small_file.h"
+#include "settings/posix/user_folders.h"
+#include "settings/posix/wine_prefixes.h"
 #include "settings/reg_file.h"
 #include "settings/settings_store.h"
 
 namespace kowaki {
 
 namespace {
-
-std::string Environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? value : "";
-}
-
-std::string WinePrefix() {
-  std::string prefix = Environment("WINEPREFIX");
-  if (prefix.empty() && !Environment("HOME").empty()) prefix = Environment("HOME") + "/.wine";
-  return prefix;
-}
-
-// Far more than our settings or a prefix's user.reg hold.
-constexpr off_t kMaxFileSize = off_t{32} << 20;
-
-enum class FileRead { kRead, kMissing, kRefused };
-
-// The whole of the regular file at `path`. Anything else is refused, as is
-// a file too large to be one of ours: a FIFO would block for ever, a
-// device might never end.
-FileRead ReadFile(const std::string& path, std::string* text) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? FileRead::kMissing : FileRead::kRefused;
-  struct stat info;
-  const bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxFileSize;
-  if (ok) {
-    text->resize(static_cast<size_t>(info.st_size));
-    size_t got = 0;
-    while (got < text->size()) {
-      const ssize_t n = read(fd, text->data() + got, text->size() - got);
-      if (n <= 0) break;
-      got += static_cast<size_t>(n);
-    }
-    text->resize(got);
-  }
-  close(fd);
-  return ok ? FileRead::kRead : FileRead::kRefused;
-}
 
 class RegFileStore : public SettingsStore {
  public:
@@ -64,7 +24,7 @@ class RegFileStore : public SettingsStore {
 
   std::optional<std::string> Read(std::string_view key, std::string_view name) const override {
     std::string text;
-    if (path_.empty() || ReadFile(path_, &text) != FileRead::kRead) return std::nullopt;
+    if (path_.empty() || ReadSmallFile(path_, &text) != FileRead::kRead) return std::nullopt;
     const RegFile file = RegFile::Parse(text);
     const RegFile::Value* value = file.Find(key, name);
     if (!value) return std::nullopt;
@@ -92,7 +52,7 @@ class RegFileStore : public SettingsStore {
   bool Load(RegFile* file) const {
     if (!writable_ || path_.empty()) return false;
     std::string text;
-    switch (ReadFile(path_, &text)) {
+    switch (ReadSmallFile(path_, &text)) {
       case FileRead::kRead:
         *file = RegFile::Parse(text);
         return true;
@@ -142,29 +102,36 @@ std::string FindCaseless(const std::string& folder, const std::string& name) {
 }  // namespace
 
 std::unique_ptr<SettingsStore> OpenSettingsStore() {
-  std::string base = Environment("XDG_CONFIG_HOME");
-  // The convention's paths are absolute; a relative one is to be ignored.
-  if (!base.starts_with('/')) base.clear();
-  if (base.empty() && !Environment("HOME").empty()) base = Environment("HOME") + "/.config";
+  const std::string base = UserFolder("XDG_CONFIG_HOME", ".config");
   if (base.empty()) return std::make_unique<RegFileStore>("", "", false);
   const std::string folder = base + "/kowaki";
   return std::make_unique<RegFileStore>(folder, folder + "/settings.reg", true);
 }
 
-std::unique_ptr<SettingsStore> OpenGameStore() {
-  const std::string prefix = WinePrefix();
-  return std::make_unique<RegFileStore>("", prefix.empty() ? "" : prefix + "/user.reg", false);
+GamePlaces OpenGameStores(std::string_view wine_prefix) {
+  WinePrefixes search;
+  if (wine_prefix.empty()) {
+    search = FindWinePrefixes();
+  } else {
+    search.prefixes.emplace_back(wine_prefix);
+    search.looked_in.push_back({GameSearchPlace::Kind::kWinePrefix, std::string(wine_prefix)});
+  }
+  GamePlaces places{.places = {}, .looked_in = std::move(search.looked_in)};
+  for (std::string& prefix : search.prefixes) {
+    auto store = std::make_unique<RegFileStore>("", prefix + "/user.reg", false);
+    places.places.push_back({std::move(store), std::move(prefix)});
+  }
+  return places;
 }
 
 namespace platform {
 
-std::string GamePathToNative(std::string_view windows_path) {
-  const std::string prefix = WinePrefix();
-  if (prefix.empty() || windows_path.size() < 3 || windows_path[1] != ':' ||
+std::string GamePathToNative(std::string_view wine_prefix, std::string_view windows_path) {
+  if (wine_prefix.empty() || windows_path.size() < 3 || windows_path[1] != ':' ||
       windows_path[2] != '\\' || !std::isalpha(static_cast<unsigned char>(windows_path[0]))) {
     return {};
   }
-  std::string path = prefix + "/dosdevices/";
+  std::string path = std::string(wine_prefix) + "/dosdevices/";
   path += static_cast<char>(std::tolower(static_cast<unsigned char>(windows_path[0])));
   path += ':';
   std::string_view rest = windows_path.substr(3);

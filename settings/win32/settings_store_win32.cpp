@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/win32/code_pages.h"
+#include "settings/output_settings.h"
 #include "settings/settings_store.h"
 
 namespace kowaki {
@@ -83,11 +84,19 @@ class RegistryStore : public SettingsStore {
 
 std::unique_ptr<SettingsStore> OpenSettingsStore() { return std::make_unique<RegistryStore>(true); }
 
-std::unique_ptr<SettingsStore> OpenGameStore() { return std::make_unique<RegistryStore>(false); }
+GamePlaces OpenGameStores(std::string_view) {
+  GamePlaces places{.places = {},
+                    .looked_in = {{GameSearchPlace::Kind::kRegistryKey,
+                                   std::string("HKEY_CURRENT_USER\\") + kGameKey}}};
+  places.places.push_back({std::make_unique<RegistryStore>(false), ""});
+  return places;
+}
 
 namespace platform {
 
-std::string GamePathToNative(std::string_view windows_path) { return std::string(windows_path); }
+std::string GamePathToNative(std::string_view, std::string_view windows_path) {
+  return std::string(windows_path);
+}
 
 }  // namespace platform
 

@@ -63,6 +63,26 @@ expect_match("${err}" "^kowaki-cli: --lang takes en or ja, not 'fr'\nkowaki-cli:
 run(2 list -x --lang en)
 expect_match("${err}" "^kowaki-cli: unknown option -x\nkowaki-cli: see 'kowaki-cli list --help'\n$")
 
+# The game's archive when none is given: where the game records it, or
+# where that was looked for.
+if(CLI MATCHES "[.]exe$")
+  run(2 list --wineprefix ${WORK} --lang en)
+  expect_match("${err}" "^kowaki-cli: list: --wineprefix: here the game's folder is in the registry\n$")
+else()
+  set(prefix ${WORK}/home/Games/mizukage)
+  file(MAKE_DIRECTORY ${prefix}/drive_c/Mizukage ${prefix}/dosdevices)
+  file(CREATE_LINK ../drive_c ${prefix}/dosdevices/c: SYMBOLIC)
+  file(COPY_FILE ${WORK}/voice.arc ${prefix}/drive_c/Mizukage/voice.arc)
+  run_env("HOME=${WORK}/home;WINEPREFIX=;XDG_DATA_HOME=;XDG_CONFIG_HOME=" 2 list --lang en)
+  expect_match("${err}" "^kowaki-cli: list: no archive given, and the game records no install folder; looked in:\nkowaki-cli:   [^\n]*/home/.wine \\(a Wine prefix\\)\n$")
+  file(WRITE ${prefix}/user.reg "WINE REGISTRY Version 2\n\n[Software\\\\Kestrel\\\\mizukage] 1\n\"InstallDir\"=\"C:\\\\Mizukage\"\n")
+  run(0 list --wineprefix ${prefix} --json)
+  expect_match("${out}" "^{\"path\": \"[^\"]*/dosdevices/c:/Mizukage/voice.arc\", \"rows\": \\[\\]}")
+  run(2 list ${WORK}/voice.arc --wineprefix ${prefix})
+  expect_match("${err}" "give ARCHIVE or --wineprefix DIR, not both")
+  file(REMOVE_RECURSE ${WORK}/home)
+endif()
+
 # Help for each command on stdout, with the exit codes; the version.
 foreach(command list play export settings index pack convert)
   run(0 ${command} --help)

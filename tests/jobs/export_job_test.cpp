@@ -364,7 +364,7 @@ struct ShortFile : ExportFile {
   }
   bool Flush() override { return true; }
   bool CutBack(uint64_t size) override {
-    log_->data.resize(size);
+    log_->data.resize(static_cast<size_t>(size));
     return true;
   }
   bool Finish(std::span<const uint8_t> header) override {

@@ -128,43 +128,110 @@ TEST(OutputSettingsTest, TheFileStoreIgnoresWhatIsNoSettingsFile) {
 
 TEST(GameArchiveTest, NoRecordedFolderFindsNothing) {
   MemoryStore store;
-  EXPECT_EQ(FindGameArchive(store), "");
+  EXPECT_EQ(RecordedGameArchive(store, "/prefix"), "");
   store.SetData("Software\\Kestrel\\other", "InstallDir", "C:\\x");
-  EXPECT_EQ(FindGameArchive(store), "");
+  EXPECT_EQ(RecordedGameArchive(store, "/prefix"), "");
 }
 
+#ifndef _WIN32
+// A home folder with Wine prefixes where Wine, Steam's Proton and Lutris
+// put them; the game's record in some of them.
 class WinePrefixTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (platform::GamePathToNative("C:\\x") == "C:\\x")
-      GTEST_SKIP() << "the registry is the game's store here";
-    SetEnvironment("WINEPREFIX", prefix_.path().string());
-    std::filesystem::create_directories(prefix_.path() / "drive_c" / "Games" / "Mizukage");
-    std::filesystem::create_directories(prefix_.path() / "dosdevices");
-    std::filesystem::create_directory_symlink("../drive_c", prefix_.path() / "dosdevices" / "c:");
-    test::WriteBytes((prefix_.path() / "drive_c" / "Games" / "Mizukage" / "voice.arc").string(),
-                     "arc");
+    const char* home = std::getenv("HOME");
+    kept_home_ = home ? home : "";
+    SetEnvironment("HOME", home_.path().string());
+    for (const char* name : {"WINEPREFIX", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
+      SetEnvironment(name, "");
   }
-  test::TempDir prefix_;
+  void TearDown() override { SetEnvironment("HOME", kept_home_); }
+
+  // A prefix at `prefix` (in the home folder) whose user.reg records the
+  // game in `folder` of drive C:, with its archive there when `archive`.
+  std::string MakePrefix(const std::string& prefix, const std::string& folder, bool archive) {
+    const std::filesystem::path root = home_.path() / prefix;
+    std::filesystem::create_directories(root / "drive_c" / folder);
+    std::filesystem::create_directories(root / "dosdevices");
+    std::filesystem::create_directory_symlink("../drive_c", root / "dosdevices" / "c:");
+    if (archive) test::WriteBytes((root / "drive_c" / folder / "voice.arc").string(), prefix);
+    std::string recorded = folder;  // as the registry file writes "Games\\X"
+    for (size_t at = 0; (at = recorded.find('/', at)) != std::string::npos; at += 2)
+      recorded.replace(at, 1, "\\\\");
+    test::WriteBytes((root / "user.reg").string(),
+                     "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0\n\n"
+                     "[Software\\\\Kestrel\\\\mizukage] 1700000000\n#time=1d9f0c4a8b2e3f0\n"
+                     "\"InstallDir\"=\"C:\\\\" +
+                         recorded + "\\\\\"\n");
+    return root.string();
+  }
+
+  test::TempDir home_;
+  std::string kept_home_;
 };
 
 TEST_F(WinePrefixTest, TheInstallFolderComesFromUserRegThroughTheDriveLetters) {
-  test::WriteBytes(prefix_.File("user.reg"),
-                   "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0\n\n"
-                   "[Software\\\\Kestrel\\\\mizukage] 1700000000\n#time=1d9f0c4a8b2e3f0\n"
-                   "\"InstallDir\"=\"C:\\\\games\\\\mizukage\\\\\"\n");
-  const std::string path = FindGameArchive(*OpenGameStore());
-  // Found whatever the case, as Windows finds it; the doubled backslash is harmless.
-  EXPECT_EQ(path, prefix_.File("dosdevices") + "/c:/Games/Mizukage/voice.arc");
-  EXPECT_EQ(test::ReadBytes(path), "arc");
+  const std::string prefix = MakePrefix("wine", "Games/Mizukage", true);
+  SetEnvironment("WINEPREFIX", prefix);
+  // The record says "C:\Games\Mizukage\": found whatever the case, as
+  // Windows finds it; the doubled backslash is harmless.
+  std::filesystem::rename(prefix + "/drive_c/Games/Mizukage", prefix + "/drive_c/Games/MIZUKAGE");
+  const GameArchive game = FindGameArchive();
+  EXPECT_EQ(game.path, prefix + "/dosdevices/c:/Games/MIZUKAGE/voice.arc");
+  EXPECT_EQ(test::ReadBytes(game.path), "wine");
+  EXPECT_EQ(RecordedGameArchive(*OpenGameStores(prefix).places[0].store, ""), "");
 }
 
-TEST_F(WinePrefixTest, NoUserRegOrNoDriveLetterFindsNothing) {
-  EXPECT_EQ(FindGameArchive(*OpenGameStore()), "");
+// Proton's prefixes in every Steam library (the one Steam is installed in,
+// those its library list names, each once however reached), then Lutris'
+// games; a prefix whose archive is gone yields to one that has it.
+TEST_F(WinePrefixTest, SteamAndLutrisPrefixesAreSearchedInTurn) {
+  const std::string steam = home_.File(".local/share/Steam");
+  MakePrefix(".local/share/Steam/steamapps/compatdata/200/pfx", "Mizukage", false);
+  std::filesystem::create_directories(steam + "/steamapps/compatdata/7/pfx");
+  std::filesystem::create_directories(home_.File(".steam"));
+  std::filesystem::create_directory_symlink(steam, home_.File(".steam/steam"));
+  const std::string library = home_.File("disk2/SteamLibrary");
+  test::WriteBytes(steam + "/steamapps/libraryfolders.vdf",
+                   "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" + steam +
+                       "\"\n\t}\n\t\"1\"\n\t{\n\t\t\"path\"\t\t\"" + library +
+                       "\"\n\t\t\"apps\"\n\t\t{\n\t\t\t\"300\"\t\t\"123\"\n\t\t}\n\t}\n}\n");
+  const std::string proton =
+      MakePrefix("disk2/SteamLibrary/steamapps/compatdata/300/pfx", "G", true);
+  std::filesystem::create_directories(home_.File(".config/lutris/games"));
+  test::WriteBytes(
+      home_.File(".config/lutris/games/mizukage-1.yml"),
+      "game:\n  exe: drive_c/L/game.exe\n  prefix: '~/Games/mizukage'\nwine:\n  version: x\n");
+  const std::string lutris = MakePrefix("Games/mizukage", "L", true);
+
+  GameArchive game = FindGameArchive();
+  EXPECT_EQ(game.path, proton + "/dosdevices/c:/G/voice.arc");
+  using Kind = GameSearchPlace::Kind;
+  ASSERT_EQ(game.looked_in.size(), 4u);
+  EXPECT_EQ(game.looked_in[0].kind, Kind::kWinePrefix);
+  EXPECT_EQ(game.looked_in[0].path, home_.File(".wine"));
+  EXPECT_EQ(game.looked_in[1].kind, Kind::kProtonPrefixes);
+  EXPECT_EQ(game.looked_in[1].path, steam + "/steamapps/compatdata");
+  EXPECT_EQ(game.looked_in[1].count, 2);
+  EXPECT_EQ(game.looked_in[2].path, library + "/steamapps/compatdata");
+  EXPECT_EQ(game.looked_in[3].kind, Kind::kLutrisGames);
+  EXPECT_EQ(game.looked_in[3].count, 1);
+
+  std::filesystem::remove_all(library);
+  EXPECT_EQ(FindGameArchive().path, lutris + "/dosdevices/c:/L/voice.arc");
+  // Given a prefix, only that one.
+  EXPECT_EQ(FindGameArchive(proton).looked_in.size(), 1u);
+  EXPECT_EQ(FindGameArchive(home_.File("nowhere")).path, "");
+}
+
+TEST_F(WinePrefixTest, AMissingArchiveIsNamedWhenNoPrefixHasOne) {
+  const std::string prefix = MakePrefix(".wine", "Mizukage", false);
+  EXPECT_EQ(FindGameArchive().path, prefix + "/dosdevices/c:/Mizukage/voice.arc");
   MemoryStore store;
   store.SetData("Software\\Kestrel\\mizukage", "InstallDir", "\\\\server\\share");
-  EXPECT_EQ(FindGameArchive(store), "");
+  EXPECT_EQ(RecordedGameArchive(store, prefix), "");
 }
+#endif
 
 }  // namespace
 }  // namespace kowaki
