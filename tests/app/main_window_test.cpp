@@ -8,7 +8,9 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "app/settings_dialog.h"
 #include "archive/archive_writer.h"
 #include "audio/wave_out_player.h"
+#include "common/little_endian.h"
 #include "res/resource.h"
 #include "tests/support/files.h"
 #include "tests/win32/ui_driver.h"
@@ -225,11 +228,12 @@ class MainWindowTest : public ::testing::Test {
     RegDeleteKeyW(HKEY_CURRENT_USER, test::Wide(kSettingsKey).c_str());
   }
 
-  // An archive of `clips` short clips with one text entry at `text_at`.
-  std::string MakeArchive(int clips, int text_at = -1) {
+  // An archive of `clips` clips (22050 Hz mono, of `seconds` each) with
+  // one text entry at `text_at`.
+  std::string MakeArchive(int clips, int text_at = -1, double seconds = 0.2) {
     ArchiveWriter writer;
     std::string error;
-    const std::string clip = test::VorbisClip(22050, 1, 0.2);
+    const std::string clip = test::VorbisClip(22050, 1, seconds);
     for (int i = 0; i < clips; ++i) {
       if (i == text_at) writer.AddBytes("text", "not a clip", &error);
       writer.AddBytes("v_" + std::to_string(1000 + i).substr(1), clip, &error);
@@ -285,6 +289,49 @@ class MainWindowTest : public ::testing::Test {
           }
           SendMessageW(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         });
+  }
+
+  // The window exporting every row of `clips` clips into the merge file
+  // `out`, once its title shows the export under way.
+  HWND StartMergeExport(int clips, const std::string& out) {
+    MakeArchive(clips);
+    SetWord(kSettingsKey, "type", 1);
+    SetWord(kSettingsKey, "merge", 1);
+    HWND dialog = CreateListed();
+    SelectAll(dialog);
+    const auto save = AnswerSave(out);
+    Press(dialog, IDC_OUTPUT);
+    EXPECT_TRUE(PumpUntil([&] { return WindowText(dialog).find("出力中") != std::string::npos; }));
+    return dialog;
+  }
+
+  // The window playing every row of five clips of two seconds, once its
+  // title shows the second playing; nothing without a sound device.
+  HWND StartLongPlayback() {
+    if (!WaveOutPlayer::create(MakePcmFormat(22050, 1, 16), 2048)) return nullptr;
+    MakeArchive(5, -1, 2.0);
+    HWND dialog = CreateListed();
+    SelectAll(dialog);
+    Press(dialog, IDC_PLAY);
+    EXPECT_TRUE(
+        PumpUntil([&] { return WindowText(dialog).find("再生中 2/5") != std::string::npos; }));
+    return dialog;
+  }
+
+  static void SelectAll(HWND dialog) {
+    SendDlgItemMessageW(dialog, IDC_LIST, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                        reinterpret_cast<LPARAM>(&kSelected));
+  }
+
+  // Closes the window and expects it gone and the program told to end.
+  void CloseAndExpectTheEnd(HWND dialog) {
+    SendMessageW(dialog, WM_CLOSE, 0, 0);  // returns once a job has stopped
+    EXPECT_FALSE(IsWindow(dialog));
+    dialog_ = nullptr;
+    MSG msg;
+    bool quit = false;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) quit = quit || msg.message == WM_QUIT;
+    EXPECT_TRUE(quit);
   }
 
   // Until the running job has ended: its last act clears the run flag.
@@ -513,13 +560,7 @@ TEST_F(MainWindowTest, ClosingDuringAListingStopsIt) {
   HWND dialog = Create();
   ASSERT_TRUE(dialog);
   PumpUntil([&] { return SendDlgItemMessageW(dialog, IDC_LIST, LVM_GETITEMCOUNT, 0, 0) > 0; });
-  SendMessageW(dialog, WM_CLOSE, 0, 0);  // returns once the job has stopped
-  EXPECT_FALSE(IsWindow(dialog));
-  MSG msg;
-  bool quit = false;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) quit = quit || msg.message == WM_QUIT;
-  EXPECT_TRUE(quit);
-  dialog_ = nullptr;
+  CloseAndExpectTheEnd(dialog);
 }
 
 // Folders and names in no one code page: the window lists, shows and names
@@ -752,17 +793,9 @@ TEST_F(MainWindowTest, BrowseToAFailingArchiveThenPlayAndOutputOnlyWarn) {
 // written whole, the message counts the entries left, and the controls
 // come back.
 TEST_F(MainWindowTest, StopDuringAnExport) {
-  MakeArchive(150);
-  SetWord(kSettingsKey, "type", 1);
-  SetWord(kSettingsKey, "merge", 1);
-  HWND dialog = CreateListed();
-  SendDlgItemMessageW(dialog, IDC_LIST, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
-                      reinterpret_cast<LPARAM>(&kSelected));
   const std::string out = dir_.File("まとめ.wav");
   MessageBoxAnswerer answerer;
-  const auto save = AnswerSave(out);
-  Press(dialog, IDC_OUTPUT);
-  ASSERT_TRUE(PumpUntil([&] { return WindowText(dialog).find("出力中") != std::string::npos; }));
+  HWND dialog = StartMergeExport(150, out);
   Press(dialog, IDC_OUTPUT);
   ASSERT_TRUE(WaitIdle(dialog));
   ASSERT_TRUE(answerer.WaitFor(1));
@@ -784,29 +817,116 @@ TEST_F(MainWindowTest, StopDuringAnExport) {
 // Closing the window during an export stops it and ends the program,
 // leaving the merge file whole and no temporary beside it.
 TEST_F(MainWindowTest, ClosingDuringAnExport) {
-  MakeArchive(150);
-  SetWord(kSettingsKey, "type", 1);
-  SetWord(kSettingsKey, "merge", 1);
-  HWND dialog = CreateListed();
-  SendDlgItemMessageW(dialog, IDC_LIST, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
-                      reinterpret_cast<LPARAM>(&kSelected));
   const std::string out = dir_.File("out");
   CreateDirectoryW(test::Wide(out).c_str(), nullptr);
   MessageBoxAnswerer answerer;
-  const auto save = AnswerSave(out + "\\まとめ.wav");
-  Press(dialog, IDC_OUTPUT);
-  ASSERT_TRUE(PumpUntil([&] { return WindowText(dialog).find("出力中") != std::string::npos; }));
-  SendMessageW(dialog, WM_CLOSE, 0, 0);  // returns once the job has stopped
-  EXPECT_FALSE(IsWindow(dialog));
-  dialog_ = nullptr;
-  MSG msg;
-  bool quit = false;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) quit = quit || msg.message == WM_QUIT;
-  EXPECT_TRUE(quit);
+  CloseAndExpectTheEnd(StartMergeExport(150, out + "\\まとめ.wav"));
   ASSERT_EQ(FilesIn(out), (std::vector<std::string>{"まとめ.wav"}));
   const std::string wav = test::ReadBytes(out + "\\まとめ.wav");
   EXPECT_EQ((wav.size() - 44) % (4410 * 2), 0u);
   EXPECT_LT(wav.size(), 44u + 150u * 4410 * 2);
+}
+
+// 中断 during the second of five entries: the sound stops, the one message
+// counts the three never started, and the controls come back.
+TEST_F(MainWindowTest, StopDuringAPlayback) {
+  MessageBoxAnswerer answerer;
+  HWND dialog = StartLongPlayback();
+  if (!dialog) GTEST_SKIP() << "no sound device";
+  Press(dialog, IDC_PLAY);
+  ASSERT_TRUE(WaitIdle(dialog));
+  ASSERT_TRUE(answerer.WaitFor(1));
+  const auto boxes = answerer.boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "3 を残して再生を中断しました");
+  EXPECT_EQ(boxes[0].caption, "警告");
+  EXPECT_EQ(WindowText(dialog), "こわき");
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PLAY)), "再生");
+  for (int id : {IDC_BROWSE, IDC_LIST, IDC_PLAY, IDC_OUTPUT})
+    EXPECT_TRUE(Enabled(dialog, id)) << id;
+}
+
+// Closing the window during a playback cuts the sound off and ends the program.
+TEST_F(MainWindowTest, ClosingDuringAPlayback) {
+  MessageBoxAnswerer answerer;
+  HWND dialog = StartLongPlayback();
+  if (!dialog) GTEST_SKIP() << "no sound device";
+  CloseAndExpectTheEnd(dialog);
+}
+
+// A folder on a disk of a few dozen kilobytes that the test run mounts for
+// these tests (KOWAKI_SMALL_DISK, as Wine's drive Z: reaches it); empty
+// where there is none.
+void RemoveFolder(const std::string& folder) {
+  std::error_code ignored;
+  std::filesystem::remove_all(std::filesystem::path(test::Wide(folder)), ignored);
+}
+
+std::string SmallDiskFolder() {
+  const char* mount = std::getenv("KOWAKI_SMALL_DISK");
+  if (!mount) return {};
+  std::string folder = std::string("Z:") + mount + "/exports";
+  std::replace(folder.begin(), folder.end(), '/', '\\');
+  ULARGE_INTEGER free_bytes;
+  const std::wstring disk = test::Wide(std::string("Z:") + mount + "\\");
+  if (!GetDiskFreeSpaceExW(disk.c_str(), &free_bytes, nullptr, nullptr) ||
+      free_bytes.QuadPart > (1u << 20)) {
+    return {};
+  }
+  RemoveFolder(folder);
+  CreateDirectoryW(test::Wide(folder).c_str(), nullptr);
+  return folder;
+}
+
+// A disk that fills up under a per-file export: the files written are
+// whole, the entry that no longer fits leaves nothing, the message counts
+// the failures.
+TEST_F(MainWindowTest, PerFileExportOntoADiskThatFillsUp) {
+  const std::string folder = SmallDiskFolder();
+  if (folder.empty()) GTEST_SKIP() << "no small disk mounted";
+  MakeArchive(12);
+  SetWord(kSettingsKey, "type", 1);
+  HWND dialog = CreateListed();
+  SelectAll(dialog);
+  MessageBoxAnswerer answerer;
+  const auto pick = AnswerFolder(folder);
+  Press(dialog, IDC_OUTPUT);
+  ASSERT_TRUE(WaitIdle(dialog));
+  const std::vector<std::string> files = FilesIn(folder);
+  ASSERT_GT(files.size(), 0u);
+  ASSERT_LT(files.size(), 12u);
+  for (const std::string& name : files) {
+    EXPECT_EQ(name.size(), 9u) << name;  // v_NNN.wav, no temporary
+    EXPECT_EQ(test::ReadBytes(folder + "\\" + name).size(), 44u + 4410 * 2) << name;
+  }
+  ASSERT_TRUE(answerer.WaitFor(1));
+  const std::string failed = "12 中 " + std::to_string(12 - files.size()) + " の出力に失敗しました";
+  EXPECT_EQ(answerer.boxes().back().text, failed);
+  RemoveFolder(folder);
+}
+
+// A merge file that fills its disk keeps the entries written whole, with a
+// header that counts them; the messages name the last one and the rest.
+TEST_F(MainWindowTest, MergeExportOntoADiskThatFillsUp) {
+  const std::string folder = SmallDiskFolder();
+  if (folder.empty()) GTEST_SKIP() << "no small disk mounted";
+  MessageBoxAnswerer answerer;
+  HWND dialog = StartMergeExport(12, folder + "\\まとめ.wav");
+  ASSERT_TRUE(WaitIdle(dialog));
+  ASSERT_EQ(FilesIn(folder), (std::vector<std::string>{"まとめ.wav"}));
+  const std::string wav = test::ReadBytes(folder + "\\まとめ.wav");
+  ASSERT_GT(wav.size(), 44u);
+  const size_t whole = (wav.size() - 44) / (4410 * 2);
+  EXPECT_EQ(wav.size(), 44 + whole * 4410 * 2);
+  EXPECT_EQ(ReadLe32(reinterpret_cast<const uint8_t*>(wav.data()) + 40), whole * 4410 * 2);
+  ASSERT_TRUE(answerer.WaitFor(3));
+  const auto boxes = answerer.boxes();
+  const std::string last = "v_" + std::to_string(whole - 1 + 1000).substr(1);
+  EXPECT_EQ(boxes[0].text, "出力ファイルに書き込めなくなりました\n" + last +
+                               " まで出力が終了しています\n出力先の空き容量を確認してください");
+  EXPECT_EQ(boxes[1].text, std::to_string(whole + 1) + " 中 1 の出力に失敗しました");
+  EXPECT_EQ(boxes[2].text, std::to_string(12 - whole - 1) + " を残して出力を中断しました");
+  RemoveFolder(folder);
 }
 
 class SettingsDialogTest : public MainWindowTest {
