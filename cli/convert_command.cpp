@@ -334,14 +334,23 @@ Converted ConvertAudio(Input& input, Pipeline& pipeline, Output& output,
     return Converted::kFailed;
   }
   PcmSpan out;
-  for (uint64_t left = input.info.data_size; left > 0;) {
+  // Data of unknown size runs to the end of the file, in whole frames.
+  const bool to_end = input.info.data_size == kWavSizeUnknown;
+  for (uint64_t left = to_end ? UINT64_MAX : input.info.data_size; left > 0;) {
     if (!running.load()) return Converted::kInterrupted;
-    const size_t size = left < block_size ? static_cast<size_t>(left) : block_size;
-    if (std::fread(block.data(), 1, size, input.file.get()) != size) {
+    size_t size = left < block_size ? static_cast<size_t>(left) : block_size;
+    const size_t got = std::fread(block.data(), 1, size, input.file.get());
+    if (got != size && (!to_end || std::ferror(input.file.get()))) {
       *error = PathForDisplay(input.path) + ": truncated file: the audio data ends early";
       return Converted::kFailed;
     }
-    left -= size;
+    if (got != size) {  // the end of data of unknown size: its whole frames
+      left = 0;
+      size = got - got % align;
+      if (size == 0) continue;
+    } else {
+      left -= size;
+    }
     if (!pipeline.Put({block.data(), static_cast<int32_t>(size)}, &out)) {
       *error = "the conversion failed";
       return Converted::kFailed;

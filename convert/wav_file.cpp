@@ -175,8 +175,10 @@ bool ReadWavInfo(const WavReadAt& read_at, WavInfo* info, std::string* error) {
       std::memcmp(head + 8, "WAVE", 4) != 0) {
     return Fail(error, "not a RIFF WAVE file");
   }
-  // Chunks must lie inside the RIFF chunk.
-  const uint64_t end = uint64_t{8} + ReadLe32(head + 4);
+  // Chunks must lie inside the RIFF chunk, unless it was written to a
+  // stream and gives no size.
+  const uint32_t riff_size = ReadLe32(head + 4);
+  const uint64_t end = riff_size == kWavSizeUnknown ? UINT64_MAX : uint64_t{8} + riff_size;
   bool have_format = false;
   bool have_data = false;
   uint64_t at = 12;
@@ -197,6 +199,9 @@ bool ReadWavInfo(const WavReadAt& read_at, WavInfo* info, std::string* error) {
       info->data_offset = body;
       info->data_size = size;
       have_data = true;
+      // Data running to the end of a stream: nothing can be found after it.
+      if (size == kWavSizeUnknown && !have_format) return Fail(error, "no fmt chunk");
+      if (size == kWavSizeUnknown) return true;
     }
     at = body + size + (size & 1);
   }

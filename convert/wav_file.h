@@ -51,7 +51,7 @@ struct WavInfo {
   // format as the file gives it, with its extra bytes.
   WaveFormat format;
   uint64_t data_offset;  // of the first audio byte in the file
-  uint32_t data_size;    // PCM: whole frames
+  uint32_t data_size;    // PCM: whole frames; kWavSizeUnknown: to the end of the file
 };
 
 // Fills `out` from the file at `offset`; false when the file ends first or
@@ -61,7 +61,8 @@ using WavReadAt = std::function<bool(uint64_t offset, std::span<uint8_t> out)>;
 // Walks the chunks in any order, odd sizes with their pad byte. Takes 8-
 // and 16-bit PCM, also as WAVE_FORMAT_EXTENSIBLE with the PCM subformat,
 // and any other format tag as a codec, leaving it to the codecs to refuse
-// it. PCM data ends at its last whole frame. False with a message on other
+// it. PCM data ends at its last whole frame; a file written to a stream
+// (kWavSizeUnknown as its sizes) has its data run to its end. False with a message on other
 // PCM and extensible formats, PCM whose sizes overflow the format, codec
 // formats with more than kMaxFormatExtra extra bytes, and a truncated or
 // malformed file.

@@ -57,7 +57,7 @@ class CliProcessTest : public ::testing::Test {
 };
 
 // A merge into a pipe cannot be patched: its header says "up to the end",
-// and a reader such as sox takes all of it. Into a redirected file it is
+// and a reader such as sox, or convert, takes all of it. Into a redirected file it is
 // the file a merge writes, and /dev/stdout stays what it was.
 TEST_F(CliProcessTest, MergeIntoAStreamSaysItsDataRunsToTheEnd) {
   const std::string archive = MakeArchive(3, 0.5);
@@ -73,6 +73,11 @@ TEST_F(CliProcessTest, MergeIntoAStreamSaysItsDataRunsToTheEnd) {
   EXPECT_EQ(SizeAt(piped, 4), 0xFFFFFFFFu);
   EXPECT_EQ(SizeAt(piped, 40), 0xFFFFFFFFu);
   EXPECT_TRUE(piped.substr(44) == expected.substr(44));
+  // Kept in a file, it converts as the file it stands for.
+  WriteBytes(dir_.File("piped.wav"), piped);
+  ASSERT_EQ(RunChild(Cli({"convert", dir_.File("piped.wav"), dir_.File("again.wav")}), nullptr),
+            kExited0);
+  EXPECT_TRUE(ReadBytes(dir_.File("again.wav")) == expected);
 
   struct stat before, after;
   const bool link = lstat("/dev/stdout", &before) == 0 && S_ISLNK(before.st_mode);
