@@ -1,7 +1,6 @@
 #include "cli/modding.h"
 
-#include <cstdio>
-
+#include "cli/language.h"
 #include "cli/reasons.h"
 #include "cli/text_output.h"
 #include "jobs/format_text.h"
@@ -11,26 +10,44 @@ namespace kowaki::cli {
 LoadedArchive LoadArchiveArgument(const std::string& path) {
   ArchiveLoadError error;
   LoadedArchive index(LoadArchiveIndex(path.c_str(), &error));
-  if (!index) PrintText(stderr, CannotLoadText(path, error) + "\n");
+  if (!index) Complain(CannotLoadText(path, error));
   return index;
+}
+
+std::string EntryLabel(size_t i, std::string_view name) {
+  return FormatText(Say("entry %lld (%s)", "エントリ %lld (%s)"), static_cast<long long>(i),
+                    Cp932ToUtf8(name).c_str());
+}
+
+std::string BeingWrittenText(const std::string& path) {
+  return FormatText(Say("%s is the archive being written (-o)", "%s は作成中のアーカイブです (-o)"),
+                    PathForDisplay(path).c_str());
+}
+
+std::string RearrangedText() {
+  return Say(
+      "the original's entries did not lie one after another in table order: "
+      "the same index, laid out one after another",
+      "元のエントリはテーブル順に並んでいませんでした: 同じインデックスのまま、順に並べました");
 }
 
 std::string CheckText(const EntryCheck& check) {
   std::string text;
   const auto add = [&](uint8_t problem, const std::string& words) {
-    if (check.problems & problem) text += (text.empty() ? "" : ", ") + words;
+    if (check.problems & problem) text += (text.empty() ? "" : Say(", ", "、")) + words;
   };
-  add(EntryCheck::kNotVorbis, "not Ogg Vorbis");
-  add(EntryCheck::kDamaged, FormatText("damaged pages (%d)", check.damage));
-  add(EntryCheck::kCutShort, "cut short: the data ends before the stream does");
+  add(EntryCheck::kNotVorbis, ProblemText(EntryProblem::kNotVorbis));
+  add(EntryCheck::kDamaged,
+      FormatText(Say("damaged pages (%d)", "壊れたページが %d 個あります"), check.damage));
+  add(EntryCheck::kCutShort, Say("cut short: the data ends before the stream does",
+                                 "途中で切れています: ストリームの終わりより前にデータが尽きます"));
   add(EntryCheck::kLengthDiffers,
-      FormatText("decodes to %lld sample frames, its last page gives %lld",
+      FormatText(Say("decodes to %lld sample frames, its last page gives %lld",
+                     "デコードすると %lld フレームですが、最後のページでは %lld フレームです"),
                  static_cast<long long>(check.decoded), static_cast<long long>(check.expected)));
-  EntryOutcome read_failure;
-  read_failure.problem = EntryProblem::kReadFailed;
-  read_failure.system_error = check.system_error;
-  add(EntryCheck::kReadFailed, ProblemText(read_failure));
-  add(EntryCheck::kArchiveChanged, "the file was changed while it was read");
+  add(EntryCheck::kReadFailed, ProblemText(EntryProblem::kReadFailed, check.system_error));
+  add(EntryCheck::kArchiveChanged,
+      Say("the file was changed while it was read", "読み込み中にファイルが変更されました"));
   return text;
 }
 
@@ -43,7 +60,8 @@ bool CheckClip(const std::string& path, std::string* error) {
   }
   const EntryCheck check = CheckEntry(file.get(), 0);
   if (check.ok()) return true;
-  *error = PathForDisplay(path) + ": " + CheckText(check) + " (--force takes it all the same)";
+  *error = PathForDisplay(path) + ": " + CheckText(check) +
+           Say(" (--force takes it all the same)", " (--force を付ければそのまま使います)");
   return false;
 }
 

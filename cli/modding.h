@@ -1,9 +1,11 @@
 #pragma once
-// What unpack, pack --from, replace and verify share: the archive argument
-// loaded, and the check a clip passes before it goes into an archive.
+// What unpack, pack, replace and verify share: the archive argument
+// loaded, the check a clip passes before it goes into an archive, and the
+// words they say the same things in.
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "archive/archive_index.h"
 #include "jobs/entry_check.h"
@@ -17,6 +19,15 @@ using LoadedArchive = std::unique_ptr<ArchiveIndex, IndexFree>;
 
 // The archive at `path`; null after saying on stderr why it cannot be loaded.
 LoadedArchive LoadArchiveArgument(const std::string& path);
+
+// "entry 3 (v_0001)": entry `i` by number and by its stored `name`.
+std::string EntryLabel(size_t i, std::string_view name);
+
+// Why `path` cannot be an input: it is the archive being written.
+std::string BeingWrittenText(const std::string& path);
+
+// What a writer says of an archive whose entries were not in table order.
+std::string RearrangedText();
 
 // What is wrong with an entry, in words: "damaged pages (2), cut short".
 std::string CheckText(const EntryCheck& check);

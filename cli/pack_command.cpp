@@ -13,9 +13,11 @@
 #include "cli/commands.h"
 #include "cli/help.h"
 #include "cli/language.h"
+#include "cli/modding.h"
 #include "cli/pack_from.h"
 #include "cli/text_output.h"
 #include "common/output_file.h"
+#include "jobs/format_text.h"
 
 namespace kowaki::cli {
 
@@ -56,8 +58,9 @@ int RunPack(Arguments args) {
     return PackFromManifest(*folder, *output, parsed.Has("force"));
   }
   if (inputs.size() > kArchiveMaxEntries) {
-    return Fail(std::to_string(inputs.size()) + " files given; an archive holds at most " +
-                std::to_string(kArchiveMaxEntries) + " entries");
+    return Fail(FormatText(Say("%d files given; an archive holds at most %d entries",
+                               "ファイルが %d 個あります (アーカイブは最大 %d エントリ)"),
+                           static_cast<int>(inputs.size()), static_cast<int>(kArchiveMaxEntries)));
   }
   long long header_word = 0;
   ArchiveWriter writer;
@@ -69,12 +72,15 @@ int RunPack(Arguments args) {
     // The finished archive replaces the file at the output path: an input
     // that is that file, by whatever path, would be lost.
     if (kowaki::platform::SameFile(*output, input)) {
-      return Fail(PathForDisplay(input) + " is the archive being written (-o)");
+      return Fail(BeingWrittenText(input));
     }
     std::string name;
     if (!EntryNameFromStem(Stem(input), &name)) {
-      return Fail("the name of " + PathForDisplay(input) +
-                  " cannot be written in code page 932 (write a byte as \\xNN)");
+      return Fail(FormatText(
+          Say("the name of %s cannot be written in code page 932 "
+              "(write a byte as \\xNN)",
+              "%s の名前はコードページ 932 で書けません (バイトは \\xNN と書いてください)"),
+          PathForDisplay(input).c_str()));
     }
     if (!writer.AddFile(name, input, &error)) {
       return Fail(PathForDisplay(input) + ": " + error);

@@ -15,6 +15,7 @@
 #include "cli/text_output.h"
 #include "common/crc32.h"
 #include "common/output_file.h"
+#include "jobs/format_text.h"
 #include "jobs/manifest.h"
 
 namespace kowaki::cli {
@@ -63,8 +64,7 @@ bool StaysInFolder(std::string_view file) {
 }
 
 std::string Which(size_t i, const NameField& name) {
-  const size_t length = strnlen(name.data(), name.size());
-  return "entry " + std::to_string(i) + " (" + Cp932ToUtf8({name.data(), length}) + ")";
+  return EntryLabel(i, {name.data(), strnlen(name.data(), name.size())});
 }
 
 // Builds the archive from a manifest's entries; each step says why it failed.
@@ -97,22 +97,29 @@ class Packer {
 bool Packer::AddEntry(size_t i, const ManifestEntry& entry, std::string* error) {
   const std::string which = Which(i, entry.name);
   if (entry.kind == ManifestEntry::Kind::kOutside) {
-    empty.push_back(which + ": no data, since it " + entry.reason);
+    // The manifest's own words for why.
+    empty.push_back(
+        FormatText(Say("%s: no data, since it %s",
+                       "%s: データが元のアーカイブの外にあるため、空のまま格納しました (%s)"),
+                   which.c_str(), entry.reason.c_str()));
     return writer_.AddBytes(entry.name, {}, error);
   }
   if (!StaysInFolder(entry.file)) {
-    *error = which + ": " + PathForDisplay(entry.file) + " is not a file in the folder";
+    *error = FormatText(
+        Say("%s: %s is not a file in the folder", "%s: %s はフォルダ内のファイルではありません"),
+        which.c_str(), PathForDisplay(entry.file).c_str());
     return false;
   }
   const std::string path = platform::PathInFolder(folder_, "") + entry.file;
   if (kowaki::platform::SameFile(path, output_)) {
-    *error = PathForDisplay(path) + " is the archive being written (-o)";
+    *error = BeingWrittenText(path);
     return false;
   }
   uint64_t size = 0;
   uint32_t crc = 0;
   if (!ReadFile(path, UINT32_MAX, nullptr, &size, &crc)) {
-    *error = which + ": cannot read " + PathForDisplay(path);
+    *error = FormatText(Say("%s: cannot read %s", "%s: %s を読み込めません"), which.c_str(),
+                        PathForDisplay(path).c_str());
     return false;
   }
   if (size != entry.size || crc != entry.crc) {
@@ -132,8 +139,10 @@ int PackFromManifest(const std::string& folder, const std::string& output, bool 
   uint64_t size;
   uint32_t crc;
   if (!ReadFile(manifest_path, kManifestMax, &text, &size, &crc)) {
-    return Fail("cannot read " + PathForDisplay(manifest_path) +
-                " (made by kowaki-cli unpack ARCHIVE DIR)");
+    return Fail(
+        FormatText(Say("cannot read %s (made by kowaki-cli unpack ARCHIVE DIR)",
+                       "%s を読み込めません (kowaki-cli unpack ARCHIVE DIR が作るファイルです)"),
+                   PathForDisplay(manifest_path).c_str()));
   }
   Manifest manifest;
   if (!ParseManifest(text, &manifest, &error)) {
@@ -142,14 +151,11 @@ int PackFromManifest(const std::string& folder, const std::string& output, bool 
   Packer packer(folder, output, force);
   if (!packer.Add(manifest, &error) || !packer.Write(&error)) return Fail(error);
   for (const std::string& line : packer.empty) Complain(line);
-  std::string report = std::to_string(manifest.entries.size()) + " entries packed into " +
-                       PathForDisplay(output) + ", " + std::to_string(packer.changed) +
-                       " changed\n";
-  if (!manifest.contiguous) {
-    report +=
-        "the original's entries did not lie one after another in table order: "
-        "the same index, laid out one after another\n";
-  }
+  std::string report = FormatText(Say("%d entries packed into %s, %d changed\n",
+                                      "%d エントリを %s に格納しました (うち変更 %d)\n"),
+                                  static_cast<int>(manifest.entries.size()),
+                                  PathForDisplay(output).c_str(), packer.changed);
+  if (!manifest.contiguous) report += RearrangedText() + "\n";
   PrintText(stdout, report);
   return packer.empty.empty() ? kExitOk : kExitIncomplete;
 }

@@ -21,7 +21,11 @@ std::string WithSystemError(std::string text, int system_error) {
 }  // namespace
 
 std::string ProblemText(const EntryOutcome& outcome) {
-  switch (outcome.problem) {
+  return ProblemText(outcome.problem, outcome.system_error);
+}
+
+std::string ProblemText(EntryProblem problem, int system_error) {
+  switch (problem) {
     case EntryProblem::kArchiveChanged:
       return Say("the archive was changed since it was listed",
                  "一覧の作成後にアーカイブが変更されました");
@@ -32,16 +36,16 @@ std::string ProblemText(const EntryOutcome& outcome) {
       return Say("not Ogg Vorbis", "Ogg Vorbis ではありません");
     case EntryProblem::kReadFailed:
       return WithSystemError(Say("cannot read the archive", "アーカイブを読み込めません"),
-                             outcome.system_error);
+                             system_error);
     case EntryProblem::kCannotConvert:
       return Say("its format cannot be converted to the output's", "出力の形式に変換できません");
     case EntryProblem::kTooLarge:
       return Say("more audio than a WAV file can hold", "WAV ファイルに収まりません");
     case EntryProblem::kCannotOpenOutput:
       return WithSystemError(Say("cannot create its file", "ファイルを作成できません"),
-                             outcome.system_error);
+                             system_error);
     case EntryProblem::kWriteFailed:
-      return WithSystemError(Say("cannot write", "書き込めません"), outcome.system_error);
+      return WithSystemError(Say("cannot write", "書き込めません"), system_error);
     case EntryProblem::kKept:
       return Say("skipped: its file exists (--no-clobber)",
                  "ファイルが既にあるため、そのままにしました (--no-clobber)");

@@ -8,7 +8,8 @@
 
 namespace kowaki::cli {
 
-// Why an entry failed.
+// Why an entry failed; the system's own words for `system_error` after them.
+std::string ProblemText(EntryProblem problem, int system_error = 0);
 std::string ProblemText(const EntryOutcome& outcome);
 // The same as a word for scripts ("not_vorbis"), in every language.
 const char* ProblemId(EntryProblem problem);

@@ -17,6 +17,7 @@
 #include "cli/modding.h"
 #include "cli/text_output.h"
 #include "common/output_file.h"
+#include "jobs/format_text.h"
 #include "jobs/manifest.h"
 
 namespace kowaki::cli {
@@ -40,14 +41,18 @@ bool MatchEntries(const ArchiveIndex& index, const std::vector<std::string>& pai
       if (!argument.Names(i, EntryName(index.entries[i]))) continue;
       std::string& file = (*files)[static_cast<size_t>(i)];
       if (!file.empty() && file != pairs[p + 1]) {
-        *error = "entry " + std::to_string(i) + " is named twice, with different files";
+        *error = FormatText(Say("entry %d is named twice, with different files",
+                                "エントリ %d が別々のファイルで二度指定されています"),
+                            i);
         return false;
       }
       file = pairs[p + 1];
       found = true;
     }
     if (!found) {
-      *error = "'" + argument.text() + "' names no entry (see kowaki-cli index)";
+      *error = FormatText(Say("'%s' names no entry (see kowaki-cli index)",
+                              "'%s' に当たるエントリがありません (kowaki-cli index を参照)"),
+                          argument.text().c_str());
       return false;
     }
   }
@@ -104,13 +109,10 @@ int RunReplace(Arguments args) {
   // Some systems rename nothing over a file that is still open.
   index.reset();
   if (!out.Commit(&error)) return Fail(error);
-  std::string report = std::to_string(replaced) + " of " + std::to_string(files.size()) +
-                       " entries replaced in " + PathForDisplay(path) + "\n";
-  if (!contiguous) {
-    report +=
-        "the entries did not lie one after another in table order: "
-        "the same index, laid out one after another\n";
-  }
+  std::string report =
+      FormatText(Say("%d of %d entries replaced in %s\n", "%d/%d エントリを置き換えました: %s\n"),
+                 replaced, static_cast<int>(files.size()), PathForDisplay(path).c_str());
+  if (!contiguous) report += RearrangedText() + "\n";
   PrintText(stdout, report);
   return kExitOk;
 }

@@ -14,10 +14,12 @@
 #include "cli/help.h"
 #include "cli/language.h"
 #include "cli/modding.h"
+#include "cli/reasons.h"
 #include "cli/terminal_window.h"
 #include "cli/text_output.h"
 #include "common/crc32.h"
 #include "common/output_file.h"
+#include "jobs/format_text.h"
 #include "jobs/manifest.h"
 #include "jobs/output_names.h"
 
@@ -30,6 +32,10 @@ constexpr size_t kBlock = 1 << 16;
 int Fail(const std::string& message) {
   Complain(message);
   return kExitError;
+}
+
+std::string CannotWrite(const std::string& path) {
+  return FormatText(Say("cannot write %s", "%s に書き込めません"), PathForDisplay(path).c_str());
 }
 
 struct StreamCloser {
@@ -58,7 +64,7 @@ bool Unpacker::Unpack(int32_t i, ManifestEntry* entry, std::string* error) {
   std::unique_ptr<EntryStream, StreamCloser> stream(OpenEntryStream(&index_, i));
   const size_t first = stream ? EntryRead(buffer_.data(), 1, kBlock, stream.get()) : 0;
   if (!stream || first == static_cast<size_t>(-1)) {
-    *error = "cannot read the archive";
+    *error = ProblemText(EntryProblem::kReadFailed);
     return false;
   }
   // What the data is decides the extension, as the game's own files have it.
@@ -67,7 +73,8 @@ bool Unpacker::Unpack(int32_t i, ManifestEntry* entry, std::string* error) {
   const std::string path = platform::PathInFolder(folder_, stem + (ogg ? ".ogg" : ".bin"));
   entry->file = std::string(FileNameOf(path));
   if (kowaki::platform::SameFile(path, index_.path)) {
-    *error = PathForDisplay(path) + " is the archive itself";
+    *error = FormatText(Say("%s is the archive itself", "%s はアーカイブそのものです"),
+                        PathForDisplay(path).c_str());
     return false;
   }
   OutputFile out;
@@ -80,13 +87,14 @@ bool Unpacker::Copy(EntryStream& stream, size_t first, OutputFile& out, uint32_t
   uint64_t copied = 0;
   *crc = 0;
   for (size_t n = first; n != 0; n = EntryRead(buffer_.data(), 1, kBlock, &stream)) {
-    if (n == static_cast<size_t>(-1)) return *error = "cannot read the archive", false;
-    if (!out.Write(buffer_.data(), n)) return *error = "cannot write " + out.path(), false;
+    if (n == static_cast<size_t>(-1)) return *error = ProblemText(EntryProblem::kReadFailed), false;
+    if (!out.Write(buffer_.data(), n)) return *error = CannotWrite(out.path()), false;
     *crc = Crc32(*crc, buffer_.data(), n);
     copied += n;
   }
   if (copied != stream.entry.size || !ArchiveUnchanged(&index_)) {
-    *error = "the archive was changed while it was read";
+    *error =
+        Say("the archive was changed while it was read", "読み込み中にアーカイブが変更されました");
     return false;
   }
   return true;
@@ -99,7 +107,7 @@ bool Unpacker::WriteManifest(const Manifest& manifest, std::string* error) {
                 error)) {
     return false;
   }
-  if (!out.Write(text.data(), text.size())) return *error = "cannot write " + out.path(), false;
+  if (!out.Write(text.data(), text.size())) return *error = CannotWrite(out.path()), false;
   return out.Commit(error);
 }
 
@@ -115,28 +123,33 @@ int RunUnpack(Arguments args) {
   LoadedArchive index = LoadArchiveArgument(parsed.positional()[0]);
   if (!index) return kExitError;
   if (folder.empty() || !platform::MakeFolders(folder)) {
-    return Fail("cannot make the folder " + PathForDisplay(folder));
+    return Fail(Say("cannot make the folder ", "フォルダを作成できません: ") +
+                PathForDisplay(folder));
   }
   Manifest manifest = ManifestOf(*index);
   Unpacker unpacker(*index, folder);
   int32_t left_out = 0;
   for (int32_t i = 0; i < index->count; ++i) {
     ManifestEntry& entry = manifest.entries[static_cast<size_t>(i)];
-    const std::string name =
-        "entry " + std::to_string(i) + " (" + Cp932ToUtf8(EntryName(index->entries[i])) + ")";
+    const std::string name = EntryLabel(static_cast<size_t>(i), EntryName(index->entries[i]));
+    // The reason in the manifest's own words, as it records them.
     if (entry.kind == ManifestEntry::Kind::kOutside) {
-      Complain(name + " not unpacked: it " + entry.reason);
+      Complain(FormatText(Say("%s not unpacked: it %s",
+                              "%s は展開しませんでした: データがアーカイブの外にあります (%s)"),
+                          name.c_str(), entry.reason.c_str()));
       ++left_out;
     } else if (!unpacker.Unpack(i, &entry, &error)) {
       // A manifest naming files that are not there would only mislead.
-      Fail(name + ": " + error + "; no manifest written");
+      Fail(FormatText(Say("%s: %s; no manifest written", "%s: %s (マニフェストは書いていません)"),
+                      name.c_str(), error.c_str()));
       return kExitIncomplete;
     }
   }
   if (!unpacker.WriteManifest(manifest, &error)) return Fail(error), kExitIncomplete;
-  PrintText(stdout, std::to_string(index->count - left_out) + " of " +
-                        std::to_string(index->count) + " entries unpacked into " +
-                        PathForDisplay(folder) + ", with " + kManifestFileName + "\n");
+  PrintText(stdout, FormatText(Say("%d of %d entries unpacked into %s, with %s\n",
+                                   "%d/%d エントリを %s に展開し、%s を書きました\n"),
+                               index->count - left_out, index->count,
+                               PathForDisplay(folder).c_str(), kManifestFileName));
   return left_out ? kExitIncomplete : kExitOk;
 }
 

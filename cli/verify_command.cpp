@@ -13,6 +13,7 @@
 #include "cli/modding.h"
 #include "cli/text_output.h"
 #include "jobs/entry_check.h"
+#include "jobs/format_text.h"
 #include "jobs/ordered_work.h"
 
 namespace kowaki::cli {
@@ -66,9 +67,9 @@ int RunVerify(Arguments args) {
   work.work = [&](int32_t i) { return CheckEntry(index.get(), i); };
   work.commit = [&](int32_t i, EntryCheck& check) {
     if (check.ok()) return true;
-    const std::string name = Cp932ToUtf8(EntryName(index->entries[i]));
     failures += json ? std::string(failed ? ", " : "") + FailureJson(*index, i, check)
-                     : "entry " + std::to_string(i) + " (" + name + "): " + CheckText(check) + "\n";
+                     : EntryLabel(static_cast<size_t>(i), EntryName(index->entries[i])) + ": " +
+                           CheckText(check) + "\n";
     ++failed;
     return true;
   };
@@ -78,8 +79,9 @@ int RunVerify(Arguments args) {
                           std::to_string(index->count) + ", \"failed\": " + std::to_string(failed) +
                           ", \"failures\": [" + failures + "]}\n");
   } else {
-    PrintText(stdout, failures + std::to_string(index->count - failed) + " of " +
-                          std::to_string(index->count) + " entries decode whole\n");
+    PrintText(stdout, failures + FormatText(Say("%d of %d entries decode whole\n",
+                                                "最後までデコードできたエントリ: %d/%d\n"),
+                                            index->count - failed, index->count));
   }
   return failed ? kExitIncomplete : kExitOk;
 }
