@@ -44,18 +44,15 @@ void PrintJson(const ArchiveIndex& index) {
 }
 
 void PrintTable(const ArchiveIndex& index) {
-  std::string out = "entry  name            size      offset\n";
+  std::string out = "entry  " + Padded(SystemText(texts::kColumnTitles[0]), 8, false) + "  " +
+                    Padded(SystemText(texts::kColumnTitles[1]), 10, true) + " " +
+                    Padded(Say("offset", "オフセット"), 11, true) + "\n";
   char line[96];
   for (int32_t i = 0; i < index.count; ++i) {
     const ArchiveEntry& entry = index.entries[i];
-    const std::string_view name = EntryName(entry);
-    // In code page 932 a name's width on screen is its length in bytes.
-    const std::string shown = Cp932ToUtf8(name);
-    const size_t width = shown.find("\\x") == std::string::npos ? name.size() : shown.size();
     std::snprintf(line, sizeof line, "%5d  ", i);
     out += line;
-    out += shown;
-    out.append(width < 8 ? 8 - width : 0, ' ');
+    out += Padded(Cp932ToUtf8(EntryName(entry)), 8, false);
     std::snprintf(line, sizeof line, "  %10u %11u\n", entry.size, entry.offset);
     out += line;
     if (out.size() > (1 << 16)) {

@@ -25,23 +25,6 @@ namespace kowaki::cli {
 
 namespace {
 
-// Columns on a terminal: code page 932's double-byte characters and most
-// of what is not ASCII take two cells, half-width katakana one.
-size_t DisplayWidth(std::string_view utf8) {
-  size_t width = 0;
-  for (size_t i = 0; i < utf8.size();) {
-    const char32_t c = NextCodePoint(utf8, &i);
-    width += (c < 0x1100 || (c >= 0xFF61 && c <= 0xFF9F)) ? 1 : 2;
-  }
-  return width;
-}
-
-std::string Padded(const std::string& text, size_t width, bool right) {
-  const size_t used = DisplayWidth(text);
-  const std::string pad(used < width ? width - used : 0, ' ');
-  return right ? pad + text : text + pad;
-}
-
 // The entries that do not open among the listed ones, in index order:
 // their names, sizes and why (in `reasons`, by row).
 void AddUnplayable(const ArchiveIndex& index, RowList* list, std::vector<std::string>* reasons) {

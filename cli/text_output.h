@@ -30,6 +30,12 @@ bool EntryNameFromStem(std::string_view stem, std::string* name);
 std::string JsonString(std::string_view utf8);  // quoted and escaped
 std::string HexBytes(std::string_view bytes);   // lowercase, no separators
 
+// Columns on a terminal: code page 932's double-byte characters and most
+// of what is not ASCII take two cells, half-width katakana one.
+size_t DisplayWidth(std::string_view utf8);
+// `text` padded with spaces to `width` columns, on the left when `right`.
+std::string Padded(const std::string& text, size_t width, bool right);
+
 // Writes UTF-8 text to a terminal or file in the form the platform's
 // console expects.
 void PrintText(std::FILE* out, std::string_view utf8);
