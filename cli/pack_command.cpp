@@ -57,6 +57,8 @@ int RunPack(Arguments args) {
       return BadArguments("pack", "--from DIR takes its files and header word from DIR");
     return PackFromManifest(*folder, *output, parsed.Has("force"));
   }
+  // Files given by name are packed whatever they hold: nothing to force.
+  if (parsed.Has("force")) return BadArguments("pack", "--force goes with --from DIR");
   if (inputs.size() > kArchiveMaxEntries) {
     return Fail(FormatText(Say("%d files given; an archive holds at most %d entries",
                                "ファイルが %d 個あります (アーカイブは最大 %d エントリ)"),

@@ -19,6 +19,7 @@
 #include "cli/text_output.h"
 #include "common/crc32.h"
 #include "common/output_file.h"
+#include "common/temp_files.h"
 #include "jobs/format_text.h"
 #include "jobs/manifest.h"
 #include "jobs/output_names.h"
@@ -126,6 +127,9 @@ int RunUnpack(Arguments args) {
     return Fail(Say("cannot make the folder ", "フォルダを作成できません: ") +
                 PathForDisplay(folder));
   }
+  // An earlier unpack's manifest goes first: beside this archive's files it
+  // would describe neither, should this one fail before writing its own.
+  kowaki::platform::RemoveFileNow(platform::PathInFolder(folder, kManifestFileName).c_str());
   Manifest manifest = ManifestOf(*index);
   Unpacker unpacker(*index, folder);
   int32_t left_out = 0;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,15 @@ class CliModdingTest : public ::testing::Test {
   const std::string clip_ = test::VorbisClip(22050, 1, 0.4, 1);
   const std::string other_ = test::VorbisClip(16000, 2, 0.3, 2);
 };
+
+// A failed unpack leaves no manifest, not even the one an earlier unpack
+// wrote there: beside this archive's files it would describe neither.
+TEST_F(CliModdingTest, AFailedUnpackLeavesNoManifest) {
+  ASSERT_EQ(Unpack(Archive(Contiguous(0, {{"a", clip_}})), "un"), kExitOk);
+  std::filesystem::create_directories(dir_.File("un/b.ogg"));  // where b would go
+  EXPECT_EQ(Unpack(Archive(Contiguous(0, {{"b", clip_}}), "b.arc"), "un"), kExitIncomplete);
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("un/" + std::string(kManifestFileName))));
+}
 
 #ifdef KOWAKI_DEMO_ARCHIVE
 TEST_F(CliModdingTest, DemoArchiveComesBackByteForByte) {
