@@ -21,13 +21,15 @@ bool MakeFolders(const std::string& path) {
 // decodes to no character is written "%XX" like the other escapes of the
 // safe name, not "\xNN".
 std::string PathInFolder(std::string_view folder, std::string_view name) {
-  std::string decoded = Cp932ToUtf8(name);
-  for (size_t at = decoded.find("\\x"); at != std::string::npos; at = decoded.find("\\x", at)) {
-    decoded.replace(at, 2, "%");
-  }
   std::string path(folder);
   if (!path.empty() && path.back() != '/') path += '/';
-  return path + decoded;
+  const std::string decoded = Cp932ToUtf8(name);
+  for (size_t at = 0; at < decoded.size(); ++at) {
+    const bool escape = decoded.compare(at, 2, "\\x") == 0;
+    path += escape ? '%' : decoded[at];
+    at += escape ? 1 : 0;
+  }
+  return path;
 }
 
 }  // namespace kowaki::cli::platform

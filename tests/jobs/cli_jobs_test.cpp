@@ -516,6 +516,10 @@ TEST_F(CliJobsTest, ControlsInNamesReachTheTerminalEscaped) {
     for (size_t at; (at = rest.find(own)) != std::string::npos;) rest.erase(at, strlen(own));
   }
   EXPECT_EQ(rest.find_first_of("\x1b\x07\n"), std::string::npos) << drawn;
+#if !defined(_WIN32)
+  // A byte that starts no character is named as the other escapes are.
+  EXPECT_EQ(out_.List(), (std::vector<std::string>{"a%0Ab%07.ogg", "v%80.ogg"}));
+#endif
 }
 
 // Natively SDL's disk driver stands in for the sound card, writing what
