@@ -75,8 +75,10 @@ class SimulatedWaveOut {
   int32_t closes_ = 0;
 };
 
-// What reached a device that writes it to a file: `sound` whole and in
-// order, with nothing but silence around it.
+// What reached a device that writes it to a file: every byte of `sound`,
+// in order, with nothing but silence around them; also between them, as a
+// device plays silence where the player fell behind, which a loaded machine
+// makes happen.
 void ExpectHeard(const std::string& heard, const std::string& sound);
 
 }  // namespace kowaki::test
