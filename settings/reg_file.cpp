@@ -2,12 +2,19 @@
 
 #include <cctype>
 #include <cstdio>
+#include <unordered_map>
 
 #include "settings/settings_store.h"
 
 namespace kowaki {
 
 namespace {
+
+std::string Folded(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return folded;
+}
 
 bool SameText(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -157,8 +164,12 @@ std::optional<RegFile::Value> ParseData(std::string name, std::string_view data)
 
 RegFile RegFile::Parse(std::string_view text) {
   RegFile file;
+  // Where each key stands, by its name without case: a prefix's registry
+  // files hold tens of thousands of keys.
+  std::unordered_map<std::string, size_t> positions;
   Key* key = nullptr;
   std::string line;
+  bool continued = false;  // `line` is a hex value that goes on
   while (!text.empty()) {
     size_t end = text.find('\n');
     std::string_view part = text.substr(0, end);
@@ -166,10 +177,13 @@ RegFile RegFile::Parse(std::string_view text) {
     if (!part.empty() && part.back() == '\r') part.remove_suffix(1);
     line += part;
     // Long binary values go on over lines ending in a backslash.
-    if (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string::npos) {
+    if (!line.empty() && line.back() == '\\' &&
+        (continued || line.find("=hex") != std::string::npos)) {
       line.pop_back();
+      continued = true;
       continue;
     }
+    continued = false;
     std::string_view rest = line;
     while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
     if (rest.starts_with("[")) {
@@ -177,8 +191,9 @@ RegFile RegFile::Parse(std::string_view text) {
       auto name = ParseEscaped(&rest, ']');
       key = nullptr;
       if (name) {
-        key = file.FindKey(*name);
-        if (!key) key = &file.keys_.emplace_back(Key{*name, {}});
+        const auto [at, added] = positions.try_emplace(Folded(*name), file.keys_.size());
+        if (added) file.keys_.push_back(Key{*name, {}});
+        key = &file.keys_[at->second];
       }
     } else if (key && (rest.starts_with("\"") || rest.starts_with("@="))) {
       std::optional<std::string> name = std::string();
@@ -189,10 +204,7 @@ RegFile RegFile::Parse(std::string_view text) {
         name = ParseEscaped(&rest, '"');
       }
       if (name && rest.starts_with("=")) {
-        if (auto value = ParseData(*name, rest.substr(1))) {
-          std::string_view key_name = key->name;
-          file.Set(key_name, std::move(*value));
-        }
+        if (auto value = ParseData(*name, rest.substr(1))) PutValue(key, std::move(*value));
       }
     }
     line.clear();
@@ -244,13 +256,17 @@ const RegFile::Value* RegFile::Find(std::string_view key, std::string_view name)
 void RegFile::Set(std::string_view key, Value value) {
   Key* k = FindKey(key);
   if (!k) k = &keys_.emplace_back(Key{std::string(key), {}});
-  for (Value& existing : k->values) {
+  PutValue(k, std::move(value));
+}
+
+void RegFile::PutValue(Key* key, Value value) {
+  for (Value& existing : key->values) {
     if (SameText(existing.name, value.name)) {
       existing = std::move(value);
       return;
     }
   }
-  k->values.push_back(std::move(value));
+  key->values.push_back(std::move(value));
 }
 
 void RegFile::RemoveKey(std::string_view key) {

@@ -42,6 +42,8 @@ class RegFile {
     std::vector<Value> values;
   };
   Key* FindKey(std::string_view key);
+  // Sets `value` in `key`, in place of one of its name.
+  static void PutValue(Key* key, Value value);
   std::vector<Key> keys_;
 };
 
