@@ -211,6 +211,11 @@ LRESULT CALLBACK RecordTitles(HWND window, UINT message, WPARAM wparam, LPARAM l
   return CallWindowProcW(g_dialog_proc, window, message, wparam, lparam);
 }
 
+// Whether the window's player finds a device: only the sound run has one.
+bool HasSoundDevice() {
+  return WaveOutPlayer::create(MakePcmFormat(22050, 1, 16), 2048) != nullptr;
+}
+
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -291,6 +296,14 @@ class MainWindowTest : public ::testing::Test {
         });
   }
 
+  // The window listing three clips, the first and the last selected.
+  HWND CreateListedWithTwoSelected() {
+    MakeArchive(3);
+    HWND dialog = CreateListed();
+    Select(dialog, {0, 2});
+    return dialog;
+  }
+
   // The window exporting every row of `clips` clips into the merge file
   // `out`, once its title shows the export under way.
   HWND StartMergeExport(int clips, const std::string& out) {
@@ -308,7 +321,7 @@ class MainWindowTest : public ::testing::Test {
   // The window playing every row of five clips of two seconds, once its
   // title shows the second playing; nothing without a sound device.
   HWND StartLongPlayback() {
-    if (!WaveOutPlayer::create(MakePcmFormat(22050, 1, 16), 2048)) return nullptr;
+    if (!HasSoundDevice()) return nullptr;
     MakeArchive(5, -1, 2.0);
     HWND dialog = CreateListed();
     SelectAll(dialog);
@@ -527,11 +540,8 @@ TEST_F(MainWindowTest, NamesAndPathsReachTitleAndMessagesUnchanged) {
 }
 
 TEST_F(MainWindowTest, PlayWithoutASoundDeviceReportsEveryEntryAsFailed) {
-  if (WaveOutPlayer::create(MakePcmFormat(22050, 1, 16), 2048))
-    GTEST_SKIP() << "a sound device is present";
-  MakeArchive(3);
-  HWND dialog = CreateListed();
-  Select(dialog, {0, 2});
+  if (HasSoundDevice()) GTEST_SKIP() << "a sound device is present";
+  HWND dialog = CreateListedWithTwoSelected();
   MessageBoxAnswerer answerer;
   Press(dialog, IDC_PLAY);
   EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PLAY)), "中断");
@@ -686,11 +696,8 @@ TEST_F(MainWindowTest, ListInputWaitsWhileAJobRuns) {
 }
 
 TEST_F(MainWindowTest, DoubleClickPlaysThatRowAloneAndCtrlASelectsAll) {
-  if (WaveOutPlayer::create(MakePcmFormat(22050, 1, 16), 2048))
-    GTEST_SKIP() << "a sound device is present";
-  MakeArchive(3);
-  HWND dialog = CreateListed();
-  Select(dialog, {0, 2});
+  if (HasSoundDevice()) GTEST_SKIP() << "a sound device is present";
+  HWND dialog = CreateListedWithTwoSelected();
   MessageBoxAnswerer answerer;
   DoubleClickRow(dialog, 1);
   ASSERT_TRUE(WaitIdle(dialog));
