@@ -6,7 +6,7 @@
 #include "app/main_window.h"
 #include "app/settings_choices.h"
 #include "app/wide_text.h"
-#include "jobs/texts.h"
+#include "text/texts.h"
 #include "res/resource.h"
 #include "settings/output_settings.h"
 #include "settings/settings_store.h"

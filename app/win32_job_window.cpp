@@ -9,7 +9,7 @@
 
 #include "app/file_dialogs.h"
 #include "app/wide_text.h"
-#include "jobs/texts.h"
+#include "text/texts.h"
 #include "res/resource.h"
 
 namespace kowaki {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "cli/terminal_window.h"
+#include "cli/terminal/terminal_window.h"
 #include "jobs/app_state.h"
 #include "jobs/export_job.h"
 #include "settings/output_settings.h"

@@ -20,7 +20,7 @@
 
 #include "archive/archive_writer.h"
 #include "archive/entry_vorbis.h"
-#include "cli/terminal_window.h"
+#include "cli/terminal/terminal_window.h"
 #include "jobs/playback_job.h"
 #include "tools/synth.h"
 

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli/global_options.h"
-#include "cli/help.h"
-#include "cli/interrupt.h"
-#include "cli/language.h"
-#include "cli/text_output.h"
+#include "cli/arguments/global_options.h"
+#include "cli/arguments/help.h"
+#include "cli/terminal/interrupt.h"
+#include "cli/terminal/language.h"
+#include "cli/output/text_output.h"
 #include "kowaki_version.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "jobs/job_end.h"
 
-#include "jobs/format_text.h"
-#include "jobs/texts.h"
+#include "text/format_text.h"
+#include "text/texts.h"
 
 namespace kowaki {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "jobs/entry_outcome.h"
-#include "jobs/texts.h"
+#include "text/texts.h"
 
 namespace kowaki {
 

@@ -1,9 +1,9 @@
 #include "jobs/listing_job.h"
 
 #include "jobs/entry_decoder.h"
-#include "jobs/format_text.h"
+#include "text/format_text.h"
 #include "jobs/ordered_work.h"
-#include "jobs/texts.h"
+#include "text/texts.h"
 
 namespace kowaki {
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "jobs/entry_decoder.h"
-#include "jobs/format_text.h"
+#include "text/format_text.h"
 #include "jobs/job_end.h"
-#include "jobs/texts.h"
+#include "text/texts.h"
 
 namespace kowaki {
 

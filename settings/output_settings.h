@@ -4,17 +4,12 @@
 // values `type`, `frq`, `ch`, `merge` of the key below.
 
 #include <cstdint>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "settings/settings_store.h"
 
 namespace kowaki {
 
 inline constexpr char kSettingsKey[] = "Software\\tobira\\kowaki.exe";
-// The game's own key, with its install folder.
-inline constexpr char kGameKey[] = "Software\\Kestrel\\mizukage";
 
 struct OutputSettings {
   int32_t type;   // 0: copy the OGG bytes; otherwise WAV
@@ -39,20 +34,5 @@ int32_t OfferedRate(int32_t frq);
 OutputSettings LoadOutputSettings(const SettingsStore& store);
 // Reports nothing: settings that can't be stored are simply not stored.
 void SaveOutputSettings(SettingsStore& store, const OutputSettings& settings);
-
-// The game's archive: "voice.arc" in the install folder the game records
-// (value InstallDir of kGameKey) in `game_store`, as a
-// path this system opens through `wine_prefix`'s drive letters. Empty when
-// the store records no folder.
-std::string RecordedGameArchive(const SettingsStore& game_store, std::string_view wine_prefix);
-
-struct GameArchive {
-  std::string path;  // empty when no place records the install folder
-  std::vector<GameSearchPlace> looked_in;
-};
-
-// The game's archive as the first place that records one (see
-// OpenGameStores) has it; where several do, the first whose archive is there.
-GameArchive FindGameArchive(std::string_view wine_prefix = {});
 
 }  // namespace kowaki

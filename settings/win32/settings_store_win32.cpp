@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/win32/code_pages.h"
-#include "settings/output_settings.h"
+#include "settings/game_archive.h"
 #include "settings/settings_store.h"
 
 namespace kowaki {

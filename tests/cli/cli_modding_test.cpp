@@ -11,9 +11,9 @@
 
 #include "archive/archive_index.h"
 #include "cli/commands.h"
-#include "cli/language.h"
+#include "cli/terminal/language.h"
 #include "common/little_endian.h"
-#include "jobs/manifest.h"
+#include "modding/manifest.h"
 #include "tests/support/files.h"
 #include "tests/support/run_command.h"
 

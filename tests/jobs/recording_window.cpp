@@ -1,6 +1,6 @@
 #include "tests/jobs/recording_window.h"
 
-#include "jobs/texts.h"
+#include "text/texts.h"
 
 namespace kowaki::test {
 

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "settings/memory_store.h"
+#include "settings/game_archive.h"
 #include "settings/output_settings.h"
 #include "tests/support/files.h"
 #include "tests/support/run_command.h"

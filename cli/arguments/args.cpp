@@ -1,0 +1,105 @@
+#include "cli/arguments/args.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace kowaki::cli {
+
+namespace {
+
+bool Contains(std::initializer_list<std::string_view> list, std::string_view name) {
+  return std::find(list.begin(), list.end(), name) != list.end();
+}
+
+// `-x` or `-xVALUE` for a known letter: the option's long name and the
+// value written with it, if any.
+bool ShortOption(std::string_view arg, std::initializer_list<ShortName> short_names,
+                 std::string_view* name, std::optional<std::string_view>* inline_value) {
+  if (arg.size() < 2 || arg[0] != '-' || arg[1] == '-') return false;
+  for (const ShortName& short_name : short_names) {
+    if (short_name.letter != arg[1]) continue;
+    *name = short_name.name;
+    if (arg.size() > 2) *inline_value = arg.substr(2);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ParsedArgs::Parse(std::span<char* const> argv, std::initializer_list<std::string_view> valued,
+                       std::initializer_list<std::string_view> switches, std::string* error,
+                       std::initializer_list<ShortName> short_names) {
+  bool options_done = false;
+  for (size_t i = 0; i < argv.size(); ++i) {
+    std::string_view arg = argv[i];
+    std::string_view name;
+    std::optional<std::string_view> inline_value;
+    if (options_done || !ShortOption(arg, short_names, &name, &inline_value)) {
+      if (options_done || arg.size() < 2 || arg[0] != '-') {
+        positional_.emplace_back(arg);
+        continue;
+      }
+      if (arg[1] != '-') {
+        *error = "unknown option " + std::string(arg);
+        return false;
+      }
+      if (arg == "--") {
+        options_done = true;
+        continue;
+      }
+      name = arg.substr(2);
+      if (auto eq = name.find('='); eq != std::string_view::npos) {
+        inline_value = name.substr(eq + 1);
+        name = name.substr(0, eq);
+      }
+    }
+    if (Contains(valued, name)) {
+      if (inline_value) {
+        values_[std::string(name)] = std::string(*inline_value);
+      } else if (i + 1 < argv.size()) {
+        values_[std::string(name)] = argv[++i];
+      } else {
+        *error = "option --" + std::string(name) + " needs a value";
+        return false;
+      }
+    } else if (Contains(switches, name) && !inline_value) {
+      switches_.emplace(name);
+    } else {
+      *error = "unknown option " + std::string(arg);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ParsedArgs::Has(std::string_view name) const {
+  return switches_.find(name) != switches_.end() || values_.find(name) != values_.end();
+}
+
+std::optional<std::string> ParsedArgs::Value(std::string_view name) const {
+  auto it = values_.find(name);
+  if (it == values_.end()) return std::nullopt;
+  return it->second;
+}
+
+bool ParsedArgs::Integer(std::string_view name, long long min, long long max, long long fallback,
+                         long long* value, std::string* error) const {
+  auto text = Value(name);
+  if (!text) {
+    *value = fallback;
+    return true;
+  }
+  long long parsed = 0;
+  const char* end = text->data() + text->size();
+  auto [ptr, ec] = std::from_chars(text->data(), end, parsed);
+  if (text->empty() || ec != std::errc() || ptr != end || parsed < min || parsed > max) {
+    *error = "--" + std::string(name) + " takes a whole number from " + std::to_string(min) +
+             " to " + std::to_string(max) + ", not '" + *text + "'";
+    return false;
+  }
+  *value = parsed;
+  return true;
+}
+
+}  // namespace kowaki::cli

@@ -1,0 +1,53 @@
+#include "cli/arguments/global_options.h"
+
+#include <string_view>
+
+#include "cli/terminal/language.h"
+
+namespace kowaki::cli {
+
+namespace {
+bool g_quiet = false;
+}  // namespace
+
+const char kExitCodesHelp[] =
+    "exit codes:\n"
+    "  0    done\n"
+    "  1    done in part: some entries failed or were left out\n"
+    "  2    bad arguments or unusable input; nothing done\n"
+    "  130  stopped by Ctrl-C (after the end messages and the clean-up)\n";
+
+bool TakeGlobalOptions(std::vector<char*>* args, GlobalOptions* options, std::string* error) {
+  Language language = LanguageFromEnvironment();
+  std::vector<char*> rest;
+  bool options_done = false;
+  for (size_t i = 0; i < args->size(); ++i) {
+    const std::string_view arg = (*args)[i];
+    if (options_done || arg.substr(0, 1) != "-") {
+      rest.push_back((*args)[i]);
+      continue;
+    }
+    options_done = arg == "--";
+    if (arg == "-h" || arg == "--help") {
+      options->help = true;
+    } else if (arg == "-q" || arg == "--quiet") {
+      g_quiet = true;
+    } else if (arg == "--lang" || arg.substr(0, 7) == "--lang=") {
+      const bool inline_value = arg.size() > 6;
+      if (!inline_value && i + 1 == args->size()) return *error = "--lang needs en or ja", false;
+      const std::string_view value = inline_value ? arg.substr(7) : (*args)[++i];
+      if (!ParseLanguage(value, &language)) {
+        return *error = "--lang takes en or ja, not '" + std::string(value) + "'", false;
+      }
+    } else {
+      rest.push_back((*args)[i]);
+    }
+  }
+  SetLanguage(language);
+  *args = std::move(rest);
+  return true;
+}
+
+bool Quiet() { return g_quiet; }
+
+}  // namespace kowaki::cli

@@ -1,0 +1,120 @@
+#include "cli/arguments/help.h"
+
+#include "cli/commands.h"
+#include "cli/arguments/global_options.h"
+#include "cli/terminal/language.h"
+#include "text/format_text.h"
+
+namespace kowaki::cli {
+
+namespace {
+
+struct Help {
+  std::string_view command;
+  const char* summary;  // one line for the overall help
+  const char* usage;    // the rest, after "usage: kowaki-cli "
+};
+
+constexpr char kEntryHelp[] =
+    "  ENTRY        a name as list shows it, a shell-style pattern (* ? [a-z] [!x]) or #N\n"
+    "               for entry number N; every entry when none is given\n";
+constexpr char kGameHelp[] =
+    "  --wineprefix DIR\n"
+    "               the Wine prefix the game runs in (default: $WINEPREFIX, ~/.wine,\n"
+    "               and the prefixes of Steam's Proton and of Lutris are searched)\n";
+constexpr char kJobsHelp[] =
+    "  -j, --jobs N entries worked on by N threads at once (default: one per hardware thread)\n";
+
+constexpr Help kHelp[] = {
+    {"list", "the playable entries, as the window lists them",
+     "list [ARCHIVE | --wineprefix DIR] [--json] [--all] [-j N] [ENTRY...]\n"
+     "  --json       one JSON object: the path and a record per row\n"
+     "  --all        also the entries that do not open, with the reason\n"},
+    {"play", "play entries on the default sound device (Ctrl-C stops)",
+     "play [ARCHIVE | --wineprefix DIR] [--json] [ENTRY...]\n"
+     "  --json       one JSON object on stdout: the totals and a record per entry\n"},
+    {"export", "write entries as .ogg or .wav files, or merged into one .wav",
+     "export [ARCHIVE | --wineprefix DIR] (--to DIR | --merge FILE) [--type ogg|wav]\n"
+     "                  [--rate N|source] [--channels 1|2|source] [--name TEMPLATE]\n"
+     "                  [--markers] [-n] [--json] [-j N] [ENTRY...]\n"
+     "  --to DIR     a file per entry in DIR, named after the entry\n"
+     "  --merge FILE all entries in one WAV file; - for standard output\n"
+     "  --markers    with --merge: each entry's start as a cue point labelled with its name\n"
+     "  --type, --rate, --channels\n"
+     "               the output format for this run (default: the stored settings)\n"
+     "  --name TEMPLATE\n"
+     "               file names from {name}, {entry} (the entry number; {entry:05} for\n"
+     "               five digits) and {n} (the place in this run, from 1)\n"
+     "  -n, --no-clobber\n"
+     "               keep files that exist; their entries are reported as skipped\n"
+     "  --json       one JSON object on stdout: the totals and a record per entry\n"},
+    {"settings", "show or store the output settings",
+     "settings [--type ogg|wav] [--rate N|source] [--channels 1|2|source] [--merge on|off]\n"},
+    {"index", "the raw index, without decoding", "index ARCHIVE [--json]\n"},
+    {"pack", "build an archive; entry names from the file stems, or again from unpack's DIR",
+     "pack -o ARCHIVE [--header-word N] FILE...\n"
+     "       kowaki-cli pack -o ARCHIVE --from DIR [--force]\n"
+     "  --from DIR   the manifest's order, names and header word, each entry's data from\n"
+     "               its file as it is now\n"
+     "  --force      take changed files that are not sound Ogg Vorbis\n"},
+    {"unpack", "every entry's stored bytes into DIR, with a manifest for pack --from",
+     "unpack ARCHIVE DIR\n"},
+    {"replace", "give entries new data, keeping every other entry as it was",
+     "replace ARCHIVE ENTRY FILE [ENTRY FILE...] [--force]\n"
+     "  ENTRY        a name, a shell-style pattern or #N for entry number N\n"
+     "  --force      take files that are not sound Ogg Vorbis\n"},
+    {"verify", "decode every entry to its end and report those that fail",
+     "verify ARCHIVE [--json] [-j N]\n"
+     "  --json       one JSON object: the totals and a record per failing entry\n"},
+    {"convert", "convert a WAV file, PCM or codec, to another format",
+     "convert IN.wav OUT.wav [--rate N] [--channels 1|2] [--bits 8|16]\n"
+     "                   [--codec pcm|ima-adpcm|ms-adpcm|mulaw|alaw]\n"},
+};
+
+constexpr char kGlobalHelp[] =
+    "options of every command:\n"
+    "  -h, --help   this help\n"
+    "  -q, --quiet  no progress line and no summary; only what went wrong\n"
+    "  --lang en|ja the language of the texts (default: the locale's)\n";
+
+bool TakesEntries(std::string_view command) {
+  return command == "list" || command == "play" || command == "export";
+}
+
+}  // namespace
+
+std::string OverallHelp() {
+  std::string text =
+      "usage: kowaki-cli COMMAND [ARGS...]\n"
+      "       kowaki-cli COMMAND --help\n"
+      "       kowaki-cli --version\n\n"
+      "commands:\n";
+  for (const Help& help : kHelp) {
+    text += "  " + std::string(help.command);
+    text.append(10 - help.command.size(), ' ');
+    text += std::string(help.summary) + "\n";
+  }
+  return text + "\nARCHIVE: the game's voice.arc when not given.\n\n" + kGlobalHelp + "\n" +
+         kExitCodesHelp;
+}
+
+std::string CommandHelp(std::string_view command) {
+  for (const Help& help : kHelp) {
+    if (help.command != command) continue;
+    std::string text = "usage: kowaki-cli " + std::string(help.usage);
+    if (TakesEntries(command)) text += std::string(kGameHelp) + kEntryHelp;
+    if (TakesEntries(command) && command != "play") text += kJobsHelp;
+    return text + "\n" + kGlobalHelp + "\n" + kExitCodesHelp;
+  }
+  return {};
+}
+
+int BadArguments(std::string_view command, std::string_view error) {
+  const std::string help =
+      "'kowaki-cli " + std::string(command) + (command.empty() ? "" : " ") + "--help'";
+  Complain(std::string(error) + "\n" +
+           FormatText(Say("see %s", "使い方は %s を参照してください"), help.c_str()));
+  return kExitError;
+}
+
+}  // namespace kowaki::cli

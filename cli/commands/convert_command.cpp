@@ -1,0 +1,429 @@
+// kowaki-cli convert IN.wav OUT.wav [--rate N] [--channels 1|2] [--bits 8|16]
+//   [--codec pcm|ima-adpcm|ms-adpcm|mulaw|alaw]:
+// streams a WAV file in 8192-byte blocks through a PcmConverter to PCM, as
+// the export does, and for a codec output through a second one that
+// encodes it. A codec input is decoded by the first. Writes PCM with the
+// 44-byte header, a codec with its extra format bytes and a fact chunk.
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/arguments/args.h"
+#include "cli/commands.h"
+#include "cli/terminal/input_file.h"
+#include "cli/terminal/interrupt.h"
+#include "cli/terminal/language.h"
+#include "cli/output/text_output.h"
+#include "common/output_file.h"
+#include "convert/pcm_converter.h"
+#include "convert/wav_file.h"
+
+namespace kowaki::cli {
+
+namespace {
+
+constexpr size_t kBlockBytes = 8192;
+constexpr char kSeeHelp[] = "\nsee 'kowaki-cli convert --help'";
+
+struct Codec {
+  const char* option;
+  uint16_t tag;
+  const char* name;
+};
+constexpr Codec kCodecs[] = {
+    {"pcm", kFormatPcm, "PCM"},
+    {"ima-adpcm", kFormatImaAdpcm, "IMA ADPCM"},
+    {"ms-adpcm", kFormatMsAdpcm, "Microsoft ADPCM"},
+    {"mulaw", kFormatMulaw, "mu-law"},
+    {"alaw", kFormatAlaw, "A-law"},
+};
+
+const Codec* CodecOfTag(uint16_t tag) {
+  for (const Codec& codec : kCodecs) {
+    if (codec.tag == tag) return &codec;
+  }
+  return nullptr;
+}
+
+int Fail(const std::string& message) {
+  Complain(message);
+  return kExitError;
+}
+
+std::string Describe(const PcmFormat& format) {
+  const Codec* codec = CodecOfTag(format.format_tag);
+  char tag[32];
+  std::snprintf(tag, sizeof tag, "format tag 0x%04X", format.format_tag);
+  std::string text =
+      (codec ? codec->name : tag) + std::string(", ") + std::to_string(format.samples_per_sec) +
+      " Hz, " + std::to_string(format.channels) + (format.channels == 1 ? " channel" : " channels");
+  if (format.format_tag == kFormatPcm)
+    text += ", " + std::to_string(format.bits_per_sample) + " bits";
+  return text;
+}
+
+std::vector<uint8_t> Header(const WaveFormat& format, uint32_t data_size, uint32_t frames) {
+  if (format.format_tag != kFormatPcm) return MakeCodecWavHeader(format, data_size, frames);
+  const auto header = MakeWavHeader(format, data_size);
+  return {header.begin(), header.end()};
+}
+
+// The frames `bytes` of a codec format hold: the samples per block (the
+// first extra word of ADPCM) for each whole block, or a frame a block.
+uint64_t FramesHeld(const WaveFormat& format, uint64_t bytes) {
+  const uint64_t per_block = format.extra_size >= 2 ? ExtraWord(format, 0) : 1;
+  return bytes / format.block_align * per_block;
+}
+
+// Ctrl-C clears `running` while this lives; the handler must not outlive it.
+struct InterruptScope {
+  explicit InterruptScope(std::atomic<int32_t>* running) { InstallInterruptHandler(running); }
+  ~InterruptScope() { InstallInterruptHandler(nullptr); }
+  InterruptScope(const InterruptScope&) = delete;
+  InterruptScope& operator=(const InterruptScope&) = delete;
+};
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// What the command line asks for.
+struct Request {
+  std::string in_path;
+  std::string out_path;
+  // 0: keep the input's value.
+  long long rate = 0;
+  long long channels = 0;
+  long long bits = 0;
+  const Codec* codec = nullptr;  // null: as the input, where we can
+};
+
+// False with the message to end with.
+bool ParseRequest(Arguments args, Request* request, std::string* error) {
+  ParsedArgs parsed;
+  if (!parsed.Parse(args, {"rate", "channels", "bits", "codec"}, {}, error)) {
+    *error += kSeeHelp;
+    return false;
+  }
+  if (parsed.positional().size() != 2) {
+    *error = std::string("give one input and one output file") + kSeeHelp;
+    return false;
+  }
+  request->in_path = parsed.positional()[0];
+  request->out_path = parsed.positional()[1];
+  if (!parsed.Integer("rate", 1, std::numeric_limits<int32_t>::max(), 0, &request->rate, error) ||
+      !parsed.Integer("channels", 1, 2, 0, &request->channels, error) ||
+      !parsed.Integer("bits", 8, 16, 0, &request->bits, error)) {
+    return false;
+  }
+  if (request->bits != 0 && request->bits != 8 && request->bits != 16) {
+    *error = "--bits takes 8 or 16, not " + std::to_string(request->bits);
+    return false;
+  }
+  if (const auto name = parsed.Value("codec")) {
+    for (const Codec& known : kCodecs) {
+      if (*name == known.option) request->codec = &known;
+    }
+    if (!request->codec) {
+      *error = "--codec takes pcm, ima-adpcm, ms-adpcm, mulaw or alaw, not " + *name;
+      return false;
+    }
+  }
+  return true;
+}
+
+// The input file, with where its audio lies.
+struct Input {
+  std::string path;
+  FilePtr file;
+  WavInfo info;
+
+  bool Open(const std::string& in_path, std::string* error) {
+    path = in_path;
+    file.reset(platform::OpenInputFile(path, error));
+    if (!file) {
+      *error = PathForDisplay(path) + ": " + *error;
+      return false;
+    }
+    std::FILE* in = file.get();
+    const auto read_at = [in](uint64_t offset, std::span<uint8_t> out) {
+      return kowaki::platform::Seek64(in, offset) &&
+             std::fread(out.data(), 1, out.size(), in) == out.size();
+    };
+    if (!ReadWavInfo(read_at, &info, error)) {
+      *error = PathForDisplay(path) + ": " + *error;
+      return false;
+    }
+    return true;
+  }
+};
+
+// The formats a conversion goes through: the input's, the PCM it becomes,
+// and the output's. A codec's extra bytes follow it.
+struct Formats {
+  WaveFormat source;
+  PcmFormat pcm;
+  WaveFormat target;
+};
+
+// Unless asked, the output keeps the input's codec when it is one we
+// write, else it is PCM.
+bool PlanFormats(const Request& request, const WaveFormat& source, Formats* formats,
+                 std::string* error) {
+  const Codec* codec = request.codec ? request.codec : CodecOfTag(source.format_tag);
+  const uint16_t tag = codec ? codec->tag : kFormatPcm;
+  if (tag != kFormatPcm && request.bits != 0) {
+    *error = "--bits is for PCM output; " + std::string(codec->name) + " takes 16-bit samples";
+    return false;
+  }
+  const bool source_pcm = source.format_tag == kFormatPcm;
+  const uint32_t rate = request.rate ? static_cast<uint32_t>(request.rate) : source.samples_per_sec;
+  const uint16_t channels =
+      request.channels ? static_cast<uint16_t>(request.channels) : source.channels;
+  const uint16_t bits = request.bits ? static_cast<uint16_t>(request.bits)
+                                     : (source_pcm ? source.bits_per_sample : uint16_t{16});
+  if (!PcmFormatFits(rate, channels, bits)) {
+    *error = std::to_string(channels) + " channels of " + std::to_string(bits) + " bits at " +
+             std::to_string(rate) + " Hz are more than a WAV file's format can describe";
+    return false;
+  }
+  formats->source = source;
+  formats->pcm = MakePcmFormat(rate, channels, bits);
+  formats->target = WaveFormat{formats->pcm};
+  const PcmFormat& pcm = formats->pcm;
+  if (tag != kFormatPcm &&
+      !MakeCodecFormat(tag, pcm.samples_per_sec, pcm.channels, &formats->target)) {
+    *error = std::string(codec->name) + " holds one or two channels, not " +
+             std::to_string(pcm.channels);
+    return false;
+  }
+  return true;
+}
+
+// The input's audio converted to PCM and, for a codec output, encoded:
+// one chain decodes or encodes but not both, and the fact chunk counts
+// the frames that go into the encoder.
+class Pipeline {
+ public:
+  // False when no chain can do it.
+  bool Setup(const Formats& formats) {
+    frame_bytes_ = formats.pcm.block_align;
+    to_pcm_ = PcmConverter::create();
+    if (!to_pcm_ || !to_pcm_->setup(formats.source, formats.pcm)) return false;
+    if (formats.target.format_tag == kFormatPcm) return true;
+    encoder_ = PcmConverter::create();
+    return encoder_ && encoder_->setup(formats.pcm, formats.target);
+  }
+
+  // Runs `in` through; `out` receives the output, valid until the next call.
+  bool Put(PcmSpan in, PcmSpan* out) {
+    return to_pcm_->put(in) && to_pcm_->get(out) && Encode(false, out);
+  }
+
+  // At the end of the input: what the chains held back.
+  bool Flush(PcmSpan* out) { return to_pcm_->flush() && to_pcm_->get(out) && Encode(true, out); }
+
+  uint64_t frames() const { return frames_; }
+
+ private:
+  // Hands the PCM in `*out` to the encoder, if any, and its output back.
+  bool Encode(bool end, PcmSpan* out) {
+    if (!encoder_) return true;
+    frames_ += static_cast<uint64_t>(out->length) / frame_bytes_;
+    return encoder_->put(*out) && (!end || encoder_->flush()) && encoder_->get(out);
+  }
+
+  PcmConverterPtr to_pcm_;
+  PcmConverterPtr encoder_;
+  uint32_t frame_bytes_ = 0;
+  uint64_t frames_ = 0;
+};
+
+// The output file. Its header comes first; a file that can seek back gets
+// it again with the sizes at the end, while a stream must be given them
+// from the start. One never opened only counts what it is given.
+class Output {
+ public:
+  void SetFormat(const WaveFormat& format) {
+    format_ = format;
+    // The header's RIFF size counts the header, the data and its pad byte
+    // in 32 bits.
+    limit_ = std::numeric_limits<uint32_t>::max() - (Header(format, 0, 0).size() - 8) - 1;
+  }
+
+  bool Open(const std::string& path, std::string* error) {
+    return file_.Open(path, OutputPlace::kNamed, error);
+  }
+  bool is_stream() const { return file_.is_stream(); }
+  uint64_t written() const { return written_; }
+
+  // False when the file would outgrow what its header can say or the
+  // write fails.
+  bool Write(PcmSpan span, std::string* error) {
+    if (written_ + static_cast<uint64_t>(span.length) > limit_) {
+      *error = "the converted audio would exceed the 4 GiB a WAV file can hold";
+      return false;
+    }
+    if (file_.is_open() && span.length > 0 &&
+        !file_.Write(span.data, static_cast<size_t>(span.length))) {
+      return WriteFailed(error);
+    }
+    written_ += static_cast<uint64_t>(span.length);
+    return true;
+  }
+
+  // The header for `data_size` bytes and, in a codec, `frames` frames put
+  // into its encoder, written where the file stands.
+  bool WriteHeader(uint64_t data_size, uint64_t frames, std::string* error) {
+    // An encoder may drop a last partial block (Wine's IMA ADPCM one does).
+    frames = std::min(frames, FramesHeld(format_, data_size));
+    if (frames > std::numeric_limits<uint32_t>::max()) {
+      *error = "the converted audio has more frames than a WAV file can count";
+      return false;
+    }
+    const auto header =
+        Header(format_, static_cast<uint32_t>(data_size), static_cast<uint32_t>(frames));
+    return file_.Write(header.data(), header.size()) || WriteFailed(error);
+  }
+
+  // The pad byte that follows a data chunk of odd size.
+  bool EndData(std::string* error) {
+    constexpr char kPad = 0;
+    return written_ % 2 == 0 || !file_.is_open() || file_.Write(&kPad, 1) || WriteFailed(error);
+  }
+
+  // The header over the first one, for what was written.
+  bool PatchHeader(uint64_t frames, std::string* error) {
+    return (file_.Seek(0) || WriteFailed(error)) && WriteHeader(written_, frames, error);
+  }
+
+  bool Commit(std::string* error) { return file_.Commit(error); }
+
+ private:
+  bool WriteFailed(std::string* error) {
+    *error = PathForDisplay(file_.path()) + ": " + std::strerror(errno);
+    return false;
+  }
+
+  OutputFile file_;
+  WaveFormat format_{};
+  uint64_t limit_ = 0;
+  uint64_t written_ = 0;
+};
+
+enum class Converted { kDone, kFailed, kInterrupted };
+
+// The input's audio through the pipeline into the output, in blocks of
+// whole frames (or codec blocks), so no stage drops a partial one between
+// blocks. Between blocks it looks at `running`.
+Converted ConvertAudio(Input& input, Pipeline& pipeline, Output& output,
+                       const std::atomic<int32_t>& running, std::string* error) {
+  const uint16_t align = input.info.format.block_align;
+  const size_t block_size = kBlockBytes >= align ? kBlockBytes / align * align : align;
+  std::vector<uint8_t> block(block_size);
+  if (!kowaki::platform::Seek64(input.file.get(), input.info.data_offset)) {
+    *error = PathForDisplay(input.path) + ": truncated file";
+    return Converted::kFailed;
+  }
+  PcmSpan out;
+  // Data of unknown size runs to the end of the file, in whole frames.
+  const bool to_end = input.info.data_size == kWavSizeUnknown;
+  for (uint64_t left = to_end ? UINT64_MAX : input.info.data_size; left > 0;) {
+    if (!running.load()) return Converted::kInterrupted;
+    size_t size = left < block_size ? static_cast<size_t>(left) : block_size;
+    const size_t got = std::fread(block.data(), 1, size, input.file.get());
+    if (got != size && (!to_end || std::ferror(input.file.get()))) {
+      *error = PathForDisplay(input.path) + ": truncated file: the audio data ends early";
+      return Converted::kFailed;
+    }
+    if (got != size) {  // the end of data of unknown size: its whole frames
+      left = 0;
+      size = got - got % align;
+      if (size == 0) continue;
+    } else {
+      left -= size;
+    }
+    if (!pipeline.Put({block.data(), static_cast<int32_t>(size)}, &out)) {
+      *error = "the conversion failed";
+      return Converted::kFailed;
+    }
+    if (!output.Write(out, error)) return Converted::kFailed;
+  }
+  if (!pipeline.Flush(&out)) {
+    *error = "the conversion failed";
+    return Converted::kFailed;
+  }
+  return output.Write(out, error) ? Converted::kDone : Converted::kFailed;
+}
+
+// The audio through `pipeline` into `output` between its headers. A
+// stream cannot be patched, so a first pass through a pipeline of its own,
+// whose output is counted and not kept, finds the sizes it begins with.
+Converted ConvertInto(Input& input, const Formats& formats, Pipeline& pipeline, Output& output,
+                      const std::atomic<int32_t>& running, std::string* error) {
+  output.SetFormat(formats.target);
+  Output counted;
+  counted.SetFormat(formats.target);
+  Pipeline counting;
+  if (output.is_stream()) {
+    if (!counting.Setup(formats)) return *error = "the conversion failed", Converted::kFailed;
+    const Converted first = ConvertAudio(input, counting, counted, running, error);
+    if (first != Converted::kDone) return first;
+  }
+  if (!output.WriteHeader(counted.written(), counting.frames(), error)) return Converted::kFailed;
+  const Converted done = ConvertAudio(input, pipeline, output, running, error);
+  if (done != Converted::kDone) return done;
+  if (!output.EndData(error)) return Converted::kFailed;
+  if (!output.is_stream()) {
+    return output.PatchHeader(pipeline.frames(), error) ? done : Converted::kFailed;
+  }
+  if (output.written() == counted.written()) return done;
+  *error = PathForDisplay(input.path) + " changed while it was being converted";
+  return Converted::kFailed;
+}
+
+}  // namespace
+
+int RunConvert(Arguments args) {
+  Request request;
+  Input input;
+  Formats formats;
+  std::string error;
+  // OUT before IN: were OUT IN, on Windows our own hold on IN would look
+  // like another program's, which keeps OUT from being replaced.
+  Output output;
+  if (!ParseRequest(args, &request, &error) || !output.Open(request.out_path, &error) ||
+      !input.Open(request.in_path, &error) ||
+      !PlanFormats(request, input.info.format, &formats, &error)) {
+    return Fail(error);
+  }
+  Pipeline pipeline;
+  if (!pipeline.Setup(formats)) {
+    return Fail("cannot convert " + Describe(formats.source) + " to " + Describe(formats.target));
+  }
+
+  std::atomic<int32_t> running{1};
+  const InterruptScope interrupts(&running);
+  switch (ConvertInto(input, formats, pipeline, output, running, &error)) {
+    case Converted::kInterrupted:
+      Complain(Say("interrupted", "中断しました"));
+      return kExitInterrupted;
+    case Converted::kFailed:
+      return Fail(error);
+    case Converted::kDone:
+      break;
+  }
+  input.file.reset();  // OUT may be IN: let go of it before the rename
+  if (!output.Commit(&error)) return Fail(error);
+  return kExitOk;
+}
+
+}  // namespace kowaki::cli

@@ -1,0 +1,142 @@
+// kowaki-cli list [ARCHIVE] [--json] [--all] [ENTRY...]: the archive's
+// playable entries as the window lists them: name, size, seconds,
+// channels, rate, and the entry number each row stands for; with --all
+// also those that do not open, and why.
+
+#include <cstdio>
+#include <string>
+
+#include "cli/arguments/args.h"
+#include "cli/commands.h"
+#include "cli/commands/entry_selection.h"
+#include "cli/arguments/help.h"
+#include "cli/terminal/interrupt.h"
+#include "cli/terminal/language.h"
+#include "cli/output/reasons.h"
+#include "cli/terminal/terminal_window.h"
+#include "cli/output/text_output.h"
+#include "jobs/entry_decoder.h"
+#include "text/format_text.h"
+#include "jobs/listing_job.h"
+#include "jobs/output_names.h"
+#include "text/texts.h"
+
+namespace kowaki::cli {
+
+namespace {
+
+// The entries that do not open among the listed ones, in index order:
+// their names, sizes and why (in `reasons`, by row).
+void AddUnplayable(const ArchiveIndex& index, RowList* list, std::vector<std::string>* reasons) {
+  std::vector<RowList::Row> listed = std::move(list->rows());
+  list->Clear();
+  reasons->clear();
+  size_t next = 0;  // the listing keeps index order
+  for (int32_t entry = 0; entry < index.count; ++entry) {
+    const auto row = static_cast<int32_t>(reasons->size());
+    if (next < listed.size() && listed[next].entry == entry) {
+      list->rows().push_back(std::move(listed[next++]));
+      reasons->emplace_back();
+      continue;
+    }
+    list->Insert(row, EntryName(&index, entry), entry);
+    list->SetCell(row, 1, FormatSize(index.entries[entry].size));
+    EntryOutcome outcome;
+    outcome.problem = EntryDecoder(&index, entry).problem();
+    reasons->push_back(ProblemText(outcome));
+  }
+}
+
+void PrintTable(const RowList& list, const std::vector<std::string>& reasons) {
+  size_t name_width = 8;
+  for (const RowList::Row& row : list.rows()) {
+    if (row.selected) name_width = std::max(name_width, DisplayWidth(Cp932ToUtf8(row.name)));
+  }
+  // Each column as wide as its title or its widest text.
+  const size_t widths[] = {name_width, 10, 9, 8, 6};
+  std::string out = "entry  " + Padded(SystemText(texts::kColumnTitles[0]), widths[0], false);
+  for (size_t c = 1; c < 5; ++c) {
+    out += "  " + Padded(SystemText(texts::kColumnTitles[c]), widths[c], true);
+  }
+  out += "\n";
+  for (size_t i = 0; i < list.rows().size(); ++i) {
+    const RowList::Row& row = list.rows()[i];
+    if (!row.selected) continue;
+    out += Padded(std::to_string(row.entry), 5, true) + "  " +
+           Padded(Cp932ToUtf8(row.name), widths[0], false);
+    for (size_t c = 1; c < 5; ++c) out += "  " + Padded(row.cells[c], widths[c], true);
+    if (i < reasons.size() && !reasons[i].empty()) out += "  " + reasons[i];
+    out += "\n";
+    if (out.size() > (1 << 16)) {
+      PrintText(stdout, out);
+      out.clear();
+    }
+  }
+  PrintText(stdout, out);
+}
+
+std::string RowJson(const RowList::Row& row, const ArchiveEntry& entry, const std::string& reason) {
+  std::string out = "{\"entry\": " + std::to_string(row.entry) +
+                    ", \"name\": " + JsonString(Cp932ToUtf8(row.name)) + ", \"name_hex\": \"" +
+                    HexBytes(row.name) + "\", \"size\": " + std::to_string(entry.size) +
+                    ", \"size_text\": " + JsonString(row.cells[1]) +
+                    ", \"offset\": " + std::to_string(entry.offset);
+  if (!reason.empty())
+    return out + ", \"playable\": false, \"reason\": " + JsonString(reason) + "}";
+  return out + ", \"playable\": true, \"seconds\": " + FormatText("%.6f", row.facts.seconds) +
+         ", \"seconds_text\": " + JsonString(row.cells[2]) +
+         ", \"frames\": " + std::to_string(row.facts.frames) +
+         ", \"channels\": " + std::to_string(row.facts.channels) +
+         ", \"rate\": " + std::to_string(row.facts.rate) + "}";
+}
+
+void PrintRows(const std::string& path, const RowList& list, const ArchiveIndex& index,
+               const std::vector<std::string>& reasons) {
+  std::string out = "{\"path\": " + JsonString(PathForDisplay(path)) + ", \"rows\": [";
+  bool first = true;
+  for (size_t i = 0; i < list.rows().size(); ++i) {
+    const RowList::Row& row = list.rows()[i];
+    if (!row.selected) continue;
+    out += first ? "" : ", ";
+    first = false;
+    out += RowJson(row, index.entries[row.entry], i < reasons.size() ? reasons[i] : "");
+    if (out.size() > (1 << 16)) {
+      PrintJson(out);
+      out.clear();
+    }
+  }
+  PrintJson(out + "]}\n");
+}
+
+}  // namespace
+
+int RunList(Arguments args) {
+  ParsedArgs parsed;
+  std::string error;
+  long long jobs = 0;
+  if (!parsed.Parse(args, {"jobs", "wineprefix"}, {"json", "all"}, &error, {{'j', "jobs"}}) ||
+      !parsed.Integer("jobs", 1, kMaxJobs, 0, &jobs, &error)) {
+    return BadArguments("list", error);
+  }
+  std::vector<std::string> entries = parsed.positional();
+  const std::string archive = TakeArchive(&entries);
+  TerminalSession session;
+  session.state().threads = static_cast<int32_t>(jobs);
+  if (auto code = session.Open(archive, "list", parsed.Value("wineprefix").value_or(""))) {
+    if (*code != kExitIncomplete) return *code;
+  }
+  if (Interrupted()) return kExitInterrupted;
+  RowList& list = session.window().list();
+  const ArchiveIndex& index = *session.state().index;
+  std::vector<std::string> reasons;
+  if (parsed.Has("all")) AddUnplayable(index, &list, &reasons);
+  if (!SelectRows(list, entries, &error)) return BadArguments("list", error);
+  if (parsed.Has("json")) {
+    PrintRows(session.path(), list, index, reasons);
+  } else {
+    PrintTable(list, reasons);
+  }
+  return kExitOk;
+}
+
+}  // namespace kowaki::cli

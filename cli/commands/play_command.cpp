@@ -1,0 +1,115 @@
+// kowaki-cli play [ARCHIVE] [--json] [ENTRY...]
+// Lists the archive as the window does, selects the rows the ENTRY
+// arguments name (all when none) and plays them one after another on the
+// default sound device. The progress line shows the entry, its place in
+// the run and the time played of its length; Ctrl-C is the stop button.
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "cli/arguments/args.h"
+#include "cli/commands.h"
+#include "cli/commands/entry_selection.h"
+#include "cli/arguments/help.h"
+#include "cli/terminal/interrupt.h"
+#include "cli/terminal/language.h"
+#include "cli/output/run_report.h"
+#include "cli/terminal/terminal_window.h"
+#include "cli/output/text_output.h"
+#include "text/format_text.h"
+#include "jobs/playback_job.h"
+#include "text/texts.h"
+
+namespace kowaki::cli {
+
+namespace {
+
+// The terminal window with the time played and the entry's length after
+// the work the title names.
+class PlayWindow : public TerminalWindow {
+ public:
+  using TerminalWindow::TerminalWindow;
+
+  void SetJobTitle(std::string_view work) override {
+    work_ = work;
+    ShowWork();
+  }
+  int32_t RowEntry(int32_t row) override {
+    const int32_t entry = TerminalWindow::RowEntry(row);
+    seconds_ = entry >= 0 ? list().rows()[static_cast<size_t>(row)].facts.seconds : 0;
+    return entry;
+  }
+  void SetProgressRange(int32_t low, int32_t high) override {
+    frames_ = high;
+    TerminalWindow::SetProgressRange(low, high);
+  }
+  void SetProgressPosition(int32_t position) override {
+    position_ = position;
+    if (!work_.empty()) ShowWork();
+    TerminalWindow::SetProgressPosition(position);
+  }
+  void SetTitle(std::string_view text) override {
+    work_.clear();
+    TerminalWindow::SetTitle(text);
+  }
+
+ private:
+  void ShowWork() {
+    if (frames_ <= 0) {
+      TerminalWindow::SetJobTitle(work_);
+      return;
+    }
+    const double played = seconds_ * position_ / frames_;
+    TerminalWindow::SetJobTitle(work_ + FormatText("  %.1f/%.1f s", played, seconds_));
+  }
+
+  std::string work_;
+  double seconds_ = 0;  // the entry's length
+  int32_t frames_ = 0;  // the same in frames, the progress bar's range
+  int32_t position_ = 0;
+};
+
+}  // namespace
+
+int RunPlay(Arguments args) {
+  ParsedArgs parsed;
+  std::string error;
+  if (!parsed.Parse(args, {"wineprefix"}, {"json"}, &error)) return BadArguments("play", error);
+  std::vector<std::string> entries = parsed.positional();
+  const std::string archive = TakeArchive(&entries);
+
+  TerminalSession session;
+  if (auto code = session.Open(archive, "play", parsed.Value("wineprefix").value_or("")))
+    return *code;
+  PlayWindow window(TerminalWindow::DrawsProgress());
+  window.list() = session.window().list();
+  if (!SelectRows(window.list(), entries, &error)) return BadArguments("play", error);
+  if (window.SelectedCount() == 0) {
+    window.ShowMessage(SystemText(texts::kNothingToPlay), SystemText(texts::kCaptionWarning));
+    return kExitError;
+  }
+  window.CountBytes(*session.state().index);
+  session.state().window = &window;
+  PlaybackResult result;
+  const auto start = std::chrono::steady_clock::now();
+  session.Run([&](AppState* state) {
+    result = RunPlayback(state, PlaybackSetup{});
+    return 0;
+  });
+  const RunReport report{.command = "play",
+                         .archive = session.path(),
+                         .index = session.state().index,
+                         .list = &window.list(),
+                         .selected = result.selected,
+                         .entries = &result.entries,
+                         .interrupted = Interrupted(),
+                         .elapsed = std::chrono::steady_clock::now() - start,
+                         .output = {}};
+  ReportRun(report, parsed.Has("json"));
+  if (Interrupted()) return kExitInterrupted;
+  const bool complete = result.started == result.selected && result.played == result.selected;
+  return complete ? kExitOk : kExitIncomplete;
+}
+
+}  // namespace kowaki::cli

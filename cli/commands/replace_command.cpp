@@ -1,0 +1,120 @@
+// kowaki-cli replace ARCHIVE ENTRY FILE [ENTRY FILE...] [--force]: the
+// entries ENTRY names take FILE's bytes; every other entry keeps its
+// bytes, name and place. The new archive is written beside the old one
+// and renamed over it, so a failure leaves the old one as it was.
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "archive/archive_writer.h"
+#include "cli/arguments/args.h"
+#include "cli/commands.h"
+#include "cli/commands/entry_selection.h"
+#include "cli/arguments/help.h"
+#include "cli/terminal/language.h"
+#include "cli/commands/modding.h"
+#include "cli/output/text_output.h"
+#include "common/output_file.h"
+#include "text/format_text.h"
+#include "modding/manifest.h"
+
+namespace kowaki::cli {
+
+namespace {
+
+int Fail(const std::string& message) {
+  Complain(message);
+  return kExitError;
+}
+
+// For each entry, the file that replaces it (empty: none); false with why
+// for an ENTRY that names none, or an entry two of them name.
+bool MatchEntries(const ArchiveIndex& index, const std::vector<std::string>& pairs,
+                  std::vector<std::string>* files, std::string* error) {
+  files->assign(static_cast<size_t>(index.count), {});
+  for (size_t p = 1; p + 1 < pairs.size(); p += 2) {
+    const EntryArgument argument(pairs[p]);
+    bool found = false;
+    for (int32_t i = 0; i < index.count; ++i) {
+      if (!argument.Names(i, EntryName(index.entries[i]))) continue;
+      std::string& file = (*files)[static_cast<size_t>(i)];
+      if (!file.empty() && file != pairs[p + 1]) {
+        *error = FormatText(Say("entry %d is named twice, with different files",
+                                "エントリ %d が別々のファイルで二度指定されています"),
+                            i);
+        return false;
+      }
+      file = pairs[p + 1];
+      found = true;
+    }
+    if (!found) {
+      *error = FormatText(Say("'%s' names no entry (see kowaki-cli index)",
+                              "'%s' に当たるエントリがありません (kowaki-cli index を参照)"),
+                          argument.text().c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+// The new archive's entries: the old ones, each replaced one from its file.
+bool AddEntries(const ArchiveIndex& index, const std::vector<std::string>& files, bool force,
+                ArchiveWriter* writer, int32_t* replaced, std::string* error) {
+  std::map<std::string, bool> checked;
+  if (!writer->set_header_word(index.header_word, error)) return false;
+  for (int32_t i = 0; i < index.count; ++i) {
+    const NameField name = NameFieldOf(index.entries[i]);
+    const std::string& file = files[static_cast<size_t>(i)];
+    if (file.empty()) {
+      if (!writer->AddEntry(name, &index, i, error)) return false;
+      continue;
+    }
+    if (!force && !checked.contains(file) && !CheckClip(file, error)) return false;
+    checked[file] = true;
+    if (!writer->AddFile(name, file, error))
+      return *error = PathForDisplay(file) + ": " + *error, false;
+    ++*replaced;
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunReplace(Arguments args) {
+  ParsedArgs parsed;
+  std::string error;
+  const std::vector<std::string>& pairs = parsed.positional();
+  if (!parsed.Parse(args, {}, {"force"}, &error) || pairs.size() < 3 || pairs.size() % 2 == 0) {
+    return BadArguments("replace",
+                        error.empty() ? "give an archive, then entries and files in pairs" : error);
+  }
+  const std::string& path = pairs[0];
+  // Before the archive is opened: on Windows our own open archive would
+  // read as a file another program holds, which cannot be replaced.
+  OutputFile out;
+  if (!out.Open(path, OutputPlace::kNamed, &error)) return Fail(error);
+  LoadedArchive index = LoadArchiveArgument(path);
+  if (!index) return kExitError;
+  std::vector<std::string> files;
+  ArchiveWriter writer;
+  int32_t replaced = 0;
+  if (!MatchEntries(*index, pairs, &files, &error) ||
+      !AddEntries(*index, files, parsed.Has("force"), &writer, &replaced, &error) ||
+      !writer.WriteInto(out, &error)) {
+    return Fail(error);
+  }
+  const bool contiguous = EntriesContiguous(*index);
+  // Some systems rename nothing over a file that is still open.
+  index.reset();
+  if (!out.Commit(&error)) return Fail(error);
+  std::string report =
+      FormatText(Say("%d of %d entries replaced in %s\n", "%d/%d エントリを置き換えました: %s\n"),
+                 replaced, static_cast<int>(files.size()), PathForDisplay(path).c_str());
+  if (!contiguous) report += RearrangedText() + "\n";
+  PrintText(stdout, report);
+  return kExitOk;
+}
+
+}  // namespace kowaki::cli

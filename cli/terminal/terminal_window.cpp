@@ -1,0 +1,223 @@
+#include "cli/terminal/terminal_window.h"
+
+#include "cli/commands.h"
+#include "cli/arguments/global_options.h"
+#include "cli/terminal/interrupt.h"
+#include "cli/terminal/language.h"
+#include "cli/output/reasons.h"
+#include "cli/output/text_output.h"
+#include "text/format_text.h"
+#include "jobs/listing_job.h"
+#include "text/texts.h"
+#include "settings/game_archive.h"
+#include "settings/output_settings.h"
+
+namespace kowaki::cli {
+
+namespace {
+constexpr int kBarWidth = 24;
+}  // namespace
+
+// The idle title: no line. A job's work is what the line shows.
+void TerminalWindow::SetTitle(std::string_view) {
+  title_.clear();
+  Draw();
+}
+
+void TerminalWindow::SetJobTitle(std::string_view work) {
+  title_ = work;
+  Draw();
+}
+
+void TerminalWindow::SetProgressRange(int32_t low, int32_t high) {
+  low_ = low;
+  high_ = high;
+  Draw();
+}
+
+void TerminalWindow::SetProgressPosition(int32_t position) {
+  position_ = position;
+  Draw();
+}
+
+void TerminalWindow::Draw() {
+  if (!progress_) return;
+  if (title_.empty()) {
+    ClearLine();
+    return;
+  }
+  const int64_t span = int64_t{high_} - low_;
+  int64_t filled = span > 0 ? (int64_t{position_} - low_) * kBarWidth / span : 0;
+  filled = filled < 0 ? 0 : filled > kBarWidth ? kBarWidth : filled;
+  std::string line = "\r[";
+  line.append(static_cast<size_t>(filled), '#');
+  line.append(static_cast<size_t>(kBarWidth - filled), '-');
+  line += "] " + Share() + title_ + "\x1b[K";
+  PrintText(stderr, line);
+  std::fflush(stderr);
+  drawn_ = true;
+}
+
+void TerminalWindow::CountBytes(const ArchiveIndex& index) {
+  sizes_.assign(static_cast<size_t>(index.count), 0);
+  total_bytes_ = done_bytes_ = 0;
+  for (const RowList::Row& row : list_.rows()) {
+    const uint64_t size = index.entries[row.entry].size;
+    sizes_[static_cast<size_t>(row.entry)] = size;
+    total_bytes_ += row.selected ? size : 0;
+  }
+  start_ = std::chrono::steady_clock::now();
+}
+
+// "42% 0:12 +0:17 ": done, time taken, time left at this pace.
+std::string TerminalWindow::Share() const {
+  if (total_bytes_ == 0) return {};
+  const double elapsed =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  const auto clock = [](double seconds) {
+    const auto whole = static_cast<long long>(seconds);
+    return FormatText("%lld:%02lld", whole / 60, whole % 60);
+  };
+  const double share = static_cast<double>(done_bytes_) / static_cast<double>(total_bytes_);
+  std::string text = FormatText("%3d%% ", static_cast<int>(share * 100)) + clock(elapsed);
+  if (done_bytes_ > 0) text += " +" + clock(elapsed / share - elapsed);
+  return text + "  ";
+}
+
+void TerminalWindow::ClearLine() {
+  if (!drawn_) return;
+  PrintText(stderr, "\r\x1b[K");
+  std::fflush(stderr);
+  drawn_ = false;
+}
+
+// A failed entry gets a line of its own, before the job's summary.
+void TerminalWindow::ReportEntry(const EntryOutcome& outcome, std::string_view name) {
+  if (outcome.entry >= 0 && static_cast<size_t>(outcome.entry) < sizes_.size()) {
+    done_bytes_ += sizes_[static_cast<size_t>(outcome.entry)];
+  }
+  if (outcome.ok || (Quiet() && outcome.problem == EntryProblem::kKept)) return;
+  ClearLine();
+  Complain(NameText(name) + ": " + ProblemText(outcome));
+  Draw();
+}
+
+void TerminalWindow::ShowMessage(std::string_view text, std::string_view caption) {
+  ClearLine();
+  Complain(std::string(caption) + ": " + std::string(text));
+  Draw();
+}
+
+bool TerminalWindow::PickFolder(std::string_view, std::string* folder) {
+  if (!folder_answer) return false;
+  *folder = *folder_answer;
+  return true;
+}
+
+bool TerminalWindow::PickSaveFile(std::string* path) {
+  if (!save_answer) return false;
+  *path = *save_answer;
+  return true;
+}
+
+std::string TerminalWindow::NameText(std::string_view name) { return Cp932ToUtf8(name); }
+
+std::string TerminalWindow::PathText(std::string_view path) { return PathForDisplay(path); }
+
+std::string TerminalWindow::OutputPath(std::string_view folder, std::string_view stem,
+                                       std::string_view extension) {
+  return platform::PathInFolder(folder, std::string(stem) + std::string(extension));
+}
+
+const char* TerminalWindow::Localized(const char* text) { return SystemText(text); }
+
+bool TerminalWindow::DrawsProgress() { return !Quiet() && platform::IsTerminal(stderr); }
+
+namespace {
+
+// Why no archive was taken, with each place the game's record was looked for.
+std::string NoGameArchiveText(const std::vector<GameSearchPlace>& looked_in) {
+  std::string text = Say("no archive given, and the game records no install folder; looked in:",
+                         "アーカイブの指定がなく、ゲームのインストール先も記録されていません。"
+                         "探した場所:");
+  for (const GameSearchPlace& place : looked_in) {
+    text += "\n  " + PathForDisplay(place.path);
+    switch (place.kind) {
+      case GameSearchPlace::Kind::kRegistryKey:
+        text += Say(" (the registry)", "（レジストリ）");
+        break;
+      case GameSearchPlace::Kind::kWinePrefix:
+        text += Say(" (a Wine prefix)", "（Wine のプレフィックス）");
+        break;
+      case GameSearchPlace::Kind::kProtonPrefixes:
+        text += FormatText(
+            Say(" (Steam's Proton, %d prefixes)", "（Steam の Proton のプレフィックス %d 個）"),
+            place.count);
+        break;
+      case GameSearchPlace::Kind::kLutrisGames:
+        text += FormatText(
+            Say(" (Lutris' games, %d prefixes)", "（Lutris のゲームのプレフィックス %d 個）"),
+            place.count);
+        break;
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+TerminalSession::TerminalSession() : window_(TerminalWindow::DrawsProgress()) {
+  state_.window = &window_;
+}
+
+TerminalSession::~TerminalSession() {
+  JoinWorker(&state_);
+  InstallInterruptHandler(nullptr);  // the handler must not outlive `running`
+  FreeArchiveIndex(state_.index);
+}
+
+std::optional<int> TerminalSession::Open(std::string path, std::string_view command,
+                                         std::string_view wine_prefix) {
+  if (!path.empty() && !wine_prefix.empty()) {
+    Complain(std::string(command) + ": " +
+             Say("give ARCHIVE or --wineprefix DIR, not both",
+                 "ARCHIVE と --wineprefix DIR はどちらか一方を指定してください"));
+    return kExitError;
+  }
+  if (path.empty()) {
+    const GameArchive game = FindGameArchive(wine_prefix);
+    if (!wine_prefix.empty() &&
+        game.looked_in.front().kind == GameSearchPlace::Kind::kRegistryKey) {
+      Complain(std::string(command) + ": " +
+               Say("--wineprefix: here the game's folder is in the registry",
+                   "--wineprefix: ここではゲームのフォルダはレジストリに記録されています"));
+      return kExitError;
+    }
+    if (game.path.empty()) {
+      Complain(std::string(command) + ": " + NoGameArchiveText(game.looked_in));
+      return kExitError;
+    }
+    path = game.path;
+  }
+  path_ = path;
+  ArchiveLoadError error;
+  state_.index = LoadArchiveIndex(path.c_str(), &error);
+  if (!state_.index) {
+    Complain(CannotLoadText(path, error));
+    return kExitError;
+  }
+  Run(ListingJob);
+  if (Interrupted()) return kExitIncomplete;
+  return std::nullopt;
+}
+
+void TerminalSession::Run(JobProcedure job) {
+  InstallInterruptHandler(&state_.running);
+  if (!StartWorker(&state_, std::move(job))) {
+    Complain(SystemText(texts::kCannotStartJob));
+    return;
+  }
+  JoinWorker(&state_);
+}
+
+}  // namespace kowaki::cli
