@@ -13,14 +13,14 @@
 #include "app/settings_dialog.h"
 #include "app/wide_text.h"
 #include "jobs/export_job.h"
-#include "text/format_text.h"
 #include "jobs/listing_job.h"
 #include "jobs/playback_job.h"
-#include "text/texts.h"
 #include "res/resource.h"
 #include "settings/game_archive.h"
 #include "settings/output_settings.h"
 #include "settings/settings_store.h"
+#include "text/format_text.h"
+#include "text/texts.h"
 
 namespace kowaki {
 

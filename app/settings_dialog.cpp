@@ -6,10 +6,10 @@
 #include "app/main_window.h"
 #include "app/settings_choices.h"
 #include "app/wide_text.h"
-#include "text/texts.h"
 #include "res/resource.h"
 #include "settings/output_settings.h"
 #include "settings/settings_store.h"
+#include "text/texts.h"
 
 namespace kowaki {
 

@@ -9,8 +9,8 @@
 
 #include "app/file_dialogs.h"
 #include "app/wide_text.h"
-#include "text/texts.h"
 #include "res/resource.h"
+#include "text/texts.h"
 
 namespace kowaki {
 

@@ -5,12 +5,12 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/commands.h"
 #include "cli/arguments/global_options.h"
 #include "cli/arguments/help.h"
+#include "cli/commands.h"
+#include "cli/output/text_output.h"
 #include "cli/terminal/interrupt.h"
 #include "cli/terminal/language.h"
-#include "cli/output/text_output.h"
 #include "kowaki_version.h"
 
 namespace {

@@ -9,12 +9,12 @@
 #include "common/output_file.h"
 #include "convert/wav_file.h"
 #include "jobs/export_entry.h"
-#include "text/format_text.h"
 #include "jobs/job_end.h"
 #include "jobs/ordered_work.h"
 #include "jobs/output_names.h"
-#include "text/texts.h"
 #include "settings/output_settings.h"
+#include "text/format_text.h"
+#include "text/texts.h"
 
 namespace kowaki {
 

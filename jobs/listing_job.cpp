@@ -1,8 +1,8 @@
 #include "jobs/listing_job.h"
 
 #include "jobs/entry_decoder.h"
-#include "text/format_text.h"
 #include "jobs/ordered_work.h"
+#include "text/format_text.h"
 #include "text/texts.h"
 
 namespace kowaki {

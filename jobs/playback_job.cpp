@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "jobs/entry_decoder.h"
-#include "text/format_text.h"
 #include "jobs/job_end.h"
+#include "text/format_text.h"
 #include "text/texts.h"
 
 namespace kowaki {

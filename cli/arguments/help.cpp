@@ -1,7 +1,7 @@
 #include "cli/arguments/help.h"
 
-#include "cli/commands.h"
 #include "cli/arguments/global_options.h"
+#include "cli/commands.h"
 #include "cli/terminal/language.h"
 #include "text/format_text.h"
 

@@ -17,10 +17,10 @@
 
 #include "cli/arguments/args.h"
 #include "cli/commands.h"
+#include "cli/output/text_output.h"
 #include "cli/terminal/input_file.h"
 #include "cli/terminal/interrupt.h"
 #include "cli/terminal/language.h"
-#include "cli/output/text_output.h"
 #include "common/output_file.h"
 #include "convert/pcm_converter.h"
 #include "convert/wav_file.h"

@@ -6,11 +6,11 @@
 
 #include "archive/archive_index.h"
 #include "cli/arguments/args.h"
-#include "cli/commands.h"
 #include "cli/arguments/help.h"
-#include "cli/terminal/language.h"
+#include "cli/commands.h"
 #include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
 #include "text/format_text.h"
 #include "text/texts.h"
 

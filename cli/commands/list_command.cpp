@@ -7,18 +7,18 @@
 #include <string>
 
 #include "cli/arguments/args.h"
+#include "cli/arguments/help.h"
 #include "cli/commands.h"
 #include "cli/commands/entry_selection.h"
-#include "cli/arguments/help.h"
+#include "cli/output/reasons.h"
+#include "cli/output/text_output.h"
 #include "cli/terminal/interrupt.h"
 #include "cli/terminal/language.h"
-#include "cli/output/reasons.h"
 #include "cli/terminal/terminal_window.h"
-#include "cli/output/text_output.h"
 #include "jobs/entry_decoder.h"
-#include "text/format_text.h"
 #include "jobs/listing_job.h"
 #include "jobs/output_names.h"
+#include "text/format_text.h"
 #include "text/texts.h"
 
 namespace kowaki::cli {

@@ -1,8 +1,8 @@
 #include "cli/commands/modding.h"
 
-#include "cli/terminal/language.h"
 #include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
 #include "text/format_text.h"
 
 namespace kowaki::cli {

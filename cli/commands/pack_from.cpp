@@ -9,14 +9,14 @@
 #include "archive/archive_file.h"
 #include "archive/archive_writer.h"
 #include "cli/commands.h"
-#include "cli/terminal/language.h"
 #include "cli/commands/modding.h"
-#include "cli/terminal/terminal_window.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
+#include "cli/terminal/terminal_window.h"
 #include "common/crc32.h"
 #include "common/output_file.h"
-#include "text/format_text.h"
 #include "modding/manifest.h"
+#include "text/format_text.h"
 
 namespace kowaki::cli {
 

@@ -10,15 +10,15 @@
 
 #include "archive/archive_writer.h"
 #include "cli/arguments/args.h"
+#include "cli/arguments/help.h"
 #include "cli/commands.h"
 #include "cli/commands/entry_selection.h"
-#include "cli/arguments/help.h"
-#include "cli/terminal/language.h"
 #include "cli/commands/modding.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
 #include "common/output_file.h"
-#include "text/format_text.h"
 #include "modding/manifest.h"
+#include "text/format_text.h"
 
 namespace kowaki::cli {
 

@@ -6,11 +6,11 @@
 #include <span>
 #include <string>
 
-#include "cli/commands.h"
 #include "cli/arguments/help.h"
-#include "cli/terminal/language.h"
+#include "cli/commands.h"
 #include "cli/commands/output_options.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
 
 namespace kowaki::cli {
 

@@ -10,19 +10,19 @@
 
 #include "archive/entry_stream.h"
 #include "cli/arguments/args.h"
-#include "cli/commands.h"
 #include "cli/arguments/help.h"
-#include "cli/terminal/language.h"
+#include "cli/commands.h"
 #include "cli/commands/modding.h"
 #include "cli/output/reasons.h"
-#include "cli/terminal/terminal_window.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
+#include "cli/terminal/terminal_window.h"
 #include "common/crc32.h"
 #include "common/output_file.h"
 #include "common/temp_files.h"
-#include "text/format_text.h"
-#include "modding/manifest.h"
 #include "jobs/output_names.h"
+#include "modding/manifest.h"
+#include "text/format_text.h"
 
 namespace kowaki::cli {
 

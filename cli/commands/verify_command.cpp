@@ -7,14 +7,14 @@
 #include <thread>
 
 #include "cli/arguments/args.h"
-#include "cli/commands.h"
 #include "cli/arguments/help.h"
-#include "cli/terminal/language.h"
+#include "cli/commands.h"
 #include "cli/commands/modding.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
+#include "jobs/ordered_work.h"
 #include "modding/entry_check.h"
 #include "text/format_text.h"
-#include "jobs/ordered_work.h"
 
 namespace kowaki::cli {
 

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "cli/terminal/language.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
 #include "text/format_text.h"
 #include "text/texts.h"
 

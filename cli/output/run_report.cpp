@@ -1,9 +1,9 @@
 #include "cli/output/run_report.h"
 
 #include "cli/arguments/global_options.h"
-#include "cli/terminal/language.h"
 #include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
 #include "text/format_text.h"
 
 namespace kowaki::cli {

@@ -1,16 +1,16 @@
 #include "cli/terminal/terminal_window.h"
 
-#include "cli/commands.h"
 #include "cli/arguments/global_options.h"
-#include "cli/terminal/interrupt.h"
-#include "cli/terminal/language.h"
+#include "cli/commands.h"
 #include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
-#include "text/format_text.h"
+#include "cli/terminal/interrupt.h"
+#include "cli/terminal/language.h"
 #include "jobs/listing_job.h"
-#include "text/texts.h"
 #include "settings/game_archive.h"
 #include "settings/output_settings.h"
+#include "text/format_text.h"
+#include "text/texts.h"
 
 namespace kowaki::cli {
 

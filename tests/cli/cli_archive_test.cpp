@@ -9,8 +9,8 @@
 #include "archive/archive_index.h"
 #include "archive/archive_writer.h"
 #include "cli/commands.h"
-#include "cli/terminal/language.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
 #include "tests/support/files.h"
 #include "tests/support/run_command.h"
 

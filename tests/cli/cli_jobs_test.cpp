@@ -14,8 +14,8 @@
 
 #include "audio/wave_out_player.h"
 #include "cli/commands.h"
-#include "cli/terminal/terminal_window.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/terminal_window.h"
 #include "common/little_endian.h"
 #include "common/output_file.h"
 #include "convert/wav_file.h"

@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "settings/memory_store.h"
 #include "settings/game_archive.h"
+#include "settings/memory_store.h"
 #include "settings/output_settings.h"
 #include "tests/support/files.h"
 #include "tests/support/run_command.h"

@@ -1,7 +1,7 @@
 #include <cstdio>
 
-#include "cli/terminal/language.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
 
 namespace kowaki::cli {
 

@@ -6,8 +6,8 @@
 
 #include <cstdio>
 
-#include "cli/terminal/language.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
 #include "common/win32/code_pages.h"
 
 namespace kowaki::cli {
