@@ -18,7 +18,10 @@ const char kExitCodesHelp[] =
     "  130  stopped by Ctrl-C (after the end messages and the clean-up)\n";
 
 bool TakeGlobalOptions(std::vector<char*>* args, GlobalOptions* options, std::string* error) {
+  // The environment's language from the start, so that a bad --lang is
+  // reported in it.
   Language language = LanguageFromEnvironment();
+  SetLanguage(language);
   std::vector<char*> rest;
   bool options_done = false;
   for (size_t i = 0; i < args->size(); ++i) {

@@ -11,21 +11,20 @@
 #include <vector>
 
 #include "cli/arguments/args.h"
+#include "cli/arguments/help.h"
 #include "cli/commands.h"
 #include "cli/commands/entry_selection.h"
-#include "cli/arguments/help.h"
-#include "cli/terminal/interrupt.h"
-#include "cli/terminal/language.h"
 #include "cli/commands/name_template.h"
 #include "cli/commands/output_options.h"
 #include "cli/output/run_report.h"
-#include "cli/terminal/terminal_window.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/interrupt.h"
+#include "cli/terminal/language.h"
+#include "cli/terminal/terminal_window.h"
 #include "common/output_file.h"
 #include "jobs/export_file.h"
 #include "jobs/export_job.h"
 #include "jobs/output_names.h"
-#include "text/texts.h"
 #include "settings/memory_store.h"
 #include "settings/output_settings.h"
 
@@ -125,7 +124,7 @@ int RunExport(Arguments args) {
     return *code;
   if (!SelectRows(window.list(), request.entries, &error)) return Fail(error);
   if (window.SelectedCount() == 0) {
-    window.ShowMessage(SystemText(texts::kNothingToExport), SystemText(texts::kCaptionWarning));
+    window.ShowMessage(Say(Text::kNothingToExport), Say(Text::kCaptionWarning));
     return kExitError;
   }
   if (parsed.Has("no-clobber") && parsed.Has("merge") && *parsed.Value("merge") != "-" &&

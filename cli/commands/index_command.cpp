@@ -6,13 +6,12 @@
 
 #include "archive/archive_index.h"
 #include "cli/arguments/args.h"
-#include "cli/commands.h"
 #include "cli/arguments/help.h"
-#include "cli/terminal/language.h"
+#include "cli/commands.h"
 #include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
 #include "text/format_text.h"
-#include "text/texts.h"
 
 namespace kowaki::cli {
 
@@ -44,8 +43,8 @@ void PrintJson(const ArchiveIndex& index) {
 }
 
 void PrintTable(const ArchiveIndex& index) {
-  std::string out = "entry  " + Padded(SystemText(texts::kColumnTitles[0]), 8, false) + "  " +
-                    Padded(SystemText(texts::kColumnTitles[1]), 10, true) + " " +
+  std::string out = "entry  " + Padded(Say(Text::kColumnName), 8, false) + "  " +
+                    Padded(Say(Text::kColumnSize), 10, true) + " " +
                     Padded(Say("offset", "オフセット"), 11, true) + "\n";
   char line[96];
   for (int32_t i = 0; i < index.count; ++i) {

@@ -7,19 +7,18 @@
 #include <string>
 
 #include "cli/arguments/args.h"
+#include "cli/arguments/help.h"
 #include "cli/commands.h"
 #include "cli/commands/entry_selection.h"
-#include "cli/arguments/help.h"
+#include "cli/output/reasons.h"
+#include "cli/output/text_output.h"
 #include "cli/terminal/interrupt.h"
 #include "cli/terminal/language.h"
-#include "cli/output/reasons.h"
 #include "cli/terminal/terminal_window.h"
-#include "cli/output/text_output.h"
 #include "jobs/entry_decoder.h"
-#include "text/format_text.h"
 #include "jobs/listing_job.h"
 #include "jobs/output_names.h"
-#include "text/texts.h"
+#include "text/format_text.h"
 
 namespace kowaki::cli {
 
@@ -54,9 +53,9 @@ void PrintTable(const RowList& list, const std::vector<std::string>& reasons) {
   }
   // Each column as wide as its title or its widest text.
   const size_t widths[] = {name_width, 10, 9, 8, 6};
-  std::string out = "entry  " + Padded(SystemText(texts::kColumnTitles[0]), widths[0], false);
+  std::string out = "entry  " + Padded(Say(kColumnTitles[0]), widths[0], false);
   for (size_t c = 1; c < 5; ++c) {
-    out += "  " + Padded(SystemText(texts::kColumnTitles[c]), widths[c], true);
+    out += "  " + Padded(Say(kColumnTitles[c]), widths[c], true);
   }
   out += "\n";
   for (size_t i = 0; i < list.rows().size(); ++i) {

@@ -3,10 +3,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "cli/terminal/language.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
 #include "text/format_text.h"
-#include "text/texts.h"
 
 namespace kowaki::cli {
 
@@ -136,8 +135,7 @@ std::string LoadErrorText(const ArchiveLoadError& error) {
 }
 
 std::string CannotLoadText(const std::string& path, const ArchiveLoadError& error) {
-  return FormatText(SystemText(texts::kCannotOpenArchive), PathForDisplay(path).c_str()) + "\n(" +
-         LoadErrorText(error) + ")";
+  return Say(Text::kCannotOpenArchive, PathForDisplay(path)) + "\n(" + LoadErrorText(error) + ")";
 }
 
 }  // namespace kowaki::cli

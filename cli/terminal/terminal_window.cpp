@@ -1,16 +1,15 @@
 #include "cli/terminal/terminal_window.h"
 
-#include "cli/commands.h"
 #include "cli/arguments/global_options.h"
-#include "cli/terminal/interrupt.h"
-#include "cli/terminal/language.h"
+#include "cli/commands.h"
 #include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
-#include "text/format_text.h"
+#include "cli/terminal/interrupt.h"
+#include "cli/terminal/language.h"
 #include "jobs/listing_job.h"
-#include "text/texts.h"
 #include "settings/game_archive.h"
 #include "settings/output_settings.h"
+#include "text/format_text.h"
 
 namespace kowaki::cli {
 
@@ -129,8 +128,6 @@ std::string TerminalWindow::OutputPath(std::string_view folder, std::string_view
   return platform::PathInFolder(folder, std::string(stem) + std::string(extension));
 }
 
-const char* TerminalWindow::Localized(const char* text) { return SystemText(text); }
-
 bool TerminalWindow::DrawsProgress() { return !Quiet() && platform::IsTerminal(stderr); }
 
 namespace {
@@ -214,7 +211,7 @@ std::optional<int> TerminalSession::Open(std::string path, std::string_view comm
 void TerminalSession::Run(JobProcedure job) {
   InstallInterruptHandler(&state_.running);
   if (!StartWorker(&state_, std::move(job))) {
-    Complain(SystemText(texts::kCannotStartJob));
+    Complain(Say(Text::kCannotStartJob));
     return;
   }
   JoinWorker(&state_);

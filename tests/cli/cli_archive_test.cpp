@@ -9,10 +9,10 @@
 #include "archive/archive_index.h"
 #include "archive/archive_writer.h"
 #include "cli/commands.h"
-#include "cli/terminal/language.h"
 #include "cli/output/text_output.h"
 #include "tests/support/files.h"
 #include "tests/support/run_command.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 namespace {
@@ -31,6 +31,7 @@ TEST(TextOutputTest, JsonStringsAreValidJson) {
 
 class CliArchiveTest : public ::testing::Test {
  protected:
+  void SetUp() override { SetLanguage(Language::kEnglish); }
   std::string Pack(const std::vector<std::pair<std::string, std::string>>& entries) {
     ArchiveWriter writer;
     std::string error;

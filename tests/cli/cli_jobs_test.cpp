@@ -14,8 +14,8 @@
 
 #include "audio/wave_out_player.h"
 #include "cli/commands.h"
-#include "cli/terminal/terminal_window.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/terminal_window.h"
 #include "common/little_endian.h"
 #include "common/output_file.h"
 #include "convert/wav_file.h"
@@ -46,6 +46,7 @@ std::vector<std::string> TempDirList(const std::string& folder) {
 class CliJobsTest : public JobTest {
  protected:
   void SetUp() override {
+    SetLanguage(Language::kEnglish);
     // Stored settings of our own, where a file store keeps them.
     SetEnvironment("XDG_CONFIG_HOME", config_.path().string());
     MakeArchive({Voice("v_0001", 22050, 1),

@@ -11,11 +11,11 @@
 
 #include "archive/archive_index.h"
 #include "cli/commands.h"
-#include "cli/terminal/language.h"
 #include "common/little_endian.h"
 #include "modding/manifest.h"
 #include "tests/support/files.h"
 #include "tests/support/run_command.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 namespace {
@@ -47,6 +47,7 @@ std::string Contiguous(uint32_t header_word, const std::vector<Stored>& entries)
 
 class CliModdingTest : public ::testing::Test {
  protected:
+  void SetUp() override { SetLanguage(Language::kEnglish); }
   std::string Archive(const std::string& bytes, const std::string& name = "voice.arc") {
     WriteBytes(dir_.File(name), bytes);
     return dir_.File(name);
