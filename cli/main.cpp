@@ -5,13 +5,14 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/commands.h"
 #include "cli/arguments/global_options.h"
 #include "cli/arguments/help.h"
+#include "cli/commands.h"
+#include "cli/output/text_output.h"
 #include "cli/terminal/interrupt.h"
 #include "cli/terminal/language.h"
-#include "cli/output/text_output.h"
 #include "kowaki_version.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
     if (options.help) return PrintHelp(CommandHelp(name));
     return command.run(Arguments(args).subspan(1));
   }
-  Complain("unknown command '" + PathForDisplay(name) + "'");
+  Complain(kowaki::Say(kowaki::Text::kArgUnknownCommand, PathForDisplay(name)));
   PrintText(stderr, OverallHelp());
   return kExitError;
 }

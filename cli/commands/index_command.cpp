@@ -11,6 +11,7 @@
 #include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/language.h"
+#include "text/catalogue.h"
 #include "text/format_text.h"
 
 namespace kowaki::cli {
@@ -45,7 +46,7 @@ void PrintJson(const ArchiveIndex& index) {
 void PrintTable(const ArchiveIndex& index) {
   std::string out = "entry  " + Padded(Say(Text::kColumnName), 8, false) + "  " +
                     Padded(Say(Text::kColumnSize), 10, true) + " " +
-                    Padded(Say("offset", "オフセット"), 11, true) + "\n";
+                    Padded(Say(Text::kColumnOffset), 11, true) + "\n";
   char line[96];
   for (int32_t i = 0; i < index.count; ++i) {
     const ArchiveEntry& entry = index.entries[i];
@@ -68,7 +69,7 @@ int RunIndex(Arguments args) {
   ParsedArgs parsed;
   std::string error;
   if (!parsed.Parse(args, {}, {"json"}, &error) || parsed.positional().size() != 1) {
-    return BadArguments("index", error.empty() ? "give one archive" : error);
+    return BadArguments("index", error.empty() ? Say(Text::kArgGiveOneArchive) : error);
   }
   const std::string& path = parsed.positional()[0];
   ArchiveLoadError load_error;

@@ -18,6 +18,7 @@
 #include "jobs/entry_decoder.h"
 #include "jobs/listing_job.h"
 #include "jobs/output_names.h"
+#include "text/catalogue.h"
 #include "text/format_text.h"
 
 namespace kowaki::cli {

@@ -18,6 +18,7 @@
 #include "cli/terminal/language.h"
 #include "cli/terminal/terminal_window.h"
 #include "jobs/playback_job.h"
+#include "text/catalogue.h"
 #include "text/format_text.h"
 
 namespace kowaki::cli {

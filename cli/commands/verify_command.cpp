@@ -7,14 +7,14 @@
 #include <thread>
 
 #include "cli/arguments/args.h"
-#include "cli/commands.h"
 #include "cli/arguments/help.h"
-#include "cli/terminal/language.h"
+#include "cli/commands.h"
 #include "cli/commands/modding.h"
 #include "cli/output/text_output.h"
-#include "modding/entry_check.h"
-#include "text/format_text.h"
+#include "cli/terminal/language.h"
 #include "jobs/ordered_work.h"
+#include "modding/entry_check.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 
@@ -52,7 +52,7 @@ int RunVerify(Arguments args) {
   long long jobs = 0;
   if (!parsed.Parse(args, {"jobs"}, {"json"}, &error, {{'j', "jobs"}}) ||
       !parsed.Integer("jobs", 1, kMaxJobs, 0, &jobs, &error) || parsed.positional().size() != 1) {
-    return BadArguments("verify", error.empty() ? "give one archive" : error);
+    return BadArguments("verify", error.empty() ? Say(Text::kArgGiveOneArchive) : error);
   }
   const std::string& path = parsed.positional()[0];
   LoadedArchive index = LoadArchiveArgument(path);
@@ -79,9 +79,8 @@ int RunVerify(Arguments args) {
                           std::to_string(index->count) + ", \"failed\": " + std::to_string(failed) +
                           ", \"failures\": [" + failures + "]}\n");
   } else {
-    PrintText(stdout, failures + FormatText(Say("%d of %d entries decode whole\n",
-                                                "最後までデコードできたエントリ: %d/%d\n"),
-                                            index->count - failed, index->count));
+    PrintText(stdout,
+              failures + Say(Text::kDecodedWhole, index->count - failed, index->count) + "\n");
   }
   return failed ? kExitIncomplete : kExitOk;
 }

@@ -1,9 +1,10 @@
 #include "cli/output/run_report.h"
 
 #include "cli/arguments/global_options.h"
-#include "cli/terminal/language.h"
 #include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
+#include "text/catalogue.h"
 #include "text/format_text.h"
 
 namespace kowaki::cli {
@@ -75,13 +76,11 @@ std::string EntryJson(const RunReport& report, const EntryOutcome& outcome, int6
 std::string SummaryLine(const RunReport& report) {
   const Totals totals = Count(report);
   const bool play = std::string_view(report.command) == "play";
-  std::string line =
-      play ? FormatText(Say("%d played, %d failed", "%d 再生、%d 失敗"), totals.done, totals.failed)
-           : FormatText(Say("%d written, %d skipped, %d failed", "%d 出力、%d スキップ、%d 失敗"),
-                        totals.done, totals.skipped, totals.failed);
-  if (totals.left > 0) line += FormatText(Say(", %d left", "、%d 未処理"), totals.left);
+  std::string line = play ? Say(Text::kSummaryPlayed, totals.done, totals.failed)
+                          : Say(Text::kSummaryWritten, totals.done, totals.skipped, totals.failed);
+  if (totals.left > 0) line += Say(Text::kSummaryLeft, totals.left);
   if (!play) line += "; " + Bytes(totals.bytes);
-  line += FormatText(Say(" in %.1f s", " (%.1f 秒)"), Seconds(report.elapsed));
+  line += Say(Text::kSummaryTime, Seconds(report.elapsed));
   if (!report.output.empty()) line += "; " + report.output;
   return line;
 }

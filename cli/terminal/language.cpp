@@ -33,10 +33,6 @@ bool ParseLanguage(std::string_view name, Language* language) {
   return true;
 }
 
-const char* Say(const char* english, const char* japanese) {
-  return CurrentLanguage() == Language::kJapanese ? japanese : english;
-}
-
 void Complain(std::string_view message) {
   std::string out;
   while (!message.empty()) {

@@ -17,9 +17,6 @@ Language LanguageFromEnvironment();
 // "en" or "ja"; false for anything else.
 bool ParseLanguage(std::string_view name, Language* language);
 
-// One of a text's two forms, by the current language.
-const char* Say(const char* english, const char* japanese);
-
 // Every message goes to stderr as lines starting "kowaki-cli: ".
 void Complain(std::string_view message);
 
