@@ -77,7 +77,7 @@ bool CopyEntry(const ArchiveIndex* index, int32_t i, OutputFile& out, std::strin
   }
   if (!stream || n != 0 || copied != index->entries[i].size || !ArchiveUnchanged(index)) {
     *error = Say(Text::kCannotReadEntryOf, i, index->path) +
-             (stream && n == 0 ? ": " + std::string(Say(Text::kArchiveChangedWhileRead)) : "");
+             (stream && n == 0 ? ": " + std::string(Say(Text::kProblemArchiveChanged)) : "");
     return false;
   }
   return true;

@@ -27,6 +27,10 @@ Language CurrentLanguage();
 const char* TextIn(Language language, Text text);
 inline const char* Say(Text text) { return TextIn(CurrentLanguage(), text); }
 
+// `text`, then the system's own words for `system_error` when there is
+// one (errno; on Windows the GetLastError code).
+std::string WithSystemError(std::string text, int system_error);
+
 namespace text_detail {
 // What a conversion is given: a std::string as its characters, numbers
 // and C strings as they are. Anything else would be no printf argument.

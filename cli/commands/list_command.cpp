@@ -41,9 +41,7 @@ void AddUnplayable(const ArchiveIndex& index, RowList* list, std::vector<std::st
     }
     list->Insert(row, EntryName(&index, entry), entry);
     list->SetCell(row, 1, FormatSize(index.entries[entry].size));
-    EntryOutcome outcome;
-    outcome.problem = EntryDecoder(&index, entry).problem();
-    reasons->push_back(ProblemText(outcome));
+    reasons->push_back(ProblemText(EntryDecoder(&index, entry).problem()));
   }
 }
 

@@ -26,17 +26,10 @@ std::string RearrangedText() { return Say(Text::kRearranged); }
 
 std::string CheckText(const EntryCheck& check) {
   std::string text;
-  const auto add = [&](uint8_t problem, const std::string& words) {
-    if (check.problems & problem) text += (text.empty() ? "" : Say(Text::kListSeparator)) + words;
-  };
-  add(EntryCheck::kNotVorbis, ProblemText(EntryProblem::kNotVorbis));
-  add(EntryCheck::kDamaged, Say(Text::kProblemDamaged, check.damage));
-  add(EntryCheck::kCutShort, Say(Text::kProblemDataEndsEarly));
-  add(EntryCheck::kLengthDiffers,
-      Say(Text::kProblemLengthDiffers, static_cast<long long>(check.decoded),
-          static_cast<long long>(check.expected)));
-  add(EntryCheck::kReadFailed, ProblemText(EntryProblem::kReadFailed, check.system_error));
-  add(EntryCheck::kArchiveChanged, Say(Text::kProblemChangedWhileRead));
+  for (const EntryProblem problem : check.problems.Listed()) {
+    if (!text.empty()) text += Say(Text::kListSeparator);
+    text += ProblemText(problem, check.facts);
+  }
   return text;
 }
 

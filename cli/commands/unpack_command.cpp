@@ -93,7 +93,7 @@ bool Unpacker::Copy(EntryStream& stream, size_t first, OutputFile& out, uint32_t
     copied += n;
   }
   if (copied != stream.entry.size || !ArchiveUnchanged(&index_)) {
-    *error = Say(Text::kArchiveChangedWhileRead);
+    *error = ProblemText(EntryProblem::kArchiveChanged);
     return false;
   }
   return true;

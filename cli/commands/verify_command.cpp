@@ -21,15 +21,10 @@ namespace kowaki::cli {
 namespace {
 
 // The problems as words for scripts.
-std::string ProblemsJson(uint8_t problems) {
-  constexpr std::pair<uint8_t, const char*> kWords[] = {
-      {EntryCheck::kNotVorbis, "not-vorbis"},   {EntryCheck::kDamaged, "damaged"},
-      {EntryCheck::kCutShort, "cut-short"},     {EntryCheck::kLengthDiffers, "length-differs"},
-      {EntryCheck::kReadFailed, "read-failed"}, {EntryCheck::kArchiveChanged, "archive-changed"},
-  };
+std::string ProblemsJson(const ProblemSet& problems) {
   std::string out = "[";
-  for (const auto& [problem, word] : kWords) {
-    if (problems & problem) out += std::string(out.size() > 1 ? ", " : "") + "\"" + word + "\"";
+  for (const EntryProblem problem : problems.Listed()) {
+    out += std::string(out.size() > 1 ? ", " : "") + "\"" + ProblemId(problem) + "\"";
   }
   return out + "]";
 }
@@ -40,8 +35,8 @@ std::string FailureJson(const ArchiveIndex& index, int32_t i, const EntryCheck& 
          ", \"name_hex\": \"" + HexBytes(name) +
          "\", \"problems\": " + ProblemsJson(check.problems) +
          ", \"text\": " + JsonString(CheckText(check)) +
-         ", \"decoded\": " + std::to_string(check.decoded) +
-         ", \"expected\": " + std::to_string(check.expected) + "}";
+         ", \"decoded\": " + std::to_string(check.facts.decoded) +
+         ", \"expected\": " + std::to_string(check.facts.expected) + "}";
 }
 
 }  // namespace

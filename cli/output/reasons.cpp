@@ -1,83 +1,12 @@
 #include "cli/output/reasons.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include "cli/output/text_output.h"
 #include "cli/terminal/language.h"
 #include "text/catalogue.h"
 
 namespace kowaki::cli {
-
-namespace {
-
-// The system's own words for an error, when it gave one.
-std::string WithSystemError(std::string text, int system_error) {
-  if (system_error != 0) text += std::string(": ") + std::strerror(system_error);
-  return text;
-}
-
-}  // namespace
-
-std::string ProblemText(const EntryOutcome& outcome) {
-  return ProblemText(outcome.problem, outcome.system_error);
-}
-
-std::string ProblemText(EntryProblem problem, int system_error) {
-  switch (problem) {
-    case EntryProblem::kArchiveChanged:
-      return Say(Text::kProblemArchiveChanged);
-    case EntryProblem::kCutShort:
-      return Say(Text::kProblemCutShort);
-    case EntryProblem::kNotVorbis:
-      return Say(Text::kProblemNotVorbis);
-    case EntryProblem::kReadFailed:
-      return WithSystemError(Say(Text::kProblemReadFailed), system_error);
-    case EntryProblem::kCannotConvert:
-      return Say(Text::kProblemCannotConvert);
-    case EntryProblem::kTooLarge:
-      return Say(Text::kProblemTooLarge);
-    case EntryProblem::kCannotOpenOutput:
-      return WithSystemError(Say(Text::kProblemCannotOpenOutput), system_error);
-    case EntryProblem::kWriteFailed:
-      return WithSystemError(Say(Text::kProblemWriteFailed), system_error);
-    case EntryProblem::kKept:
-      return Say(Text::kProblemExists);
-    case EntryProblem::kNoPlayer:
-      return Say(Text::kProblemNoPlayer);
-    case EntryProblem::kNone:
-      break;
-  }
-  return Say(Text::kProblemFailed);
-}
-
-const char* ProblemId(EntryProblem problem) {
-  switch (problem) {
-    case EntryProblem::kArchiveChanged:
-      return "archive_changed";
-    case EntryProblem::kCutShort:
-      return "cut_short";
-    case EntryProblem::kNotVorbis:
-      return "not_vorbis";
-    case EntryProblem::kReadFailed:
-      return "read_failed";
-    case EntryProblem::kCannotConvert:
-      return "cannot_convert";
-    case EntryProblem::kTooLarge:
-      return "too_large";
-    case EntryProblem::kCannotOpenOutput:
-      return "cannot_open_output";
-    case EntryProblem::kWriteFailed:
-      return "write_failed";
-    case EntryProblem::kKept:
-      return "exists";
-    case EntryProblem::kNoPlayer:
-      return "no_player";
-    case EntryProblem::kNone:
-      break;
-  }
-  return "none";
-}
 
 std::string LoadErrorText(const ArchiveLoadError& error) {
   using Cause = ArchiveLoadError::Cause;

@@ -259,7 +259,7 @@ TEST_F(CliModdingTest, VerifyFindsEveryEntryTheGameCannotPlayWhole) {
       << ja.out;
   EXPECT_NE(ja.out.find("\n最後までデコードできたエントリ: 1/3\n"), std::string::npos);
   EXPECT_NE(
-      ja_json.out.find("\"problems\": [\"not-vorbis\"], \"text\": \"Ogg Vorbis ではありません\""),
+      ja_json.out.find("\"problems\": [\"not_vorbis\"], \"text\": \"Ogg Vorbis ではありません\""),
       std::string::npos)
       << ja_json.out;
 
@@ -268,7 +268,7 @@ TEST_F(CliModdingTest, VerifyFindsEveryEntryTheGameCannotPlayWhole) {
   r = RunCommand(RunVerify, {Archive(cut, "cut.arc"), "--json"});
   EXPECT_EQ(r.code, kExitIncomplete);
   EXPECT_NE(r.out.find("\"count\": 2, \"failed\": 1, \"failures\": [{\"entry\": 1, \"name\": "
-                       "\"v2\", \"name_hex\": \"7632\", \"problems\": [\"cut-short\""),
+                       "\"v2\", \"name_hex\": \"7632\", \"problems\": [\"cut_short\""),
             std::string::npos)
       << r.out;
 
