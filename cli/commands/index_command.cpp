@@ -8,11 +8,11 @@
 #include "cli/arguments/args.h"
 #include "cli/arguments/help.h"
 #include "cli/commands.h"
+#include "cli/output/json_output.h"
 #include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/language.h"
 #include "text/catalogue.h"
-#include "text/format_text.h"
 
 namespace kowaki::cli {
 
@@ -24,23 +24,19 @@ struct IndexDeleter {
 using IndexPtr = std::unique_ptr<ArchiveIndex, IndexDeleter>;
 
 void PrintJson(const ArchiveIndex& index) {
-  std::string out = "{\"path\": " + JsonString(PathForDisplay(index.path)) +
-                    ", \"header_word\": " + std::to_string(index.header_word) +
-                    ", \"count\": " + std::to_string(index.count) + ", \"entries\": [";
+  Json head;
+  head["path"] = PathForDisplay(index.path);
+  head["header_word"] = index.header_word;
+  head["count"] = index.count;
+  JsonListPrinter printer(head, "entries");
   for (int32_t i = 0; i < index.count; ++i) {
     const ArchiveEntry& entry = index.entries[i];
-    const std::string_view name = EntryName(entry);
-    out += i ? ", " : "";
-    out += "{\"entry\": " + std::to_string(i) + ", \"name\": " + JsonString(Cp932ToUtf8(name)) +
-           ", \"name_hex\": \"" + HexBytes(name) + "\", \"size\": " + std::to_string(entry.size) +
-           ", \"offset\": " + std::to_string(entry.offset) + "}";
-    if (out.size() > (1 << 16)) {
-      std::fwrite(out.data(), 1, out.size(), stdout);
-      out.clear();
-    }
+    Json record = EntryRecord(i, EntryName(entry));
+    record["size"] = entry.size;
+    record["offset"] = entry.offset;
+    printer.Add(record);
   }
-  out += "]}\n";
-  std::fwrite(out.data(), 1, out.size(), stdout);
+  printer.Finish();
 }
 
 void PrintTable(const ArchiveIndex& index) {
