@@ -4,7 +4,6 @@
 #include "cli/commands.h"
 #include "cli/terminal/language.h"
 #include "text/catalogue.h"
-#include "text/format_text.h"
 
 namespace kowaki::cli {
 

@@ -14,7 +14,6 @@
 #include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/interrupt.h"
-#include "cli/terminal/language.h"
 #include "cli/terminal/terminal_window.h"
 #include "jobs/entry_decoder.h"
 #include "jobs/listing_job.h"

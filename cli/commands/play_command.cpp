@@ -15,7 +15,6 @@
 #include "cli/output/run_report.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/interrupt.h"
-#include "cli/terminal/language.h"
 #include "cli/terminal/terminal_window.h"
 #include "jobs/playback_job.h"
 #include "text/catalogue.h"

@@ -13,7 +13,6 @@
 #include "cli/commands/modding.h"
 #include "cli/output/json_output.h"
 #include "cli/output/text_output.h"
-#include "cli/terminal/language.h"
 #include "jobs/ordered_work.h"
 #include "modding/entry_check.h"
 #include "text/catalogue.h"

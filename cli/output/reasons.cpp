@@ -3,7 +3,6 @@
 #include <cerrno>
 
 #include "cli/output/text_output.h"
-#include "cli/terminal/language.h"
 #include "text/catalogue.h"
 
 namespace kowaki::cli {
