@@ -19,8 +19,7 @@
 #include "settings/game_archive.h"
 #include "settings/output_settings.h"
 #include "settings/settings_store.h"
-#include "text/format_text.h"
-#include "text/texts.h"
+#include "text/catalogue.h"
 
 namespace kowaki {
 
@@ -35,7 +34,7 @@ void InsertColumns(HWND list) {
   GetClientRect(list, &client);
   const auto widths = ListColumnWidths(client.right - client.left, GetSystemMetrics(SM_CXVSCROLL));
   for (int i = 0; i < static_cast<int>(widths.size()); ++i) {
-    std::wstring title = Wide(texts::kColumnTitles[i]);
+    std::wstring title = Wide(Say(kColumnTitles[i]));
     LVCOLUMNW column = {};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
     column.fmt = LVCFMT_LEFT;
@@ -51,14 +50,14 @@ void InsertColumns(HWND list) {
 void RestoreIdleControls(MainWindow* state) {
   for (Control control : {Control::kBrowse, Control::kList, Control::kPlay, Control::kOutput})
     state->job_window.EnableControl(control, true);
-  state->job_window.SetButtonText(Control::kPlay, texts::kButtonPlay);
-  state->job_window.SetButtonText(Control::kOutput, texts::kButtonOutput);
+  state->job_window.SetButtonText(Control::kPlay, Say(Text::kButtonPlay));
+  state->job_window.SetButtonText(Control::kOutput, Say(Text::kButtonOutput));
 }
 
 void StartJob(MainWindow* state, JobProcedure job) {
   if (!StartWorker(&state->jobs, job)) {
     RestoreIdleControls(state);
-    ShowMessageBox(state->window, texts::kCannotStartJob, texts::kCaptionFailure);
+    ShowMessageBox(state->window, Say(Text::kCannotStartJob), Say(Text::kCaptionFailure));
   }
 }
 
@@ -77,7 +76,7 @@ void LocateGameArchive(MainWindow* state) {
 
 void Browse(MainWindow* state) {
   const std::wstring filter =
-      FileDialogFilter({texts::kArchiveFilter, "voice.arc", texts::kAllFiles, "*.*"});
+      FileDialogFilter({Say(Text::kArchiveFilter), "voice.arc", Say(Text::kAllFiles), "*.*"});
   wchar_t path[kPathBufferSize] = {};
   OPENFILENAMEW dialog = FileDialogRecord(state->window, filter, path,
                                           OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);
@@ -98,27 +97,27 @@ void StartOrStop(MainWindow* state, JobKind kind) {
   JobWindow& window = state->job_window;
   // Rows left from an archive that failed to load name entries of no index.
   if (window.SelectedCount() == 0 || !state->jobs.index) {
-    ShowMessageBox(state->window, play ? texts::kNothingToPlay : texts::kNothingToExport,
-                   texts::kCaptionWarning);
+    ShowMessageBox(state->window, Say(play ? Text::kNothingToPlay : Text::kNothingToExport),
+                   Say(Text::kCaptionWarning));
     return;
   }
   window.EnableControl(Control::kBrowse, false);
   window.EnableControl(Control::kList, false);
   if (play) {
-    window.SetButtonText(Control::kPlay, texts::kButtonStop);
+    window.SetButtonText(Control::kPlay, Say(Text::kButtonStop));
     window.EnableControl(Control::kOutput, false);
     StartJob(state, PlaybackJob);
     return;
   }
   window.EnableControl(Control::kPlay, false);
-  window.SetButtonText(Control::kOutput, texts::kButtonStop);
+  window.SetButtonText(Control::kOutput, Say(Text::kButtonStop));
   StartJob(state, ExportJob);
 }
 
 void OnInitDialog(HWND dialog, LPARAM parameter) {
   auto* state = new (std::nothrow) MainWindow(dialog);
   if (!state) {
-    ShowMessageBox(nullptr, texts::kOutOfMemory, texts::kCaptionFailure);
+    ShowMessageBox(nullptr, Say(Text::kOutOfMemory), Say(Text::kCaptionFailure));
     DestroyWindow(dialog);
     return;
   }
@@ -281,8 +280,7 @@ void OpenArchive(MainWindow* state, const std::string& path) {
   FreeArchiveIndex(state->jobs.index);
   state->jobs.index = LoadArchiveIndex(path.c_str());
   if (!state->jobs.index) {
-    ShowMessageBox(state->window, FormatText(texts::kCannotOpenArchive, path.c_str()),
-                   texts::kCaptionError);
+    ShowMessageBox(state->window, Say(Text::kCannotOpenArchive, path), Say(Text::kCaptionError));
     return;
   }
   SetDlgItemTextW(state->window, IDC_PATH, Wide(path).c_str());

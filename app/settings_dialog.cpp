@@ -9,7 +9,7 @@
 #include "res/resource.h"
 #include "settings/output_settings.h"
 #include "settings/settings_store.h"
-#include "text/texts.h"
+#include "text/catalogue.h"
 
 namespace kowaki {
 
@@ -20,7 +20,7 @@ void AddChoice(HWND dialog, int combo, const std::string& text) {
 }
 
 void FillChoices(HWND dialog) {
-  const std::string same = texts::kSameAsSource;
+  const std::string same = Say(Text::kSameAsSource);
   AddChoice(dialog, IDC_RATE, same);
   for (int32_t rate : kOfferedRates) AddChoice(dialog, IDC_RATE, std::to_string(rate));
   AddChoice(dialog, IDC_CHANNELS, same);

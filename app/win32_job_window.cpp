@@ -10,7 +10,7 @@
 #include "app/file_dialogs.h"
 #include "app/wide_text.h"
 #include "res/resource.h"
-#include "text/texts.h"
+#include "text/catalogue.h"
 
 namespace kowaki {
 
@@ -130,7 +130,7 @@ bool Win32JobWindow::PickFolder(std::string_view title, std::string* folder) {
 
 bool Win32JobWindow::PickSaveFile(std::string* path) {
   const std::wstring filter =
-      FileDialogFilter({texts::kWavFilesFilter, "*.wav", texts::kAllFilesFilter, "*.*"});
+      FileDialogFilter({Say(Text::kWavFilesFilter), "*.wav", Say(Text::kAllFilesFilter), "*.*"});
   wchar_t name[kPathBufferSize] = {};
   OPENFILENAMEW dialog = FileDialogRecord(dialog_, filter, name, OFN_NOCHANGEDIR);
   dialog.nFilterIndex = 1;

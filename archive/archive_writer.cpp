@@ -8,6 +8,7 @@
 #include "archive/entry_stream.h"
 #include "common/little_endian.h"
 #include "common/output_file.h"
+#include "text/catalogue.h"
 
 namespace kowaki {
 
@@ -33,7 +34,7 @@ int64_t ReadableSize(const std::string& path) {
 bool CopyFile(const std::string& path, uint64_t expected, OutputFile& out, std::string* error) {
   archive_file::Handle file(archive_file::OpenShared(path.c_str()));
   if (!file) {
-    *error = "cannot read " + path;
+    *error = Say(Text::kCannotReadPath, path);
     return false;
   }
   auto buffer = std::make_unique<unsigned char[]>(kCopyBlock);
@@ -46,11 +47,11 @@ bool CopyFile(const std::string& path, uint64_t expected, OutputFile& out, std::
     if (!(written = out.Write(buffer.get(), static_cast<size_t>(n)))) break;
   }
   if (!written) {
-    *error = "cannot write " + out.path();
+    *error = Say(Text::kCannotWritePath, out.path());
   } else if (n < 0) {
-    *error = "cannot read " + path;
+    *error = Say(Text::kCannotReadPath, path);
   } else if (copied != expected) {
-    *error = path + " changed while it was being packed";
+    *error = Say(Text::kChangedWhilePacked, path);
   }
   return written && n >= 0 && copied == expected;
 }
@@ -69,14 +70,14 @@ bool CopyEntry(const ArchiveIndex* index, int32_t i, OutputFile& out, std::strin
   while (stream && (n = EntryRead(buffer.get(), 1, kCopyBlock, stream.get())) != 0 &&
          n != static_cast<size_t>(-1)) {
     if (!out.Write(buffer.get(), n)) {
-      *error = "cannot write " + out.path();
+      *error = Say(Text::kCannotWritePath, out.path());
       return false;
     }
     copied += n;
   }
   if (!stream || n != 0 || copied != index->entries[i].size || !ArchiveUnchanged(index)) {
-    *error = "cannot read entry " + std::to_string(i) + " of " + index->path +
-             (stream && n == 0 ? ": the archive changed while it was read" : "");
+    *error = Say(Text::kCannotReadEntryOf, i, index->path) +
+             (stream && n == 0 ? ": " + std::string(Say(Text::kProblemArchiveChanged)) : "");
     return false;
   }
   return true;
@@ -92,11 +93,11 @@ NameField NameFieldOf(const ArchiveEntry& entry) {
 
 bool ArchiveWriter::CheckName(std::string_view name, std::string* error) const {
   if (name.empty() || name.size() > kArchiveNameSize - 1) {
-    *error = "an entry name must be 1 to 8 bytes long, not " + std::to_string(name.size());
+    *error = Say(Text::kNameLength, static_cast<int>(name.size()));
     return false;
   }
   if (name.find('\0') != std::string_view::npos) {
-    *error = "an entry name cannot contain a zero byte";
+    *error = Say(Text::kNameZeroByte);
     return false;
   }
   return CheckRoom(error);
@@ -104,7 +105,7 @@ bool ArchiveWriter::CheckName(std::string_view name, std::string* error) const {
 
 bool ArchiveWriter::CheckRoom(std::string* error) const {
   if (entries_.size() >= kArchiveMaxEntries) {
-    *error = "an archive holds at most " + std::to_string(kArchiveMaxEntries) + " entries";
+    *error = Say(Text::kArchiveFull, static_cast<int>(kArchiveMaxEntries));
     return false;
   }
   return true;
@@ -139,7 +140,7 @@ bool ArchiveWriter::AddFile(const NameField& field, const std::string& path, std
   if (!CheckRoom(error)) return false;
   const int64_t size = ReadableSize(path);
   if (size < 0) {
-    *error = "cannot read " + path;
+    *error = Say(Text::kCannotReadPath, path);
     return false;
   }
   entries_.push_back({field, path, nullptr, -1, {}, static_cast<uint64_t>(size)});
@@ -151,7 +152,7 @@ bool ArchiveWriter::AddEntry(const NameField& field, const ArchiveIndex* index, 
   if (!CheckRoom(error)) return false;
   const ArchiveEntry& stored = index->entries[entry];
   if (uint64_t{stored.offset} + stored.size > index->identity.size) {
-    *error = "entry " + std::to_string(entry) + " runs past the end of " + index->path;
+    *error = Say(Text::kEntryPastEnd, entry, index->path);
     return false;
   }
   entries_.push_back({field, {}, index, entry, {}, stored.size});
@@ -160,7 +161,7 @@ bool ArchiveWriter::AddEntry(const NameField& field, const ArchiveIndex* index, 
 
 bool ArchiveWriter::set_header_word(uint32_t word, std::string* error) {
   if (word >> 24) {
-    *error = "the header word's top byte must be 0";
+    *error = Say(Text::kHeaderWordTopByte);
     return false;
   }
   header_word_ = word;
@@ -181,8 +182,7 @@ std::string ArchiveWriter::Head(std::string* error) const {
   for (size_t i = 0; i < entries_.size(); ++i) {
     const Entry& entry = entries_[i];
     if (offset + entry.size > kMaxArchiveSize) {
-      *error = "the archive would exceed 4 GiB at entry " + std::to_string(i) +
-               ": entry offsets are 32-bit";
+      *error = Say(Text::kArchiveOver4GiB, static_cast<int>(i));
       return {};
     }
     unsigned char* record = p + kArchiveHeaderSize + i * kArchiveRecordSize;
@@ -203,7 +203,7 @@ bool ArchiveWriter::WriteInto(OutputFile& out, std::string* error) const {
   const std::string head = Head(error);
   if (head.empty()) return false;
   if (!out.Write(head.data(), head.size())) {
-    *error = "cannot write " + out.path();
+    *error = Say(Text::kCannotWritePath, out.path());
     return false;
   }
   for (const Entry& entry : entries_) {
@@ -211,7 +211,7 @@ bool ArchiveWriter::WriteInto(OutputFile& out, std::string* error) const {
       if (!CopyEntry(entry.index, entry.entry, out, error)) return false;
     } else if (entry.path.empty()) {
       if (!out.Write(entry.bytes.data(), entry.bytes.size())) {
-        *error = "cannot write " + out.path();
+        *error = Say(Text::kCannotWritePath, out.path());
         return false;
       }
     } else if (!CopyFile(entry.path, entry.size, out, error)) {

@@ -12,6 +12,7 @@
 #include "cli/terminal/interrupt.h"
 #include "cli/terminal/language.h"
 #include "kowaki_version.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
     if (options.help) return PrintHelp(CommandHelp(name));
     return command.run(Arguments(args).subspan(1));
   }
-  Complain("unknown command '" + PathForDisplay(name) + "'");
+  Complain(kowaki::Say(kowaki::Text::kArgUnknownCommand, PathForDisplay(name)));
   PrintText(stderr, OverallHelp());
   return kExitError;
 }

@@ -44,6 +44,23 @@ endif()
 # vorbisenc need libvorbis, which needs libogg.
 pkg_check_modules(VORBIS REQUIRED IMPORTED_TARGET vorbisfile vorbisenc vorbis ogg)
 
+# JSON for kowaki-cli: nlohmann/json, header-only. A cross build takes
+# Debian's copy, installed for this machine outside the cross root (headers
+# hold no machine code), through a folder that holds nlohmann/ alone:
+# the rest of its include folder would stand before mingw-w64's headers.
+if(CMAKE_CROSSCOMPILING)
+  find_package(nlohmann_json 3 REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+  get_target_property(KOWAKI_JSON_INCLUDE nlohmann_json::nlohmann_json INTERFACE_INCLUDE_DIRECTORIES)
+  list(GET KOWAKI_JSON_INCLUDE 0 KOWAKI_JSON_INCLUDE)
+  set(KOWAKI_JSON_ONLY ${PROJECT_BINARY_DIR}/nlohmann_json/include)
+  file(MAKE_DIRECTORY ${KOWAKI_JSON_ONLY})
+  file(CREATE_LINK ${KOWAKI_JSON_INCLUDE}/nlohmann ${KOWAKI_JSON_ONLY}/nlohmann SYMBOLIC)
+  set_target_properties(nlohmann_json::nlohmann_json PROPERTIES
+                        INTERFACE_INCLUDE_DIRECTORIES ${KOWAKI_JSON_ONLY})
+else()
+  find_package(nlohmann_json 3 REQUIRED)
+endif()
+
 # kowaki_add_test(NAME SOURCES src... LIBS lib... [TIMEOUT s])
 # Natively every GoogleTest case becomes its own CTest test. Under Wine each
 # executable is one CTest test: starting Wine per case would cost seconds.

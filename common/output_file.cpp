@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/temp_files.h"
+#include "text/catalogue.h"
 
 namespace kowaki {
 
@@ -35,7 +36,8 @@ bool OutputFile::OpenNamed(std::string* error) {
   if (path_ == "-") return OpenInPlace(platform::OpenDescriptor(kStandardOutput), error);
   std::string target;
   int descriptor = -1;
-  if (!platform::FollowLinks(path_, &target, &descriptor)) return Refuse("links in a loop", error);
+  if (!platform::FollowLinks(path_, &target, &descriptor))
+    return Refuse(Say(Text::kOutputLinkLoop), error);
   if (descriptor >= 0) return OpenInPlace(platform::OpenDescriptor(descriptor), error);
   return OpenAt(target, platform::KindOfName(target), OutputPlace::kNamed, error);
 }
@@ -50,15 +52,14 @@ bool OutputFile::OpenAt(const std::string& target, platform::PathKind kind, Outp
     case platform::PathKind::kFile:
       return OpenTemporary(target, error);
     case platform::PathKind::kFolder:
-      return Refuse("is a folder", error);
+      return Refuse(Say(Text::kOutputFolder), error);
     case platform::PathKind::kLink:
-      return Refuse(in_folder ? "is a link, and nothing is written through one here"
-                              : "is a link that cannot be followed",
+      return Refuse(Say(in_folder ? Text::kOutputLinkInFolder : Text::kOutputLinkUnfollowed),
                     error);
     case platform::PathKind::kDevice:
       break;
   }
-  if (in_folder) return Refuse("is not an ordinary file", error);
+  if (in_folder) return Refuse(Say(Text::kOutputNotOrdinary), error);
   return OpenInPlace(platform::OpenInPlace(target), error);
 }
 
@@ -69,7 +70,7 @@ bool OutputFile::OpenTemporary(const std::string& destination, std::string* erro
   if (!problem.empty()) return Refuse(problem, error);
   {
     const TempCreation creation;
-    if (!creation.allowed()) return Refuse("the program is ending", error);
+    if (!creation.allowed()) return Refuse(Say(Text::kOutputEnding), error);
     file_ = platform::CreateTempBeside(destination, &temp_path_);
     if (file_) temp_slot_ = EnterTemporary(temp_path_.c_str());
   }
@@ -79,7 +80,7 @@ bool OutputFile::OpenTemporary(const std::string& destination, std::string* erro
   }
   if (temp_slot_ < 0) {
     Discard();
-    return Refuse("the temporary file's path is too long", error);
+    return Refuse(Say(Text::kOutputTempPathLong), error);
   }
   destination_ = destination;
   return true;
@@ -122,7 +123,7 @@ bool OutputFile::Truncate(uint64_t size) {
 
 bool OutputFile::Commit(std::string* error) {
   if (!file_) {
-    *error = path_ + ": not open";
+    *error = path_ + ": " + Say(Text::kOutputNotOpen);
     return false;
   }
   errno = 0;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/little_endian.h"
+#include "text/catalogue.h"
 
 namespace kowaki {
 
@@ -24,14 +25,13 @@ bool ParseCodecFormat(std::span<const uint8_t> chunk, WaveFormat* format, std::s
   const uint8_t* p = chunk.data();
   const uint16_t extra = chunk.size() >= 18 ? ReadLe16(p + 16) : 0;
   if (extra > kMaxFormatExtra) {
-    return Fail(error, "unsupported format: " + std::to_string(extra) +
-                           " extra format bytes (at most " + std::to_string(kMaxFormatExtra) + ")");
+    return Fail(error, Say(Text::kWavExtraBytes, extra, kMaxFormatExtra));
   }
   if (extra > 0 && chunk.size() < size_t{18} + extra) {
-    return Fail(error, "malformed file: the fmt chunk is shorter than its extra bytes");
+    return Fail(error, Say(Text::kWavFmtShorterThanExtra));
   }
   const uint16_t block_align = ReadLe16(p + 12);
-  if (block_align == 0) return Fail(error, "malformed file: block align 0");
+  if (block_align == 0) return Fail(error, Say(Text::kWavBlockAlignZero));
   *format = WaveFormat{{ReadLe16(p), ReadLe16(p + 2), ReadLe32(p + 4), ReadLe32(p + 8), block_align,
                         ReadLe16(p + 14), extra}};
   std::memcpy(format->extra, p + 18, extra);
@@ -40,39 +40,33 @@ bool ParseCodecFormat(std::span<const uint8_t> chunk, WaveFormat* format, std::s
 
 // The format a "fmt " chunk describes.
 bool ParseFormat(std::span<const uint8_t> chunk, WaveFormat* format, std::string* error) {
-  if (chunk.size() < 16) return Fail(error, "malformed file: the fmt chunk is too short");
+  if (chunk.size() < 16) return Fail(error, Say(Text::kWavFmtTooShort));
   const uint8_t* p = chunk.data();
   const uint16_t tag = ReadLe16(p);
   const uint16_t channels = ReadLe16(p + 2);
   const uint32_t rate = ReadLe32(p + 4);
   const uint16_t block_align = ReadLe16(p + 12);
   const uint16_t bits = ReadLe16(p + 14);
-  if (channels == 0 || rate == 0)
-    return Fail(error, "malformed file: no channels or no sample rate");
+  if (channels == 0 || rate == 0) return Fail(error, Say(Text::kWavNoChannelsOrRate));
   if (tag == kFormatExtensible) {
     if (chunk.size() < 40 || ReadLe16(p + 16) < 22) {
-      return Fail(error, "malformed file: the extensible fmt chunk is too short");
+      return Fail(error, Say(Text::kWavExtensibleTooShort));
     }
     if (std::memcmp(p + 24, kPcmSubformat, sizeof kPcmSubformat) != 0) {
-      return Fail(error, "unsupported format: an extensible subformat other than PCM");
+      return Fail(error, Say(Text::kWavExtensibleNotPcm));
     }
   } else if (tag != kFormatPcm) {
     return ParseCodecFormat(chunk, format, error);
   }
   if (bits != 8 && bits != 16) {
-    return Fail(error,
-                "unsupported sample width: " + std::to_string(bits) + " bits (8 or 16 only)");
+    return Fail(error, Say(Text::kWavSampleWidth, bits));
   }
   if (!PcmFormatFits(rate, channels, bits)) {
-    return Fail(error, "malformed file: " + std::to_string(channels) + " channels of " +
-                           std::to_string(bits) + " bits at " + std::to_string(rate) +
-                           " Hz are more than the format can describe");
+    return Fail(error, Say(Text::kWavFormatTooLarge, channels, bits, rate));
   }
   *format = WaveFormat{MakePcmFormat(rate, channels, bits)};
   if (block_align != format->block_align) {
-    return Fail(error, "malformed file: block align " + std::to_string(block_align) + " for " +
-                           std::to_string(channels) + " channels of " + std::to_string(bits) +
-                           " bits");
+    return Fail(error, Say(Text::kWavBlockAlign, block_align, channels, bits));
   }
   return true;
 }
@@ -173,7 +167,7 @@ bool ReadWavInfo(const WavReadAt& read_at, WavInfo* info, std::string* error) {
   uint8_t head[12];
   if (!read_at(0, head) || std::memcmp(head, "RIFF", 4) != 0 ||
       std::memcmp(head + 8, "WAVE", 4) != 0) {
-    return Fail(error, "not a RIFF WAVE file");
+    return Fail(error, Say(Text::kWavNotRiff));
   }
   // Chunks must lie inside the RIFF chunk, unless it was written to a
   // stream and gives no size.
@@ -184,15 +178,15 @@ bool ReadWavInfo(const WavReadAt& read_at, WavInfo* info, std::string* error) {
   uint64_t at = 12;
   while (!(have_format && have_data)) {
     uint8_t chunk[8];
-    if (at + 8 > end) return Fail(error, have_format ? "no data chunk" : "no fmt chunk");
-    if (!read_at(at, chunk)) return Fail(error, "truncated file");
+    if (at + 8 > end) return Fail(error, Say(have_format ? Text::kWavNoData : Text::kWavNoFmt));
+    if (!read_at(at, chunk)) return Fail(error, Say(Text::kTruncatedFile));
     const uint32_t size = ReadLe32(chunk + 4);
     const uint64_t body = at + 8;
-    if (body + size > end) return Fail(error, "malformed file: a chunk runs past the RIFF end");
+    if (body + size > end) return Fail(error, Say(Text::kWavChunkPastEnd));
     if (!have_format && std::memcmp(chunk, "fmt ", 4) == 0) {
       uint8_t format[18 + kMaxFormatExtra];
       const std::span<uint8_t> part(format, size < sizeof format ? size : sizeof format);
-      if (!read_at(body, part)) return Fail(error, "truncated file");
+      if (!read_at(body, part)) return Fail(error, Say(Text::kTruncatedFile));
       if (!ParseFormat(part, &info->format, error)) return false;
       have_format = true;
     } else if (!have_data && std::memcmp(chunk, "data", 4) == 0) {
@@ -200,7 +194,7 @@ bool ReadWavInfo(const WavReadAt& read_at, WavInfo* info, std::string* error) {
       info->data_size = size;
       have_data = true;
       // Data running to the end of a stream: nothing can be found after it.
-      if (size == kWavSizeUnknown && !have_format) return Fail(error, "no fmt chunk");
+      if (size == kWavSizeUnknown && !have_format) return Fail(error, Say(Text::kWavNoFmt));
       if (size == kWavSizeUnknown) return true;
     }
     at = body + size + (size & 1);

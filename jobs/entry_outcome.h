@@ -5,29 +5,22 @@
 #include <cstdint>
 #include <string>
 
-namespace kowaki {
+#include "jobs/entry_problem.h"
 
-enum class EntryProblem : uint8_t {
-  kNone,
-  kArchiveChanged,    // the archive was written to since it was listed
-  kCutShort,          // the entry runs past the end of the archive
-  kNotVorbis,         // no Ogg Vorbis stream
-  kReadFailed,        // the archive could not be read (`system_error`)
-  kCannotConvert,     // no conversion from its format to the output's
-  kTooLarge,          // more audio than a WAV file's sizes hold
-  kCannotOpenOutput,  // its output file could not be created
-  kWriteFailed,       // the output could not be written (`system_error`)
-  kKept,              // its file existed and was kept: the entry was skipped
-  kNoPlayer,          // the sound device took no player for its format
-};
+namespace kowaki {
 
 struct EntryOutcome {
   int32_t entry = -1;
   bool ok = false;
   EntryProblem problem = EntryProblem::kNone;
-  int system_error = 0;
-  std::string path;    // the file it went to, when it has one
-  uint64_t bytes = 0;  // what it put there: a copy's bytes, a WAV entry's audio data
+  int system_error = 0;  // of a read, open or write that failed
+  std::string path;      // the file it went to, when it has one
+  uint64_t bytes = 0;    // what it put there: a copy's bytes, a WAV entry's audio data
 };
+
+// Why it went wrong, in words.
+inline std::string ProblemText(const EntryOutcome& outcome) {
+  return ProblemText(outcome.problem, {.system_error = outcome.system_error});
+}
 
 }  // namespace kowaki

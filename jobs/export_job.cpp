@@ -13,8 +13,7 @@
 #include "jobs/ordered_work.h"
 #include "jobs/output_names.h"
 #include "settings/output_settings.h"
-#include "text/format_text.h"
-#include "text/texts.h"
+#include "text/catalogue.h"
 
 namespace kowaki {
 
@@ -117,7 +116,7 @@ ExportResult ExportRun::Run() {
 }
 
 bool ExportRun::ChooseDestination() {
-  if (!plan_.merge) return window_.PickFolder(texts::kPickFolderTitle, &folder_);
+  if (!plan_.merge) return window_.PickFolder(Say(Text::kPickFolderTitle), &folder_);
   std::string path;
   if (!window_.PickSaveFile(&path)) return false;
   merge_path_ = path;
@@ -126,9 +125,8 @@ bool ExportRun::ChooseDestination() {
     merge_.file = setup_.open_file(path, OutputPlace::kNamed);
   }
   if (!merge_.file) {
-    window_.ShowMessage(
-        FormatText(window_.Localized(texts::kCannotOpenOutput), window_.PathText(path).c_str()),
-        window_.Localized(texts::kCaptionFailure));
+    window_.ShowMessage(Say(Text::kCannotOpenOutput, window_.PathText(path)),
+                        Say(Text::kCaptionFailure));
     return false;
   }
   return true;
@@ -153,9 +151,8 @@ bool ExportRun::OutputsReplaceable() {
     if (!Kept(path) && !ReplaceProblem(path).empty()) problem_path = path;
   }
   if (problem_path.empty()) return true;
-  window_.ShowMessage(FormatText(window_.Localized(texts::kCannotOpenOutput),
-                                 window_.PathText(problem_path).c_str()),
-                      window_.Localized(texts::kCaptionFailure));
+  window_.ShowMessage(Say(Text::kCannotOpenOutput, window_.PathText(problem_path)),
+                      Say(Text::kCaptionFailure));
   return false;
 }
 
@@ -235,13 +232,11 @@ bool ExportRun::Commit(ExportedEntry& made) {
   if (!parallel_ && last_row_ == -1) return false;
   const EntryOutcome& outcome = made.outcome;
   const std::string name = window_.NameText(EntryName(state_.index, outcome.entry));
-  window_.SetJobTitle(FormatText(window_.Localized(texts::kWorkExporting), name.c_str(),
-                                 result_.processed + 1, result_.selected));
+  window_.SetJobTitle(Say(Text::kWorkExporting, name, result_.processed + 1, result_.selected));
   window_.SetProgressPosition(result_.processed);
   if (made.cannot_open) {
-    window_.ShowMessage(FormatText(window_.Localized(texts::kCannotOpenOutput),
-                                   window_.PathText(made.path).c_str()),
-                        window_.Localized(texts::kCaptionFailure));
+    window_.ShowMessage(Say(Text::kCannotOpenOutput, window_.PathText(made.path)),
+                        Say(Text::kCaptionFailure));
     result_.output_failed = true;
     return false;
   }
@@ -255,8 +250,7 @@ bool ExportRun::Commit(ExportedEntry& made) {
   window_.ReportEntry(outcome, EntryName(state_.index, outcome.entry));
   if (result_.merge_write_failed) return false;
   if (plan_.merge && merge_.data_bytes > static_cast<uint64_t>(setup_.merge_limit)) {
-    window_.ShowMessage(FormatText(window_.Localized(texts::kMergeTooLarge), name.c_str()),
-                        window_.Localized(texts::kCaptionWarning));
+    window_.ShowMessage(Say(Text::kMergeTooLarge, name), Say(Text::kCaptionWarning));
     return false;
   }
   return true;
@@ -348,12 +342,10 @@ void ExportRun::KeepWholeEntries(EntryProblem problem) {
   if (merge_.data_bytes == 0 || !cut) {
     merge_.file->Discard();
     merge_.file.reset();
-    window_.ShowMessage(window_.Localized(texts::kMergeWriteFailedEmpty),
-                        window_.Localized(texts::kCaptionFailure));
+    window_.ShowMessage(Say(Text::kMergeWriteFailedEmpty), Say(Text::kCaptionFailure));
   } else {
-    window_.ShowMessage(
-        FormatText(window_.Localized(texts::kMergeWriteFailed), merge_.last_whole.c_str()),
-        window_.Localized(texts::kCaptionFailure));
+    window_.ShowMessage(Say(Text::kMergeWriteFailed, merge_.last_whole),
+                        Say(Text::kCaptionFailure));
   }
 }
 
@@ -380,7 +372,7 @@ void ExportRun::EndMessages() {
   // The merge file is completed before the summary, so that one that
   // cannot be kept is counted in it.
   if (plan_.merge && merge_.file && !FinishMerge()) result_.succeeded = 0;
-  ShowEndMessages(window_, texts::kExportFailed, texts::kExportStopped, result_.selected,
+  ShowEndMessages(window_, Text::kExportFailed, Text::kExportStopped, result_.selected,
                   result_.processed, result_.succeeded + result_.skipped);
 }
 

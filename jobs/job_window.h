@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "jobs/entry_outcome.h"
-#include "text/texts.h"
+#include "text/catalogue.h"
 
 namespace kowaki {
 
@@ -41,7 +41,7 @@ class JobWindow {
   virtual void SetTitle(std::string_view text) = 0;
   // The title while a job runs: `work` says what the job is doing.
   virtual void SetJobTitle(std::string_view work) {
-    SetTitle(std::string(texts::kTitleJobPrefix) + std::string(work));
+    SetTitle(Say(Text::kTitleJobPrefix) + std::string(work));
   }
 
   // The list. Rows hold an entry name as their text and the entry's number
@@ -74,9 +74,6 @@ class JobWindow {
   virtual bool PickFolder(std::string_view title, std::string* folder) = 0;
   virtual bool PickSaveFile(std::string* path) = 0;
 
-  // One of the system's texts (texts::) as this face shows it; the window
-  // shows them as they are, a terminal may translate them.
-  virtual const char* Localized(const char* text) { return text; }
   // An entry name as text, for titles and messages.
   virtual std::string NameText(std::string_view name) = 0;
   // A path as text, for messages.

@@ -2,8 +2,8 @@
 
 #include "jobs/entry_decoder.h"
 #include "jobs/ordered_work.h"
+#include "text/catalogue.h"
 #include "text/format_text.h"
-#include "text/texts.h"
 
 namespace kowaki {
 
@@ -51,7 +51,7 @@ int ListingJob(AppState* state) {
   const int32_t count = index ? index->count : 0;
 
   window.SetProgressRange(0, count);
-  window.SetJobTitle(FormatText(window.Localized(texts::kWorkListing), 0, count));
+  window.SetJobTitle(Say(Text::kWorkListing, 0, count));
   window.DeleteAllRows();
   window.ReserveRows(count);
 
@@ -72,14 +72,14 @@ int ListingJob(AppState* state) {
     window.SetRowFacts(rows, listed.facts);
     ++rows;
     window.SetProgressPosition(i);
-    window.SetJobTitle(FormatText(window.Localized(texts::kWorkListing), i + 1, count));
+    window.SetJobTitle(Say(Text::kWorkListing, i + 1, count));
     return true;
   };
   RunOrdered(work);
 
   window.SetProgressRange(0, 100);
   window.SetProgressPosition(0);
-  window.SetTitle(texts::kTitle);
+  window.SetTitle(Say(Text::kTitle));
   window.EnableControl(Control::kBrowse, true);
   window.EnableControl(Control::kPlay, true);
   window.EnableControl(Control::kOutput, true);

@@ -7,8 +7,13 @@
 #include <string>
 
 #include "jobs/app_state.h"
+#include "text/catalogue.h"
 
 namespace kowaki {
+
+// The list's column titles, left to right.
+inline constexpr Text kColumnTitles[] = {Text::kColumnName, Text::kColumnSize, Text::kColumnSeconds,
+                                         Text::kColumnChannels, Text::kColumnRate};
 
 // The worker procedure; returns 0.
 int ListingJob(AppState* state);

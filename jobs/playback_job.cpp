@@ -8,8 +8,7 @@
 
 #include "jobs/entry_decoder.h"
 #include "jobs/job_end.h"
-#include "text/format_text.h"
-#include "text/texts.h"
+#include "text/catalogue.h"
 
 namespace kowaki {
 
@@ -54,9 +53,8 @@ PlaybackResult PlaybackRun::Run() {
   for (int32_t row = window_.NextSelectedRow(-1); row != -1; row = window_.NextSelectedRow(row)) {
     const int32_t entry = window_.RowEntry(row);
     ++result_.started;
-    window_.SetJobTitle(FormatText(window_.Localized(texts::kWorkPlaying),
-                                   window_.NameText(EntryName(state_.index, entry)).c_str(),
-                                   result_.started, selected));
+    window_.SetJobTitle(Say(Text::kWorkPlaying, window_.NameText(EntryName(state_.index, entry)),
+                            result_.started, selected));
     EntryOutcome outcome = PlayEntry(entry);
     result_.played += outcome.ok ? 1 : 0;
     window_.ReportEntry(outcome, EntryName(state_.index, entry));
@@ -146,8 +144,8 @@ bool PlaybackRun::PlayOut(WaveOutPlayer& player, int64_t base) {
 }
 
 void PlaybackRun::EndMessages() {
-  ShowEndMessages(window_, texts::kPlayFailed, texts::kPlayStopped, result_.selected,
-                  result_.started, result_.played);
+  ShowEndMessages(window_, Text::kPlayFailed, Text::kPlayStopped, result_.selected, result_.started,
+                  result_.played);
 }
 
 void PlaybackRun::Restore() {

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <numeric>
 
+#include "text/catalogue.h"
 #include "text/format_text.h"
 
 namespace kowaki {
@@ -77,20 +78,20 @@ bool ParseEntry(std::string_view keyword, std::string_view rest, ManifestEntry* 
                 : keyword == "shared" ? ManifestEntry::Kind::kShared
                                       : ManifestEntry::Kind::kOutside;
   if (!UnescapeNameField(TakeWord(&rest), &entry->name)) {
-    return *why = "a name is 0 to 8 bytes, each %XX or printable ASCII", false;
+    return *why = Say(Text::kManifestBadName), false;
   }
   if (!ParseNumber(TakeWord(&rest), 10, &entry->size) || entry->size > UINT32_MAX) {
-    return *why = "the size is not a number of bytes below 4 GiB", false;
+    return *why = Say(Text::kManifestBadSize), false;
   }
   if (entry->kind == ManifestEntry::Kind::kOutside) {
     entry->reason = rest;
     return true;
   }
   if (!ParseNumber(TakeWord(&rest), 16, &entry->crc)) {
-    return *why = "the CRC-32 is not 8 hex digits", false;
+    return *why = Say(Text::kManifestBadCrc), false;
   }
   entry->file = rest;
-  return !rest.empty() || (*why = "no file named", false);
+  return !rest.empty() || (*why = Say(Text::kManifestNoFile), false);
 }
 
 }  // namespace
@@ -196,38 +197,36 @@ class LineReader {
     if (!versioned_) {
       int version = 0;
       if (keyword != kMagic || !ParseNumber(line, 10, &version)) {
-        return *why = "not a manifest of kowaki-cli unpack", false;
+        return *why = Say(Text::kManifestNotOurs), false;
       }
       versioned_ = true;
       return version == kManifestVersion ||
-             (*why = FormatText("manifest version %d; this kowaki-cli reads version %d", version,
-                                kManifestVersion),
-              false);
+             (*why = Say(Text::kManifestOtherVersion, version, kManifestVersion), false);
     }
     if (keyword == "header-word") {
       has_word_ =
           ParseNumber(line, 16, &manifest_->header_word) && manifest_->header_word <= 0xFFFFFF;
-      return has_word_ || (*why = "the header word is 0x000000 to 0xFFFFFF", false);
+      return has_word_ || (*why = Say(Text::kManifestHeaderWord), false);
     }
     if (keyword == "layout") {
       has_layout_ = line == "contiguous" || line == "rearranged";
       manifest_->contiguous = line == "contiguous";
-      return has_layout_ || (*why = "the layout is contiguous or rearranged", false);
+      return has_layout_ || (*why = Say(Text::kManifestLayout), false);
     }
     if (keyword == "entry" || keyword == "shared" || keyword == "outside") {
       if (manifest_->entries.size() == kArchiveMaxEntries) {
-        return *why = "an archive holds at most 1,048,576 entries", false;
+        return *why = Say(Text::kManifestTooManyEntries), false;
       }
       return ParseEntry(keyword, line, &manifest_->entries.emplace_back(), why);
     }
-    return *why = "unknown line", false;
+    return *why = Say(Text::kManifestUnknownLine), false;
   }
 
   // What a whole manifest must have said.
   bool Complete(std::string* why) const {
-    if (!versioned_) return *why = "not a manifest of kowaki-cli unpack", false;
-    if (!has_word_) return *why = "no header-word line", false;
-    return has_layout_ || (*why = "no layout line", false);
+    if (!versioned_) return *why = Say(Text::kManifestNotOurs), false;
+    if (!has_word_) return *why = Say(Text::kManifestNoHeaderWord), false;
+    return has_layout_ || (*why = Say(Text::kManifestNoLayout), false);
   }
 
  private:
@@ -256,7 +255,7 @@ bool ParseManifest(std::string_view text, Manifest* manifest, std::string* error
     const size_t start = line.find_first_not_of(kBlanks);
     if (start == std::string_view::npos || line[start] == '#') continue;
     if (!reader.Read(line.substr(start), &why)) {
-      *error = "line " + std::to_string(number) + ": " + why;
+      *error = Say(Text::kManifestLine, static_cast<int>(number), why);
       return false;
     }
   }

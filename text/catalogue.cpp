@@ -1,6 +1,7 @@
 #include "text/catalogue.h"
 
 #include <atomic>
+#include <cstring>
 #include <iterator>
 
 namespace kowaki {
@@ -29,6 +30,11 @@ Language CurrentLanguage() { return g_language; }
 const char* TextIn(Language language, Text text) {
   const Row& row = kRows[static_cast<size_t>(text)];
   return language == Language::kJapanese ? row.japanese : row.english;
+}
+
+std::string WithSystemError(std::string text, int system_error) {
+  if (system_error != 0) text += std::string(": ") + std::strerror(system_error);
+  return text;
 }
 
 }  // namespace kowaki

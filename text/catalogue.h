@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "text/format_text.h"
 
@@ -26,11 +27,26 @@ Language CurrentLanguage();
 const char* TextIn(Language language, Text text);
 inline const char* Say(Text text) { return TextIn(CurrentLanguage(), text); }
 
+// `text`, then the system's own words for `system_error` when there is
+// one (errno; on Windows the GetLastError code).
+std::string WithSystemError(std::string text, int system_error);
+
+namespace text_detail {
+// What a conversion is given: a std::string as its characters, numbers
+// and C strings as they are. Anything else would be no printf argument.
+inline const char* Argument(const std::string& text) { return text.c_str(); }
+template <class T>
+T Argument(T value) {
+  static_assert(std::is_arithmetic_v<T> || std::is_pointer_v<T>, "not a printf argument");
+  return value;
+}
+}  // namespace text_detail
+
 // A text with printf-style conversions, filled in. Both languages of a row
 // take the same conversions in the same order.
 template <class... Args>
-std::string Say(Text text, Args... args) {
-  return FormatText(Say(text), args...);
+std::string Say(Text text, const Args&... args) {
+  return FormatText(Say(text), text_detail::Argument(args)...);
 }
 
 }  // namespace kowaki

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "text/catalogue.h"
+
 namespace kowaki::cli {
 
 namespace {
@@ -41,7 +43,7 @@ bool ParsedArgs::Parse(std::span<char* const> argv, std::initializer_list<std::s
         continue;
       }
       if (arg[1] != '-') {
-        *error = "unknown option " + std::string(arg);
+        *error = Say(Text::kArgUnknownOption, std::string(arg));
         return false;
       }
       if (arg == "--") {
@@ -60,13 +62,13 @@ bool ParsedArgs::Parse(std::span<char* const> argv, std::initializer_list<std::s
       } else if (i + 1 < argv.size()) {
         values_[std::string(name)] = argv[++i];
       } else {
-        *error = "option --" + std::string(name) + " needs a value";
+        *error = Say(Text::kArgNeedsValue, std::string(name));
         return false;
       }
     } else if (Contains(switches, name) && !inline_value) {
       switches_.emplace(name);
     } else {
-      *error = "unknown option " + std::string(arg);
+      *error = Say(Text::kArgUnknownOption, std::string(arg));
       return false;
     }
   }
@@ -94,8 +96,7 @@ bool ParsedArgs::Integer(std::string_view name, long long min, long long max, lo
   const char* end = text->data() + text->size();
   auto [ptr, ec] = std::from_chars(text->data(), end, parsed);
   if (text->empty() || ec != std::errc() || ptr != end || parsed < min || parsed > max) {
-    *error = "--" + std::string(name) + " takes a whole number from " + std::to_string(min) +
-             " to " + std::to_string(max) + ", not '" + *text + "'";
+    *error = Say(Text::kArgWholeNumber, std::string(name), min, max, *text);
     return false;
   }
   *value = parsed;

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "cli/terminal/language.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 
@@ -18,7 +19,10 @@ const char kExitCodesHelp[] =
     "  130  stopped by Ctrl-C (after the end messages and the clean-up)\n";
 
 bool TakeGlobalOptions(std::vector<char*>* args, GlobalOptions* options, std::string* error) {
-  Language language = LanguageFromEnvironment();
+  // The environment's language from the start, and each --lang's from
+  // where it stands, so that a bad option is reported in the language
+  // asked for so far.
+  SetLanguage(LanguageFromEnvironment());
   std::vector<char*> rest;
   bool options_done = false;
   for (size_t i = 0; i < args->size(); ++i) {
@@ -34,16 +38,19 @@ bool TakeGlobalOptions(std::vector<char*>* args, GlobalOptions* options, std::st
       g_quiet = true;
     } else if (arg == "--lang" || arg.substr(0, 7) == "--lang=") {
       const bool inline_value = arg.size() > 6;
-      if (!inline_value && i + 1 == args->size()) return *error = "--lang needs en or ja", false;
-      const std::string_view value = inline_value ? arg.substr(7) : (*args)[++i];
-      if (!ParseLanguage(value, &language)) {
-        return *error = "--lang takes en or ja, not '" + std::string(value) + "'", false;
+      if (!inline_value && i + 1 == args->size()) {
+        return *error = Say(Text::kArgLangNeedsValue), false;
       }
+      const std::string_view value = inline_value ? arg.substr(7) : (*args)[++i];
+      Language language{};
+      if (!ParseLanguage(value, &language)) {
+        return *error = Say(Text::kArgLangTakes, std::string(value)), false;
+      }
+      SetLanguage(language);
     } else {
       rest.push_back((*args)[i]);
     }
   }
-  SetLanguage(language);
   *args = std::move(rest);
   return true;
 }

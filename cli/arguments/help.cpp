@@ -3,7 +3,7 @@
 #include "cli/arguments/global_options.h"
 #include "cli/commands.h"
 #include "cli/terminal/language.h"
-#include "text/format_text.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 
@@ -112,8 +112,7 @@ std::string CommandHelp(std::string_view command) {
 int BadArguments(std::string_view command, std::string_view error) {
   const std::string help =
       "'kowaki-cli " + std::string(command) + (command.empty() ? "" : " ") + "--help'";
-  Complain(std::string(error) + "\n" +
-           FormatText(Say("see %s", "使い方は %s を参照してください"), help.c_str()));
+  Complain(std::string(error) + "\n" + Say(Text::kSeeHelp, help));
   return kExitError;
 }
 

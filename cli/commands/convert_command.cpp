@@ -24,13 +24,13 @@
 #include "common/output_file.h"
 #include "convert/pcm_converter.h"
 #include "convert/wav_file.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 
 namespace {
 
 constexpr size_t kBlockBytes = 8192;
-constexpr char kSeeHelp[] = "\nsee 'kowaki-cli convert --help'";
 
 struct Codec {
   const char* option;
@@ -59,15 +59,17 @@ int Fail(const std::string& message) {
 
 std::string Describe(const PcmFormat& format) {
   const Codec* codec = CodecOfTag(format.format_tag);
-  char tag[32];
-  std::snprintf(tag, sizeof tag, "format tag 0x%04X", format.format_tag);
+  const std::string name = codec ? codec->name : Say(Text::kFormatTag, format.format_tag);
   std::string text =
-      (codec ? codec->name : tag) + std::string(", ") + std::to_string(format.samples_per_sec) +
-      " Hz, " + std::to_string(format.channels) + (format.channels == 1 ? " channel" : " channels");
-  if (format.format_tag == kFormatPcm)
-    text += ", " + std::to_string(format.bits_per_sample) + " bits";
+      format.channels == 1
+          ? Say(Text::kFormatOneChannel, name, format.samples_per_sec)
+          : Say(Text::kFormatChannels, name, format.samples_per_sec, format.channels);
+  if (format.format_tag == kFormatPcm) text += Say(Text::kFormatBits, format.bits_per_sample);
   return text;
 }
+
+// Where the usage is, after what is wrong with the arguments.
+std::string SeeHelp() { return "\n" + Say(Text::kSeeHelp, "'kowaki-cli convert --help'"); }
 
 std::vector<uint8_t> Header(const WaveFormat& format, uint32_t data_size, uint32_t frames) {
   if (format.format_tag != kFormatPcm) return MakeCodecWavHeader(format, data_size, frames);
@@ -110,11 +112,11 @@ struct Request {
 bool ParseRequest(Arguments args, Request* request, std::string* error) {
   ParsedArgs parsed;
   if (!parsed.Parse(args, {"rate", "channels", "bits", "codec"}, {}, error)) {
-    *error += kSeeHelp;
+    *error += SeeHelp();
     return false;
   }
   if (parsed.positional().size() != 2) {
-    *error = std::string("give one input and one output file") + kSeeHelp;
+    *error = Say(Text::kArgGiveInAndOut) + SeeHelp();
     return false;
   }
   request->in_path = parsed.positional()[0];
@@ -125,7 +127,7 @@ bool ParseRequest(Arguments args, Request* request, std::string* error) {
     return false;
   }
   if (request->bits != 0 && request->bits != 8 && request->bits != 16) {
-    *error = "--bits takes 8 or 16, not " + std::to_string(request->bits);
+    *error = Say(Text::kArgBitsTakes, request->bits);
     return false;
   }
   if (const auto name = parsed.Value("codec")) {
@@ -133,7 +135,7 @@ bool ParseRequest(Arguments args, Request* request, std::string* error) {
       if (*name == known.option) request->codec = &known;
     }
     if (!request->codec) {
-      *error = "--codec takes pcm, ima-adpcm, ms-adpcm, mulaw or alaw, not " + *name;
+      *error = Say(Text::kArgCodecTakes, *name);
       return false;
     }
   }
@@ -181,7 +183,7 @@ bool PlanFormats(const Request& request, const WaveFormat& source, Formats* form
   const Codec* codec = request.codec ? request.codec : CodecOfTag(source.format_tag);
   const uint16_t tag = codec ? codec->tag : kFormatPcm;
   if (tag != kFormatPcm && request.bits != 0) {
-    *error = "--bits is for PCM output; " + std::string(codec->name) + " takes 16-bit samples";
+    *error = Say(Text::kBitsForPcm, codec->name);
     return false;
   }
   const bool source_pcm = source.format_tag == kFormatPcm;
@@ -191,8 +193,7 @@ bool PlanFormats(const Request& request, const WaveFormat& source, Formats* form
   const uint16_t bits = request.bits ? static_cast<uint16_t>(request.bits)
                                      : (source_pcm ? source.bits_per_sample : uint16_t{16});
   if (!PcmFormatFits(rate, channels, bits)) {
-    *error = std::to_string(channels) + " channels of " + std::to_string(bits) + " bits at " +
-             std::to_string(rate) + " Hz are more than a WAV file's format can describe";
+    *error = Say(Text::kFormatBeyondWav, channels, bits, rate);
     return false;
   }
   formats->source = source;
@@ -201,8 +202,7 @@ bool PlanFormats(const Request& request, const WaveFormat& source, Formats* form
   const PcmFormat& pcm = formats->pcm;
   if (tag != kFormatPcm &&
       !MakeCodecFormat(tag, pcm.samples_per_sec, pcm.channels, &formats->target)) {
-    *error = std::string(codec->name) + " holds one or two channels, not " +
-             std::to_string(pcm.channels);
+    *error = Say(Text::kCodecChannels, codec->name, pcm.channels);
     return false;
   }
   return true;
@@ -269,7 +269,7 @@ class Output {
   // write fails.
   bool Write(PcmSpan span, std::string* error) {
     if (written_ + static_cast<uint64_t>(span.length) > limit_) {
-      *error = "the converted audio would exceed the 4 GiB a WAV file can hold";
+      *error = Say(Text::kConvertedTooLarge);
       return false;
     }
     if (file_.is_open() && span.length > 0 &&
@@ -286,7 +286,7 @@ class Output {
     // An encoder may drop a last partial block (Wine's IMA ADPCM one does).
     frames = std::min(frames, FramesHeld(format_, data_size));
     if (frames > std::numeric_limits<uint32_t>::max()) {
-      *error = "the converted audio has more frames than a WAV file can count";
+      *error = Say(Text::kConvertedTooManyFrames);
       return false;
     }
     const auto header =
@@ -330,7 +330,7 @@ Converted ConvertAudio(Input& input, Pipeline& pipeline, Output& output,
   const size_t block_size = kBlockBytes >= align ? kBlockBytes / align * align : align;
   std::vector<uint8_t> block(block_size);
   if (!kowaki::platform::Seek64(input.file.get(), input.info.data_offset)) {
-    *error = PathForDisplay(input.path) + ": truncated file";
+    *error = PathForDisplay(input.path) + ": " + Say(Text::kTruncatedFile);
     return Converted::kFailed;
   }
   PcmSpan out;
@@ -341,7 +341,7 @@ Converted ConvertAudio(Input& input, Pipeline& pipeline, Output& output,
     size_t size = left < block_size ? static_cast<size_t>(left) : block_size;
     const size_t got = std::fread(block.data(), 1, size, input.file.get());
     if (got != size && (!to_end || std::ferror(input.file.get()))) {
-      *error = PathForDisplay(input.path) + ": truncated file: the audio data ends early";
+      *error = PathForDisplay(input.path) + ": " + Say(Text::kAudioEndsEarly);
       return Converted::kFailed;
     }
     if (got != size) {  // the end of data of unknown size: its whole frames
@@ -352,13 +352,13 @@ Converted ConvertAudio(Input& input, Pipeline& pipeline, Output& output,
       left -= size;
     }
     if (!pipeline.Put({block.data(), static_cast<int32_t>(size)}, &out)) {
-      *error = "the conversion failed";
+      *error = Say(Text::kConversionFailed);
       return Converted::kFailed;
     }
     if (!output.Write(out, error)) return Converted::kFailed;
   }
   if (!pipeline.Flush(&out)) {
-    *error = "the conversion failed";
+    *error = Say(Text::kConversionFailed);
     return Converted::kFailed;
   }
   return output.Write(out, error) ? Converted::kDone : Converted::kFailed;
@@ -374,7 +374,7 @@ Converted ConvertInto(Input& input, const Formats& formats, Pipeline& pipeline, 
   counted.SetFormat(formats.target);
   Pipeline counting;
   if (output.is_stream()) {
-    if (!counting.Setup(formats)) return *error = "the conversion failed", Converted::kFailed;
+    if (!counting.Setup(formats)) return *error = Say(Text::kConversionFailed), Converted::kFailed;
     const Converted first = ConvertAudio(input, counting, counted, running, error);
     if (first != Converted::kDone) return first;
   }
@@ -386,7 +386,7 @@ Converted ConvertInto(Input& input, const Formats& formats, Pipeline& pipeline, 
     return output.PatchHeader(pipeline.frames(), error) ? done : Converted::kFailed;
   }
   if (output.written() == counted.written()) return done;
-  *error = PathForDisplay(input.path) + " changed while it was being converted";
+  *error = Say(Text::kChangedWhileConverting, PathForDisplay(input.path));
   return Converted::kFailed;
 }
 
@@ -407,14 +407,15 @@ int RunConvert(Arguments args) {
   }
   Pipeline pipeline;
   if (!pipeline.Setup(formats)) {
-    return Fail("cannot convert " + Describe(formats.source) + " to " + Describe(formats.target));
+    return Fail(
+        Say(Text::kCannotConvertFormat, Describe(formats.source), Describe(formats.target)));
   }
 
   std::atomic<int32_t> running{1};
   const InterruptScope interrupts(&running);
   switch (ConvertInto(input, formats, pipeline, output, running, &error)) {
     case Converted::kInterrupted:
-      Complain(Say("interrupted", "中断しました"));
+      Complain(Say(Text::kInterrupted));
       return kExitInterrupted;
     case Converted::kFailed:
       return Fail(error);

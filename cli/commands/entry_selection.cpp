@@ -6,6 +6,7 @@
 #include "cli/output/text_output.h"
 #include "common/output_file.h"
 #include "jobs/output_names.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 
@@ -108,7 +109,7 @@ bool SelectRows(RowList& list, const std::vector<std::string>& entries, std::str
       if (argument.Names(row.entry, row.name)) row.selected = found = true;
     }
     if (!found) {
-      *error = "'" + argument.text() + "' names no listed entry (see kowaki-cli list)";
+      *error = Say(Text::kArgNamesNoListedEntry, argument.text());
       return false;
     }
   }

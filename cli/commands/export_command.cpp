@@ -27,7 +27,7 @@
 #include "jobs/output_names.h"
 #include "settings/memory_store.h"
 #include "settings/output_settings.h"
-#include "text/texts.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 
@@ -42,7 +42,7 @@ bool RunSettings(const ParsedArgs& parsed, OutputSettings* settings, std::string
   if (!ApplyOutputOptions(parsed, settings, error)) return false;
   settings->merge = parsed.Has("merge") ? 1 : 0;
   if (parsed.Has("merge")) {
-    if (parsed.Value("type") == "ogg") return *error = "--merge writes WAV, not ogg", false;
+    if (parsed.Value("type") == "ogg") return *error = Say(Text::kArgMergeIsWav), false;
     settings->type = 1;
   }
   return true;
@@ -52,15 +52,13 @@ bool RunSettings(const ParsedArgs& parsed, OutputSettings* settings, std::string
 std::string OutputText(const ParsedArgs& parsed, const OutputSettings& settings) {
   std::string text = settings.type ? "wav" : "ogg";
   if (settings.type) {
-    text += settings.frq > 0 ? ", " + std::to_string(settings.frq) + " Hz"
-                             : Say(", the source's rate", "、ソースと同じ周波数");
-    text += settings.ch == 1   ? Say(", mono", "、モノラル")
-            : settings.ch == 2 ? Say(", stereo", "、ステレオ")
-                               : Say(", the source's channels", "、ソースと同じチャネル");
+    text += settings.frq > 0 ? Say(Text::kOutputRate, settings.frq) : Say(Text::kOutputSourceRate);
+    text += Say(settings.ch == 1   ? Text::kOutputMono
+                : settings.ch == 2 ? Text::kOutputStereo
+                                   : Text::kOutputSourceChannels);
   }
   const bool options = parsed.Has("type") || parsed.Has("rate") || parsed.Has("channels");
-  return text + (options ? Say(" (the options)", " (オプション)")
-                         : Say(" (the stored settings)", " (保存された設定)"));
+  return text + Say(options ? Text::kOutputFromOptions : Text::kOutputFromSettings);
 }
 
 struct Request {
@@ -81,17 +79,16 @@ bool ParseRequest(Arguments args, Request* request, std::string* error) {
       !parsed.Integer("jobs", 1, kMaxJobs, 0, &request->jobs, error)) {
     return false;
   }
-  if (parsed.Has("to") == parsed.Has("merge"))
-    return *error = "give --to DIR or --merge FILE", false;
+  if (parsed.Has("to") == parsed.Has("merge")) return *error = Say(Text::kArgGiveToOrMerge), false;
   if (parsed.Has("markers") && !parsed.Has("merge")) {
-    return *error = "--markers marks the entries of a --merge file", false;
+    return *error = Say(Text::kArgMarkersWithMerge), false;
   }
   if (parsed.Has("json") && parsed.Value("merge") == "-") {
-    return *error = "--json and --merge - would both write to standard output", false;
+    return *error = Say(Text::kArgJsonAndMergeStdout), false;
   }
   if (parsed.Has("name") &&
       (parsed.Has("merge") || !request->names.Parse(*parsed.Value("name"), error))) {
-    if (parsed.Has("merge")) *error = "--name names the files of --to, not a merge";
+    if (parsed.Has("merge")) *error = Say(Text::kArgNameNotMerge);
     return false;
   }
   request->entries = parsed.positional();
@@ -113,8 +110,7 @@ int RunExport(Arguments args) {
   if (parsed.Has("to")) {
     const std::string folder = *parsed.Value("to");
     if (folder.empty() || !platform::MakeFolders(folder)) {
-      Complain(Say("cannot make the folder ", "フォルダを作成できません: ") +
-               PathForDisplay(folder));
+      Complain(Say(Text::kCannotMakeFolder, PathForDisplay(folder)));
       return kExitError;
     }
     window.folder_answer = folder;
@@ -125,14 +121,12 @@ int RunExport(Arguments args) {
     return *code;
   if (!SelectRows(window.list(), request.entries, &error)) return Fail(error);
   if (window.SelectedCount() == 0) {
-    window.ShowMessage(SystemText(texts::kNothingToExport), SystemText(texts::kCaptionWarning));
+    window.ShowMessage(Say(Text::kNothingToExport), Say(Text::kCaptionWarning));
     return kExitError;
   }
   if (parsed.Has("no-clobber") && parsed.Has("merge") && *parsed.Value("merge") != "-" &&
       kowaki::platform::KindOfPath(*parsed.Value("merge")) != kowaki::platform::PathKind::kNone) {
-    Complain(
-        PathForDisplay(*parsed.Value("merge")) +
-        Say(": exists, kept (--no-clobber)", ": 既にあるため、そのままにしました (--no-clobber)"));
+    Complain(Say(Text::kMergeFileKept, PathForDisplay(*parsed.Value("merge"))));
     return kExitOk;
   }
 

@@ -8,11 +8,11 @@
 #include "cli/arguments/args.h"
 #include "cli/arguments/help.h"
 #include "cli/commands.h"
+#include "cli/output/json_output.h"
 #include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/language.h"
-#include "text/format_text.h"
-#include "text/texts.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 
@@ -24,29 +24,25 @@ struct IndexDeleter {
 using IndexPtr = std::unique_ptr<ArchiveIndex, IndexDeleter>;
 
 void PrintJson(const ArchiveIndex& index) {
-  std::string out = "{\"path\": " + JsonString(PathForDisplay(index.path)) +
-                    ", \"header_word\": " + std::to_string(index.header_word) +
-                    ", \"count\": " + std::to_string(index.count) + ", \"entries\": [";
+  Json head;
+  head["path"] = PathForDisplay(index.path);
+  head["header_word"] = index.header_word;
+  head["count"] = index.count;
+  JsonListPrinter printer(head, "entries");
   for (int32_t i = 0; i < index.count; ++i) {
     const ArchiveEntry& entry = index.entries[i];
-    const std::string_view name = EntryName(entry);
-    out += i ? ", " : "";
-    out += "{\"entry\": " + std::to_string(i) + ", \"name\": " + JsonString(Cp932ToUtf8(name)) +
-           ", \"name_hex\": \"" + HexBytes(name) + "\", \"size\": " + std::to_string(entry.size) +
-           ", \"offset\": " + std::to_string(entry.offset) + "}";
-    if (out.size() > (1 << 16)) {
-      std::fwrite(out.data(), 1, out.size(), stdout);
-      out.clear();
-    }
+    Json record = EntryRecord(i, EntryName(entry));
+    record["size"] = entry.size;
+    record["offset"] = entry.offset;
+    printer.Add(record);
   }
-  out += "]}\n";
-  std::fwrite(out.data(), 1, out.size(), stdout);
+  printer.Finish();
 }
 
 void PrintTable(const ArchiveIndex& index) {
-  std::string out = "entry  " + Padded(SystemText(texts::kColumnTitles[0]), 8, false) + "  " +
-                    Padded(SystemText(texts::kColumnTitles[1]), 10, true) + " " +
-                    Padded(Say("offset", "オフセット"), 11, true) + "\n";
+  std::string out = "entry  " + Padded(Say(Text::kColumnName), 8, false) + "  " +
+                    Padded(Say(Text::kColumnSize), 10, true) + " " +
+                    Padded(Say(Text::kColumnOffset), 11, true) + "\n";
   char line[96];
   for (int32_t i = 0; i < index.count; ++i) {
     const ArchiveEntry& entry = index.entries[i];
@@ -69,7 +65,7 @@ int RunIndex(Arguments args) {
   ParsedArgs parsed;
   std::string error;
   if (!parsed.Parse(args, {}, {"json"}, &error) || parsed.positional().size() != 1) {
-    return BadArguments("index", error.empty() ? "give one archive" : error);
+    return BadArguments("index", error.empty() ? Say(Text::kArgGiveOneArchive) : error);
   }
   const std::string& path = parsed.positional()[0];
   ArchiveLoadError load_error;

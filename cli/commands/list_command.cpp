@@ -10,16 +10,15 @@
 #include "cli/arguments/help.h"
 #include "cli/commands.h"
 #include "cli/commands/entry_selection.h"
+#include "cli/output/json_output.h"
 #include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/interrupt.h"
-#include "cli/terminal/language.h"
 #include "cli/terminal/terminal_window.h"
 #include "jobs/entry_decoder.h"
 #include "jobs/listing_job.h"
 #include "jobs/output_names.h"
-#include "text/format_text.h"
-#include "text/texts.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 
@@ -41,9 +40,7 @@ void AddUnplayable(const ArchiveIndex& index, RowList* list, std::vector<std::st
     }
     list->Insert(row, EntryName(&index, entry), entry);
     list->SetCell(row, 1, FormatSize(index.entries[entry].size));
-    EntryOutcome outcome;
-    outcome.problem = EntryDecoder(&index, entry).problem();
-    reasons->push_back(ProblemText(outcome));
+    reasons->push_back(ProblemText(EntryDecoder(&index, entry).problem()));
   }
 }
 
@@ -54,9 +51,9 @@ void PrintTable(const RowList& list, const std::vector<std::string>& reasons) {
   }
   // Each column as wide as its title or its widest text.
   const size_t widths[] = {name_width, 10, 9, 8, 6};
-  std::string out = "entry  " + Padded(SystemText(texts::kColumnTitles[0]), widths[0], false);
+  std::string out = "entry  " + Padded(Say(kColumnTitles[0]), widths[0], false);
   for (size_t c = 1; c < 5; ++c) {
-    out += "  " + Padded(SystemText(texts::kColumnTitles[c]), widths[c], true);
+    out += "  " + Padded(Say(kColumnTitles[c]), widths[c], true);
   }
   out += "\n";
   for (size_t i = 0; i < list.rows().size(); ++i) {
@@ -75,37 +72,36 @@ void PrintTable(const RowList& list, const std::vector<std::string>& reasons) {
   PrintText(stdout, out);
 }
 
-std::string RowJson(const RowList::Row& row, const ArchiveEntry& entry, const std::string& reason) {
-  std::string out = "{\"entry\": " + std::to_string(row.entry) +
-                    ", \"name\": " + JsonString(Cp932ToUtf8(row.name)) + ", \"name_hex\": \"" +
-                    HexBytes(row.name) + "\", \"size\": " + std::to_string(entry.size) +
-                    ", \"size_text\": " + JsonString(row.cells[1]) +
-                    ", \"offset\": " + std::to_string(entry.offset);
-  if (!reason.empty())
-    return out + ", \"playable\": false, \"reason\": " + JsonString(reason) + "}";
-  return out + ", \"playable\": true, \"seconds\": " + FormatText("%.6f", row.facts.seconds) +
-         ", \"seconds_text\": " + JsonString(row.cells[2]) +
-         ", \"frames\": " + std::to_string(row.facts.frames) +
-         ", \"channels\": " + std::to_string(row.facts.channels) +
-         ", \"rate\": " + std::to_string(row.facts.rate) + "}";
+// A row's record; "seconds" with six places.
+Json RowJson(const RowList::Row& row, const ArchiveEntry& entry, const std::string& reason) {
+  Json record = EntryRecord(row.entry, row.name);
+  record["size"] = entry.size;
+  record["size_text"] = row.cells[1];
+  record["offset"] = entry.offset;
+  record["playable"] = reason.empty();
+  if (!reason.empty()) {
+    record["reason"] = reason;
+    return record;
+  }
+  record["seconds"] = row.facts.seconds;
+  record["seconds_text"] = row.cells[2];
+  record["frames"] = row.facts.frames;
+  record["channels"] = row.facts.channels;
+  record["rate"] = row.facts.rate;
+  return record;
 }
 
 void PrintRows(const std::string& path, const RowList& list, const ArchiveIndex& index,
                const std::vector<std::string>& reasons) {
-  std::string out = "{\"path\": " + JsonString(PathForDisplay(path)) + ", \"rows\": [";
-  bool first = true;
+  Json head;
+  head["path"] = PathForDisplay(path);
+  JsonListPrinter printer(head, "rows", 6);
   for (size_t i = 0; i < list.rows().size(); ++i) {
     const RowList::Row& row = list.rows()[i];
     if (!row.selected) continue;
-    out += first ? "" : ", ";
-    first = false;
-    out += RowJson(row, index.entries[row.entry], i < reasons.size() ? reasons[i] : "");
-    if (out.size() > (1 << 16)) {
-      PrintJson(out);
-      out.clear();
-    }
+    printer.Add(RowJson(row, index.entries[row.entry], i < reasons.size() ? reasons[i] : ""));
   }
-  PrintJson(out + "]}\n");
+  printer.Finish();
 }
 
 }  // namespace

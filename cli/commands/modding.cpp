@@ -3,7 +3,7 @@
 #include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/language.h"
-#include "text/format_text.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 
@@ -15,39 +15,21 @@ LoadedArchive LoadArchiveArgument(const std::string& path) {
 }
 
 std::string EntryLabel(size_t i, std::string_view name) {
-  return FormatText(Say("entry %lld (%s)", "エントリ %lld (%s)"), static_cast<long long>(i),
-                    Cp932ToUtf8(name).c_str());
+  return Say(Text::kEntryLabel, static_cast<long long>(i), Cp932ToUtf8(name));
 }
 
 std::string BeingWrittenText(const std::string& path) {
-  return FormatText(Say("%s is the archive being written (-o)", "%s は作成中のアーカイブです (-o)"),
-                    PathForDisplay(path).c_str());
+  return Say(Text::kBeingWritten, PathForDisplay(path));
 }
 
-std::string RearrangedText() {
-  return Say(
-      "the original's entries did not lie one after another in table order: "
-      "the same index, laid out one after another",
-      "元のエントリはテーブル順に並んでいませんでした: 同じインデックスのまま、順に並べました");
-}
+std::string RearrangedText() { return Say(Text::kRearranged); }
 
 std::string CheckText(const EntryCheck& check) {
   std::string text;
-  const auto add = [&](uint8_t problem, const std::string& words) {
-    if (check.problems & problem) text += (text.empty() ? "" : Say(", ", "、")) + words;
-  };
-  add(EntryCheck::kNotVorbis, ProblemText(EntryProblem::kNotVorbis));
-  add(EntryCheck::kDamaged,
-      FormatText(Say("damaged pages (%d)", "壊れたページが %d 個あります"), check.damage));
-  add(EntryCheck::kCutShort, Say("cut short: the data ends before the stream does",
-                                 "途中で切れています: ストリームの終わりより前にデータが尽きます"));
-  add(EntryCheck::kLengthDiffers,
-      FormatText(Say("decodes to %lld sample frames, its last page gives %lld",
-                     "デコードすると %lld フレームですが、最後のページでは %lld フレームです"),
-                 static_cast<long long>(check.decoded), static_cast<long long>(check.expected)));
-  add(EntryCheck::kReadFailed, ProblemText(EntryProblem::kReadFailed, check.system_error));
-  add(EntryCheck::kArchiveChanged,
-      Say("the file was changed while it was read", "読み込み中にファイルが変更されました"));
+  for (const EntryProblem problem : check.problems.Listed()) {
+    if (!text.empty()) text += Say(Text::kListSeparator);
+    text += ProblemText(problem, check.facts);
+  }
   return text;
 }
 
@@ -60,8 +42,7 @@ bool CheckClip(const std::string& path, std::string* error) {
   }
   const EntryCheck check = CheckEntry(file.get(), 0);
   if (check.ok()) return true;
-  *error = PathForDisplay(path) + ": " + CheckText(check) +
-           Say(" (--force takes it all the same)", " (--force を付ければそのまま使います)");
+  *error = PathForDisplay(path) + ": " + CheckText(check) + Say(Text::kForceTakesIt);
   return false;
 }
 

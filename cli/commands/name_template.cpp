@@ -1,6 +1,7 @@
 #include "cli/commands/name_template.h"
 
 #include "cli/output/text_output.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 
@@ -36,9 +37,7 @@ bool NameTemplate::Parse(std::string_view text, std::string* error) {
     if (open != 0) {
       Part part;
       if (!EntryNameFromStem(text.substr(0, open), &part.text)) {
-        return *error = "--name: '" + PathForDisplay(text.substr(0, open)) +
-                        "' has characters a file name of the game's code page cannot hold",
-               false;
+        return *error = Say(Text::kArgNameCharacters, PathForDisplay(text.substr(0, open))), false;
       }
       parts_.push_back(std::move(part));
       if (open == std::string_view::npos) break;
@@ -49,10 +48,8 @@ bool NameTemplate::Parse(std::string_view text, std::string* error) {
     Part part;
     if (close == std::string_view::npos ||
         !ParseField(text.substr(1, close - 1), &kind, &part.width, &part.zeros)) {
-      return *error = "--name takes {name}, {entry}, {entry:05} and {n}, not '" +
-                      PathForDisplay(text.substr(0, close == text.npos ? text.size() : close + 1)) +
-                      "'",
-             false;
+      const std::string_view given = text.substr(0, close == text.npos ? text.size() : close + 1);
+      return *error = Say(Text::kArgNameFields, PathForDisplay(given)), false;
     }
     part.kind = static_cast<Part::Kind>(kind);
     parts_.push_back(std::move(part));

@@ -17,7 +17,7 @@
 #include "cli/output/text_output.h"
 #include "cli/terminal/language.h"
 #include "common/output_file.h"
-#include "text/format_text.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 
@@ -51,18 +51,17 @@ int RunPack(Arguments args) {
   }
   const auto output = parsed.Value("output");
   const auto& inputs = parsed.positional();
-  if (!output || output->empty()) return BadArguments("pack", "no archive given (-o ARCHIVE)");
+  if (!output || output->empty()) return BadArguments("pack", Say(Text::kArgGiveOutputArchive));
   if (const auto folder = parsed.Value("from")) {
     if (!inputs.empty() || parsed.Has("header-word"))
-      return BadArguments("pack", "--from DIR takes its files and header word from DIR");
+      return BadArguments("pack", Say(Text::kArgFromTakesAll));
     return PackFromManifest(*folder, *output, parsed.Has("force"));
   }
   // Files given by name are packed whatever they hold: nothing to force.
-  if (parsed.Has("force")) return BadArguments("pack", "--force goes with --from DIR");
+  if (parsed.Has("force")) return BadArguments("pack", Say(Text::kArgForceWithFrom));
   if (inputs.size() > kArchiveMaxEntries) {
-    return Fail(FormatText(Say("%d files given; an archive holds at most %d entries",
-                               "ファイルが %d 個あります (アーカイブは最大 %d エントリ)"),
-                           static_cast<int>(inputs.size()), static_cast<int>(kArchiveMaxEntries)));
+    return Fail(Say(Text::kTooManyFiles, static_cast<int>(inputs.size()),
+                    static_cast<int>(kArchiveMaxEntries)));
   }
   long long header_word = 0;
   ArchiveWriter writer;
@@ -78,11 +77,7 @@ int RunPack(Arguments args) {
     }
     std::string name;
     if (!EntryNameFromStem(Stem(input), &name)) {
-      return Fail(FormatText(
-          Say("the name of %s cannot be written in code page 932 "
-              "(write a byte as \\xNN)",
-              "%s の名前はコードページ 932 で書けません (バイトは \\xNN と書いてください)"),
-          PathForDisplay(input).c_str()));
+      return Fail(Say(Text::kNameNotCp932, PathForDisplay(input)));
     }
     if (!writer.AddFile(name, input, &error)) {
       return Fail(PathForDisplay(input) + ": " + error);

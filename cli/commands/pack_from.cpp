@@ -16,7 +16,7 @@
 #include "common/crc32.h"
 #include "common/output_file.h"
 #include "modding/manifest.h"
-#include "text/format_text.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 
@@ -98,16 +98,11 @@ bool Packer::AddEntry(size_t i, const ManifestEntry& entry, std::string* error) 
   const std::string which = Which(i, entry.name);
   if (entry.kind == ManifestEntry::Kind::kOutside) {
     // The manifest's own words for why.
-    empty.push_back(
-        FormatText(Say("%s: no data, since it %s",
-                       "%s: データが元のアーカイブの外にあるため、空のまま格納しました (%s)"),
-                   which.c_str(), entry.reason.c_str()));
+    empty.push_back(Say(Text::kPackedEmpty, which, entry.reason));
     return writer_.AddBytes(entry.name, {}, error);
   }
   if (!StaysInFolder(entry.file)) {
-    *error = FormatText(
-        Say("%s: %s is not a file in the folder", "%s: %s はフォルダ内のファイルではありません"),
-        which.c_str(), PathForDisplay(entry.file).c_str());
+    *error = Say(Text::kNotInFolder, which, PathForDisplay(entry.file));
     return false;
   }
   const std::string path = platform::PathInFolder(folder_, "") + entry.file;
@@ -118,8 +113,7 @@ bool Packer::AddEntry(size_t i, const ManifestEntry& entry, std::string* error) 
   uint64_t size = 0;
   uint32_t crc = 0;
   if (!ReadFile(path, UINT32_MAX, nullptr, &size, &crc)) {
-    *error = FormatText(Say("%s: cannot read %s", "%s: %s を読み込めません"), which.c_str(),
-                        PathForDisplay(path).c_str());
+    *error = Say(Text::kCannotReadOf, which, PathForDisplay(path));
     return false;
   }
   if (size != entry.size || crc != entry.crc) {
@@ -139,10 +133,7 @@ int PackFromManifest(const std::string& folder, const std::string& output, bool 
   uint64_t size;
   uint32_t crc;
   if (!ReadFile(manifest_path, kManifestMax, &text, &size, &crc)) {
-    return Fail(
-        FormatText(Say("cannot read %s (made by kowaki-cli unpack ARCHIVE DIR)",
-                       "%s を読み込めません (kowaki-cli unpack ARCHIVE DIR が作るファイルです)"),
-                   PathForDisplay(manifest_path).c_str()));
+    return Fail(Say(Text::kCannotReadManifest, PathForDisplay(manifest_path)));
   }
   Manifest manifest;
   if (!ParseManifest(text, &manifest, &error)) {
@@ -151,10 +142,9 @@ int PackFromManifest(const std::string& folder, const std::string& output, bool 
   Packer packer(folder, output, force);
   if (!packer.Add(manifest, &error) || !packer.Write(&error)) return Fail(error);
   for (const std::string& line : packer.empty) Complain(line);
-  std::string report = FormatText(Say("%d entries packed into %s, %d changed\n",
-                                      "%d エントリを %s に格納しました (うち変更 %d)\n"),
-                                  static_cast<int>(manifest.entries.size()),
-                                  PathForDisplay(output).c_str(), packer.changed);
+  std::string report = Say(Text::kPacked, static_cast<int>(manifest.entries.size()),
+                           PathForDisplay(output), packer.changed) +
+                       "\n";
   if (!manifest.contiguous) report += RearrangedText() + "\n";
   PrintText(stdout, report);
   return packer.empty.empty() ? kExitOk : kExitIncomplete;

@@ -15,11 +15,10 @@
 #include "cli/output/run_report.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/interrupt.h"
-#include "cli/terminal/language.h"
 #include "cli/terminal/terminal_window.h"
 #include "jobs/playback_job.h"
+#include "text/catalogue.h"
 #include "text/format_text.h"
-#include "text/texts.h"
 
 namespace kowaki::cli {
 
@@ -86,7 +85,7 @@ int RunPlay(Arguments args) {
   window.list() = session.window().list();
   if (!SelectRows(window.list(), entries, &error)) return BadArguments("play", error);
   if (window.SelectedCount() == 0) {
-    window.ShowMessage(SystemText(texts::kNothingToPlay), SystemText(texts::kCaptionWarning));
+    window.ShowMessage(Say(Text::kNothingToPlay), Say(Text::kCaptionWarning));
     return kExitError;
   }
   window.CountBytes(*session.state().index);

@@ -18,7 +18,7 @@
 #include "cli/terminal/language.h"
 #include "common/output_file.h"
 #include "modding/manifest.h"
-#include "text/format_text.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 
@@ -41,18 +41,14 @@ bool MatchEntries(const ArchiveIndex& index, const std::vector<std::string>& pai
       if (!argument.Names(i, EntryName(index.entries[i]))) continue;
       std::string& file = (*files)[static_cast<size_t>(i)];
       if (!file.empty() && file != pairs[p + 1]) {
-        *error = FormatText(Say("entry %d is named twice, with different files",
-                                "エントリ %d が別々のファイルで二度指定されています"),
-                            i);
+        *error = Say(Text::kEntryNamedTwice, i);
         return false;
       }
       file = pairs[p + 1];
       found = true;
     }
     if (!found) {
-      *error = FormatText(Say("'%s' names no entry (see kowaki-cli index)",
-                              "'%s' に当たるエントリがありません (kowaki-cli index を参照)"),
-                          argument.text().c_str());
+      *error = Say(Text::kNamesNoEntry, argument.text());
       return false;
     }
   }
@@ -87,8 +83,7 @@ int RunReplace(Arguments args) {
   std::string error;
   const std::vector<std::string>& pairs = parsed.positional();
   if (!parsed.Parse(args, {}, {"force"}, &error) || pairs.size() < 3 || pairs.size() % 2 == 0) {
-    return BadArguments("replace",
-                        error.empty() ? "give an archive, then entries and files in pairs" : error);
+    return BadArguments("replace", error.empty() ? Say(Text::kArgGiveArchiveAndPairs) : error);
   }
   const std::string& path = pairs[0];
   // Before the archive is opened: on Windows our own open archive would
@@ -110,8 +105,7 @@ int RunReplace(Arguments args) {
   index.reset();
   if (!out.Commit(&error)) return Fail(error);
   std::string report =
-      FormatText(Say("%d of %d entries replaced in %s\n", "%d/%d エントリを置き換えました: %s\n"),
-                 replaced, static_cast<int>(files.size()), PathForDisplay(path).c_str());
+      Say(Text::kReplaced, replaced, static_cast<int>(files.size()), PathForDisplay(path)) + "\n";
   if (!contiguous) report += RearrangedText() + "\n";
   PrintText(stdout, report);
   return kExitOk;

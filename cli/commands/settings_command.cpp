@@ -11,6 +11,7 @@
 #include "cli/commands/output_options.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/language.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 
@@ -29,10 +30,10 @@ bool SourceOr(const ParsedArgs& parsed, const std::string& name, std::span<const
   for (size_t i = 0; i < choices.size(); ++i) {
     const std::string choice = std::to_string(choices[i]);
     if (*text == choice) return *value = choices[i], true;
-    listed += choice + (i + 1 < choices.size() ? ", " : " ");
+    listed += (i ? ", " : "") + choice;
   }
   if (*text == "source") return *value = -1, true;
-  *error = "--" + name + " takes " + listed + "or source, not '" + *text + "'";
+  *error = Say(Text::kArgSourceOr, name, listed, *text);
   return false;
 }
 
@@ -43,7 +44,7 @@ std::string Shown(int32_t value) { return value > 0 ? std::to_string(value) : "s
 bool ApplyOutputOptions(const ParsedArgs& parsed, OutputSettings* settings, std::string* error) {
   if (auto type = parsed.Value("type")) {
     if (*type != "ogg" && *type != "wav") {
-      *error = "--type takes ogg or wav, not '" + *type + "'";
+      *error = Say(Text::kArgTypeTakes, *type);
       return false;
     }
     settings->type = *type == "wav" ? 1 : 0;
@@ -57,12 +58,12 @@ int RunSettings(Arguments args) {
   ParsedArgs parsed;
   std::string error;
   if (!parsed.Parse(args, {"type", "rate", "channels", "merge"}, {}, &error)) return Fail(error);
-  if (!parsed.positional().empty()) return Fail("settings takes options only");
+  if (!parsed.positional().empty()) return Fail(Say(Text::kArgOptionsOnly));
   std::unique_ptr<SettingsStore> store = OpenSettingsStore();
   OutputSettings settings = LoadOutputSettings(*store);
   if (!ApplyOutputOptions(parsed, &settings, &error)) return Fail(error);
   if (auto merge = parsed.Value("merge")) {
-    if (*merge != "on" && *merge != "off") return Fail("--merge takes on or off");
+    if (*merge != "on" && *merge != "off") return Fail(Say(Text::kArgMergeOnOff));
     settings.merge = *merge == "on" ? 1 : 0;
   }
   if (!args.empty()) {
@@ -70,7 +71,7 @@ int RunSettings(Arguments args) {
     const OutputSettings stored = LoadOutputSettings(*store);
     if (stored.type != settings.type || stored.frq != settings.frq || stored.ch != settings.ch ||
         stored.merge != settings.merge) {
-      Complain(Say("the settings could not be stored", "設定を保存できませんでした"));
+      Complain(Say(Text::kSettingsNotStored));
       return kExitError;
     }
   }

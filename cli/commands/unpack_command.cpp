@@ -22,7 +22,7 @@
 #include "common/temp_files.h"
 #include "jobs/output_names.h"
 #include "modding/manifest.h"
-#include "text/format_text.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 
@@ -36,7 +36,7 @@ int Fail(const std::string& message) {
 }
 
 std::string CannotWrite(const std::string& path) {
-  return FormatText(Say("cannot write %s", "%s に書き込めません"), PathForDisplay(path).c_str());
+  return Say(Text::kCannotWritePath, PathForDisplay(path));
 }
 
 struct StreamCloser {
@@ -74,8 +74,7 @@ bool Unpacker::Unpack(int32_t i, ManifestEntry* entry, std::string* error) {
   const std::string path = platform::PathInFolder(folder_, stem + (ogg ? ".ogg" : ".bin"));
   entry->file = std::string(FileNameOf(path));
   if (kowaki::platform::SameFile(path, index_.path)) {
-    *error = FormatText(Say("%s is the archive itself", "%s はアーカイブそのものです"),
-                        PathForDisplay(path).c_str());
+    *error = Say(Text::kIsTheArchive, PathForDisplay(path));
     return false;
   }
   OutputFile out;
@@ -94,8 +93,7 @@ bool Unpacker::Copy(EntryStream& stream, size_t first, OutputFile& out, uint32_t
     copied += n;
   }
   if (copied != stream.entry.size || !ArchiveUnchanged(&index_)) {
-    *error =
-        Say("the archive was changed while it was read", "読み込み中にアーカイブが変更されました");
+    *error = ProblemText(EntryProblem::kArchiveChanged);
     return false;
   }
   return true;
@@ -118,14 +116,13 @@ int RunUnpack(Arguments args) {
   ParsedArgs parsed;
   std::string error;
   if (!parsed.Parse(args, {}, {}, &error) || parsed.positional().size() != 2) {
-    return BadArguments("unpack", error.empty() ? "give an archive and a folder" : error);
+    return BadArguments("unpack", error.empty() ? Say(Text::kArgGiveArchiveAndFolder) : error);
   }
   const std::string& folder = parsed.positional()[1];
   LoadedArchive index = LoadArchiveArgument(parsed.positional()[0]);
   if (!index) return kExitError;
   if (folder.empty() || !platform::MakeFolders(folder)) {
-    return Fail(Say("cannot make the folder ", "フォルダを作成できません: ") +
-                PathForDisplay(folder));
+    return Fail(Say(Text::kCannotMakeFolder, PathForDisplay(folder)));
   }
   // An earlier unpack's manifest goes first: beside this archive's files it
   // would describe neither, should this one fail before writing its own.
@@ -138,22 +135,18 @@ int RunUnpack(Arguments args) {
     const std::string name = EntryLabel(static_cast<size_t>(i), EntryName(index->entries[i]));
     // The reason in the manifest's own words, as it records them.
     if (entry.kind == ManifestEntry::Kind::kOutside) {
-      Complain(FormatText(Say("%s not unpacked: it %s",
-                              "%s は展開しませんでした: データがアーカイブの外にあります (%s)"),
-                          name.c_str(), entry.reason.c_str()));
+      Complain(Say(Text::kNotUnpacked, name, entry.reason));
       ++left_out;
     } else if (!unpacker.Unpack(i, &entry, &error)) {
       // A manifest naming files that are not there would only mislead.
-      Fail(FormatText(Say("%s: %s; no manifest written", "%s: %s (マニフェストは書いていません)"),
-                      name.c_str(), error.c_str()));
+      Fail(Say(Text::kNoManifestWritten, name, error));
       return kExitIncomplete;
     }
   }
   if (!unpacker.WriteManifest(manifest, &error)) return Fail(error), kExitIncomplete;
-  PrintText(stdout, FormatText(Say("%d of %d entries unpacked into %s, with %s\n",
-                                   "%d/%d エントリを %s に展開し、%s を書きました\n"),
-                               index->count - left_out, index->count,
-                               PathForDisplay(folder).c_str(), kManifestFileName));
+  PrintText(stdout, Say(Text::kUnpacked, index->count - left_out, index->count,
+                        PathForDisplay(folder), kManifestFileName) +
+                        "\n");
   return left_out ? kExitIncomplete : kExitOk;
 }
 

@@ -5,43 +5,56 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "cli/arguments/args.h"
 #include "cli/arguments/help.h"
 #include "cli/commands.h"
 #include "cli/commands/modding.h"
+#include "cli/output/json_output.h"
 #include "cli/output/text_output.h"
-#include "cli/terminal/language.h"
 #include "jobs/ordered_work.h"
 #include "modding/entry_check.h"
-#include "text/format_text.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 
 namespace {
 
-// The problems as words for scripts.
-std::string ProblemsJson(uint8_t problems) {
-  constexpr std::pair<uint8_t, const char*> kWords[] = {
-      {EntryCheck::kNotVorbis, "not-vorbis"},   {EntryCheck::kDamaged, "damaged"},
-      {EntryCheck::kCutShort, "cut-short"},     {EntryCheck::kLengthDiffers, "length-differs"},
-      {EntryCheck::kReadFailed, "read-failed"}, {EntryCheck::kArchiveChanged, "archive-changed"},
-  };
-  std::string out = "[";
-  for (const auto& [problem, word] : kWords) {
-    if (problems & problem) out += std::string(out.size() > 1 ? ", " : "") + "\"" + word + "\"";
+// An entry that does not decode whole, and what is wrong with it.
+struct FailedEntry {
+  int32_t entry;
+  EntryCheck check;
+};
+
+void PrintJson(const std::string& path, const ArchiveIndex& index,
+               const std::vector<FailedEntry>& failures) {
+  Json head;
+  head["path"] = PathForDisplay(path);
+  head["count"] = index.count;
+  head["failed"] = failures.size();
+  JsonListPrinter printer(head, "failures");
+  for (const auto& [i, check] : failures) {
+    Json record = EntryRecord(i, EntryName(index.entries[i]));
+    Json& problems = record["problems"] = Json::array();
+    for (const EntryProblem problem : check.problems.Listed())
+      problems.push_back(ProblemId(problem));
+    record["text"] = CheckText(check);
+    record["decoded"] = check.facts.decoded;
+    record["expected"] = check.facts.expected;
+    printer.Add(record);
   }
-  return out + "]";
+  printer.Finish();
 }
 
-std::string FailureJson(const ArchiveIndex& index, int32_t i, const EntryCheck& check) {
-  const std::string_view name = EntryName(index.entries[i]);
-  return "{\"entry\": " + std::to_string(i) + ", \"name\": " + JsonString(Cp932ToUtf8(name)) +
-         ", \"name_hex\": \"" + HexBytes(name) +
-         "\", \"problems\": " + ProblemsJson(check.problems) +
-         ", \"text\": " + JsonString(CheckText(check)) +
-         ", \"decoded\": " + std::to_string(check.decoded) +
-         ", \"expected\": " + std::to_string(check.expected) + "}";
+void PrintTable(const ArchiveIndex& index, const std::vector<FailedEntry>& failures) {
+  std::string out;
+  for (const auto& [i, check] : failures) {
+    out += EntryLabel(static_cast<size_t>(i), EntryName(index.entries[i])) + ": " +
+           CheckText(check) + "\n";
+  }
+  const auto failed = static_cast<int32_t>(failures.size());
+  PrintText(stdout, out + Say(Text::kDecodedWhole, index.count - failed, index.count) + "\n");
 }
 
 }  // namespace
@@ -52,38 +65,28 @@ int RunVerify(Arguments args) {
   long long jobs = 0;
   if (!parsed.Parse(args, {"jobs"}, {"json"}, &error, {{'j', "jobs"}}) ||
       !parsed.Integer("jobs", 1, kMaxJobs, 0, &jobs, &error) || parsed.positional().size() != 1) {
-    return BadArguments("verify", error.empty() ? "give one archive" : error);
+    return BadArguments("verify", error.empty() ? Say(Text::kArgGiveOneArchive) : error);
   }
   const std::string& path = parsed.positional()[0];
   LoadedArchive index = LoadArchiveArgument(path);
   if (!index) return kExitError;
-  const bool json = parsed.Has("json");
-  std::string failures;
-  int32_t failed = 0;
+  std::vector<FailedEntry> failures;
   OrderedWork<EntryCheck> work;
   work.count = index->count;
   work.threads = jobs ? static_cast<int32_t>(jobs)
                       : static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
   work.work = [&](int32_t i) { return CheckEntry(index.get(), i); };
   work.commit = [&](int32_t i, EntryCheck& check) {
-    if (check.ok()) return true;
-    failures += json ? std::string(failed ? ", " : "") + FailureJson(*index, i, check)
-                     : EntryLabel(static_cast<size_t>(i), EntryName(index->entries[i])) + ": " +
-                           CheckText(check) + "\n";
-    ++failed;
+    if (!check.ok()) failures.push_back({i, check});
     return true;
   };
   RunOrdered(work);
-  if (json) {
-    PrintText(stdout, "{\"path\": " + JsonString(PathForDisplay(path)) + ", \"count\": " +
-                          std::to_string(index->count) + ", \"failed\": " + std::to_string(failed) +
-                          ", \"failures\": [" + failures + "]}\n");
+  if (parsed.Has("json")) {
+    PrintJson(path, *index, failures);
   } else {
-    PrintText(stdout, failures + FormatText(Say("%d of %d entries decode whole\n",
-                                                "最後までデコードできたエントリ: %d/%d\n"),
-                                            index->count - failed, index->count));
+    PrintTable(*index, failures);
   }
-  return failed ? kExitIncomplete : kExitOk;
+  return failures.empty() ? kExitOk : kExitIncomplete;
 }
 
 }  // namespace kowaki::cli

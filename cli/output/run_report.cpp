@@ -1,9 +1,10 @@
 #include "cli/output/run_report.h"
 
 #include "cli/arguments/global_options.h"
-#include "cli/output/reasons.h"
+#include "cli/output/json_output.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/language.h"
+#include "text/catalogue.h"
 #include "text/format_text.h"
 
 namespace kowaki::cli {
@@ -56,18 +57,38 @@ const char* Status(const RunReport& report, const EntryOutcome& outcome) {
   return std::string_view(report.command) == "play" ? "played" : "written";
 }
 
-std::string EntryJson(const RunReport& report, const EntryOutcome& outcome, int64_t frames) {
-  const std::string_view name = EntryName(report.index, outcome.entry);
+Json EntryJson(const RunReport& report, const EntryOutcome& outcome, int64_t frames) {
   const bool problem = outcome.problem != EntryProblem::kNone;
-  return "{\"entry\": " + std::to_string(outcome.entry) +
-         ", \"name\": " + JsonString(Cp932ToUtf8(name)) + ", \"name_hex\": \"" + HexBytes(name) +
-         "\", \"status\": \"" + Status(report, outcome) + "\", \"problem\": " +
-         (problem ? "\"" + std::string(ProblemId(outcome.problem)) + "\"" : "null") +
-         ", \"reason\": " + (problem ? JsonString(ProblemText(outcome)) : "null") +
-         ", \"output\": " +
-         (outcome.path.empty() ? "null" : JsonString(PathForDisplay(outcome.path))) +
-         ", \"frames\": " + std::to_string(frames) +
-         ", \"bytes\": " + std::to_string(outcome.bytes) + "}";
+  Json record = EntryRecord(outcome.entry, EntryName(report.index, outcome.entry));
+  record["status"] = Status(report, outcome);
+  record["problem"] = problem ? Json(ProblemId(outcome.problem)) : Json();
+  record["reason"] = problem ? Json(ProblemText(outcome)) : Json();
+  record["output"] = outcome.path.empty() ? Json() : Json(PathForDisplay(outcome.path));
+  record["frames"] = frames;
+  record["bytes"] = outcome.bytes;
+  return record;
+}
+
+// The totals, then a record per entry taken up; "seconds" with three places.
+void PrintRunJson(const RunReport& report) {
+  const Totals totals = Count(report);
+  Json head;
+  head["command"] = report.command;
+  head["archive"] = PathForDisplay(report.archive);
+  head["selected"] = report.selected;
+  head["done"] = totals.done;
+  head["skipped"] = totals.skipped;
+  head["failed"] = totals.failed;
+  head["left"] = totals.left;
+  head["bytes"] = totals.bytes;
+  head["seconds"] = Seconds(report.elapsed);
+  head["interrupted"] = report.interrupted;
+  JsonListPrinter printer(head, "entries", 3);
+  const std::vector<int64_t> frames = FramesByEntry(report);
+  for (const EntryOutcome& outcome : *report.entries) {
+    printer.Add(EntryJson(report, outcome, frames[static_cast<size_t>(outcome.entry)]));
+  }
+  printer.Finish();
 }
 
 }  // namespace
@@ -75,41 +96,18 @@ std::string EntryJson(const RunReport& report, const EntryOutcome& outcome, int6
 std::string SummaryLine(const RunReport& report) {
   const Totals totals = Count(report);
   const bool play = std::string_view(report.command) == "play";
-  std::string line =
-      play ? FormatText(Say("%d played, %d failed", "%d 再生、%d 失敗"), totals.done, totals.failed)
-           : FormatText(Say("%d written, %d skipped, %d failed", "%d 出力、%d スキップ、%d 失敗"),
-                        totals.done, totals.skipped, totals.failed);
-  if (totals.left > 0) line += FormatText(Say(", %d left", "、%d 未処理"), totals.left);
+  std::string line = play ? Say(Text::kSummaryPlayed, totals.done, totals.failed)
+                          : Say(Text::kSummaryWritten, totals.done, totals.skipped, totals.failed);
+  if (totals.left > 0) line += Say(Text::kSummaryLeft, totals.left);
   if (!play) line += "; " + Bytes(totals.bytes);
-  line += FormatText(Say(" in %.1f s", " (%.1f 秒)"), Seconds(report.elapsed));
+  line += Say(Text::kSummaryTime, Seconds(report.elapsed));
   if (!report.output.empty()) line += "; " + report.output;
   return line;
 }
 
-std::string RunJson(const RunReport& report) {
-  const Totals totals = Count(report);
-  std::string out = "{\"command\": \"" + std::string(report.command) +
-                    "\", \"archive\": " + JsonString(PathForDisplay(report.archive)) +
-                    ", \"selected\": " + std::to_string(report.selected) +
-                    ", \"done\": " + std::to_string(totals.done) +
-                    ", \"skipped\": " + std::to_string(totals.skipped) +
-                    ", \"failed\": " + std::to_string(totals.failed) +
-                    ", \"left\": " + std::to_string(totals.left) +
-                    ", \"bytes\": " + std::to_string(totals.bytes) +
-                    ", \"seconds\": " + FormatText("%.3f", Seconds(report.elapsed)) +
-                    ", \"interrupted\": " + (report.interrupted ? "true" : "false") +
-                    ", \"entries\": [";
-  const std::vector<int64_t> frames = FramesByEntry(report);
-  for (size_t i = 0; i < report.entries->size(); ++i) {
-    const EntryOutcome& outcome = (*report.entries)[i];
-    out += (i ? ", " : "") + EntryJson(report, outcome, frames[static_cast<size_t>(outcome.entry)]);
-  }
-  return out + "]}\n";
-}
-
 void ReportRun(const RunReport& report, bool json) {
   if (!Quiet()) Complain(SummaryLine(report));
-  if (json) PrintJson(RunJson(report));
+  if (json) PrintRunJson(report);
 }
 
 }  // namespace kowaki::cli

@@ -1,6 +1,7 @@
 #pragma once
 // What a run of `export` or `play` did: the one-line summary at its end and
-// the JSON object of --json, both from the entries' outcomes.
+// the JSON object of --json (the totals, then a record per entry taken up),
+// both from the entries' outcomes.
 
 #include <chrono>
 #include <cstdint>
@@ -27,8 +28,6 @@ struct RunReport {
 
 // "3 files written, 1 skipped, 0 failed; 1.2 MB in 0.4 s; wav, ... (the stored settings)"
 std::string SummaryLine(const RunReport& report);
-// One object: the totals, then a record per entry taken up.
-std::string RunJson(const RunReport& report);
 // The end of a run on the terminal: the summary unless quiet, the JSON
 // object when asked for.
 void ReportRun(const RunReport& report, bool json);

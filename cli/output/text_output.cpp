@@ -1,51 +1,12 @@
 #include "cli/output/text_output.h"
 
-#include "common/cp932.h"
 #include "jobs/output_names.h"
 
 namespace kowaki::cli {
 
 namespace {
-
 constexpr char kHexDigits[] = "0123456789abcdef";
-
-void AppendHex(std::string* out, const char* prefix, unsigned value) {
-  *out += prefix;
-  *out += kHexDigits[value >> 4 & 15];
-  *out += kHexDigits[value & 15];
-}
-
 }  // namespace
-
-std::string JsonString(std::string_view utf8) {
-  std::string out = "\"";
-  for (size_t i = 0; i < utf8.size();) {
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    const size_t length = Utf8SequenceLength(utf8.substr(i));
-    const auto second = static_cast<unsigned char>(length == 2 ? utf8[i + 1] : 0);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c < 0x20 || c == 0x7F) {
-      AppendHex(&out, "\\u00", c);
-    } else if (length == 0) {  // not UTF-8: shown as \xNN
-      AppendHex(&out, "\\\\x", c);
-    } else if (c == 0xC2 && second < 0xA0) {  // C1 controls, U+0080 to U+009F
-      AppendHex(&out, "\\u00", second);
-    } else {
-      out.append(utf8.substr(i, length));
-    }
-    i += length ? length : 1;
-  }
-  out += '"';
-  return out;
-}
 
 std::string HexBytes(std::string_view bytes) {
   std::string out;

@@ -27,8 +27,7 @@ std::string_view FileNameOf(std::string_view path);
 // macOS \xNN in the stem stands for a raw byte.
 bool EntryNameFromStem(std::string_view stem, std::string* name);
 
-std::string JsonString(std::string_view utf8);  // quoted and escaped
-std::string HexBytes(std::string_view bytes);   // lowercase, no separators
+std::string HexBytes(std::string_view bytes);  // lowercase, no separators
 
 // Columns on a terminal: code page 932's double-byte characters and most
 // of what is not ASCII take two cells, half-width katakana one.

@@ -1,14 +1,14 @@
 #pragma once
-// The language of kowaki-cli's texts: English, or the system's own
-// Japanese texts when the locale's language is Japanese (or --lang ja).
-// Names and paths are shown as they are in either.
+// The language of kowaki-cli's texts: English, or Japanese when the
+// locale's language is Japanese (or --lang ja). The CLI picks it once at
+// start-up (kowaki::SetLanguage); names and paths are shown as they are in
+// either.
 
-#include <string>
 #include <string_view>
 
-namespace kowaki::cli {
+#include "text/catalogue.h"
 
-enum class Language { kEnglish, kJapanese };
+namespace kowaki::cli {
 
 // From LANGUAGE, LC_ALL, LC_MESSAGES and LANG, the first one set (of
 // LANGUAGE, its first language); with none set, the system's own on
@@ -16,14 +16,6 @@ enum class Language { kEnglish, kJapanese };
 Language LanguageFromEnvironment();
 // "en" or "ja"; false for anything else.
 bool ParseLanguage(std::string_view name, Language* language);
-
-void SetLanguage(Language language);
-Language CurrentLanguage();
-
-// One of a text's two forms, by the current language.
-const char* Say(const char* english, const char* japanese);
-// One of the system's texts (texts::) in the current language.
-const char* SystemText(const char* text);
 
 // Every message goes to stderr as lines starting "kowaki-cli: ".
 void Complain(std::string_view message);

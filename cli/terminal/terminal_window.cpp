@@ -9,8 +9,8 @@
 #include "jobs/listing_job.h"
 #include "settings/game_archive.h"
 #include "settings/output_settings.h"
+#include "text/catalogue.h"
 #include "text/format_text.h"
-#include "text/texts.h"
 
 namespace kowaki::cli {
 
@@ -129,35 +129,27 @@ std::string TerminalWindow::OutputPath(std::string_view folder, std::string_view
   return platform::PathInFolder(folder, std::string(stem) + std::string(extension));
 }
 
-const char* TerminalWindow::Localized(const char* text) { return SystemText(text); }
-
 bool TerminalWindow::DrawsProgress() { return !Quiet() && platform::IsTerminal(stderr); }
 
 namespace {
 
 // Why no archive was taken, with each place the game's record was looked for.
 std::string NoGameArchiveText(const std::vector<GameSearchPlace>& looked_in) {
-  std::string text = Say("no archive given, and the game records no install folder; looked in:",
-                         "アーカイブの指定がなく、ゲームのインストール先も記録されていません。"
-                         "探した場所:");
+  std::string text = Say(Text::kNoGameArchive);
   for (const GameSearchPlace& place : looked_in) {
     text += "\n  " + PathForDisplay(place.path);
     switch (place.kind) {
       case GameSearchPlace::Kind::kRegistryKey:
-        text += Say(" (the registry)", "（レジストリ）");
+        text += Say(Text::kLookedInRegistry);
         break;
       case GameSearchPlace::Kind::kWinePrefix:
-        text += Say(" (a Wine prefix)", "（Wine のプレフィックス）");
+        text += Say(Text::kLookedInWinePrefix);
         break;
       case GameSearchPlace::Kind::kProtonPrefixes:
-        text += FormatText(
-            Say(" (Steam's Proton, %d prefixes)", "（Steam の Proton のプレフィックス %d 個）"),
-            place.count);
+        text += Say(Text::kLookedInProton, place.count);
         break;
       case GameSearchPlace::Kind::kLutrisGames:
-        text += FormatText(
-            Say(" (Lutris' games, %d prefixes)", "（Lutris のゲームのプレフィックス %d 個）"),
-            place.count);
+        text += Say(Text::kLookedInLutris, place.count);
         break;
     }
   }
@@ -179,18 +171,14 @@ TerminalSession::~TerminalSession() {
 std::optional<int> TerminalSession::Open(std::string path, std::string_view command,
                                          std::string_view wine_prefix) {
   if (!path.empty() && !wine_prefix.empty()) {
-    Complain(std::string(command) + ": " +
-             Say("give ARCHIVE or --wineprefix DIR, not both",
-                 "ARCHIVE と --wineprefix DIR はどちらか一方を指定してください"));
+    Complain(std::string(command) + ": " + Say(Text::kArchiveOrPrefix));
     return kExitError;
   }
   if (path.empty()) {
     const GameArchive game = FindGameArchive(wine_prefix);
     if (!wine_prefix.empty() &&
         game.looked_in.front().kind == GameSearchPlace::Kind::kRegistryKey) {
-      Complain(std::string(command) + ": " +
-               Say("--wineprefix: here the game's folder is in the registry",
-                   "--wineprefix: ここではゲームのフォルダはレジストリに記録されています"));
+      Complain(std::string(command) + ": " + Say(Text::kPrefixInRegistry));
       return kExitError;
     }
     if (game.path.empty()) {
@@ -214,7 +202,7 @@ std::optional<int> TerminalSession::Open(std::string path, std::string_view comm
 void TerminalSession::Run(JobProcedure job) {
   InstallInterruptHandler(&state_.running);
   if (!StartWorker(&state_, std::move(job))) {
-    Complain(SystemText(texts::kCannotStartJob));
+    Complain(Say(Text::kCannotStartJob));
     return;
   }
   JoinWorker(&state_);

@@ -45,7 +45,6 @@ class TerminalWindow : public JobWindow {
   void ShowMessage(std::string_view text, std::string_view caption) override;
   bool PickFolder(std::string_view title, std::string* folder) override;
   bool PickSaveFile(std::string* path) override;
-  const char* Localized(const char* text) override;
   std::string NameText(std::string_view name) override;
   std::string PathText(std::string_view path) override;
   std::string OutputPath(std::string_view folder, std::string_view stem,

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "common/output_file.h"
+#include "text/catalogue.h"
 
 namespace kowaki {
 
@@ -66,13 +67,13 @@ std::string RandomSuffix() {
 std::string ReplaceProblem(const std::string& path) {
   struct stat info;
   if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
-  return MayWrite(path, info, W_OK) ? std::string() : "is read-only";
+  return MayWrite(path, info, W_OK) ? std::string() : Say(Text::kOutputReadOnly);
 }
 
 std::string FolderProblem(const std::string& folder) {
   struct stat info;
   if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return {};
-  return MayWrite(folder, info, W_OK | X_OK) ? std::string() : "is read-only";
+  return MayWrite(folder, info, W_OK | X_OK) ? std::string() : Say(Text::kOutputReadOnly);
 }
 
 namespace platform {

@@ -8,6 +8,7 @@
 
 #include "common/output_file.h"
 #include "common/win32/code_pages.h"
+#include "text/catalogue.h"
 
 namespace kowaki {
 
@@ -71,12 +72,12 @@ std::string ReplaceProblem(const std::string& path) {
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
     return {};
   }
-  if (attributes & FILE_ATTRIBUTE_READONLY) return "is read-only";
+  if (attributes & FILE_ATTRIBUTE_READONLY) return Say(Text::kOutputReadOnly);
   // Replacing takes the right to delete it, which a program holding it
   // open without sharing that denies.
   const Probe deletable(path, DELETE, FILE_FLAG_OPEN_REPARSE_POINT);
   if (!deletable.exists() && GetLastError() == ERROR_SHARING_VIOLATION) {
-    return "is in use by another program";
+    return Say(Text::kOutputInUse);
   }
   return {};
 }
@@ -92,7 +93,7 @@ std::string FolderProblem(const std::string& folder) {
       CreateFileW(Wide(folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (probe == INVALID_HANDLE_VALUE) {
-    return GetLastError() == ERROR_FILE_EXISTS ? std::string() : "takes no new file";
+    return GetLastError() == ERROR_FILE_EXISTS ? std::string() : Say(Text::kOutputTakesNoFile);
   }
   CloseHandle(probe);
   return {};

@@ -7,6 +7,7 @@
 
 #include "archive/archive_index.h"
 #include "tests/support/files.h"
+#include "text/catalogue.h"
 
 namespace kowaki {
 namespace {
@@ -44,6 +45,7 @@ TEST(ArchiveWriterTest, WhatItWritesLoadsBack) {
 }
 
 TEST(ArchiveWriterTest, RefusesUnusableNames) {
+  SetLanguage(Language::kEnglish);
   ArchiveWriter writer;
   std::string error;
   EXPECT_FALSE(writer.AddBytes("", "x", &error));
@@ -76,6 +78,7 @@ TEST(ArchiveWriterTest, RefusesInputsItCannotRead) {
 }
 
 TEST(ArchiveWriterTest, FailureLeavesTheDestinationAsItWas) {
+  SetLanguage(Language::kEnglish);
   test::TempDir dir;
   const std::string input = dir.File("clip.ogg");
   const std::string path = dir.File("voice.arc");

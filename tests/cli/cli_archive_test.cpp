@@ -9,28 +9,36 @@
 #include "archive/archive_index.h"
 #include "archive/archive_writer.h"
 #include "cli/commands.h"
+#include "cli/output/json_output.h"
 #include "cli/output/text_output.h"
-#include "cli/terminal/language.h"
 #include "tests/support/files.h"
 #include "tests/support/run_command.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 namespace {
 
 using test::RunCommand;
 
-TEST(TextOutputTest, JsonStringsAreValidJson) {
-  EXPECT_EQ(JsonString("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\u0001\"");
-  EXPECT_EQ(JsonString("こえ"), "\"こえ\"");
-  EXPECT_EQ(JsonString("\xff"
-                       "a"),
-            "\"\\\\xffa\"");
-  EXPECT_EQ(JsonString("\x7f\xc2\x9b\xc2\xa0"), "\"\\u007f\\u009b\xc2\xa0\"");  // DEL, C1
-  EXPECT_EQ(HexBytes("\x82\xb1z"), "82b17a");
+// Every command's JSON is one line, as it always was: ", " and ": ",
+// members in the order set, numbers with the places asked for, strings
+// escaped as JSON has them.
+TEST(JsonOutputTest, OneLineInTheOrderSet) {
+  Json value;
+  value["z"] = "a\"b\\c\n\x01こえ";
+  value["a"] = Json::array({1, nullptr, true});
+  value["seconds"] = 0.25;
+  value["none"] = Json::object();
+  EXPECT_EQ(JsonLine(value, 3),
+            "{\"z\": \"a\\\"b\\\\c\\n\\u0001こえ\", \"a\": [1, null, true], \"seconds\": 0.250, "
+            "\"none\": {}}");
+  EXPECT_EQ(JsonLine(EntryRecord(7, "\x82\xb1z")),
+            "{\"entry\": 7, \"name\": \"こz\", \"name_hex\": \"82b17a\"}");
 }
 
 class CliArchiveTest : public ::testing::Test {
  protected:
+  void SetUp() override { SetLanguage(Language::kEnglish); }
   std::string Pack(const std::vector<std::pair<std::string, std::string>>& entries) {
     ArchiveWriter writer;
     std::string error;
@@ -47,7 +55,7 @@ TEST_F(CliArchiveTest, IndexPrintsOneJsonObject) {
       Pack({{"v_0001", "12345"}, {"\x82\xb1\x82\xa6", "ab"}, {"\x81\x20", ""}});
   test::CommandResult r = RunCommand(RunIndex, {path, "--json"});
   ASSERT_EQ(r.code, kExitOk) << r.err;
-  EXPECT_EQ(r.out, "{\"path\": " + JsonString(PathForDisplay(path)) +
+  EXPECT_EQ(r.out, "{\"path\": " + JsonLine(PathForDisplay(path)) +
                        ", \"header_word\": 0, \"count\": 3, \"entries\": ["
                        "{\"entry\": 0, \"name\": \"v_0001\", \"name_hex\": \"765f30303031\", "
                        "\"size\": 5, \"offset\": 67}, "

@@ -14,6 +14,7 @@
 
 #include "audio/wave_out_player.h"
 #include "cli/commands.h"
+#include "cli/output/json_output.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/terminal_window.h"
 #include "common/little_endian.h"
@@ -46,6 +47,7 @@ std::vector<std::string> TempDirList(const std::string& folder) {
 class CliJobsTest : public JobTest {
  protected:
   void SetUp() override {
+    SetLanguage(Language::kEnglish);
     // Stored settings of our own, where a file store keeps them.
     SetEnvironment("XDG_CONFIG_HOME", config_.path().string());
     MakeArchive({Voice("v_0001", 22050, 1),
@@ -71,7 +73,7 @@ TEST_F(CliJobsTest, ListShowsThePlayableEntriesWithTheirEntryNumbers) {
   CommandResult json = RunCommand(RunList, {archive_, "--json"});
   EXPECT_EQ(json.code, 0) << json.err;
   EXPECT_EQ(json.out,
-            "{\"path\": " + cli::JsonString(archive_) + ", \"rows\": [" +
+            "{\"path\": " + cli::JsonLine(archive_) + ", \"rows\": [" +
                 "{\"entry\": 0, \"name\": \"v_0001\", \"name_hex\": \"765f30303031\", \"size\": " +
                 Size(0) + ", \"size_text\": \"" + SizeText(0) + "\", \"offset\": " + Offset(0) +
                 ", \"playable\": true, \"seconds\": 0.300000, \"seconds_text\": \"0.30\", "
@@ -149,7 +151,7 @@ TEST_F(CliJobsTest, ExportWithNoClobberSkipsExistingFiles) {
   EXPECT_NE(kept.err.find("kowaki-cli: 2 written, 1 skipped, 0 failed; "), std::string::npos)
       << kept.err;
   EXPECT_TRUE(
-      kept.out.starts_with("{\"command\": \"export\", \"archive\": " + cli::JsonString(archive_) +
+      kept.out.starts_with("{\"command\": \"export\", \"archive\": " + cli::JsonLine(archive_) +
                            ", \"selected\": 3, \"done\": 2, \"skipped\": 1, "
                            "\"failed\": 0, \"left\": 0, \"bytes\": " +
                            std::to_string(clips_[2].data.size() + clips_[3].data.size())))
@@ -158,12 +160,12 @@ TEST_F(CliJobsTest, ExportWithNoClobberSkipsExistingFiles) {
       kept.out.find("{\"entry\": 0, \"name\": \"v_0001\", \"name_hex\": \"765f30303031\", "
                     "\"status\": \"skipped\", \"problem\": \"exists\", \"reason\": "
                     "\"skipped: its file exists (--no-clobber)\", \"output\": " +
-                    cli::JsonString(out_.File("v_0001.ogg")) + ", \"frames\": 6615, \"bytes\": 0}"),
+                    cli::JsonLine(out_.File("v_0001.ogg")) + ", \"frames\": 6615, \"bytes\": 0}"),
       std::string::npos)
       << kept.out;
   EXPECT_NE(kept.out.find("\"status\": \"written\", \"problem\": null, \"reason\": null, "
                           "\"output\": " +
-                          cli::JsonString(out_.File("v_0003.ogg")) +
+                          cli::JsonLine(out_.File("v_0003.ogg")) +
                           ", \"frames\": 2400, \"bytes\": " + Size(3) + "}]}\n"),
             std::string::npos)
       << kept.out;
@@ -249,7 +251,7 @@ TEST_F(CliJobsTest, ListShowsEveryEntryOrTheOnesNamed) {
   EXPECT_EQ(std::count(named.out.begin(), named.out.end(), '\n'), 3) << named.out;
   EXPECT_EQ(named.out.find("こえ"), std::string::npos) << named.out;
   CommandResult json = RunCommand(RunList, {archive_, "--all", "--json", "#1"});
-  EXPECT_EQ(json.out, "{\"path\": " + cli::JsonString(archive_) +
+  EXPECT_EQ(json.out, "{\"path\": " + cli::JsonLine(archive_) +
                           ", \"rows\": [{\"entry\": 1, \"name\": \"junk\", \"name_hex\": "
                           "\"6a756e6b\", \"size\": " +
                           Size(1) + ", \"size_text\": \"" + SizeText(1) + "\", \"offset\": " +

@@ -11,11 +11,11 @@
 
 #include "archive/archive_index.h"
 #include "cli/commands.h"
-#include "cli/terminal/language.h"
 #include "common/little_endian.h"
 #include "modding/manifest.h"
 #include "tests/support/files.h"
 #include "tests/support/run_command.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 namespace {
@@ -47,6 +47,7 @@ std::string Contiguous(uint32_t header_word, const std::vector<Stored>& entries)
 
 class CliModdingTest : public ::testing::Test {
  protected:
+  void SetUp() override { SetLanguage(Language::kEnglish); }
   std::string Archive(const std::string& bytes, const std::string& name = "voice.arc") {
     WriteBytes(dir_.File(name), bytes);
     return dir_.File(name);
@@ -258,7 +259,7 @@ TEST_F(CliModdingTest, VerifyFindsEveryEntryTheGameCannotPlayWhole) {
       << ja.out;
   EXPECT_NE(ja.out.find("\n最後までデコードできたエントリ: 1/3\n"), std::string::npos);
   EXPECT_NE(
-      ja_json.out.find("\"problems\": [\"not-vorbis\"], \"text\": \"Ogg Vorbis ではありません\""),
+      ja_json.out.find("\"problems\": [\"not_vorbis\"], \"text\": \"Ogg Vorbis ではありません\""),
       std::string::npos)
       << ja_json.out;
 
@@ -267,7 +268,7 @@ TEST_F(CliModdingTest, VerifyFindsEveryEntryTheGameCannotPlayWhole) {
   r = RunCommand(RunVerify, {Archive(cut, "cut.arc"), "--json"});
   EXPECT_EQ(r.code, kExitIncomplete);
   EXPECT_NE(r.out.find("\"count\": 2, \"failed\": 1, \"failures\": [{\"entry\": 1, \"name\": "
-                       "\"v2\", \"name_hex\": \"7632\", \"problems\": [\"cut-short\""),
+                       "\"v2\", \"name_hex\": \"7632\", \"problems\": [\"cut_short\""),
             std::string::npos)
       << r.out;
 

@@ -25,6 +25,7 @@
 #include "tests/convert/wav_test_util.h"
 #include "tests/support/files.h"
 #include "tests/support/run_command.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 namespace {
@@ -75,6 +76,7 @@ WavContents ReadWav(const std::string& path) {
 
 class ConvertCommandTest : public ::testing::Test {
  protected:
+  void SetUp() override { SetLanguage(Language::kEnglish); }
   test::TempDir dir_;
 };
 

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "tests/support/files.h"
+#include "text/catalogue.h"
 
 #if !defined(_WIN32)
 #include <fcntl.h>
@@ -89,6 +90,7 @@ TEST(OutputFileTest, ANamedDeviceIsAStreamWrittenInPlace) {
 // Replacing takes what the read-only mark forbids, even to root: the
 // open finds it, before anything is written.
 TEST(OutputFileTest, AReadOnlyFileIsNotReplaced) {
+  SetLanguage(Language::kEnglish);
   test::TempDir dir;
   const std::string path = dir.File("kept.wav");
   test::WriteBytes(path, "kept");
@@ -106,6 +108,7 @@ TEST(OutputFileTest, AReadOnlyFileIsNotReplaced) {
 
 #if defined(_WIN32)
 TEST(OutputFileTest, AFileAnotherProgramHoldsOpenIsNotReplaced) {
+  SetLanguage(Language::kEnglish);
   test::TempDir dir;
   const std::string path = dir.File("held.wav");
   test::WriteBytes(path, "held");
@@ -139,6 +142,7 @@ TEST(OutputFileTest, AReadOnlyFolderTakesNoFile) {
 // ordinary file is written, and nothing through a link. Were the FIFO
 // opened, the test would wait for a reader for ever.
 TEST(OutputFileTest, InAFolderNothingButAnOrdinaryFileIsReplaced) {
+  SetLanguage(Language::kEnglish);
   test::TempDir dir;
   test::WriteBytes(dir.File("file"), "file");
   ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0666), 0);
@@ -166,6 +170,7 @@ TEST(OutputFileTest, InAFolderNothingButAnOrdinaryFileIsReplaced) {
 // A name the user gave that is a link, or a chain of them, leads to the
 // file that is replaced; a dangling one to the file that is made.
 TEST(OutputFileTest, ANamedLinkIsFollowedAndStaysALink) {
+  SetLanguage(Language::kEnglish);
   test::TempDir dir;
   fs::create_directory(dir.path() / "real");
   test::WriteBytes(dir.File("real/out.wav"), "old");

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tests/convert/wav_test_util.h"
+#include "text/catalogue.h"
 
 namespace kowaki {
 namespace {
@@ -116,6 +117,7 @@ TEST(WavFileTest, ReadsCodecFormatsWithTheirExtraBytes) {
 }
 
 TEST(WavFileTest, RefusesOtherFormatsAndBrokenFiles) {
+  SetLanguage(Language::kEnglish);
   const std::string data = Chunk("data", "abcd");
   const std::string float_guid = "\x03" + kPcmGuid.substr(1);
   const struct {

@@ -1,6 +1,6 @@
 #include "tests/jobs/recording_window.h"
 
-#include "text/texts.h"
+#include "text/catalogue.h"
 
 namespace kowaki::test {
 
@@ -113,7 +113,7 @@ void RecordingWindow::StartJob(Control button) {
        {Control::kList, Control::kBrowse, Control::kPlay, Control::kOutput}) {
     enabled_[control] = control == button;
   }
-  button_text_[button] = texts::kButtonStop;
+  button_text_[button] = Say(Text::kButtonStop);
 }
 
 bool RecordingWindow::Idle() const {
@@ -125,10 +125,10 @@ bool RecordingWindow::Idle() const {
     const auto it = button_text_.find(control);
     return it == button_text_.end() || it->second == idle;
   };
-  return title_ == texts::kTitle && enabled(Control::kList) && enabled(Control::kBrowse) &&
+  return title_ == Say(Text::kTitle) && enabled(Control::kList) && enabled(Control::kBrowse) &&
          enabled(Control::kPlay) && enabled(Control::kOutput) &&
-         text(Control::kPlay, texts::kButtonPlay) && text(Control::kOutput, texts::kButtonOutput) &&
-         progress_ == 0;
+         text(Control::kPlay, Say(Text::kButtonPlay)) &&
+         text(Control::kOutput, Say(Text::kButtonOutput)) && progress_ == 0;
 }
 
 std::vector<std::string> RecordingWindow::Calls(std::string_view prefix) const {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/files.h"
+#include "text/catalogue.h"
 
 namespace kowaki {
 namespace {
@@ -117,6 +118,7 @@ TEST(ManifestTest, ReadsBackWhatItWrites) {
 }
 
 TEST(ManifestTest, SaysWhichLineItCannotRead) {
+  SetLanguage(Language::kEnglish);
   const std::string head = "kowaki-unpack 1\nheader-word 0x0\nlayout contiguous\n";
   const std::pair<std::string, std::string> cases[] = {
       {"", "not a manifest of kowaki-cli unpack"},

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "cli/terminal/input_file.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli::platform {
 
@@ -19,7 +20,7 @@ std::FILE* OpenInputFile(const std::string& path, std::string* error) {
   struct stat info;
   if (fstat(fd, &info) != 0 ||
       !(S_ISREG(info.st_mode) || S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))) {
-    *error = S_ISDIR(info.st_mode) ? "a folder, not a file" : "not a regular file or a device";
+    *error = Say(S_ISDIR(info.st_mode) ? Text::kInputIsFolder : Text::kInputNotAFile);
     close(fd);
     return nullptr;
   }

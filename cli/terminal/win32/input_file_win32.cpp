@@ -7,6 +7,7 @@
 
 #include "cli/terminal/input_file.h"
 #include "common/win32/code_pages.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli::platform {
 
@@ -19,7 +20,7 @@ std::FILE* OpenInputFile(const std::string& path, std::string* error) {
   }
   const DWORD type = GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))));
   if (type != FILE_TYPE_DISK && type != FILE_TYPE_CHAR) {
-    *error = "not a regular file or a device";
+    *error = Say(Text::kInputNotAFile);
     std::fclose(file);
     return nullptr;
   }
