@@ -55,14 +55,10 @@ bool CopyFile(const std::string& path, uint64_t expected, OutputFile& out, std::
   return written && n >= 0 && copied == expected;
 }
 
-struct StreamCloser {
-  void operator()(EntryStream* stream) const { EntryClose(stream); }
-};
-
 // An entry's bytes as the entry stream reads them; the archive must still
 // be the one its index was loaded from.
 bool CopyEntry(const ArchiveIndex* index, int32_t i, OutputFile& out, std::string* error) {
-  std::unique_ptr<EntryStream, StreamCloser> stream(OpenEntryStream(index, i));
+  const EntryStreamPtr stream = OpenEntryStream(index, i);
   auto buffer = std::make_unique<unsigned char[]>(kCopyBlock);
   uint64_t copied = 0;
   size_t n = 0;

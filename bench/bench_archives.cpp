@@ -52,14 +52,12 @@ const std::string& VoiceArchive() {
 Session::Session(const std::string& path, int32_t threads) : window(false) {
   state.window = &window;
   state.threads = threads;
-  state.index = LoadArchiveIndex(path.c_str());
+  state.index = LoadArchiveIndex(path.c_str()).value_or(nullptr);
   if (!state.index) return;
   state.running = 1;
   ListingJob(&state);
   for (auto& row : window.list().rows()) row.selected = true;
 }
-
-Session::~Session() { FreeArchiveIndex(state.index); }
 
 ExportResult ExportAll(Session& session, const ExportSetup& setup, const fs::path& out) {
   fs::create_directories(out);

@@ -58,14 +58,12 @@ std::string Archive(double seconds) {
 
 // The job's surroundings: the archive's one entry as the list's one row, selected.
 struct Session {
-  explicit Session(double seconds) : index(kowaki::LoadArchiveIndex(Archive(seconds).c_str())) {
+  explicit Session(double seconds) {
     window.InsertRow(0, "voice", 0);
     window.list().rows()[0].selected = true;
     state.window = &window;
-    state.index = index;
+    state.index = kowaki::LoadArchiveIndex(Archive(seconds).c_str()).value_or(nullptr);
   }
-  ~Session() { kowaki::FreeArchiveIndex(index); }
-  kowaki::ArchiveIndex* index;
   kowaki::cli::TerminalWindow window{false};
   kowaki::AppState state;
 };
@@ -108,13 +106,14 @@ double Milliseconds(Clock::duration duration) {
 
 // Decoding the entry alone, in the job's reads of 2048 frames; CPU time.
 void PlaybackCpu_Baseline(benchmark::State& state) {
-  kowaki::ArchiveIndex* index = kowaki::LoadArchiveIndex(Archive(kLongSeconds).c_str());
+  const kowaki::ArchiveIndexPtr index =
+      kowaki::LoadArchiveIndex(Archive(kLongSeconds).c_str()).value_or(nullptr);
   if (!index) return state.SkipWithError("no archive");
   std::vector<char> block(kFrames * kChannels * 2);
   for (auto _ : state) {
     const double start = CpuSeconds();
     OggVorbis_File vf;
-    if (kowaki::OpenEntryVorbis(index, 0, &vf) != 0) return state.SkipWithError("no entry");
+    if (!kowaki::OpenEntryVorbis(index.get(), 0, &vf)) return state.SkipWithError("no entry");
     int bitstream = 0;
     int64_t bytes = 0;
     for (long n; (n = ov_read(&vf, block.data(), static_cast<int>(block.size()), 0, 2, 1,
@@ -125,7 +124,6 @@ void PlaybackCpu_Baseline(benchmark::State& state) {
     benchmark::DoNotOptimize(bytes);
     state.SetIterationTime(CpuSeconds() - start);
   }
-  kowaki::FreeArchiveIndex(index);
 }
 BENCHMARK(PlaybackCpu_Baseline)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 
@@ -134,7 +132,7 @@ BENCHMARK(PlaybackCpu_Baseline)->UseManualTime()->Unit(benchmark::kMillisecond)-
 void PlaybackCpu_Play(benchmark::State& state) {
   UseSoundCard();
   Session session(kLongSeconds);
-  if (!session.index) return state.SkipWithError("no archive");
+  if (!session.state.index) return state.SkipWithError("no archive");
   double cpu = 0;
   for (auto _ : state) {
     const double start = CpuSeconds();
@@ -175,7 +173,7 @@ BENCHMARK(StopToSilence_Baseline)->UseManualTime()->Unit(benchmark::kMillisecond
 void StopThroughTheJob(benchmark::State& state, double seconds, std::chrono::milliseconds after) {
   UseSoundCard();
   Session session(seconds);
-  if (!session.index) return state.SkipWithError("no archive");
+  if (!session.state.index) return state.SkipWithError("no archive");
   double worst = 0;
   for (auto _ : state) {
     Clock::time_point reset_at;

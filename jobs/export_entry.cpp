@@ -17,11 +17,6 @@ constexpr size_t kBlockSize = 8192;
 // What the 32-bit sizes of a WAV header can describe.
 constexpr uint64_t kWavDataMax = 0xFFFFFFFFu - 36;
 
-struct StreamCloser {
-  void operator()(EntryStream* stream) const { EntryClose(stream); }
-};
-using StreamPtr = std::unique_ptr<EntryStream, StreamCloser>;
-
 // Making one entry: each step says why it failed, the first reason kept.
 class Maker {
  public:
@@ -73,7 +68,7 @@ bool Maker::OpenOwnFile(const std::string& path) {
 
 ExportedEntry Maker::Ogg(const std::string& path) {
   if (!StillListed()) return Done(false);
-  StreamPtr stream(OpenEntryStream(plan_.index, entry()));
+  const EntryStreamPtr stream = OpenEntryStream(plan_.index, entry());
   if (!stream) return Done(Fail(EntryProblem::kReadFailed, errno));
   if (EntryCutShort(*stream)) return Done(Fail(EntryProblem::kCutShort));
   if (!OpenOwnFile(path)) return Done(false);

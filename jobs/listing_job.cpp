@@ -1,8 +1,8 @@
 #include "jobs/listing_job.h"
 
 #include "jobs/entry_decoder.h"
-#include "text/format_text.h"
 #include "jobs/ordered_work.h"
+#include "text/format_text.h"
 #include "text/texts.h"
 
 namespace kowaki {
@@ -47,7 +47,7 @@ std::string FormatSize(uint32_t size) {
 // rows added in list order as a single thread adds them.
 int ListingJob(AppState* state) {
   JobWindow& window = *state->window;
-  const ArchiveIndex* index = state->index;
+  const ArchiveIndex* index = state->index.get();
   const int32_t count = index ? index->count : 0;
 
   window.SetProgressRange(0, count);

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "jobs/entry_decoder.h"
-#include "text/format_text.h"
 #include "jobs/job_end.h"
+#include "text/format_text.h"
 #include "text/texts.h"
 
 namespace kowaki {
@@ -26,7 +26,7 @@ int32_t ProgressValue(int64_t frames) {
 class PlaybackRun {
  public:
   PlaybackRun(AppState* state, const PlaybackSetup& setup)
-      : state_(*state), window_(*state->window), setup_(setup) {}
+      : state_(*state), index_(state->index.get()), window_(*state->window), setup_(setup) {}
 
   PlaybackResult Run();
 
@@ -41,6 +41,7 @@ class PlaybackRun {
   void Restore();
 
   AppState& state_;
+  const ArchiveIndex* index_;  // the window's, unchanged while the job runs
   JobWindow& window_;
   const PlaybackSetup& setup_;
   PlaybackResult result_;
@@ -55,11 +56,11 @@ PlaybackResult PlaybackRun::Run() {
     const int32_t entry = window_.RowEntry(row);
     ++result_.started;
     window_.SetJobTitle(FormatText(window_.Localized(texts::kWorkPlaying),
-                                   window_.NameText(EntryName(state_.index, entry)).c_str(),
+                                   window_.NameText(EntryName(index_, entry)).c_str(),
                                    result_.started, selected));
     EntryOutcome outcome = PlayEntry(entry);
     result_.played += outcome.ok ? 1 : 0;
-    window_.ReportEntry(outcome, EntryName(state_.index, entry));
+    window_.ReportEntry(outcome, EntryName(index_, entry));
     result_.entries.push_back(std::move(outcome));
     if (Stopped()) break;
   }
@@ -72,7 +73,7 @@ PlaybackResult PlaybackRun::Run() {
 EntryOutcome PlaybackRun::PlayEntry(int32_t entry) {
   EntryOutcome outcome;
   outcome.entry = entry;
-  EntryDecoder decoder(state_.index, entry);
+  EntryDecoder decoder(index_, entry);
   if (!decoder.is_open()) {
     outcome.problem = decoder.problem();
     outcome.system_error = errno;

@@ -11,23 +11,23 @@
 #include <vector>
 
 #include "cli/arguments/args.h"
+#include "cli/arguments/help.h"
 #include "cli/commands.h"
 #include "cli/commands/entry_selection.h"
-#include "cli/arguments/help.h"
-#include "cli/terminal/interrupt.h"
-#include "cli/terminal/language.h"
 #include "cli/commands/name_template.h"
 #include "cli/commands/output_options.h"
 #include "cli/output/run_report.h"
-#include "cli/terminal/terminal_window.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/interrupt.h"
+#include "cli/terminal/language.h"
+#include "cli/terminal/terminal_window.h"
 #include "common/output_file.h"
 #include "jobs/export_file.h"
 #include "jobs/export_job.h"
 #include "jobs/output_names.h"
-#include "text/texts.h"
 #include "settings/memory_store.h"
 #include "settings/output_settings.h"
+#include "text/texts.h"
 
 namespace kowaki::cli {
 
@@ -158,7 +158,7 @@ int RunExport(Arguments args) {
 
   const RunReport report{.command = "export",
                          .archive = session.path(),
-                         .index = session.state().index,
+                         .index = session.state().index.get(),
                          .list = &window.list(),
                          .selected = result.selected,
                          .entries = &result.entries,

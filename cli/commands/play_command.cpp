@@ -9,16 +9,16 @@
 #include <vector>
 
 #include "cli/arguments/args.h"
+#include "cli/arguments/help.h"
 #include "cli/commands.h"
 #include "cli/commands/entry_selection.h"
-#include "cli/arguments/help.h"
+#include "cli/output/run_report.h"
+#include "cli/output/text_output.h"
 #include "cli/terminal/interrupt.h"
 #include "cli/terminal/language.h"
-#include "cli/output/run_report.h"
 #include "cli/terminal/terminal_window.h"
-#include "cli/output/text_output.h"
-#include "text/format_text.h"
 #include "jobs/playback_job.h"
+#include "text/format_text.h"
 #include "text/texts.h"
 
 namespace kowaki::cli {
@@ -99,7 +99,7 @@ int RunPlay(Arguments args) {
   });
   const RunReport report{.command = "play",
                          .archive = session.path(),
-                         .index = session.state().index,
+                         .index = session.state().index.get(),
                          .list = &window.list(),
                          .selected = result.selected,
                          .entries = &result.entries,

@@ -10,15 +10,15 @@
 
 #include "archive/archive_writer.h"
 #include "cli/arguments/args.h"
+#include "cli/arguments/help.h"
 #include "cli/commands.h"
 #include "cli/commands/entry_selection.h"
-#include "cli/arguments/help.h"
-#include "cli/terminal/language.h"
 #include "cli/commands/modding.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
 #include "common/output_file.h"
-#include "text/format_text.h"
 #include "modding/manifest.h"
+#include "text/format_text.h"
 
 namespace kowaki::cli {
 
@@ -95,7 +95,7 @@ int RunReplace(Arguments args) {
   // read as a file another program holds, which cannot be replaced.
   OutputFile out;
   if (!out.Open(path, OutputPlace::kNamed, &error)) return Fail(error);
-  LoadedArchive index = LoadArchiveArgument(path);
+  ArchiveIndexPtr index = LoadArchiveArgument(path);
   if (!index) return kExitError;
   std::vector<std::string> files;
   ArchiveWriter writer;

@@ -10,19 +10,19 @@
 
 #include "archive/entry_stream.h"
 #include "cli/arguments/args.h"
-#include "cli/commands.h"
 #include "cli/arguments/help.h"
-#include "cli/terminal/language.h"
+#include "cli/commands.h"
 #include "cli/commands/modding.h"
 #include "cli/output/reasons.h"
-#include "cli/terminal/terminal_window.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
+#include "cli/terminal/terminal_window.h"
 #include "common/crc32.h"
 #include "common/output_file.h"
 #include "common/temp_files.h"
-#include "text/format_text.h"
-#include "modding/manifest.h"
 #include "jobs/output_names.h"
+#include "modding/manifest.h"
+#include "text/format_text.h"
 
 namespace kowaki::cli {
 
@@ -38,10 +38,6 @@ int Fail(const std::string& message) {
 std::string CannotWrite(const std::string& path) {
   return FormatText(Say("cannot write %s", "%s に書き込めません"), PathForDisplay(path).c_str());
 }
-
-struct StreamCloser {
-  void operator()(EntryStream* stream) const { EntryClose(stream); }
-};
 
 class Unpacker {
  public:
@@ -62,7 +58,7 @@ class Unpacker {
 };
 
 bool Unpacker::Unpack(int32_t i, ManifestEntry* entry, std::string* error) {
-  std::unique_ptr<EntryStream, StreamCloser> stream(OpenEntryStream(&index_, i));
+  const EntryStreamPtr stream = OpenEntryStream(&index_, i);
   const size_t first = stream ? EntryRead(buffer_.data(), 1, kBlock, stream.get()) : 0;
   if (!stream || first == static_cast<size_t>(-1)) {
     *error = ProblemText(EntryProblem::kReadFailed);
@@ -121,7 +117,7 @@ int RunUnpack(Arguments args) {
     return BadArguments("unpack", error.empty() ? "give an archive and a folder" : error);
   }
   const std::string& folder = parsed.positional()[1];
-  LoadedArchive index = LoadArchiveArgument(parsed.positional()[0]);
+  const ArchiveIndexPtr index = LoadArchiveArgument(parsed.positional()[0]);
   if (!index) return kExitError;
   if (folder.empty() || !platform::MakeFolders(folder)) {
     return Fail(Say("cannot make the folder ", "フォルダを作成できません: ") +

@@ -7,14 +7,14 @@
 #include <thread>
 
 #include "cli/arguments/args.h"
-#include "cli/commands.h"
 #include "cli/arguments/help.h"
-#include "cli/terminal/language.h"
+#include "cli/commands.h"
 #include "cli/commands/modding.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
+#include "jobs/ordered_work.h"
 #include "modding/entry_check.h"
 #include "text/format_text.h"
-#include "jobs/ordered_work.h"
 
 namespace kowaki::cli {
 
@@ -55,7 +55,7 @@ int RunVerify(Arguments args) {
     return BadArguments("verify", error.empty() ? "give one archive" : error);
   }
   const std::string& path = parsed.positional()[0];
-  LoadedArchive index = LoadArchiveArgument(path);
+  const ArchiveIndexPtr index = LoadArchiveArgument(path);
   if (!index) return kExitError;
   const bool json = parsed.Has("json");
   std::string failures;

@@ -1,16 +1,16 @@
 #include "cli/terminal/terminal_window.h"
 
-#include "cli/commands.h"
 #include "cli/arguments/global_options.h"
-#include "cli/terminal/interrupt.h"
-#include "cli/terminal/language.h"
+#include "cli/commands.h"
 #include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
-#include "text/format_text.h"
+#include "cli/terminal/interrupt.h"
+#include "cli/terminal/language.h"
 #include "jobs/listing_job.h"
-#include "text/texts.h"
 #include "settings/game_archive.h"
 #include "settings/output_settings.h"
+#include "text/format_text.h"
+#include "text/texts.h"
 
 namespace kowaki::cli {
 
@@ -173,7 +173,6 @@ TerminalSession::TerminalSession() : window_(TerminalWindow::DrawsProgress()) {
 TerminalSession::~TerminalSession() {
   JoinWorker(&state_);
   InstallInterruptHandler(nullptr);  // the handler must not outlive `running`
-  FreeArchiveIndex(state_.index);
 }
 
 std::optional<int> TerminalSession::Open(std::string path, std::string_view command,
@@ -200,12 +199,12 @@ std::optional<int> TerminalSession::Open(std::string path, std::string_view comm
     path = game.path;
   }
   path_ = path;
-  ArchiveLoadError error;
-  state_.index = LoadArchiveIndex(path.c_str(), &error);
-  if (!state_.index) {
-    Complain(CannotLoadText(path, error));
+  ArchiveLoad loaded = LoadArchiveIndex(path.c_str());
+  if (!loaded) {
+    Complain(CannotLoadText(path, loaded.failure()));
     return kExitError;
   }
+  state_.index = std::move(*loaded);
   Run(ListingJob);
   if (Interrupted()) return kExitIncomplete;
   return std::nullopt;

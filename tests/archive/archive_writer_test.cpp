@@ -25,7 +25,7 @@ TEST(ArchiveWriterTest, WhatItWritesLoadsBack) {
   const std::string path = dir.File("voice.arc");
   ASSERT_TRUE(writer.Write(path, &error)) << error;
 
-  test::IndexPtr index = test::LoadIndex(path);
+  ArchiveIndexPtr index = test::LoadIndex(path);
   ASSERT_TRUE(index);
   EXPECT_EQ(index->header_word, 0x00123456u);
   ASSERT_EQ(index->count, 4);

@@ -9,8 +9,8 @@
 #include "archive/archive_index.h"
 #include "archive/archive_writer.h"
 #include "cli/commands.h"
-#include "cli/terminal/language.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
 #include "tests/support/files.h"
 #include "tests/support/run_command.h"
 
@@ -119,7 +119,7 @@ TEST_F(CliArchiveTest, PackNamesEntriesAfterTheFileStems) {
       RunCommand(RunPack, {"-o", out, "--header-word", "7", dir_.File("v_0001.ogg"),
                            dir_.File("sys.end.ogg"), dir_.File("noext")});
   ASSERT_EQ(r.code, kExitOk) << r.err;
-  test::IndexPtr index = test::LoadIndex(out);
+  ArchiveIndexPtr index = test::LoadIndex(out);
   ASSERT_TRUE(index);
   EXPECT_EQ(index->header_word, 7u);
   ASSERT_EQ(index->count, 3);
@@ -155,7 +155,7 @@ TEST_F(CliArchiveTest, PackTakesTheNameAfterTheLastSeparatorOnly) {
   const std::string out = dir_.File("out.arc");
   test::CommandResult r = RunCommand(RunPack, {"-o", out, path});
   ASSERT_EQ(r.code, kExitOk) << r.err;
-  test::IndexPtr index = test::LoadIndex(out);
+  ArchiveIndexPtr index = test::LoadIndex(out);
   ASSERT_TRUE(index);
   ASSERT_EQ(index->count, 1);
   EXPECT_EQ(std::string(index->entries[0].name), name);
