@@ -26,9 +26,12 @@ std::string MakeArchive(const std::string& name,
   const std::string path = (Scratch() / name).string();
   if (fs::exists(path)) return path;
   ArchiveWriter writer;
-  std::string error;
-  for (const auto& [entry, data] : clips) writer.AddBytes(entry, data, &error);
-  if (!writer.Write(path, &error)) std::fprintf(stderr, "bench: %s\n", error.c_str());
+  Result<> made;
+  for (const auto& [entry, data] : clips) {
+    if (made) made = writer.AddBytes(entry, data);
+  }
+  if (made) made = writer.Write(path);
+  if (!made) std::fprintf(stderr, "bench: %s\n", made.failure().text.c_str());
   return path;
 }
 

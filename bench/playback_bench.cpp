@@ -50,9 +50,10 @@ std::string Archive(double seconds) {
   if (fs::exists(path)) return path;
   const auto pcm = kowaki::synth::Voice(kRate, kChannels, seconds, 200.0);
   kowaki::ArchiveWriter writer;
-  std::string error;
-  writer.AddBytes("voice", kowaki::synth::EncodeVorbis(pcm, kChannels, kRate), &error);
-  writer.Write(path, &error);
+  if (!writer.AddBytes("voice", kowaki::synth::EncodeVorbis(pcm, kChannels, kRate)) ||
+      !writer.Write(path)) {
+    std::fprintf(stderr, "playback_bench: cannot write %s\n", path.c_str());
+  }
   return path;
 }
 

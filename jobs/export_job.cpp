@@ -143,7 +143,7 @@ bool ExportRun::ChooseDestination() {
 bool ExportRun::OutputsReplaceable() {
   if (plan_.merge) return true;
   std::string problem_path;
-  if (!FolderProblem(folder_).empty()) problem_path = folder_;
+  if (!CanCreateIn(folder_)) problem_path = folder_;
   OutputNames names = names_;  // nothing claimed yet: the names the run will give
   const char* extension = plan_.wav ? ".wav" : ".ogg";
   int32_t place = 0;
@@ -152,7 +152,7 @@ bool ExportRun::OutputsReplaceable() {
     const int32_t entry = window_.RowEntry(row);
     const std::string stem = names.Claim(FileName(entry, ++place), entry);
     const std::string path = window_.OutputPath(folder_, stem, extension);
-    if (!Kept(path) && !ReplaceProblem(path).empty()) problem_path = path;
+    if (!Kept(path) && !CanReplace(path)) problem_path = path;
   }
   if (problem_path.empty()) return true;
   window_.ShowMessage(FormatText(window_.Localized(texts::kCannotOpenOutput),

@@ -17,10 +17,11 @@
 
 #include "cli/arguments/args.h"
 #include "cli/commands.h"
+#include "cli/output/reasons.h"
+#include "cli/output/text_output.h"
 #include "cli/terminal/input_file.h"
 #include "cli/terminal/interrupt.h"
 #include "cli/terminal/language.h"
-#include "cli/output/text_output.h"
 #include "common/output_file.h"
 #include "convert/pcm_converter.h"
 #include "convert/wav_file.h"
@@ -260,7 +261,7 @@ class Output {
   }
 
   bool Open(const std::string& path, std::string* error) {
-    return file_.Open(path, OutputPlace::kNamed, error);
+    return Succeeded(file_.Open(path, OutputPlace::kNamed), error);
   }
   bool is_stream() const { return file_.is_stream(); }
   uint64_t written() const { return written_; }
@@ -305,7 +306,7 @@ class Output {
     return (file_.Seek(0) || WriteFailed(error)) && WriteHeader(written_, frames, error);
   }
 
-  bool Commit(std::string* error) { return file_.Commit(error); }
+  bool Commit(std::string* error) { return Succeeded(file_.Commit(), error); }
 
  private:
   bool WriteFailed(std::string* error) {

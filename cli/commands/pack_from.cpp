@@ -9,14 +9,15 @@
 #include "archive/archive_file.h"
 #include "archive/archive_writer.h"
 #include "cli/commands.h"
-#include "cli/terminal/language.h"
 #include "cli/commands/modding.h"
-#include "cli/terminal/terminal_window.h"
+#include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
+#include "cli/terminal/terminal_window.h"
 #include "common/crc32.h"
 #include "common/output_file.h"
-#include "text/format_text.h"
 #include "modding/manifest.h"
+#include "text/format_text.h"
 
 namespace kowaki::cli {
 
@@ -74,13 +75,13 @@ class Packer {
       : folder_(std::move(folder)), output_(std::move(output)), force_(force) {}
 
   bool Add(const Manifest& manifest, std::string* error) {
-    if (!writer_.set_header_word(manifest.header_word, error)) return false;
+    if (!Succeeded(writer_.set_header_word(manifest.header_word), error)) return false;
     for (size_t i = 0; i < manifest.entries.size(); ++i) {
       if (!AddEntry(i, manifest.entries[i], error)) return false;
     }
     return true;
   }
-  bool Write(std::string* error) { return writer_.Write(output_, error); }
+  bool Write(std::string* error) { return Succeeded(writer_.Write(output_), error); }
 
   int32_t changed = 0;
   std::vector<std::string> empty;  // entries written without data, and why
@@ -102,7 +103,7 @@ bool Packer::AddEntry(size_t i, const ManifestEntry& entry, std::string* error) 
         FormatText(Say("%s: no data, since it %s",
                        "%s: データが元のアーカイブの外にあるため、空のまま格納しました (%s)"),
                    which.c_str(), entry.reason.c_str()));
-    return writer_.AddBytes(entry.name, {}, error);
+    return Succeeded(writer_.AddBytes(entry.name, {}), error);
   }
   if (!StaysInFolder(entry.file)) {
     *error = FormatText(
@@ -127,7 +128,9 @@ bool Packer::AddEntry(size_t i, const ManifestEntry& entry, std::string* error) 
     // The game cannot play what is no sound clip: a new file is checked.
     if (!force_ && !CheckClip(path, error)) return false;
   }
-  if (!writer_.AddFile(entry.name, path, error)) return *error = which + ": " + *error, false;
+  if (!Succeeded(writer_.AddFile(entry.name, path), error)) {
+    return *error = which + ": " + *error, false;
+  }
   return true;
 }
 

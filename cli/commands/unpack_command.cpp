@@ -75,8 +75,8 @@ bool Unpacker::Unpack(int32_t i, ManifestEntry* entry, std::string* error) {
     return false;
   }
   OutputFile out;
-  return out.Open(path, OutputPlace::kInFolder, error) &&
-         Copy(*stream, first, out, &entry->crc, error) && out.Commit(error);
+  return Succeeded(out.Open(path, OutputPlace::kInFolder), error) &&
+         Copy(*stream, first, out, &entry->crc, error) && Succeeded(out.Commit(), error);
 }
 
 bool Unpacker::Copy(EntryStream& stream, size_t first, OutputFile& out, uint32_t* crc,
@@ -100,12 +100,13 @@ bool Unpacker::Copy(EntryStream& stream, size_t first, OutputFile& out, uint32_t
 bool Unpacker::WriteManifest(const Manifest& manifest, std::string* error) {
   const std::string text = FormatManifest(manifest);
   OutputFile out;
-  if (!out.Open(platform::PathInFolder(folder_, kManifestFileName), OutputPlace::kInFolder,
-                error)) {
+  if (!Succeeded(
+          out.Open(platform::PathInFolder(folder_, kManifestFileName), OutputPlace::kInFolder),
+          error)) {
     return false;
   }
   if (!out.Write(text.data(), text.size())) return *error = CannotWrite(out.path()), false;
-  return out.Commit(error);
+  return Succeeded(out.Commit(), error);
 }
 
 }  // namespace

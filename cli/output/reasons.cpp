@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "cli/terminal/language.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
 #include "text/format_text.h"
 #include "text/texts.h"
 
@@ -84,6 +84,11 @@ const char* ProblemId(EntryProblem problem) {
       break;
   }
   return "none";
+}
+
+bool Succeeded(const Result<>& result, std::string* error) {
+  if (!result) *error = result.failure().text;
+  return static_cast<bool>(result);
 }
 
 std::string LoadErrorText(const ArchiveLoadError& error) {

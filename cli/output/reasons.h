@@ -4,9 +4,14 @@
 #include <string>
 
 #include "archive/archive_index.h"
+#include "common/result.h"
 #include "jobs/entry_outcome.h"
 
 namespace kowaki::cli {
+
+// For the commands' own steps that say why through `error`: whether
+// `result` succeeded, its failure's words in `error` when not.
+bool Succeeded(const Result<>& result, std::string* error);
 
 // Why an entry failed; the system's own words for `system_error` after them.
 std::string ProblemText(EntryProblem problem, int system_error = 0);

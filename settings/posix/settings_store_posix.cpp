@@ -71,10 +71,9 @@ class RegFileStore : public SettingsStore {
       if (slash == std::string::npos) break;
     }
     OutputFile out;
-    std::string error;
     const std::string text = file.Format();
-    return out.Open(path_, OutputPlace::kNamed, &error) && out.Write(text.data(), text.size()) &&
-           out.Commit(&error);
+    return out.Open(path_, OutputPlace::kNamed) && out.Write(text.data(), text.size()) &&
+           out.Commit();
   }
 
   std::string folder_;

@@ -9,6 +9,7 @@
 #include "archive/archive_writer.h"
 #include "archive/entry_vorbis.h"
 #include "tests/support/files.h"
+#include "tests/support/why.h"
 
 namespace kowaki {
 namespace {
@@ -26,12 +27,11 @@ class EntryStreamTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ArchiveWriter writer;
-    std::string error;
     for (size_t i = 0; i < data_.size(); ++i) {
-      ASSERT_TRUE(writer.AddBytes("e" + std::to_string(i), data_[i], &error)) << error;
+      ASSERT_EQ(test::Why(writer.AddBytes("e" + std::to_string(i), data_[i])), "");
     }
     path_ = dir_.File("voice.arc");
-    ASSERT_TRUE(writer.Write(path_, &error)) << error;
+    ASSERT_EQ(test::Why(writer.Write(path_)), "");
     index_ = test::LoadIndex(path_);
     ASSERT_TRUE(index_);
   }
@@ -192,14 +192,13 @@ TEST(EntryStreamDamageTest, EntriesEndAtTheEndOfTheFile) {
 TEST(EntryVorbisTest, DecodesEntriesAndRefusesTheRest) {
   test::TempDir dir;
   ArchiveWriter writer;
-  std::string error;
   const std::string clip = test::VorbisClip(22050, 2, 0.5);
   ASSERT_FALSE(clip.empty());
-  ASSERT_TRUE(writer.AddBytes("text", "not a clip", &error));
-  ASSERT_TRUE(writer.AddBytes("clip", clip, &error));
-  ASSERT_TRUE(writer.AddBytes("cut", clip.substr(0, 40), &error));
+  ASSERT_EQ(test::Why(writer.AddBytes("text", "not a clip")), "");
+  ASSERT_EQ(test::Why(writer.AddBytes("clip", clip)), "");
+  ASSERT_EQ(test::Why(writer.AddBytes("cut", clip.substr(0, 40))), "");
   const std::string path = dir.File("voice.arc");
-  ASSERT_TRUE(writer.Write(path, &error)) << error;
+  ASSERT_EQ(test::Why(writer.Write(path)), "");
   ArchiveIndexPtr index = test::LoadIndex(path);
   ASSERT_TRUE(index);
 

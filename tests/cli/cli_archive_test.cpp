@@ -13,6 +13,7 @@
 #include "cli/terminal/language.h"
 #include "tests/support/files.h"
 #include "tests/support/run_command.h"
+#include "tests/support/why.h"
 
 namespace kowaki::cli {
 namespace {
@@ -33,10 +34,9 @@ class CliArchiveTest : public ::testing::Test {
  protected:
   std::string Pack(const std::vector<std::pair<std::string, std::string>>& entries) {
     ArchiveWriter writer;
-    std::string error;
-    for (const auto& [name, data] : entries) EXPECT_TRUE(writer.AddBytes(name, data, &error));
+    for (const auto& [name, data] : entries) EXPECT_EQ(test::Why(writer.AddBytes(name, data)), "");
     const std::string path = dir_.File("voice.arc");
-    EXPECT_TRUE(writer.Write(path, &error)) << error;
+    EXPECT_EQ(test::Why(writer.Write(path)), "");
     return path;
   }
   test::TempDir dir_;

@@ -6,6 +6,7 @@
 #include "archive/entry_vorbis.h"
 #include "jobs/listing_job.h"
 #include "settings/output_settings.h"
+#include "tests/support/why.h"
 
 namespace kowaki::test {
 
@@ -22,13 +23,11 @@ std::vector<Clip> Voices(int count, int rate, double seconds) {
 void JobTest::MakeArchive(const std::vector<Clip>& clips) {
   clips_ = clips;
   ArchiveWriter writer;
-  std::string error;
-  for (const Clip& clip : clips)
-    ASSERT_TRUE(writer.AddBytes(clip.name, clip.data, &error)) << error;
+  for (const Clip& clip : clips) ASSERT_EQ(test::Why(writer.AddBytes(clip.name, clip.data)), "");
   const std::string path = dir_.File("voice.arc");
   // Closed first: Windows replaces no file that is open.
   state_.index.reset();
-  ASSERT_TRUE(writer.Write(path, &error)) << error;
+  ASSERT_EQ(test::Why(writer.Write(path)), "");
   state_.index = test::LoadIndex(path);
   ASSERT_TRUE(state_.index);
   state_.window = &window_;
