@@ -14,67 +14,59 @@ constexpr uint16_t kFormatExtensible = 0xFFFE;
 constexpr uint8_t kPcmSubformat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
                                        0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-bool Fail(std::string* error, const std::string& message) {
-  *error = message;
-  return false;
-}
-
 // A codec format as the chunk gives it; a 16-byte chunk has no extra bytes.
-bool ParseCodecFormat(std::span<const uint8_t> chunk, WaveFormat* format, std::string* error) {
+Result<WaveFormat> ParseCodecFormat(std::span<const uint8_t> chunk) {
   const uint8_t* p = chunk.data();
   const uint16_t extra = chunk.size() >= 18 ? ReadLe16(p + 16) : 0;
   if (extra > kMaxFormatExtra) {
-    return Fail(error, "unsupported format: " + std::to_string(extra) +
-                           " extra format bytes (at most " + std::to_string(kMaxFormatExtra) + ")");
+    return Failure{"unsupported format: " + std::to_string(extra) +
+                   " extra format bytes (at most " + std::to_string(kMaxFormatExtra) + ")"};
   }
   if (extra > 0 && chunk.size() < size_t{18} + extra) {
-    return Fail(error, "malformed file: the fmt chunk is shorter than its extra bytes");
+    return Failure{"malformed file: the fmt chunk is shorter than its extra bytes"};
   }
   const uint16_t block_align = ReadLe16(p + 12);
-  if (block_align == 0) return Fail(error, "malformed file: block align 0");
-  *format = WaveFormat{{ReadLe16(p), ReadLe16(p + 2), ReadLe32(p + 4), ReadLe32(p + 8), block_align,
-                        ReadLe16(p + 14), extra}};
-  std::memcpy(format->extra, p + 18, extra);
-  return true;
+  if (block_align == 0) return Failure{"malformed file: block align 0"};
+  WaveFormat format{{ReadLe16(p), ReadLe16(p + 2), ReadLe32(p + 4), ReadLe32(p + 8), block_align,
+                     ReadLe16(p + 14), extra}};
+  std::memcpy(format.extra, p + 18, extra);
+  return format;
 }
 
 // The format a "fmt " chunk describes.
-bool ParseFormat(std::span<const uint8_t> chunk, WaveFormat* format, std::string* error) {
-  if (chunk.size() < 16) return Fail(error, "malformed file: the fmt chunk is too short");
+Result<WaveFormat> ParseFormat(std::span<const uint8_t> chunk) {
+  if (chunk.size() < 16) return Failure{"malformed file: the fmt chunk is too short"};
   const uint8_t* p = chunk.data();
   const uint16_t tag = ReadLe16(p);
   const uint16_t channels = ReadLe16(p + 2);
   const uint32_t rate = ReadLe32(p + 4);
   const uint16_t block_align = ReadLe16(p + 12);
   const uint16_t bits = ReadLe16(p + 14);
-  if (channels == 0 || rate == 0)
-    return Fail(error, "malformed file: no channels or no sample rate");
+  if (channels == 0 || rate == 0) return Failure{"malformed file: no channels or no sample rate"};
   if (tag == kFormatExtensible) {
     if (chunk.size() < 40 || ReadLe16(p + 16) < 22) {
-      return Fail(error, "malformed file: the extensible fmt chunk is too short");
+      return Failure{"malformed file: the extensible fmt chunk is too short"};
     }
     if (std::memcmp(p + 24, kPcmSubformat, sizeof kPcmSubformat) != 0) {
-      return Fail(error, "unsupported format: an extensible subformat other than PCM");
+      return Failure{"unsupported format: an extensible subformat other than PCM"};
     }
   } else if (tag != kFormatPcm) {
-    return ParseCodecFormat(chunk, format, error);
+    return ParseCodecFormat(chunk);
   }
   if (bits != 8 && bits != 16) {
-    return Fail(error,
-                "unsupported sample width: " + std::to_string(bits) + " bits (8 or 16 only)");
+    return Failure{"unsupported sample width: " + std::to_string(bits) + " bits (8 or 16 only)"};
   }
   if (!PcmFormatFits(rate, channels, bits)) {
-    return Fail(error, "malformed file: " + std::to_string(channels) + " channels of " +
-                           std::to_string(bits) + " bits at " + std::to_string(rate) +
-                           " Hz are more than the format can describe");
+    return Failure{"malformed file: " + std::to_string(channels) + " channels of " +
+                   std::to_string(bits) + " bits at " + std::to_string(rate) +
+                   " Hz are more than the format can describe"};
   }
-  *format = WaveFormat{MakePcmFormat(rate, channels, bits)};
-  if (block_align != format->block_align) {
-    return Fail(error, "malformed file: block align " + std::to_string(block_align) + " for " +
-                           std::to_string(channels) + " channels of " + std::to_string(bits) +
-                           " bits");
+  const WaveFormat format{MakePcmFormat(rate, channels, bits)};
+  if (block_align != format.block_align) {
+    return Failure{"malformed file: block align " + std::to_string(block_align) + " for " +
+                   std::to_string(channels) + " channels of " + std::to_string(bits) + " bits"};
   }
-  return true;
+  return format;
 }
 
 // The first 16 bytes of the format, as "fmt " chunks begin.
@@ -169,47 +161,50 @@ std::vector<uint8_t> MakeCodecWavHeader(const WaveFormat& format, uint32_t data_
   return header;
 }
 
-bool ReadWavInfo(const WavReadAt& read_at, WavInfo* info, std::string* error) {
+Result<WavInfo> ReadWavInfo(const WavReadAt& read_at) {
   uint8_t head[12];
   if (!read_at(0, head) || std::memcmp(head, "RIFF", 4) != 0 ||
       std::memcmp(head + 8, "WAVE", 4) != 0) {
-    return Fail(error, "not a RIFF WAVE file");
+    return Failure{"not a RIFF WAVE file"};
   }
   // Chunks must lie inside the RIFF chunk, unless it was written to a
   // stream and gives no size.
   const uint32_t riff_size = ReadLe32(head + 4);
   const uint64_t end = riff_size == kWavSizeUnknown ? UINT64_MAX : uint64_t{8} + riff_size;
+  WavInfo info{};
   bool have_format = false;
   bool have_data = false;
   uint64_t at = 12;
   while (!(have_format && have_data)) {
     uint8_t chunk[8];
-    if (at + 8 > end) return Fail(error, have_format ? "no data chunk" : "no fmt chunk");
-    if (!read_at(at, chunk)) return Fail(error, "truncated file");
+    if (at + 8 > end) return Failure{have_format ? "no data chunk" : "no fmt chunk"};
+    if (!read_at(at, chunk)) return Failure{"truncated file"};
     const uint32_t size = ReadLe32(chunk + 4);
     const uint64_t body = at + 8;
-    if (body + size > end) return Fail(error, "malformed file: a chunk runs past the RIFF end");
+    if (body + size > end) return Failure{"malformed file: a chunk runs past the RIFF end"};
     if (!have_format && std::memcmp(chunk, "fmt ", 4) == 0) {
       uint8_t format[18 + kMaxFormatExtra];
       const std::span<uint8_t> part(format, size < sizeof format ? size : sizeof format);
-      if (!read_at(body, part)) return Fail(error, "truncated file");
-      if (!ParseFormat(part, &info->format, error)) return false;
+      if (!read_at(body, part)) return Failure{"truncated file"};
+      const Result<WaveFormat> parsed = ParseFormat(part);
+      if (!parsed) return parsed.failure();
+      info.format = *parsed;
       have_format = true;
     } else if (!have_data && std::memcmp(chunk, "data", 4) == 0) {
-      info->data_offset = body;
-      info->data_size = size;
+      info.data_offset = body;
+      info.data_size = size;
       have_data = true;
       // Data running to the end of a stream: nothing can be found after it.
-      if (size == kWavSizeUnknown && !have_format) return Fail(error, "no fmt chunk");
-      if (size == kWavSizeUnknown) return true;
+      if (size == kWavSizeUnknown && !have_format) return Failure{"no fmt chunk"};
+      if (size == kWavSizeUnknown) return info;
     }
     at = body + size + (size & 1);
   }
   // PCM in whole frames: a partial last one is no sample.
-  if (info->format.format_tag == kFormatPcm) {
-    info->data_size -= info->data_size % info->format.block_align;
+  if (info.format.format_tag == kFormatPcm) {
+    info.data_size -= info.data_size % info.format.block_align;
   }
-  return true;
+  return info;
 }
 
 }  // namespace kowaki

@@ -39,9 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(out.data(), data + offset, out.size());
     return true;
   };
-  kowaki::WavInfo info;
-  std::string error;
-  if (!kowaki::ReadWavInfo(read_at, &info, &error)) return 0;
+  const kowaki::Result<kowaki::WavInfo> read = kowaki::ReadWavInfo(read_at);
+  if (!read) return 0;
+  const kowaki::WavInfo& info = *read;
   const kowaki::PcmFormat& source = info.format;
   const kowaki::PcmFormat pcm = kowaki::MakePcmFormat(source.samples_per_sec, source.channels, 16);
   auto decoder = kowaki::PcmConverter::create();

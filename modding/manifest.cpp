@@ -71,26 +71,29 @@ bool ParseNumber(std::string_view text, int base, Number* value) {
   return !text.empty() && ec == std::errc() && end == text.data() + text.size();
 }
 
-bool ParseEntry(std::string_view keyword, std::string_view rest, ManifestEntry* entry,
-                std::string* why) {
-  entry->kind = keyword == "entry"    ? ManifestEntry::Kind::kEntry
-                : keyword == "shared" ? ManifestEntry::Kind::kShared
-                                      : ManifestEntry::Kind::kOutside;
-  if (!UnescapeNameField(TakeWord(&rest), &entry->name)) {
-    return *why = "a name is 0 to 8 bytes, each %XX or printable ASCII", false;
+Result<ManifestEntry> ParseEntry(std::string_view keyword, std::string_view rest) {
+  ManifestEntry entry;
+  entry.kind = keyword == "entry"    ? ManifestEntry::Kind::kEntry
+               : keyword == "shared" ? ManifestEntry::Kind::kShared
+                                     : ManifestEntry::Kind::kOutside;
+  if (!UnescapeNameField(TakeWord(&rest), &entry.name)) {
+    return Failure{"a name is 0 to 8 bytes, each %XX or printable ASCII"};
   }
-  if (!ParseNumber(TakeWord(&rest), 10, &entry->size) || entry->size > UINT32_MAX) {
-    return *why = "the size is not a number of bytes below 4 GiB", false;
+  if (!ParseNumber(TakeWord(&rest), 10, &entry.size) || entry.size > UINT32_MAX) {
+    return Failure{"the size is not a number of bytes below 4 GiB"};
   }
-  if (entry->kind == ManifestEntry::Kind::kOutside) {
-    entry->reason = rest;
-    return true;
+  if (entry.kind == ManifestEntry::Kind::kOutside) {
+    entry.reason = rest;
+    return entry;
   }
-  if (!ParseNumber(TakeWord(&rest), 16, &entry->crc)) {
-    return *why = "the CRC-32 is not 8 hex digits", false;
+  if (!ParseNumber(TakeWord(&rest), 16, &entry.crc)) {
+    return Failure{"the CRC-32 is not 8 hex digits"};
   }
-  entry->file = rest;
-  return !rest.empty() || (*why = "no file named", false);
+  if (rest.empty()) {
+    return Failure{"no file named"};
+  }
+  entry.file = rest;
+  return entry;
 }
 
 }  // namespace
@@ -191,43 +194,48 @@ class LineReader {
  public:
   explicit LineReader(Manifest* manifest) : manifest_(manifest) {}
 
-  bool Read(std::string_view line, std::string* why) {
+  Result<> Read(std::string_view line) {
     const std::string_view keyword = TakeWord(&line);
     if (!versioned_) {
       int version = 0;
       if (keyword != kMagic || !ParseNumber(line, 10, &version)) {
-        return *why = "not a manifest of kowaki-cli unpack", false;
+        return Failure{"not a manifest of kowaki-cli unpack"};
       }
       versioned_ = true;
-      return version == kManifestVersion ||
-             (*why = FormatText("manifest version %d; this kowaki-cli reads version %d", version,
-                                kManifestVersion),
-              false);
+      if (version == kManifestVersion) return {};
+      return Failure{FormatText("manifest version %d; this kowaki-cli reads version %d", version,
+                                kManifestVersion)};
     }
     if (keyword == "header-word") {
       has_word_ =
           ParseNumber(line, 16, &manifest_->header_word) && manifest_->header_word <= 0xFFFFFF;
-      return has_word_ || (*why = "the header word is 0x000000 to 0xFFFFFF", false);
+      if (has_word_) return {};
+      return Failure{"the header word is 0x000000 to 0xFFFFFF"};
     }
     if (keyword == "layout") {
       has_layout_ = line == "contiguous" || line == "rearranged";
       manifest_->contiguous = line == "contiguous";
-      return has_layout_ || (*why = "the layout is contiguous or rearranged", false);
+      if (has_layout_) return {};
+      return Failure{"the layout is contiguous or rearranged"};
     }
     if (keyword == "entry" || keyword == "shared" || keyword == "outside") {
       if (manifest_->entries.size() == kArchiveMaxEntries) {
-        return *why = "an archive holds at most 1,048,576 entries", false;
+        return Failure{"an archive holds at most 1,048,576 entries"};
       }
-      return ParseEntry(keyword, line, &manifest_->entries.emplace_back(), why);
+      Result<ManifestEntry> entry = ParseEntry(keyword, line);
+      if (!entry) return entry.failure();
+      manifest_->entries.push_back(std::move(*entry));
+      return {};
     }
-    return *why = "unknown line", false;
+    return Failure{"unknown line"};
   }
 
   // What a whole manifest must have said.
-  bool Complete(std::string* why) const {
-    if (!versioned_) return *why = "not a manifest of kowaki-cli unpack", false;
-    if (!has_word_) return *why = "no header-word line", false;
-    return has_layout_ || (*why = "no layout line", false);
+  Result<> Complete() const {
+    if (!versioned_) return Failure{"not a manifest of kowaki-cli unpack"};
+    if (!has_word_) return Failure{"no header-word line"};
+    if (!has_layout_) return Failure{"no layout line"};
+    return {};
   }
 
  private:
@@ -239,11 +247,10 @@ class LineReader {
 
 }  // namespace
 
-bool ParseManifest(std::string_view text, Manifest* manifest, std::string* error) {
-  *manifest = {};
+Result<Manifest> ParseManifest(std::string_view text) {
+  Manifest manifest;
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // as some editors save
-  LineReader reader(manifest);
-  std::string why;
+  LineReader reader(&manifest);
   size_t number = 0;
   while (!text.empty()) {
     ++number;
@@ -255,13 +262,12 @@ bool ParseManifest(std::string_view text, Manifest* manifest, std::string* error
     }
     const size_t start = line.find_first_not_of(kBlanks);
     if (start == std::string_view::npos || line[start] == '#') continue;
-    if (!reader.Read(line.substr(start), &why)) {
-      *error = "line " + std::to_string(number) + ": " + why;
-      return false;
+    if (const Result<> read = reader.Read(line.substr(start)); !read) {
+      return Failure{"line " + std::to_string(number) + ": " + read.failure().text};
     }
   }
-  if (!reader.Complete(&why)) *error = why;
-  return why.empty();
+  if (const Result<> complete = reader.Complete(); !complete) return complete.failure();
+  return manifest;
 }
 
 }  // namespace kowaki

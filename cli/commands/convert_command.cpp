@@ -159,10 +159,12 @@ struct Input {
       return kowaki::platform::Seek64(in, offset) &&
              std::fread(out.data(), 1, out.size(), in) == out.size();
     };
-    if (!ReadWavInfo(read_at, &info, error)) {
-      *error = PathForDisplay(path) + ": " + *error;
+    Result<WavInfo> read = ReadWavInfo(read_at);
+    if (!read) {
+      *error = PathForDisplay(path) + ": " + read.failure().text;
       return false;
     }
+    info = *read;
     return true;
   }
 };

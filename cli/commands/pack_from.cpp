@@ -147,10 +147,11 @@ int PackFromManifest(const std::string& folder, const std::string& output, bool 
                        "%s を読み込めません (kowaki-cli unpack ARCHIVE DIR が作るファイルです)"),
                    PathForDisplay(manifest_path).c_str()));
   }
-  Manifest manifest;
-  if (!ParseManifest(text, &manifest, &error)) {
-    return Fail(PathForDisplay(manifest_path) + ", " + error);
+  const Result<Manifest> parsed = ParseManifest(text);
+  if (!parsed) {
+    return Fail(PathForDisplay(manifest_path) + ", " + parsed.failure().text);
   }
+  const Manifest& manifest = *parsed;
   Packer packer(folder, output, force);
   if (!packer.Add(manifest, &error) || !packer.Write(&error)) return Fail(error);
   for (const std::string& line : packer.empty) Complain(line);

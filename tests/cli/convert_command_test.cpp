@@ -25,6 +25,7 @@
 #include "tests/convert/wav_test_util.h"
 #include "tests/support/files.h"
 #include "tests/support/run_command.h"
+#include "tests/support/why.h"
 
 namespace kowaki::cli {
 namespace {
@@ -59,10 +60,10 @@ struct WavContents {
 
 WavContents ReadWav(const std::string& path) {
   const std::string file = test::ReadBytes(path);
-  WavInfo info{};
-  std::string error;
+  const Result<WavInfo> read = test::ReadWavBytes(file);
+  EXPECT_TRUE(read) << path << ": " << test::Why(read);
+  const WavInfo info = read.value_or(WavInfo{});
   WavContents contents;
-  EXPECT_TRUE(test::ReadWavBytes(file, &info, &error)) << path << ": " << error;
   contents.format = info.format;
   const auto data = file.begin() + static_cast<std::ptrdiff_t>(info.data_offset);
   contents.audio.assign(data, data + info.data_size);
