@@ -150,8 +150,9 @@ bool Maker::Convert(EntryDecoder& decoder, PcmConverter& converter, const PcmFor
 }
 
 bool Maker::WriteOut(PcmConverter& converter) {
-  PcmSpan span;
-  if (!converter.get(&span)) return Fail(EntryProblem::kCannotConvert);
+  const Result<PcmSpan, PcmError> taken = converter.get();
+  if (!taken) return Fail(EntryProblem::kCannotConvert);
+  const PcmSpan span = *taken;
   const auto length = static_cast<uint64_t>(span.length);
   if (before_ + made_.bytes + length > kWavDataMax) return Fail(EntryProblem::kTooLarge);
   if (length == 0) return true;

@@ -228,11 +228,11 @@ class Pipeline {
 
   // Runs `in` through; `out` receives the output, valid until the next call.
   bool Put(PcmSpan in, PcmSpan* out) {
-    return to_pcm_->put(in) && to_pcm_->get(out) && Encode(false, out);
+    return to_pcm_->put(in) && Take(*to_pcm_, out) && Encode(false, out);
   }
 
   // At the end of the input: what the chains held back.
-  bool Flush(PcmSpan* out) { return to_pcm_->flush() && to_pcm_->get(out) && Encode(true, out); }
+  bool Flush(PcmSpan* out) { return to_pcm_->flush() && Take(*to_pcm_, out) && Encode(true, out); }
 
   uint64_t frames() const { return frames_; }
 
@@ -241,7 +241,13 @@ class Pipeline {
   bool Encode(bool end, PcmSpan* out) {
     if (!encoder_) return true;
     frames_ += static_cast<uint64_t>(out->length) / frame_bytes_;
-    return encoder_->put(*out) && (!end || encoder_->flush()) && encoder_->get(out);
+    return encoder_->put(*out) && (!end || encoder_->flush()) && Take(*encoder_, out);
+  }
+
+  static bool Take(PcmConverter& converter, PcmSpan* out) {
+    const Result<PcmSpan, PcmError> taken = converter.get();
+    if (taken) *out = *taken;
+    return static_cast<bool>(taken);
   }
 
   PcmConverterPtr to_pcm_;

@@ -197,7 +197,7 @@ TEST_F(ConvertCommandTest, ConvertsAsTheConverterDoesInExportBlocks) {
             kExitOk);
   const PcmFormat target = MakePcmFormat(22050, 1, 8);
   auto converter = PcmConverter::create();
-  ASSERT_EQ(converter->setup(MakePcmFormat(44100, 2, 16), target), 1);
+  ASSERT_TRUE(converter->setup(MakePcmFormat(44100, 2, 16), target));
   EXPECT_EQ(test::ReadBytes(dir_.File("out.wav")),
             Wav(target, test::Stream(*converter, audio, [] { return size_t{8192}; })));
 }
