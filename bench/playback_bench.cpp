@@ -74,14 +74,21 @@ class TimedDevice : public kowaki::WaveDevice {
  public:
   TimedDevice(kowaki::WaveDevicePtr device, Clock::time_point* reset_at)
       : device_(std::move(device)), reset_at_(reset_at) {}
-  int32_t prepare(kowaki::WaveHeader* header) override { return device_->prepare(header); }
-  int32_t write(kowaki::WaveHeader* header) override { return device_->write(header); }
-  int32_t unprepare(kowaki::WaveHeader* header) override { return device_->unprepare(header); }
+  kowaki::WaveResult prepare(kowaki::WaveHeader* header) override {
+    return device_->prepare(header);
+  }
+  kowaki::WaveResult write(kowaki::WaveHeader* header) override { return device_->write(header); }
+  kowaki::WaveResult unprepare(kowaki::WaveHeader* header) override {
+    return device_->unprepare(header);
+  }
   void reset() override {
     device_->reset();
     *reset_at_ = Clock::now();
   }
-  int32_t position(kowaki::WaveTime* time) override { return device_->position(time); }
+  kowaki::Result<kowaki::WaveTime, kowaki::WaveError> position(
+      kowaki::WaveTimeFormat format) override {
+    return device_->position(format);
+  }
 
  private:
   kowaki::WaveDevicePtr device_;
