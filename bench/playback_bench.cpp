@@ -190,10 +190,8 @@ void StopThroughTheJob(benchmark::State& state, double seconds, std::chrono::mil
       return kowaki::WaveOutPlayer::create(format, frames, TimedOutput(&reset_at));
     };
     kowaki::PlaybackResult result;
-    kowaki::StartWorker(&session.state, [&](kowaki::AppState* app) {
-      result = kowaki::RunPlayback(app, setup);
-      return 0;
-    });
+    kowaki::StartWorker(&session.state,
+                        [&](kowaki::AppState* app) { result = kowaki::RunPlayback(app, setup); });
     std::this_thread::sleep_for(after);
     const Clock::time_point stop = Clock::now();
     session.state.running = 0;

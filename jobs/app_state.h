@@ -23,7 +23,7 @@ struct AppState {
   int32_t threads = 0;  // the threads a job may decode on; 0: one per hardware thread
 };
 
-using JobProcedure = std::function<int(AppState* state)>;
+using JobProcedure = std::function<void(AppState* state)>;
 
 // Sets `running` and starts `job` on a new worker. An earlier worker must
 // have ended (WorkerEnded). False, with `running` cleared again, when no

@@ -399,9 +399,6 @@ ExportResult RunExport(AppState* state, const ExportSetup& setup) {
   return ExportRun(state, setup).Run();
 }
 
-int ExportJob(AppState* state) {
-  RunExport(state, ExportSetup{});
-  return 0;
-}
+void ExportJob(AppState* state) { RunExport(state, ExportSetup{}); }
 
 }  // namespace kowaki

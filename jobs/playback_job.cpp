@@ -166,9 +166,6 @@ PlaybackResult RunPlayback(AppState* state, const PlaybackSetup& setup) {
   return PlaybackRun(state, setup).Run();
 }
 
-int PlaybackJob(AppState* state) {
-  RunPlayback(state, PlaybackSetup{});
-  return 0;
-}
+void PlaybackJob(AppState* state) { RunPlayback(state, PlaybackSetup{}); }
 
 }  // namespace kowaki

@@ -150,10 +150,7 @@ int RunExport(Arguments args) {
   }
   ExportResult result;
   const auto start = std::chrono::steady_clock::now();
-  session.Run([&](AppState* state) {
-    result = kowaki::RunExport(state, setup);
-    return 0;
-  });
+  session.Run([&](AppState* state) { result = kowaki::RunExport(state, setup); });
   if (!result.destination || (result.output_failed && result.processed == 0)) return kExitError;
 
   const RunReport report{.command = "export",

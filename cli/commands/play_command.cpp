@@ -93,10 +93,7 @@ int RunPlay(Arguments args) {
   session.state().window = &window;
   PlaybackResult result;
   const auto start = std::chrono::steady_clock::now();
-  session.Run([&](AppState* state) {
-    result = RunPlayback(state, PlaybackSetup{});
-    return 0;
-  });
+  session.Run([&](AppState* state) { result = RunPlayback(state, PlaybackSetup{}); });
   const RunReport report{.command = "play",
                          .archive = session.path(),
                          .index = session.state().index.get(),
