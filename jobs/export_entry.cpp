@@ -188,11 +188,11 @@ PcmFormat ExportFormat(const OutputSettings& settings, const PcmFormat& source) 
   return MakePcmFormat(rate, channels, 16);
 }
 
-bool FirstMergeFormat(const ArchiveIndex* index, int32_t entry, PcmFormat* source) {
+Result<PcmFormat, EntryProblem> FirstMergeFormat(const ArchiveIndex* index, int32_t entry) {
   EntryDecoder decoder(index, entry);
-  if (!decoder.is_open() || decoder.cut_short()) return false;
-  *source = decoder.format();
-  return true;
+  if (!decoder.is_open()) return decoder.problem();
+  if (decoder.cut_short()) return EntryProblem::kCutShort;
+  return decoder.format();
 }
 
 }  // namespace kowaki

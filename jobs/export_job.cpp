@@ -206,9 +206,9 @@ PlannedEntry ExportRun::PlanEntry(int32_t entry) {
 
 // "Same as the source" in a merge file means as the first entry that opens.
 void ExportRun::FixMergeFormat(int32_t entry) {
-  PcmFormat source;
-  if (!FirstMergeFormat(index_, entry, &source)) return;
-  merge_.format = ExportFormat(plan_.settings, source);
+  const Result<PcmFormat, EntryProblem> source = FirstMergeFormat(index_, entry);
+  if (!source) return;
+  merge_.format = ExportFormat(plan_.settings, *source);
   merge_.format_fixed = true;
 }
 

@@ -240,7 +240,9 @@ class MainWindowTest : public ::testing::Test {
     ArchiveWriter writer;
     const std::string clip = test::VorbisClip(22050, 1, seconds);
     for (int i = 0; i < clips; ++i) {
-      if (i == text_at) EXPECT_TRUE(writer.AddBytes("text", "not a clip"));
+      if (i == text_at) {
+        EXPECT_TRUE(writer.AddBytes("text", "not a clip"));
+      }
       EXPECT_TRUE(writer.AddBytes("v_" + std::to_string(1000 + i).substr(1), clip));
     }
     const std::string path = dir_.File("voice.arc");
