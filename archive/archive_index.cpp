@@ -87,8 +87,8 @@ Result<void, ArchiveLoadError> ReadTable(int fd, unsigned char* raw, size_t tabl
               kArchiveTableOffset + uint64_t{table_size});
 }
 
-// The block the index lives in; it goes with its archive closed when the
-// load fails halfway.
+// The index's block until the load has finished: a load that fails
+// halfway frees it.
 struct BlockOwner {
   unsigned char* block;
   size_t size;
