@@ -20,6 +20,7 @@
 #include "settings/output_settings.h"
 #include "settings/settings_store.h"
 #include "text/catalogue.h"
+#include "text/format_text.h"
 
 namespace kowaki {
 
@@ -214,7 +215,7 @@ void SortByColumn(MainWindow* state, int column) {
   if (state->jobs.running || !state->jobs.index || column < 0 || column > 4) return;
   state->sort_descending = column == state->sort_column && !state->sort_descending;
   state->sort_column = column;
-  SortOrder order = {state->jobs.index, &state->job_window, column, state->sort_descending};
+  SortOrder order = {state->jobs.index.get(), &state->job_window, column, state->sort_descending};
   SendDlgItemMessageW(state->window, IDC_LIST, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&order),
                       reinterpret_cast<LPARAM>(CompareListedEntries));
 }
@@ -243,8 +244,6 @@ void OnNotify(HWND dialog, const NMHDR* header) {
 void OnDestroy(HWND dialog) {
   if (MainWindow* state = StateOf(dialog)) {
     ReleaseEndedWorker(state);
-    FreeArchiveIndex(state->jobs.index);
-    state->jobs.index = nullptr;
     SetWindowLongPtrW(dialog, GWLP_USERDATA, 0);
     delete state;
   }
@@ -277,8 +276,8 @@ void WaitForWorker(MainWindow* state) {
 }
 
 void OpenArchive(MainWindow* state, const std::string& path) {
-  FreeArchiveIndex(state->jobs.index);
-  state->jobs.index = LoadArchiveIndex(path.c_str());
+  state->jobs.index.reset();  // one archive open at a time
+  state->jobs.index = LoadArchiveIndex(path.c_str()).value_or(nullptr);
   if (!state->jobs.index) {
     ShowMessageBox(state->window, Say(Text::kCannotOpenArchive, path), Say(Text::kCaptionError));
     return;

@@ -41,58 +41,61 @@ struct Header {
 
 using Cause = ArchiveLoadError::Cause;
 
-// Records why the load failed; always false.
-bool Fail(ArchiveLoadError* error, Cause cause, uint64_t value = 0, uint64_t needed = 0,
-          int system_error = 0) {
-  if (error) *error = {cause, value, needed, system_error};
-  return false;
+ArchiveLoadError Fail(Cause cause, uint64_t value = 0, uint64_t needed = 0, int system_error = 0) {
+  return {cause, value, needed, system_error};
 }
 
 // Reads the 16-byte header and checks its fields in the order they come.
-bool ReadHeader(int fd, Header* out, ArchiveLoadError* error) {
+Result<Header, ArchiveLoadError> ReadHeader(int fd) {
   unsigned char header[kArchiveHeaderSize];
   const int64_t got = archive_file::Read(fd, header, sizeof header);
-  if (got < 0) return Fail(error, Cause::kReadError, 0, 0, errno);
-  if (got != static_cast<int64_t>(sizeof header)) return Fail(error, Cause::kTooShort);
+  if (got < 0) return Fail(Cause::kReadError, 0, 0, errno);
+  if (got != static_cast<int64_t>(sizeof header)) return Fail(Cause::kTooShort);
   const uint32_t version = ReadLe32(header);
   const uint32_t header_word = ReadLe32(header + 4);
   const uint32_t count = ReadLe32(header + 8);
   const uint32_t table_offset = ReadLe32(header + 12);
-  if (version != kArchiveVersion) return Fail(error, Cause::kVersion, version);
-  if (header[7] != 0) return Fail(error, Cause::kHeaderWordTop, header[7]);
-  if (count > kArchiveMaxEntries) return Fail(error, Cause::kTooManyEntries, count);
-  if (table_offset != kArchiveTableOffset) return Fail(error, Cause::kTableOffset, table_offset);
-  *out = {header_word, count};
-  return true;
+  if (version != kArchiveVersion) return Fail(Cause::kVersion, version);
+  if (header[7] != 0) return Fail(Cause::kHeaderWordTop, header[7]);
+  if (count > kArchiveMaxEntries) return Fail(Cause::kTooManyEntries, count);
+  if (table_offset != kArchiveTableOffset) return Fail(Cause::kTableOffset, table_offset);
+  return Header{header_word, count};
 }
 
-// Opens the archive for the index to keep; -1 when it cannot be read as a file.
-int OpenArchive(const char* path, ArchiveLoadError* error) {
+// Opens the archive for the index to keep, when it can be read as a file.
+Result<int, ArchiveLoadError> OpenArchive(const char* path) {
+  if (!path) return ArchiveLoadError{};
   archive_file::OpenError why;
   const int fd = archive_file::OpenShared(path, &why);
   if (fd >= 0) return fd;
   switch (why.failure) {
     case archive_file::OpenFailure::kFolder:
-      Fail(error, Cause::kFolder);
-      break;
+      return Fail(Cause::kFolder);
     case archive_file::OpenFailure::kNotAFile:
-      Fail(error, Cause::kNotAFile);
-      break;
+      return Fail(Cause::kNotAFile);
     default:
-      Fail(error, Cause::kCannotOpen, 0, 0, why.system_error);
-      break;
+      return Fail(Cause::kCannotOpen, 0, 0, why.system_error);
   }
-  return -1;
 }
 
-// Reads the raw table into `raw`; false, with why, when the file holds less.
-bool ReadTable(int fd, unsigned char* raw, size_t table_size, ArchiveLoadError* error) {
+// Reads the raw table into `raw`; fails, with why, when the file holds less.
+Result<void, ArchiveLoadError> ReadTable(int fd, unsigned char* raw, size_t table_size) {
   const int64_t got = archive_file::ReadAt(fd, kArchiveTableOffset, raw, table_size);
-  if (got < 0) return Fail(error, Cause::kReadError, 0, 0, errno);
-  if (got == static_cast<int64_t>(table_size)) return true;
-  return Fail(error, Cause::kShortTable, kArchiveTableOffset + static_cast<uint64_t>(got),
+  if (got < 0) return Fail(Cause::kReadError, 0, 0, errno);
+  if (got == static_cast<int64_t>(table_size)) return {};
+  return Fail(Cause::kShortTable, kArchiveTableOffset + static_cast<uint64_t>(got),
               kArchiveTableOffset + uint64_t{table_size});
 }
+
+// The index's block until the load has finished: a load that fails
+// halfway frees it.
+struct BlockOwner {
+  unsigned char* block;
+  size_t size;
+  ~BlockOwner() {
+    if (block) ReleaseBlock(block, size);
+  }
+};
 
 // Fills in the index at the head of the block; its table is still to come.
 ArchiveIndex* LayOutBlock(unsigned char* block, const char* path, size_t path_length,
@@ -107,10 +110,10 @@ ArchiveIndex* LayOutBlock(unsigned char* block, const char* path, size_t path_le
   return index;
 }
 
-// Widens the raw records into `entries`, front to back; false at the first
+// Widens the raw records into `entries`, front to back; fails at the first
 // name without its terminating zero.
-bool WidenRecords(const unsigned char* raw, ArchiveEntry* entries, uint32_t count,
-                  ArchiveLoadError* error) {
+Result<void, ArchiveLoadError> WidenRecords(const unsigned char* raw, ArchiveEntry* entries,
+                                            uint32_t count) {
   for (uint32_t i = 0; i < count; ++i) {
     // The last few records overlap their own widened form: take every field
     // out of the record before writing any of it.
@@ -120,67 +123,61 @@ bool WidenRecords(const unsigned char* raw, ArchiveEntry* entries, uint32_t coun
     const unsigned char terminator = record[kArchiveNameSize - 1];
     const uint32_t size = ReadLe32(record + 9);
     const uint32_t offset = ReadLe32(record + 13);
-    if (terminator != 0) return Fail(error, Cause::kNameUnended, i);
+    if (terminator != 0) return Fail(Cause::kNameUnended, i);
     ArchiveEntry& entry = entries[i];
     std::memcpy(entry.name, name, sizeof name);
     entry.name[kArchiveNameSize - 1] = 0;
     entry.size = size;
     entry.offset = offset;
   }
-  return true;
+  return {};
 }
 
 }  // namespace
 
-ArchiveIndex* LoadArchiveIndex(const char* path, ArchiveLoadError* error) {
-  if (!path) return nullptr;
-  archive_file::Handle file(OpenArchive(path, error));
-  Header header;
-  if (!file || !ReadHeader(file.fd(), &header, error)) return nullptr;
+ArchiveLoad LoadArchiveIndex(const char* path) {
+  const auto opened = OpenArchive(path);
+  if (!opened) return opened.failure();
+  archive_file::Handle file(*opened);
+  const auto header = ReadHeader(file.fd());
+  if (!header) return header.failure();
 
   const size_t path_length = std::strlen(path);
-  const size_t block_size = BlockSize(path_length, header.count);
-  auto* block = static_cast<unsigned char*>(std::malloc(block_size));
-  if (!block) {
-    Fail(error, Cause::kNoMemory);
-    return nullptr;
-  }
-  ArchiveIndex* index = LayOutBlock(block, path, path_length, header);
+  const size_t block_size = BlockSize(path_length, header->count);
+  BlockOwner owner{static_cast<unsigned char*>(std::malloc(block_size)), block_size};
+  if (!owner.block) return Fail(Cause::kNoMemory);
+  ArchiveIndex* index = LayOutBlock(owner.block, path, path_length, *header);
 
-  const size_t table_size = size_t{header.count} * kArchiveRecordSize;
-  unsigned char* raw = block + block_size - table_size;
-  if (!ReadTable(file.fd(), raw, table_size, error) ||
-      !WidenRecords(raw, index->entries, header.count, error) ||
-      !archive_file::Identify(file.fd(), &index->identity)) {
-    ReleaseBlock(block, block_size);
-    return nullptr;
+  const size_t table_size = size_t{header->count} * kArchiveRecordSize;
+  unsigned char* raw = owner.block + block_size - table_size;
+  if (auto read = ReadTable(file.fd(), raw, table_size); !read) return read.failure();
+  if (auto widened = WidenRecords(raw, index->entries, header->count); !widened) {
+    return widened.failure();
+  }
+  if (!archive_file::Identify(file.fd(), &index->identity)) {
+    return Fail(Cause::kReadError, 0, 0, errno);
   }
   index->fd = file.Release();
-  return index;
+  owner.block = nullptr;
+  return ArchiveIndexPtr(index);
 }
 
-ArchiveIndex* LoadFileAsEntry(const char* path, ArchiveLoadError* error) {
-  if (!path) return nullptr;
-  archive_file::Handle file(OpenArchive(path, error));
+ArchiveLoad LoadFileAsEntry(const char* path) {
+  const auto opened = OpenArchive(path);
+  if (!opened) return opened.failure();
+  archive_file::Handle file(*opened);
   archive_file::Identity identity;
-  if (!file) return nullptr;
-  if (!archive_file::Identify(file.fd(), &identity)) {
-    Fail(error, Cause::kReadError, 0, 0, errno);
-    return nullptr;
-  }
+  if (!archive_file::Identify(file.fd(), &identity)) return Fail(Cause::kReadError, 0, 0, errno);
   const size_t path_length = std::strlen(path);
   const size_t block_size = BlockSize(path_length, 1);
   auto* block = static_cast<unsigned char*>(std::calloc(1, block_size));
-  if (!block) {
-    Fail(error, Cause::kNoMemory);
-    return nullptr;
-  }
+  if (!block) return Fail(Cause::kNoMemory);
   ArchiveIndex* index = LayOutBlock(block, path, path_length, {0, 1});
   // Larger than an entry can be: only its first 4 GiB would be read.
   index->entries[0].size = static_cast<uint32_t>(std::min<uint64_t>(identity.size, UINT32_MAX));
   index->identity = identity;
   index->fd = file.Release();
-  return index;
+  return ArchiveIndexPtr(index);
 }
 
 bool ArchiveUnchanged(const ArchiveIndex* index) {
@@ -197,8 +194,7 @@ std::string_view EntryName(const ArchiveIndex* index, int32_t entry) {
   return EntryName(index->entries[entry]);
 }
 
-void FreeArchiveIndex(ArchiveIndex* index) {
-  if (!index) return;
+void ArchiveIndexDeleter::operator()(ArchiveIndex* index) const {
   archive_file::Close(index->fd);
   ReleaseBlock(index, BlockSize(std::strlen(index->path), static_cast<uint32_t>(index->count)));
 }

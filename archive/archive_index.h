@@ -5,9 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "archive/archive_file.h"
+#include "common/result.h"
 
 namespace kowaki {
 
@@ -59,21 +61,26 @@ struct ArchiveLoadError {
   int system_error = 0;
 };
 
-// Reads and validates the index of the archive at `path`. Null when the file
-// cannot be opened or read or is not a valid archive (with why, when
-// `error` is given); nothing is left open or allocated then.
-ArchiveIndex* LoadArchiveIndex(const char* path, ArchiveLoadError* error = nullptr);
+// Closes the archive and frees the index's block.
+struct ArchiveIndexDeleter {
+  void operator()(ArchiveIndex* index) const;
+};
+using ArchiveIndexPtr = std::unique_ptr<ArchiveIndex, ArchiveIndexDeleter>;
+using ArchiveLoad = Result<ArchiveIndexPtr, ArchiveLoadError>;
+
+// Reads and validates the index of the archive at `path`. Fails with why
+// when the file cannot be opened or read or is not a valid archive;
+// nothing is left open or allocated then.
+ArchiveLoad LoadArchiveIndex(const char* path);
 
 // A file of its own seen as an archive of one entry, unnamed, holding the
 // whole file: a clip that is to go into an archive is read as its entries
-// are. Null as LoadArchiveIndex.
-ArchiveIndex* LoadFileAsEntry(const char* path, ArchiveLoadError* error = nullptr);
+// are. Fails as LoadArchiveIndex.
+ArchiveLoad LoadFileAsEntry(const char* path);
 
 // Whether the archive's file is still as it was loaded. A file written in
 // place since gives other bytes at the index's offsets.
 bool ArchiveUnchanged(const ArchiveIndex* index);
-
-void FreeArchiveIndex(ArchiveIndex* index);
 
 // An entry's name: its bytes up to the terminating zero, at most 8.
 std::string_view EntryName(const ArchiveEntry& entry);

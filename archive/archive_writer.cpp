@@ -31,11 +31,10 @@ int64_t ReadableSize(const std::string& path) {
   return size;
 }
 
-bool CopyFile(const std::string& path, uint64_t expected, OutputFile& out, std::string* error) {
+Result<> CopyFile(const std::string& path, uint64_t expected, OutputFile& out) {
   archive_file::Handle file(archive_file::OpenShared(path.c_str()));
   if (!file) {
-    *error = Say(Text::kCannotReadPath, path);
-    return false;
+    return Failure{Say(Text::kCannotReadPath, path)};
   }
   auto buffer = std::make_unique<unsigned char[]>(kCopyBlock);
   uint64_t copied = 0;
@@ -47,40 +46,36 @@ bool CopyFile(const std::string& path, uint64_t expected, OutputFile& out, std::
     if (!(written = out.Write(buffer.get(), static_cast<size_t>(n)))) break;
   }
   if (!written) {
-    *error = Say(Text::kCannotWritePath, out.path());
-  } else if (n < 0) {
-    *error = Say(Text::kCannotReadPath, path);
-  } else if (copied != expected) {
-    *error = Say(Text::kChangedWhilePacked, path);
+    return Failure{Say(Text::kCannotWritePath, out.path())};
   }
-  return written && n >= 0 && copied == expected;
+  if (n < 0) {
+    return Failure{Say(Text::kCannotReadPath, path)};
+  }
+  if (copied != expected) {
+    return Failure{Say(Text::kChangedWhilePacked, path)};
+  }
+  return {};
 }
-
-struct StreamCloser {
-  void operator()(EntryStream* stream) const { EntryClose(stream); }
-};
 
 // An entry's bytes as the entry stream reads them; the archive must still
 // be the one its index was loaded from.
-bool CopyEntry(const ArchiveIndex* index, int32_t i, OutputFile& out, std::string* error) {
-  std::unique_ptr<EntryStream, StreamCloser> stream(OpenEntryStream(index, i));
+Result<> CopyEntry(const ArchiveIndex* index, int32_t i, OutputFile& out) {
+  const EntryStreamPtr stream = OpenEntryStream(index, i);
   auto buffer = std::make_unique<unsigned char[]>(kCopyBlock);
   uint64_t copied = 0;
   size_t n = 0;
   while (stream && (n = EntryRead(buffer.get(), 1, kCopyBlock, stream.get())) != 0 &&
          n != static_cast<size_t>(-1)) {
     if (!out.Write(buffer.get(), n)) {
-      *error = Say(Text::kCannotWritePath, out.path());
-      return false;
+      return Failure{Say(Text::kCannotWritePath, out.path())};
     }
     copied += n;
   }
   if (!stream || n != 0 || copied != index->entries[i].size || !ArchiveUnchanged(index)) {
-    *error = Say(Text::kCannotReadEntryOf, i, index->path) +
-             (stream && n == 0 ? ": " + std::string(Say(Text::kProblemArchiveChanged)) : "");
-    return false;
+    return Failure{Say(Text::kCannotReadEntryOf, i, index->path) +
+                   (stream && n == 0 ? ": " + std::string(Say(Text::kProblemArchiveChanged)) : "")};
   }
-  return true;
+  return {};
 }
 
 }  // namespace
@@ -91,24 +86,21 @@ NameField NameFieldOf(const ArchiveEntry& entry) {
   return field;
 }
 
-bool ArchiveWriter::CheckName(std::string_view name, std::string* error) const {
+Result<> ArchiveWriter::CheckName(std::string_view name) const {
   if (name.empty() || name.size() > kArchiveNameSize - 1) {
-    *error = Say(Text::kNameLength, static_cast<int>(name.size()));
-    return false;
+    return Failure{Say(Text::kNameLength, static_cast<int>(name.size()))};
   }
   if (name.find('\0') != std::string_view::npos) {
-    *error = Say(Text::kNameZeroByte);
-    return false;
+    return Failure{Say(Text::kNameZeroByte)};
   }
-  return CheckRoom(error);
+  return CheckRoom();
 }
 
-bool ArchiveWriter::CheckRoom(std::string* error) const {
+Result<> ArchiveWriter::CheckRoom() const {
   if (entries_.size() >= kArchiveMaxEntries) {
-    *error = Say(Text::kArchiveFull, static_cast<int>(kArchiveMaxEntries));
-    return false;
+    return Failure{Say(Text::kArchiveFull, static_cast<int>(kArchiveMaxEntries))};
   }
-  return true;
+  return {};
 }
 
 namespace {
@@ -121,56 +113,54 @@ NameField FieldOfName(std::string_view name) {
 
 }  // namespace
 
-bool ArchiveWriter::AddFile(std::string_view name, const std::string& path, std::string* error) {
-  return CheckName(name, error) && AddFile(FieldOfName(name), path, error);
+Result<> ArchiveWriter::AddFile(std::string_view name, const std::string& path) {
+  if (Result<> checked = CheckName(name); !checked) return checked;
+  return AddFile(FieldOfName(name), path);
 }
 
-bool ArchiveWriter::AddBytes(std::string_view name, std::string bytes, std::string* error) {
-  return CheckName(name, error) && AddBytes(FieldOfName(name), std::move(bytes), error);
+Result<> ArchiveWriter::AddBytes(std::string_view name, std::string bytes) {
+  if (Result<> checked = CheckName(name); !checked) return checked;
+  return AddBytes(FieldOfName(name), std::move(bytes));
 }
 
-bool ArchiveWriter::AddBytes(const NameField& field, std::string bytes, std::string* error) {
-  if (!CheckRoom(error)) return false;
+Result<> ArchiveWriter::AddBytes(const NameField& field, std::string bytes) {
+  if (Result<> room = CheckRoom(); !room) return room;
   const uint64_t size = bytes.size();
   entries_.push_back({field, {}, nullptr, -1, std::move(bytes), size});
-  return true;
+  return {};
 }
 
-bool ArchiveWriter::AddFile(const NameField& field, const std::string& path, std::string* error) {
-  if (!CheckRoom(error)) return false;
+Result<> ArchiveWriter::AddFile(const NameField& field, const std::string& path) {
+  if (Result<> room = CheckRoom(); !room) return room;
   const int64_t size = ReadableSize(path);
   if (size < 0) {
-    *error = Say(Text::kCannotReadPath, path);
-    return false;
+    return Failure{Say(Text::kCannotReadPath, path)};
   }
   entries_.push_back({field, path, nullptr, -1, {}, static_cast<uint64_t>(size)});
-  return true;
+  return {};
 }
 
-bool ArchiveWriter::AddEntry(const NameField& field, const ArchiveIndex* index, int32_t entry,
-                             std::string* error) {
-  if (!CheckRoom(error)) return false;
+Result<> ArchiveWriter::AddEntry(const NameField& field, const ArchiveIndex* index, int32_t entry) {
+  if (Result<> room = CheckRoom(); !room) return room;
   const ArchiveEntry& stored = index->entries[entry];
   if (uint64_t{stored.offset} + stored.size > index->identity.size) {
-    *error = Say(Text::kEntryPastEnd, entry, index->path);
-    return false;
+    return Failure{Say(Text::kEntryPastEnd, entry, index->path)};
   }
   entries_.push_back({field, {}, index, entry, {}, stored.size});
-  return true;
+  return {};
 }
 
-bool ArchiveWriter::set_header_word(uint32_t word, std::string* error) {
+Result<> ArchiveWriter::set_header_word(uint32_t word) {
   if (word >> 24) {
-    *error = Say(Text::kHeaderWordTopByte);
-    return false;
+    return Failure{Say(Text::kHeaderWordTopByte)};
   }
   header_word_ = word;
-  return true;
+  return {};
 }
 
-// The header and the table, or empty with a message when the data would
-// not fit the 32-bit offsets.
-std::string ArchiveWriter::Head(std::string* error) const {
+// The header and the table; fails when the data would not fit the 32-bit
+// offsets.
+Result<std::string> ArchiveWriter::Head() const {
   const uint64_t count = entries_.size();
   uint64_t offset = kArchiveHeaderSize + count * kArchiveRecordSize;
   std::string head(static_cast<size_t>(offset), '\0');
@@ -182,8 +172,7 @@ std::string ArchiveWriter::Head(std::string* error) const {
   for (size_t i = 0; i < entries_.size(); ++i) {
     const Entry& entry = entries_[i];
     if (offset + entry.size > kMaxArchiveSize) {
-      *error = Say(Text::kArchiveOver4GiB, static_cast<int>(i));
-      return {};
+      return Failure{Say(Text::kArchiveOver4GiB, static_cast<int>(i))};
     }
     unsigned char* record = p + kArchiveHeaderSize + i * kArchiveRecordSize;
     std::memcpy(record, entry.field.data(), entry.field.size());
@@ -194,31 +183,33 @@ std::string ArchiveWriter::Head(std::string* error) const {
   return head;
 }
 
-bool ArchiveWriter::Write(const std::string& path, std::string* error) const {
+Result<> ArchiveWriter::Write(const std::string& path) const {
   OutputFile out;
-  return out.Open(path, OutputPlace::kNamed, error) && WriteInto(out, error) && out.Commit(error);
+  if (Result<> opened = out.Open(path, OutputPlace::kNamed); !opened) return opened;
+  if (Result<> written = WriteInto(out); !written) return written;
+  return out.Commit();
 }
 
-bool ArchiveWriter::WriteInto(OutputFile& out, std::string* error) const {
-  const std::string head = Head(error);
-  if (head.empty()) return false;
-  if (!out.Write(head.data(), head.size())) {
-    *error = Say(Text::kCannotWritePath, out.path());
-    return false;
+Result<> ArchiveWriter::WriteInto(OutputFile& out) const {
+  const Result<std::string> head = Head();
+  if (!head) return head.failure();
+  if (!out.Write(head->data(), head->size())) {
+    return Failure{Say(Text::kCannotWritePath, out.path())};
   }
   for (const Entry& entry : entries_) {
+    Result<> copied;
     if (entry.index) {
-      if (!CopyEntry(entry.index, entry.entry, out, error)) return false;
+      copied = CopyEntry(entry.index, entry.entry, out);
     } else if (entry.path.empty()) {
       if (!out.Write(entry.bytes.data(), entry.bytes.size())) {
-        *error = Say(Text::kCannotWritePath, out.path());
-        return false;
+        return Failure{Say(Text::kCannotWritePath, out.path())};
       }
-    } else if (!CopyFile(entry.path, entry.size, out, error)) {
-      return false;
+    } else {
+      copied = CopyFile(entry.path, entry.size, out);
     }
+    if (!copied) return copied;
   }
-  return true;
+  return {};
 }
 
 }  // namespace kowaki

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive/archive_index.h"
+#include "common/result.h"
 
 namespace kowaki {
 
@@ -23,28 +24,27 @@ NameField NameFieldOf(const ArchiveEntry& entry);
 
 class ArchiveWriter {
  public:
-  // A name is 1 to 8 bytes without a zero byte. False with a message when
+  // A name is 1 to 8 bytes without a zero byte. Fails with a message when
   // the name is unusable, the archive is full, or the file cannot be read.
-  bool AddFile(std::string_view name, const std::string& path, std::string* error);
-  bool AddBytes(std::string_view name, std::string bytes, std::string* error);
+  Result<> AddFile(std::string_view name, const std::string& path);
+  Result<> AddBytes(std::string_view name, std::string bytes);
   // The same with the name field as it is to be stored.
-  bool AddFile(const NameField& field, const std::string& path, std::string* error);
-  bool AddBytes(const NameField& field, std::string bytes, std::string* error);
+  Result<> AddFile(const NameField& field, const std::string& path);
+  Result<> AddBytes(const NameField& field, std::string bytes);
   // Entry `entry` of `index`, its data read through an entry stream when
-  // the archive is written; the index must outlive the writing. False when
+  // the archive is written; the index must outlive the writing. Fails when
   // the entry's data is not all in the file.
-  bool AddEntry(const NameField& field, const ArchiveIndex* index, int32_t entry,
-                std::string* error);
+  Result<> AddEntry(const NameField& field, const ArchiveIndex* index, int32_t entry);
 
   // Any value whose top byte is 0; the loader keeps it and nothing uses it.
-  bool set_header_word(uint32_t word, std::string* error);
+  Result<> set_header_word(uint32_t word);
 
   // Writes the archive to `path`. On failure nothing is left at `path`
   // (an existing file there stays as it was).
-  bool Write(const std::string& path, std::string* error) const;
+  Result<> Write(const std::string& path) const;
   // Writes the archive into `out`, opened by the caller and not committed:
   // the caller decides when it takes the destination's place.
-  bool WriteInto(OutputFile& out, std::string* error) const;
+  Result<> WriteInto(OutputFile& out) const;
 
   size_t size() const { return entries_.size(); }
 
@@ -57,9 +57,9 @@ class ArchiveWriter {
     std::string bytes;  // otherwise the data itself
     uint64_t size;
   };
-  bool CheckName(std::string_view name, std::string* error) const;
-  bool CheckRoom(std::string* error) const;
-  std::string Head(std::string* error) const;
+  Result<> CheckName(std::string_view name) const;
+  Result<> CheckRoom() const;
+  Result<std::string> Head() const;
 
   std::vector<Entry> entries_;
   uint32_t header_word_ = 0;

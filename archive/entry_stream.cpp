@@ -15,7 +15,7 @@ EntryStream* AsStream(void* stream) { return static_cast<EntryStream*>(stream); 
 
 }  // namespace
 
-EntryStream* OpenEntryStream(const ArchiveIndex* index, int32_t i) {
+EntryStreamPtr OpenEntryStream(const ArchiveIndex* index, int32_t i) {
   if (!index || i < 0 || i >= index->count) return nullptr;
   auto* stream = static_cast<EntryStream*>(std::calloc(1, sizeof(EntryStream)));
   if (!stream) return nullptr;
@@ -31,7 +31,7 @@ EntryStream* OpenEntryStream(const ArchiveIndex* index, int32_t i) {
   stream->end = start + int64_t{stream->entry.size};
   if (file_size < stream->end) stream->end = std::max(file_size, start);
   stream->position = start;
-  return stream;
+  return EntryStreamPtr(stream);
 }
 
 size_t EntryRead(void* destination, size_t item_size, size_t item_count, void* stream) {
@@ -81,6 +81,8 @@ int EntryClose(void* stream) {
   std::free(s);
   return 0;
 }
+
+void EntryStreamDeleter::operator()(EntryStream* stream) const { EntryClose(stream); }
 
 long EntryTell(void* stream) {
   EntryStream* s = AsStream(stream);

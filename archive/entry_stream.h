@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 #include "archive/archive_index.h"
 
@@ -25,10 +26,16 @@ struct EntryStream {
   int64_t position;  // in the file; reads take it along, so streams share the file
 };
 
+// Closes the stream's descriptor and frees it, as EntryClose does.
+struct EntryStreamDeleter {
+  void operator()(EntryStream* stream) const;
+};
+using EntryStreamPtr = std::unique_ptr<EntryStream, EntryStreamDeleter>;
+
 // Null for an entry number outside the index, on allocation failure, or
 // when the archive cannot be read. Streams read the file the index holds
 // open, so they read the archive that was listed.
-EntryStream* OpenEntryStream(const ArchiveIndex* index, int32_t i);
+EntryStreamPtr OpenEntryStream(const ArchiveIndex* index, int32_t i);
 
 // Whether the entry claims bytes beyond the end of the file: its data was
 // cut short.
@@ -45,6 +52,7 @@ size_t EntryRead(void* destination, size_t item_size, size_t item_count, void* s
 // file system said, -1 and nothing moved for any other whence.
 int EntrySeek(void* stream, int64_t offset, int whence);
 
+// The decoder's close callback; an EntryStreamPtr goes the same way.
 int EntryClose(void* stream);
 
 // The position relative to the entry's start, wrapped to 32 bits.

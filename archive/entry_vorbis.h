@@ -10,16 +10,21 @@
 #include <vorbis/vorbisfile.h>
 
 #include "archive/archive_index.h"
+#include "archive/entry_stream.h"
+#include "common/result.h"
 
 namespace kowaki {
 
-struct EntryStream;
+// Why an entry did not open as Ogg Vorbis.
+enum class VorbisOpenError {
+  kNoStream,  // the entry could not be opened as a stream
+  kRefused,   // the decoder found no Vorbis stream it takes there
+};
 
-// 0 on success; otherwise -1 when the entry cannot be opened as a stream,
-// or the decoder's negative OV_ code.
-int OpenEntryVorbis(const ArchiveIndex* index, int32_t i, OggVorbis_File* vf);
+Result<void, VorbisOpenError> OpenEntryVorbis(const ArchiveIndex* index, int32_t i,
+                                              OggVorbis_File* vf);
 // The same for a stream already open, which the decoder then owns; a
 // stream it refuses is closed.
-int OpenStreamVorbis(EntryStream* stream, OggVorbis_File* vf);
+Result<void, VorbisOpenError> OpenStreamVorbis(EntryStreamPtr stream, OggVorbis_File* vf);
 
 }  // namespace kowaki

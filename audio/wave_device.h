@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "common/result.h"
 #include "convert/pcm_format.h"
 
 namespace kowaki {
@@ -42,11 +43,14 @@ inline void SetHeaderFlags(WaveHeader& header, uint32_t flags) {
   std::atomic_ref<uint32_t>(header.flags).store(flags, std::memory_order_release);
 }
 
-// Results of the device operations (MMSYSERR_*, WAVERR_*).
-inline constexpr int32_t kWaveOk = 0;
-inline constexpr int32_t kWaveError = 1;
-inline constexpr int32_t kWaveStillPlaying = 33;
-inline constexpr int32_t kWaveUnprepared = 34;
+// Why a device operation failed: winmm's WAVERR_* that the player tells
+// apart, and any other error.
+enum class WaveError {
+  kFailed,
+  kStillPlaying,  // the header is in the device's queue
+  kUnprepared,    // the header was not prepared
+};
+using WaveResult = Result<void, WaveError>;
 
 // A position as the device answers it (MMTIME's TIME_* kinds).
 enum class WaveTimeFormat : uint32_t {
@@ -91,18 +95,18 @@ class WaveEvent {
 class WaveDevice {
  public:
   virtual ~WaveDevice() = default;
-  // kWaveOk, or an error; marks the header prepared.
-  virtual int32_t prepare(WaveHeader* header) = 0;
-  // Queues a prepared header: kWaveOk, or an error (the header stays prepared).
-  virtual int32_t write(WaveHeader* header) = 0;
-  // kWaveStillPlaying while the header is queued; kWaveOk when it was
-  // played or never prepared.
-  virtual int32_t unprepare(WaveHeader* header) = 0;
+  // Marks the header prepared.
+  virtual WaveResult prepare(WaveHeader* header) = 0;
+  // Queues a prepared header; one refused stays prepared.
+  virtual WaveResult write(WaveHeader* header) = 0;
+  // Fails with kStillPlaying while the header is queued; succeeds when it
+  // was played or never prepared.
+  virtual WaveResult unprepare(WaveHeader* header) = 0;
   // Stops at once and marks every queued header done.
   virtual void reset() = 0;
-  // The position since the device opened, in `time->format` if the device
-  // can, otherwise in a format of its choosing; kWaveOk or an error.
-  virtual int32_t position(WaveTime* time) = 0;
+  // The position since the device opened, in `format` if the device can,
+  // otherwise in a format of its choosing.
+  virtual Result<WaveTime, WaveError> position(WaveTimeFormat format) = 0;
 };
 using WaveDevicePtr = std::unique_ptr<WaveDevice>;
 

@@ -11,6 +11,11 @@ namespace {
 constexpr uint64_t kMaxBufferSize = 0x0FFFFF00;
 constexpr uint32_t kHeapMargin = 100;
 constexpr uint32_t kDestroyWaitMs = 100;
+
+// Whether the device still holds the header in its queue.
+bool StillPlaying(const WaveResult& unprepared) {
+  return !unprepared && unprepared.failure() == WaveError::kStillPlaying;
+}
 }  // namespace
 
 WaveOutPlayerPtr WaveOutPlayer::create(const PcmFormat& format, int32_t frames_per_buffer,
@@ -57,7 +62,7 @@ void WaveOutPlayer::Release() {
     device_->reset();
     if (headers_) {
       for (int32_t i = 0; i < kBuffers; ++i) {
-        while (device_->unprepare(&headers_[i]) == kWaveStillPlaying) done_->Wait(kDestroyWaitMs);
+        while (StillPlaying(device_->unprepare(&headers_[i]))) done_->Wait(kDestroyWaitMs);
         heap_->Free(headers_[i].data);
       }
     }
@@ -83,7 +88,7 @@ WriteResult WaveOutPlayer::write(const void* data, uint32_t n) {
       if (flags == 0) {
         chosen = &header;
       } else if (flags & kHeaderDone) {
-        device_->unprepare(&header);
+        static_cast<void>(device_->unprepare(&header));  // played: nothing holds it
         chosen = &header;
       }
     }
@@ -95,9 +100,9 @@ WriteResult WaveOutPlayer::write(const void* data, uint32_t n) {
   SetHeaderFlags(*chosen, 0);
   chosen->loops = 0;
   std::memcpy(chosen->data, data, n);
-  if (device_->prepare(chosen) == kWaveOk) {
-    if (device_->write(chosen) == kWaveOk) return WriteResult::kQueued;
-    device_->unprepare(chosen);
+  if (device_->prepare(chosen)) {
+    if (device_->write(chosen)) return WriteResult::kQueued;
+    static_cast<void>(device_->unprepare(chosen));  // refused: never queued
   }
   // A buffer the device refused goes back to the ring: left prepared, it
   // would never be free again, and sixteen refusals would leave the next
@@ -110,7 +115,7 @@ DrainResult WaveOutPlayer::drain(uint32_t timeout_ms) {
   if (!device_) return DrainResult::kNoDevice;
   const uint32_t start = ticks_();
   for (int32_t i = 0; i < kBuffers; ++i) {
-    while (device_->unprepare(&headers_[i]) == kWaveStillPlaying) {
+    while (StillPlaying(device_->unprepare(&headers_[i]))) {
       // Unsigned differences stay right across the tick count's wrap.
       const uint32_t elapsed = ticks_() - start;
       if (elapsed >= timeout_ms) return DrainResult::kTimedOut;
@@ -122,15 +127,15 @@ DrainResult WaveOutPlayer::drain(uint32_t timeout_ms) {
 
 uint32_t WaveOutPlayer::position() {
   if (!device_) return 0;
-  WaveTime time{WaveTimeFormat::kSamples, 0};
-  if (device_->position(&time) != kWaveOk) return 0;
-  switch (time.format) {
+  const Result<WaveTime, WaveError> time = device_->position(WaveTimeFormat::kSamples);
+  if (!time) return 0;
+  switch (time->format) {
     case WaveTimeFormat::kSamples:
-      return time.value;
+      return time->value;
     case WaveTimeFormat::kMilliseconds:
-      return static_cast<uint32_t>(uint64_t{time.value} * format_.samples_per_sec / 1000);
+      return static_cast<uint32_t>(uint64_t{time->value} * format_.samples_per_sec / 1000);
     case WaveTimeFormat::kBytes:
-      return format_.block_align != 0 ? time.value / format_.block_align : 0;
+      return format_.block_align != 0 ? time->value / format_.block_align : 0;
     default:
       return 0;
   }

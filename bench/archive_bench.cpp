@@ -21,13 +21,14 @@ const std::string& LargestArchive() {
   static const std::string path = [] {
     std::string p = (std::filesystem::temp_directory_path() / "kowaki-bench-largest.arc").string();
     kowaki::ArchiveWriter writer;
-    std::string error;
     char name[9];
-    for (uint32_t i = 0; i < kArchiveMaxEntries; ++i) {
+    kowaki::Result<> made;
+    for (uint32_t i = 0; i < kArchiveMaxEntries && made; ++i) {
       std::snprintf(name, sizeof name, "%08x", i);
-      writer.AddBytes(name, "", &error);
+      made = writer.AddBytes(name, "");
     }
-    if (!writer.Write(p, &error)) std::fprintf(stderr, "archive_bench: %s\n", error.c_str());
+    if (made) made = writer.Write(p);
+    if (!made) std::fprintf(stderr, "archive_bench: %s\n", made.failure().text.c_str());
     return p;
   }();
   return path;
@@ -51,12 +52,10 @@ BENCHMARK(LoadIndex_Baseline)->Unit(benchmark::kMillisecond);
 void LoadIndex_Loader(benchmark::State& state) {
   const std::string& path = LargestArchive();
   for (auto _ : state) {
-    kowaki::ArchiveIndex* index = kowaki::LoadArchiveIndex(path.c_str());
-    if (!index) {
+    if (!kowaki::LoadArchiveIndex(path.c_str())) {
       state.SkipWithError("the archive did not load");
       break;
     }
-    kowaki::FreeArchiveIndex(index);
   }
   state.counters["goal_ratio"] = 2.0;
 }

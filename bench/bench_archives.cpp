@@ -26,9 +26,12 @@ std::string MakeArchive(const std::string& name,
   const std::string path = (Scratch() / name).string();
   if (fs::exists(path)) return path;
   ArchiveWriter writer;
-  std::string error;
-  for (const auto& [entry, data] : clips) writer.AddBytes(entry, data, &error);
-  if (!writer.Write(path, &error)) std::fprintf(stderr, "bench: %s\n", error.c_str());
+  Result<> made;
+  for (const auto& [entry, data] : clips) {
+    if (made) made = writer.AddBytes(entry, data);
+  }
+  if (made) made = writer.Write(path);
+  if (!made) std::fprintf(stderr, "bench: %s\n", made.failure().text.c_str());
   return path;
 }
 
@@ -52,14 +55,12 @@ const std::string& VoiceArchive() {
 Session::Session(const std::string& path, int32_t threads) : window(false) {
   state.window = &window;
   state.threads = threads;
-  state.index = LoadArchiveIndex(path.c_str());
+  state.index = LoadArchiveIndex(path.c_str()).value_or(nullptr);
   if (!state.index) return;
   state.running = 1;
   ListingJob(&state);
   for (auto& row : window.list().rows()) row.selected = true;
 }
-
-Session::~Session() { FreeArchiveIndex(state.index); }
 
 ExportResult ExportAll(Session& session, const ExportSetup& setup, const fs::path& out) {
   fs::create_directories(out);

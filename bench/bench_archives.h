@@ -32,7 +32,6 @@ const std::string& VoiceArchive();
 // The archive loaded, listed quietly, every row selected.
 struct Session {
   explicit Session(const std::string& path, int32_t threads = 0);
-  ~Session();
   cli::TerminalWindow window;
   AppState state;
 };

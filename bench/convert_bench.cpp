@@ -54,10 +54,8 @@ void Resample_Stream(benchmark::State& state) {
   for (auto _ : state) {
     for (size_t at = 0; at < in.size(); at += kBlockBytes) {
       const auto size = static_cast<int32_t>(std::min(kBlockBytes, in.size() - at));
-      kowaki::PcmSpan out;
-      stage->put({in.data() + at, size});
-      stage->get(&out);
-      frames += out.length / (2 * channels);
+      if (!stage->put({in.data() + at, size})) return state.SkipWithError("the stage failed");
+      frames += stage->get().length / (2 * channels);
     }
   }
   state.counters["frames_per_second"] =
@@ -147,16 +145,13 @@ void Chain_Convert(benchmark::State& state) {
       state.SkipWithError("the converter did not set up");
       break;
     }
-    kowaki::PcmSpan out;
     for (size_t at = 0; at < clip.pcm.size(); at += kBlockBytes) {
       const auto size = static_cast<int32_t>(std::min(kBlockBytes, clip.pcm.size() - at));
-      converter->put({clip.pcm.data() + at, size});
-      converter->get(&out);
-      benchmark::DoNotOptimize(out.data);
+      if (!converter->put({clip.pcm.data() + at, size})) return state.SkipWithError("put failed");
+      benchmark::DoNotOptimize(converter->get()->data);
     }
-    converter->flush();
-    converter->get(&out);
-    benchmark::DoNotOptimize(out.data);
+    if (!converter->flush()) return state.SkipWithError("flush failed");
+    benchmark::DoNotOptimize(converter->get()->data);
   }
   state.counters["goal_ratio"] = 0.10;
 }

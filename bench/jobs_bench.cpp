@@ -56,21 +56,22 @@ void Export(benchmark::State& state, kowaki::OutputSettings settings, int32_t th
 
 // Decoding every entry alone in one thread, in the export's 8192-byte reads.
 void Export_Baseline(benchmark::State& state) {
-  kowaki::ArchiveIndex* index = kowaki::LoadArchiveIndex(VoiceArchive().c_str());
-  if (!index) return state.SkipWithError("no archive");
+  const kowaki::ArchiveIndexPtr owned =
+      kowaki::LoadArchiveIndex(VoiceArchive().c_str()).value_or(nullptr);
+  if (!owned) return state.SkipWithError("no archive");
+  const kowaki::ArchiveIndex* index = owned.get();
   std::vector<char> block(8192);
   for (auto _ : state) {
     int64_t bytes = 0;
     for (int32_t i = 0; i < index->count; ++i) {
       OggVorbis_File vf;
-      if (kowaki::OpenEntryVorbis(index, i, &vf) != 0) continue;
+      if (!kowaki::OpenEntryVorbis(index, i, &vf)) continue;
       int bitstream = 0;
       for (long n; (n = ov_read(&vf, block.data(), 8192, 0, 2, 1, &bitstream)) > 0;) bytes += n;
       ov_clear(&vf);
     }
     benchmark::DoNotOptimize(bytes);
   }
-  kowaki::FreeArchiveIndex(index);
 }
 BENCHMARK(Export_Baseline)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -170,8 +171,10 @@ BENCHMARK(Export_SoxMono22050)->Unit(benchmark::kMillisecond)->Iterations(1);
 // Copying each entry's bytes into a file of its own with stdio: what the
 // disk allows.
 void Copy_Baseline(benchmark::State& state) {
-  kowaki::ArchiveIndex* index = kowaki::LoadArchiveIndex(VoiceArchive().c_str());
-  if (!index) return state.SkipWithError("no archive");
+  const kowaki::ArchiveIndexPtr owned =
+      kowaki::LoadArchiveIndex(VoiceArchive().c_str()).value_or(nullptr);
+  if (!owned) return state.SkipWithError("no archive");
+  const kowaki::ArchiveIndex* index = owned.get();
   const fs::path out = Scratch() / "copy";
   std::vector<char> block(8192);
   for (auto _ : state) {
@@ -196,7 +199,6 @@ void Copy_Baseline(benchmark::State& state) {
     std::fclose(archive);
   }
   fs::remove_all(out);
-  kowaki::FreeArchiveIndex(index);
 }
 BENCHMARK(Copy_Baseline)->Unit(benchmark::kMillisecond)->Iterations(5);
 
@@ -208,15 +210,16 @@ BENCHMARK(Copy_Ogg)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // Opening every entry as Vorbis in one thread, as a one-worker listing must.
 void Listing_Baseline(benchmark::State& state) {
-  kowaki::ArchiveIndex* index = kowaki::LoadArchiveIndex(VoiceArchive().c_str());
-  if (!index) return state.SkipWithError("no archive");
+  const kowaki::ArchiveIndexPtr owned =
+      kowaki::LoadArchiveIndex(VoiceArchive().c_str()).value_or(nullptr);
+  if (!owned) return state.SkipWithError("no archive");
+  const kowaki::ArchiveIndex* index = owned.get();
   for (auto _ : state) {
     for (int32_t i = 0; i < index->count; ++i) {
       OggVorbis_File vf;
-      if (kowaki::OpenEntryVorbis(index, i, &vf) == 0) ov_clear(&vf);
+      if (kowaki::OpenEntryVorbis(index, i, &vf)) ov_clear(&vf);
     }
   }
-  kowaki::FreeArchiveIndex(index);
 }
 BENCHMARK(Listing_Baseline)->Unit(benchmark::kMillisecond)->Iterations(5);
 
@@ -225,14 +228,13 @@ void Listing(benchmark::State& state, int32_t threads) {
   kowaki::AppState app;
   app.window = &window;
   app.threads = threads;
-  app.index = kowaki::LoadArchiveIndex(VoiceArchive().c_str());
+  app.index = kowaki::LoadArchiveIndex(VoiceArchive().c_str()).value_or(nullptr);
   if (!app.index) return state.SkipWithError("no archive");
   for (auto _ : state) {
     app.running = 1;
     kowaki::ListingJob(&app);
   }
   if (window.list().rows().size() != kVoiceClips) state.SkipWithError("not every entry was listed");
-  kowaki::FreeArchiveIndex(app.index);
 }
 
 void Listing_Job(benchmark::State& state) {

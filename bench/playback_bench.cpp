@@ -50,22 +50,21 @@ std::string Archive(double seconds) {
   if (fs::exists(path)) return path;
   const auto pcm = kowaki::synth::Voice(kRate, kChannels, seconds, 200.0);
   kowaki::ArchiveWriter writer;
-  std::string error;
-  writer.AddBytes("voice", kowaki::synth::EncodeVorbis(pcm, kChannels, kRate), &error);
-  writer.Write(path, &error);
+  if (!writer.AddBytes("voice", kowaki::synth::EncodeVorbis(pcm, kChannels, kRate)) ||
+      !writer.Write(path)) {
+    std::fprintf(stderr, "playback_bench: cannot write %s\n", path.c_str());
+  }
   return path;
 }
 
 // The job's surroundings: the archive's one entry as the list's one row, selected.
 struct Session {
-  explicit Session(double seconds) : index(kowaki::LoadArchiveIndex(Archive(seconds).c_str())) {
+  explicit Session(double seconds) {
     window.InsertRow(0, "voice", 0);
     window.list().rows()[0].selected = true;
     state.window = &window;
-    state.index = index;
+    state.index = kowaki::LoadArchiveIndex(Archive(seconds).c_str()).value_or(nullptr);
   }
-  ~Session() { kowaki::FreeArchiveIndex(index); }
-  kowaki::ArchiveIndex* index;
   kowaki::cli::TerminalWindow window{false};
   kowaki::AppState state;
 };
@@ -75,14 +74,21 @@ class TimedDevice : public kowaki::WaveDevice {
  public:
   TimedDevice(kowaki::WaveDevicePtr device, Clock::time_point* reset_at)
       : device_(std::move(device)), reset_at_(reset_at) {}
-  int32_t prepare(kowaki::WaveHeader* header) override { return device_->prepare(header); }
-  int32_t write(kowaki::WaveHeader* header) override { return device_->write(header); }
-  int32_t unprepare(kowaki::WaveHeader* header) override { return device_->unprepare(header); }
+  kowaki::WaveResult prepare(kowaki::WaveHeader* header) override {
+    return device_->prepare(header);
+  }
+  kowaki::WaveResult write(kowaki::WaveHeader* header) override { return device_->write(header); }
+  kowaki::WaveResult unprepare(kowaki::WaveHeader* header) override {
+    return device_->unprepare(header);
+  }
   void reset() override {
     device_->reset();
     *reset_at_ = Clock::now();
   }
-  int32_t position(kowaki::WaveTime* time) override { return device_->position(time); }
+  kowaki::Result<kowaki::WaveTime, kowaki::WaveError> position(
+      kowaki::WaveTimeFormat format) override {
+    return device_->position(format);
+  }
 
  private:
   kowaki::WaveDevicePtr device_;
@@ -108,13 +114,14 @@ double Milliseconds(Clock::duration duration) {
 
 // Decoding the entry alone, in the job's reads of 2048 frames; CPU time.
 void PlaybackCpu_Baseline(benchmark::State& state) {
-  kowaki::ArchiveIndex* index = kowaki::LoadArchiveIndex(Archive(kLongSeconds).c_str());
+  const kowaki::ArchiveIndexPtr index =
+      kowaki::LoadArchiveIndex(Archive(kLongSeconds).c_str()).value_or(nullptr);
   if (!index) return state.SkipWithError("no archive");
   std::vector<char> block(kFrames * kChannels * 2);
   for (auto _ : state) {
     const double start = CpuSeconds();
     OggVorbis_File vf;
-    if (kowaki::OpenEntryVorbis(index, 0, &vf) != 0) return state.SkipWithError("no entry");
+    if (!kowaki::OpenEntryVorbis(index.get(), 0, &vf)) return state.SkipWithError("no entry");
     int bitstream = 0;
     int64_t bytes = 0;
     for (long n; (n = ov_read(&vf, block.data(), static_cast<int>(block.size()), 0, 2, 1,
@@ -125,7 +132,6 @@ void PlaybackCpu_Baseline(benchmark::State& state) {
     benchmark::DoNotOptimize(bytes);
     state.SetIterationTime(CpuSeconds() - start);
   }
-  kowaki::FreeArchiveIndex(index);
 }
 BENCHMARK(PlaybackCpu_Baseline)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 
@@ -134,7 +140,7 @@ BENCHMARK(PlaybackCpu_Baseline)->UseManualTime()->Unit(benchmark::kMillisecond)-
 void PlaybackCpu_Play(benchmark::State& state) {
   UseSoundCard();
   Session session(kLongSeconds);
-  if (!session.index) return state.SkipWithError("no archive");
+  if (!session.state.index) return state.SkipWithError("no archive");
   double cpu = 0;
   for (auto _ : state) {
     const double start = CpuSeconds();
@@ -175,7 +181,7 @@ BENCHMARK(StopToSilence_Baseline)->UseManualTime()->Unit(benchmark::kMillisecond
 void StopThroughTheJob(benchmark::State& state, double seconds, std::chrono::milliseconds after) {
   UseSoundCard();
   Session session(seconds);
-  if (!session.index) return state.SkipWithError("no archive");
+  if (!session.state.index) return state.SkipWithError("no archive");
   double worst = 0;
   for (auto _ : state) {
     Clock::time_point reset_at;
@@ -184,10 +190,8 @@ void StopThroughTheJob(benchmark::State& state, double seconds, std::chrono::mil
       return kowaki::WaveOutPlayer::create(format, frames, TimedOutput(&reset_at));
     };
     kowaki::PlaybackResult result;
-    kowaki::StartWorker(&session.state, [&](kowaki::AppState* app) {
-      result = kowaki::RunPlayback(app, setup);
-      return 0;
-    });
+    kowaki::StartWorker(&session.state,
+                        [&](kowaki::AppState* app) { result = kowaki::RunPlayback(app, setup); });
     std::this_thread::sleep_for(after);
     const Clock::time_point stop = Clock::now();
     session.state.running = 0;

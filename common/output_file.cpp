@@ -13,93 +13,87 @@ constexpr size_t kBufferSize = 1 << 16;
 // Standard output, as "-" and /dev/stdout name it.
 constexpr int kStandardOutput = 1;
 
-std::string Describe(const std::string& path) { return path + ": " + std::strerror(errno); }
+// What the system said went wrong, after the path.
+Failure Describe(const std::string& path) {
+  const int system_error = errno;
+  return {path + ": " + std::strerror(system_error), system_error};
+}
 }  // namespace
 
 OutputFile::~OutputFile() { Discard(); }
 
-bool OutputFile::Open(const std::string& path, OutputPlace place, std::string* error) {
+Result<> OutputFile::Open(const std::string& path, OutputPlace place) {
   Discard();
   path_ = path;
   stream_ = false;
   errno = 0;
   // In a folder the name itself decides (lstat's view), so no link is
   // ever followed there.
-  const bool opened = place == OutputPlace::kInFolder
-                          ? OpenAt(path_, platform::KindOfName(path_), place, error)
-                          : OpenNamed(error);
+  Result<> opened = place == OutputPlace::kInFolder
+                        ? OpenAt(path_, platform::KindOfName(path_), place)
+                        : OpenNamed();
   if (opened) std::setvbuf(file_, nullptr, _IOFBF, kBufferSize);
   return opened;
 }
 
-bool OutputFile::OpenNamed(std::string* error) {
-  if (path_ == "-") return OpenInPlace(platform::OpenDescriptor(kStandardOutput), error);
+Result<> OutputFile::OpenNamed() {
+  if (path_ == "-") return OpenInPlace(platform::OpenDescriptor(kStandardOutput));
   std::string target;
   int descriptor = -1;
   if (!platform::FollowLinks(path_, &target, &descriptor))
-    return Refuse(Say(Text::kOutputLinkLoop), error);
-  if (descriptor >= 0) return OpenInPlace(platform::OpenDescriptor(descriptor), error);
-  return OpenAt(target, platform::KindOfName(target), OutputPlace::kNamed, error);
+    return Refuse(Say(Text::kOutputLinkLoop));
+  if (descriptor >= 0) return OpenInPlace(platform::OpenDescriptor(descriptor));
+  return OpenAt(target, platform::KindOfName(target), OutputPlace::kNamed);
 }
 
 // `target` holds what `kind` says: written through a temporary when it is
 // an ordinary file or nothing, else in place where it was named.
-bool OutputFile::OpenAt(const std::string& target, platform::PathKind kind, OutputPlace place,
-                        std::string* error) {
+Result<> OutputFile::OpenAt(const std::string& target, platform::PathKind kind, OutputPlace place) {
   const bool in_folder = place == OutputPlace::kInFolder;
   switch (kind) {
     case platform::PathKind::kNone:
     case platform::PathKind::kFile:
-      return OpenTemporary(target, error);
+      return OpenTemporary(target);
     case platform::PathKind::kFolder:
-      return Refuse(Say(Text::kOutputFolder), error);
+      return Refuse(Say(Text::kOutputFolder));
     case platform::PathKind::kLink:
-      return Refuse(Say(in_folder ? Text::kOutputLinkInFolder : Text::kOutputLinkUnfollowed),
-                    error);
+      return Refuse(Say(in_folder ? Text::kOutputLinkInFolder : Text::kOutputLinkUnfollowed));
     case platform::PathKind::kDevice:
       break;
   }
-  if (in_folder) return Refuse(Say(Text::kOutputNotOrdinary), error);
-  return OpenInPlace(platform::OpenInPlace(target), error);
+  if (in_folder) return Refuse(Say(Text::kOutputNotOrdinary));
+  return OpenInPlace(platform::OpenInPlace(target));
 }
 
 // Whatever keeps the file from being replaced is found here, before any
 // work, rather than at the rename.
-bool OutputFile::OpenTemporary(const std::string& destination, std::string* error) {
-  const std::string problem = ReplaceProblem(destination);
-  if (!problem.empty()) return Refuse(problem, error);
+Result<> OutputFile::OpenTemporary(const std::string& destination) {
+  if (const Result<> replaceable = CanReplace(destination); !replaceable) {
+    return Refuse(replaceable.failure().text);
+  }
   {
     const TempCreation creation;
-    if (!creation.allowed()) return Refuse(Say(Text::kOutputEnding), error);
+    if (!creation.allowed()) return Refuse(Say(Text::kOutputEnding));
     file_ = platform::CreateTempBeside(destination, &temp_path_);
     if (file_) temp_slot_ = EnterTemporary(temp_path_.c_str());
   }
-  if (!file_) {
-    *error = Describe(path_);
-    return false;
-  }
+  if (!file_) return Describe(path_);
   if (temp_slot_ < 0) {
     Discard();
-    return Refuse(Say(Text::kOutputTempPathLong), error);
+    return Refuse(Say(Text::kOutputTempPathLong));
   }
   destination_ = destination;
-  return true;
+  return {};
 }
 
-bool OutputFile::OpenInPlace(std::FILE* file, std::string* error) {
+Result<> OutputFile::OpenInPlace(std::FILE* file) {
   file_ = file;
-  if (!file_) {
-    *error = Describe(path_);
-    return false;
-  }
+  if (!file_) return Describe(path_);
   stream_ = !platform::CanSeekBack(file_);
-  return true;
+  return {};
 }
 
-bool OutputFile::Refuse(const std::string& reason, std::string* error) {
-  *error = path_ + ": " + reason;
-  return false;
-}
+Failure OutputFile::Refuse(const std::string& reason) const { return {path_ + ": " + reason}; }
 
 bool OutputFile::Write(const void* data, size_t size) {
   if (!file_) return false;
@@ -121,10 +115,9 @@ bool OutputFile::Truncate(uint64_t size) {
   return platform::TruncateFile(file_, size) && platform::Seek64(file_, size);
 }
 
-bool OutputFile::Commit(std::string* error) {
+Result<> OutputFile::Commit() {
   if (!file_) {
-    *error = path_ + ": " + Say(Text::kOutputNotOpen);
-    return false;
+    return Refuse(Say(Text::kOutputNotOpen));
   }
   errno = 0;
   bool ok = std::fflush(file_) == 0 && !std::ferror(file_);
@@ -134,9 +127,9 @@ bool OutputFile::Commit(std::string* error) {
     ok = platform::RenameOnto(temp_path_, destination_);
     if (ok) ForgetTemporary();  // it is the destination now
   }
-  if (!ok) *error = Describe(path_);
+  const Result<> committed = ok ? Result<>() : Describe(path_);
   DropTemporary();
-  return ok;
+  return committed;
 }
 
 void OutputFile::Discard() {

@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <string>
 
+#include "common/result.h"
+
 namespace kowaki {
 
 enum class OutputPlace {
@@ -37,11 +39,11 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
   ~OutputFile();
 
-  // False with `error` ("PATH: why") when nothing can be written there,
-  // also for an existing file that could not be replaced (ReplaceProblem)
-  // or a folder no file can be made in (FolderProblem): found before any
-  // work is done.
-  bool Open(const std::string& path, OutputPlace place, std::string* error);
+  // Fails ("PATH: why", with the system's error when it gave one) when
+  // nothing can be written there, also for an existing file that could
+  // not be replaced (CanReplace) or a folder no file can be made in
+  // (CanCreateIn): found before any work is done.
+  Result<> Open(const std::string& path, OutputPlace place);
   bool Write(const void* data, size_t size);
   // Pushes buffered bytes out, so that a full disk shows where it struck.
   bool Flush();
@@ -53,7 +55,7 @@ class OutputFile {
   // it took: false.
   bool Truncate(uint64_t size);
   // Flushes, closes and renames onto the destination.
-  bool Commit(std::string* error);
+  Result<> Commit();
   // Throws the temporary away (a stream keeps what it took).
   void Discard();
 
@@ -66,12 +68,11 @@ class OutputFile {
   const std::string& path() const { return path_; }
 
  private:
-  bool OpenNamed(std::string* error);
-  bool OpenAt(const std::string& target, platform::PathKind kind, OutputPlace place,
-              std::string* error);
-  bool OpenTemporary(const std::string& destination, std::string* error);
-  bool OpenInPlace(std::FILE* file, std::string* error);
-  bool Refuse(const std::string& reason, std::string* error);
+  Result<> OpenNamed();
+  Result<> OpenAt(const std::string& target, platform::PathKind kind, OutputPlace place);
+  Result<> OpenTemporary(const std::string& destination);
+  Result<> OpenInPlace(std::FILE* file);
+  Failure Refuse(const std::string& reason) const;
   // Removes the temporary, or only forgets it once it was renamed.
   void DropTemporary();
   void ForgetTemporary();
@@ -86,15 +87,15 @@ class OutputFile {
 
 // Each system answers these two its own way.
 
-// Why the ordinary file at `path` (the name itself, a link not followed)
-// could not be replaced: it is read-only, or on Windows another program
-// holds it open without sharing its removal. Empty when it can be, or
-// when no ordinary file is there.
-std::string ReplaceProblem(const std::string& path);
-// Why no file can be made in the existing `folder`: no write permission
-// (a folder without any write bit counts as read-only even for root).
-// Empty when one can, or when there is no such folder.
-std::string FolderProblem(const std::string& folder);
+// Whether the ordinary file at `path` (the name itself, a link not
+// followed) could be replaced; fails with why not: it is read-only, or on
+// Windows another program holds it open without sharing its removal.
+// Succeeds when no ordinary file is there.
+Result<> CanReplace(const std::string& path);
+// Whether a file can be made in the existing `folder`; fails with why
+// not: no write permission (a folder without any write bit counts as
+// read-only even for root). Succeeds when there is no such folder.
+Result<> CanCreateIn(const std::string& folder);
 
 // Platform layer, one implementation per system.
 namespace platform {
@@ -109,7 +110,7 @@ bool FollowLinks(const std::string& path, std::string* target, int* descriptor);
 // True when both paths exist and name the same file, however spelt.
 bool SameFile(const std::string& a, const std::string& b);
 // Creates and opens a new, empty file with a unique name beside `path`;
-// none in a folder FolderProblem finds fault with.
+// none in a folder CanCreateIn refuses.
 std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path);
 // Opens an existing device, pipe or terminal for writing, as it is.
 std::FILE* OpenInPlace(const std::string& path);

@@ -2,7 +2,8 @@
 // The one way a function that can fail says so. A Result holds what the
 // function made, or the Failure that kept it from making it; Result<> is
 // for a function that makes nothing. Shaped after std::expected: test it
-// as a bool, take the value with * or ->, the failure with failure().
+// as a bool, take the value with * or ->, the failure with failure(), or
+// the value with a stand-in for a failure with value_or().
 // A function whose failures callers tell apart by kind gives an enum as E.
 
 #include <optional>
@@ -32,6 +33,16 @@ class [[nodiscard]] Result {
   T* operator->() { return &std::get<0>(state_); }
   const T* operator->() const { return &std::get<0>(state_); }
   const E& failure() const { return std::get<1>(state_); }
+
+  template <class U>
+  T value_or(U&& other) const& {
+    return *this ? **this : static_cast<T>(std::forward<U>(other));
+  }
+  // Moves the value out: an owning handle's failure can stand as null.
+  template <class U>
+  T value_or(U&& other) && {
+    return *this ? std::move(**this) : static_cast<T>(std::forward<U>(other));
+  }
 
  private:
   std::variant<T, E> state_;

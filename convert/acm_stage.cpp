@@ -35,42 +35,43 @@ class AcmStage final : public PcmStage {
     return true;
   }
 
-  int put(PcmSpan in) override {
-    if (!IsReadable(in)) return 0;
+  PcmResult put(PcmSpan in) override {
+    if (!IsReadable(in)) return PcmError::kUnreadable;
     switch (Load(in)) {
       case Loaded::kFailed:
-        return 0;
+        return PcmError::kCodec;
       case Loaded::kUnsized:
-        return carry_.Append(in.data, in.length) ? 1 : 0;
+        if (!carry_.Append(in.data, in.length)) return PcmError::kNoMemory;
+        return {};
       case Loaded::kReady:
         break;
     }
-    if (header_.cbSrcLength < kMinConversion) return Collect() ? 1 : 0;
-    if (!Convert(ACM_STREAMCONVERTF_BLOCKALIGN | StartFlag())) return 0;
+    if (header_.cbSrcLength < kMinConversion) return CodecResult(Collect());
+    if (!Convert(ACM_STREAMCONVERTF_BLOCKALIGN | StartFlag())) return PcmError::kCodec;
     if (out_.len() != 0) ++conversions_;
-    return 1;
+    return {};
   }
 
   // Hands out the buffer as it is, even with nothing in it.
-  int get(PcmSpan* out) override {
-    *out = {out_.data(), out_.len()};
+  PcmSpan get() override {
+    const PcmSpan span{out_.data(), out_.len()};
     out_.Clear();
-    return 1;
+    return span;
   }
 
   // Without block alignment the codec converts a last partial block too.
   // Bytes it cannot size then are a last partial block it cannot take,
   // unless it never converted anything: then it failed the whole stream.
-  int flush() override {
+  PcmResult flush() override {
     switch (Load({})) {
       case Loaded::kFailed:
-        return 0;
+        return PcmError::kCodec;
       case Loaded::kUnsized:
-        return carry_.len() == 0 || conversions_ > 0 ? 1 : 0;
+        return CodecResult(carry_.len() == 0 || conversions_ > 0);
       case Loaded::kReady:
         break;
     }
-    return Convert(ACM_STREAMCONVERTF_END | StartFlag()) ? 1 : 0;
+    return CodecResult(Convert(ACM_STREAMCONVERTF_END | StartFlag()));
   }
 
  private:
@@ -79,6 +80,11 @@ class AcmStage final : public PcmStage {
   enum class Loaded { kFailed, kUnsized, kReady };
 
   bool IsPrepared() const { return (header_.fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED) != 0; }
+  // Any step of the codec's that failed fails the stage.
+  static PcmResult CodecResult(bool ok) {
+    if (!ok) return PcmError::kCodec;
+    return {};
+  }
   uint32_t StartFlag() const { return conversions_ == 0 ? ACM_STREAMCONVERTF_START : 0; }
 
   // The carry and then `in` into the source buffer, behind a header

@@ -62,10 +62,7 @@ class ByteBuffer {
 // A stage whose output lives in a ByteBuffer: every stage but the codec.
 class BufferedStage : public PcmStage {
  public:
-  int get(PcmSpan* out) override {
-    *out = out_.Take();
-    return 1;
-  }
+  PcmSpan get() override { return out_.Take(); }
 
  protected:
   explicit BufferedStage(ByteBuffer::Growth growth) : out_(growth) {}

@@ -65,14 +65,18 @@ bool PcmConverter::Append(PcmStagePtr stage) {
   return true;
 }
 
-int PcmConverter::setup(const PcmFormat& source, const PcmFormat& target, ChannelOrder order) {
-  if (!Intact()) return 0;
+PcmResult PcmConverter::setup(const PcmFormat& source, const PcmFormat& target,
+                              ChannelOrder order) {
+  if (!Intact()) return PcmError::kNotConverter;
   Reset();
-  if (!Plan(source, target, order) || !out_.Allocate()) {
-    Reset();
-    return 0;
+  PcmResult planned;
+  if (!Plan(source, target, order)) {
+    planned = PcmError::kNoChain;
+  } else if (!out_.Allocate()) {
+    planned = PcmError::kNoMemory;
   }
-  return 1;
+  if (!planned) Reset();
+  return planned;
 }
 
 bool PcmConverter::Plan(const PcmFormat& source, const PcmFormat& target, ChannelOrder order) {
@@ -107,30 +111,38 @@ bool PcmConverter::Plan(const PcmFormat& source, const PcmFormat& target, Channe
   return !encode || Append(new_acm_stage(to, target));
 }
 
-int PcmConverter::put(PcmSpan in) {
-  if (!Intact() || !IsReadable(in)) return 0;
+PcmResult PcmConverter::put(PcmSpan in) {
+  if (!Intact()) return PcmError::kNotConverter;
+  if (!IsReadable(in)) return PcmError::kUnreadable;
   PcmSpan span = in;
   for (int32_t i = 0; i < stage_count_; ++i) {
-    if (!chain_[i]->put(span) || !chain_[i]->get(&span)) return 0;
+    if (PcmResult taken = chain_[i]->put(span); !taken) return taken;
+    span = chain_[i]->get();
   }
-  return out_.Append(span.data, span.length) ? 1 : 0;
+  return Pending(span);
 }
 
-int PcmConverter::get(PcmSpan* out) {
-  if (!Intact()) return 0;
-  *out = out_.Take();
-  return 1;
+Result<PcmSpan, PcmError> PcmConverter::get() {
+  if (!Intact()) return PcmError::kNotConverter;
+  return out_.Take();
 }
 
-int PcmConverter::flush() {
-  if (!Intact()) return 0;
+PcmResult PcmConverter::flush() {
+  if (!Intact()) return PcmError::kNotConverter;
   // Each stage first takes what the stages before it released, then
   // releases its own.
   PcmSpan span;
   for (int32_t i = 0; i < stage_count_; ++i) {
-    if (!chain_[i]->put(span) || !chain_[i]->flush() || !chain_[i]->get(&span)) return 0;
+    if (PcmResult taken = chain_[i]->put(span); !taken) return taken;
+    if (PcmResult flushed = chain_[i]->flush(); !flushed) return flushed;
+    span = chain_[i]->get();
   }
-  return out_.Append(span.data, span.length) ? 1 : 0;
+  return Pending(span);
+}
+
+PcmResult PcmConverter::Pending(PcmSpan span) {
+  if (!out_.Append(span.data, span.length)) return PcmError::kNoMemory;
+  return {};
 }
 
 }  // namespace kowaki

@@ -8,7 +8,7 @@
 //
 // Every operation first checks that the object still begins with its two
 // magic words (0x5F4D4341, 0x4741545F: "ACM__TAG" in memory); on an object
-// that does not, it returns 0 and touches nothing.
+// that does not, it fails (PcmError::kNotConverter) and touches nothing.
 
 #include <cstdint>
 #include <memory>
@@ -38,20 +38,22 @@ class PcmConverter {
   // Destroys the stages and frees the converter.
   void destroy();
   // Plans the chain from `source` to `target`, discarding any earlier chain
-  // and pending output. 0 (leaving the converter as created) when the chain
-  // cannot be built: both formats codecs, a codec format without block
-  // align, PCM other than 8 or 16 bits, a channel change other than
-  // stereo <-> mono or 3 to 8 channels to stereo or mono (their roles in
-  // `order`), a rate the resampler refuses, no codec, no memory.
-  // A codec format is followed by its extra bytes (a WaveFormat).
-  int setup(const PcmFormat& source, const PcmFormat& target,
-            ChannelOrder order = ChannelOrder::kWave);
-  // Runs `in` through the chain and appends the result to the pending output.
-  int put(PcmSpan in);
+  // and pending output. Fails with kNoChain (leaving the converter as
+  // created) when the chain cannot be built: both formats codecs, a codec
+  // format without block align, PCM other than 8 or 16 bits, a channel
+  // change other than stereo <-> mono or 3 to 8 channels to stereo or mono
+  // (their roles in `order`), a rate the resampler refuses, no codec, no
+  // memory for a stage. A codec format is followed by its extra bytes (a
+  // WaveFormat).
+  PcmResult setup(const PcmFormat& source, const PcmFormat& target,
+                  ChannelOrder order = ChannelOrder::kWave);
+  // Runs `in` through the chain and appends the result to the pending
+  // output; fails as the stage that failed.
+  PcmResult put(PcmSpan in);
   // Hands out the pending output and empties it.
-  int get(PcmSpan* out);
+  Result<PcmSpan, PcmError> get();
   // End of stream: appends what the stages held back.
-  int flush();
+  PcmResult flush();
 
  private:
   static constexpr int32_t kMaxStages = 7;
@@ -62,6 +64,8 @@ class PcmConverter {
   void Reset();
   bool Plan(const PcmFormat& source, const PcmFormat& target, ChannelOrder order);
   bool Append(PcmStagePtr stage);
+  // Appends the chain's output to what `get` hands out next.
+  PcmResult Pending(PcmSpan span);
 
   uint32_t magic_[2];
   PcmStage* chain_[kMaxStages];  // owned; the first stage_count_ are in use

@@ -6,11 +6,12 @@
 // held back at the end of the stream. Calling order per stream: any number
 // of put/get pairs, then flush, get, destroy.
 //
-// put and flush return non-zero on success and 0 on failure (no memory, a
-// codec error, a malformed span); get returns 1 when it handed out.
+// put and flush say why they failed (PcmError); get cannot fail.
 
 #include <cstdint>
 #include <memory>
+
+#include "common/result.h"
 
 namespace kowaki {
 
@@ -24,6 +25,17 @@ inline bool IsReadable(PcmSpan span) {
   return span.length == 0 || (span.length > 0 && span.data != nullptr);
 }
 
+// Why a stage or a converter failed.
+enum class PcmError {
+  kUnreadable,    // a span IsReadable refuses
+  kNoMemory,      // a buffer could not grow
+  kCodec,         // the codec stage's codec refused the bytes, or its buffers their size
+  kEnded,         // input after the end of the stream
+  kNoChain,       // no chain of stages leads between the two formats
+  kNotConverter,  // the object does not begin with a converter's magic words
+};
+using PcmResult = Result<void, PcmError>;
+
 class PcmStage {
  public:
   PcmStage(const PcmStage&) = delete;
@@ -31,9 +43,9 @@ class PcmStage {
 
   // Frees the stage with its buffers; it may not be used afterwards.
   void destroy() { delete this; }
-  virtual int put(PcmSpan in) = 0;
-  virtual int get(PcmSpan* out) = 0;
-  virtual int flush() = 0;
+  virtual PcmResult put(PcmSpan in) = 0;
+  virtual PcmSpan get() = 0;
+  virtual PcmResult flush() = 0;
 
  protected:
   PcmStage() = default;

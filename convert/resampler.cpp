@@ -439,12 +439,12 @@ bool Resampler::Run(int32_t reach, bool compact) {
   }
 }
 
-int Resampler::put(PcmSpan in) {
-  if (!IsReadable(in)) return 0;
+PcmResult Resampler::put(PcmSpan in) {
+  if (!IsReadable(in)) return PcmError::kUnreadable;
   const int32_t frame_bytes = 2 * channels_;
   int32_t frames = in.length / frame_bytes;
-  if (frames == 0) return 1;
-  if (flushed_) return 0;
+  if (frames == 0) return {};
+  if (flushed_) return PcmError::kEnded;
   const uint8_t* from = in.data;
   if (base_ == 0) Prime(from);
   // After a run the history holds at most one period and the filter's
@@ -454,16 +454,16 @@ int Resampler::put(PcmSpan in) {
     Append(from, take);
     from += int64_t{take} * frame_bytes;
     frames -= take;
-    if (!Run(taps_ - 1, true)) return 0;
+    if (!Run(taps_ - 1, true)) return PcmError::kNoMemory;
   }
-  return 1;
+  return {};
 }
 
-int Resampler::flush() {
+PcmResult Resampler::flush() {
   flushed_ = true;
-  if (fill_ == 0) return 1;
+  if (fill_ == 0) return {};
   // Finish what a failed put left due, so the tail copies fit.
-  if (!Run(taps_ - 1, true)) return 0;
+  if (!Run(taps_ - 1, true)) return PcmError::kNoMemory;
   // Extend the stream to the right with copies of its last frame, without
   // counting them as held: output stops once the tap behind the kernel's
   // centre passes the last real frame.
@@ -472,7 +472,8 @@ int Resampler::flush() {
     for (int32_t c = 0; c < channels_; ++c)
       std::fill_n(plane(c) + fill_, copies, plane(c)[fill_ - 1]);
   }
-  return Run((taps_ + 1) / 2, false) ? 1 : 0;
+  if (!Run((taps_ + 1) / 2, false)) return PcmError::kNoMemory;
+  return {};
 }
 
 }  // namespace kowaki

@@ -30,8 +30,8 @@ ResamplerPtr new_downsampler(int32_t source_rate, int32_t target_rate, int32_t c
 
 class Resampler final : public BufferedStage {
  public:
-  int put(PcmSpan in) override;
-  int flush() override;
+  PcmResult put(PcmSpan in) override;
+  PcmResult flush() override;
 
   int32_t period_in() const { return period_in_; }
   int32_t phases() const { return phases_; }

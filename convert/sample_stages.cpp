@@ -80,17 +80,17 @@ class SampleStage final : public BufferedStage {
 
   SampleStage() : BufferedStage(ByteBuffer::Growth::kStep) {}
 
-  int put(PcmSpan in) override {
-    if (!IsReadable(in)) return 0;
+  PcmResult put(PcmSpan in) override {
+    if (!IsReadable(in)) return PcmError::kUnreadable;
     const int32_t count = in.length / Rule::kIn;
     uint8_t* out = out_.Reserve(int64_t{count} * Rule::kOut);
-    if (!out) return 0;
+    if (!out) return PcmError::kNoMemory;
     Rule::ConvertRun(in.data, out, count);
     out_.Commit(count * Rule::kOut);
-    return 1;
+    return {};
   }
 
-  int flush() override { return 1; }
+  PcmResult flush() override { return {}; }
 };
 
 }  // namespace

@@ -80,11 +80,11 @@ class MixdownStage final : public BufferedStage {
 
   bool Allocate() { return out_.Allocate(); }
 
-  int put(PcmSpan in) override {
-    if (!IsReadable(in)) return 0;
+  PcmResult put(PcmSpan in) override {
+    if (!IsReadable(in)) return PcmError::kUnreadable;
     const int32_t frames = in.length / (2 * channels_);
     uint8_t* out = out_.Reserve(int64_t{frames} * 4);
-    if (!out) return 0;
+    if (!out) return PcmError::kNoMemory;
     for (int32_t f = 0; f < frames; ++f) {
       const uint8_t* frame = in.data + int64_t{f} * 2 * channels_;
       for (int side = 0; side < 2; ++side) {
@@ -98,10 +98,10 @@ class MixdownStage final : public BufferedStage {
       }
     }
     out_.Commit(frames * 4);
-    return 1;
+    return {};
   }
 
-  int flush() override { return 1; }
+  PcmResult flush() override { return {}; }
 
  private:
   int32_t channels_;

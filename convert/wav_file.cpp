@@ -15,60 +15,55 @@ constexpr uint16_t kFormatExtensible = 0xFFFE;
 constexpr uint8_t kPcmSubformat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
                                        0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-bool Fail(std::string* error, const std::string& message) {
-  *error = message;
-  return false;
-}
-
 // A codec format as the chunk gives it; a 16-byte chunk has no extra bytes.
-bool ParseCodecFormat(std::span<const uint8_t> chunk, WaveFormat* format, std::string* error) {
+Result<WaveFormat> ParseCodecFormat(std::span<const uint8_t> chunk) {
   const uint8_t* p = chunk.data();
   const uint16_t extra = chunk.size() >= 18 ? ReadLe16(p + 16) : 0;
   if (extra > kMaxFormatExtra) {
-    return Fail(error, Say(Text::kWavExtraBytes, extra, kMaxFormatExtra));
+    return Failure{Say(Text::kWavExtraBytes, extra, kMaxFormatExtra)};
   }
   if (extra > 0 && chunk.size() < size_t{18} + extra) {
-    return Fail(error, Say(Text::kWavFmtShorterThanExtra));
+    return Failure{Say(Text::kWavFmtShorterThanExtra)};
   }
   const uint16_t block_align = ReadLe16(p + 12);
-  if (block_align == 0) return Fail(error, Say(Text::kWavBlockAlignZero));
-  *format = WaveFormat{{ReadLe16(p), ReadLe16(p + 2), ReadLe32(p + 4), ReadLe32(p + 8), block_align,
-                        ReadLe16(p + 14), extra}};
-  std::memcpy(format->extra, p + 18, extra);
-  return true;
+  if (block_align == 0) return Failure{Say(Text::kWavBlockAlignZero)};
+  WaveFormat format{{ReadLe16(p), ReadLe16(p + 2), ReadLe32(p + 4), ReadLe32(p + 8), block_align,
+                     ReadLe16(p + 14), extra}};
+  std::memcpy(format.extra, p + 18, extra);
+  return format;
 }
 
 // The format a "fmt " chunk describes.
-bool ParseFormat(std::span<const uint8_t> chunk, WaveFormat* format, std::string* error) {
-  if (chunk.size() < 16) return Fail(error, Say(Text::kWavFmtTooShort));
+Result<WaveFormat> ParseFormat(std::span<const uint8_t> chunk) {
+  if (chunk.size() < 16) return Failure{Say(Text::kWavFmtTooShort)};
   const uint8_t* p = chunk.data();
   const uint16_t tag = ReadLe16(p);
   const uint16_t channels = ReadLe16(p + 2);
   const uint32_t rate = ReadLe32(p + 4);
   const uint16_t block_align = ReadLe16(p + 12);
   const uint16_t bits = ReadLe16(p + 14);
-  if (channels == 0 || rate == 0) return Fail(error, Say(Text::kWavNoChannelsOrRate));
+  if (channels == 0 || rate == 0) return Failure{Say(Text::kWavNoChannelsOrRate)};
   if (tag == kFormatExtensible) {
     if (chunk.size() < 40 || ReadLe16(p + 16) < 22) {
-      return Fail(error, Say(Text::kWavExtensibleTooShort));
+      return Failure{Say(Text::kWavExtensibleTooShort)};
     }
     if (std::memcmp(p + 24, kPcmSubformat, sizeof kPcmSubformat) != 0) {
-      return Fail(error, Say(Text::kWavExtensibleNotPcm));
+      return Failure{Say(Text::kWavExtensibleNotPcm)};
     }
   } else if (tag != kFormatPcm) {
-    return ParseCodecFormat(chunk, format, error);
+    return ParseCodecFormat(chunk);
   }
   if (bits != 8 && bits != 16) {
-    return Fail(error, Say(Text::kWavSampleWidth, bits));
+    return Failure{Say(Text::kWavSampleWidth, bits)};
   }
   if (!PcmFormatFits(rate, channels, bits)) {
-    return Fail(error, Say(Text::kWavFormatTooLarge, channels, bits, rate));
+    return Failure{Say(Text::kWavFormatTooLarge, channels, bits, rate)};
   }
-  *format = WaveFormat{MakePcmFormat(rate, channels, bits)};
-  if (block_align != format->block_align) {
-    return Fail(error, Say(Text::kWavBlockAlign, block_align, channels, bits));
+  const WaveFormat format{MakePcmFormat(rate, channels, bits)};
+  if (block_align != format.block_align) {
+    return Failure{Say(Text::kWavBlockAlign, block_align, channels, bits)};
   }
-  return true;
+  return format;
 }
 
 // The first 16 bytes of the format, as "fmt " chunks begin.
@@ -163,47 +158,50 @@ std::vector<uint8_t> MakeCodecWavHeader(const WaveFormat& format, uint32_t data_
   return header;
 }
 
-bool ReadWavInfo(const WavReadAt& read_at, WavInfo* info, std::string* error) {
+Result<WavInfo> ReadWavInfo(const WavReadAt& read_at) {
   uint8_t head[12];
   if (!read_at(0, head) || std::memcmp(head, "RIFF", 4) != 0 ||
       std::memcmp(head + 8, "WAVE", 4) != 0) {
-    return Fail(error, Say(Text::kWavNotRiff));
+    return Failure{Say(Text::kWavNotRiff)};
   }
   // Chunks must lie inside the RIFF chunk, unless it was written to a
   // stream and gives no size.
   const uint32_t riff_size = ReadLe32(head + 4);
   const uint64_t end = riff_size == kWavSizeUnknown ? UINT64_MAX : uint64_t{8} + riff_size;
+  WavInfo info{};
   bool have_format = false;
   bool have_data = false;
   uint64_t at = 12;
   while (!(have_format && have_data)) {
     uint8_t chunk[8];
-    if (at + 8 > end) return Fail(error, Say(have_format ? Text::kWavNoData : Text::kWavNoFmt));
-    if (!read_at(at, chunk)) return Fail(error, Say(Text::kTruncatedFile));
+    if (at + 8 > end) return Failure{Say(have_format ? Text::kWavNoData : Text::kWavNoFmt)};
+    if (!read_at(at, chunk)) return Failure{Say(Text::kTruncatedFile)};
     const uint32_t size = ReadLe32(chunk + 4);
     const uint64_t body = at + 8;
-    if (body + size > end) return Fail(error, Say(Text::kWavChunkPastEnd));
+    if (body + size > end) return Failure{Say(Text::kWavChunkPastEnd)};
     if (!have_format && std::memcmp(chunk, "fmt ", 4) == 0) {
       uint8_t format[18 + kMaxFormatExtra];
       const std::span<uint8_t> part(format, size < sizeof format ? size : sizeof format);
-      if (!read_at(body, part)) return Fail(error, Say(Text::kTruncatedFile));
-      if (!ParseFormat(part, &info->format, error)) return false;
+      if (!read_at(body, part)) return Failure{Say(Text::kTruncatedFile)};
+      const Result<WaveFormat> parsed = ParseFormat(part);
+      if (!parsed) return parsed.failure();
+      info.format = *parsed;
       have_format = true;
     } else if (!have_data && std::memcmp(chunk, "data", 4) == 0) {
-      info->data_offset = body;
-      info->data_size = size;
+      info.data_offset = body;
+      info.data_size = size;
       have_data = true;
       // Data running to the end of a stream: nothing can be found after it.
-      if (size == kWavSizeUnknown && !have_format) return Fail(error, Say(Text::kWavNoFmt));
-      if (size == kWavSizeUnknown) return true;
+      if (size == kWavSizeUnknown && !have_format) return Failure{Say(Text::kWavNoFmt)};
+      if (size == kWavSizeUnknown) return info;
     }
     at = body + size + (size & 1);
   }
   // PCM in whole frames: a partial last one is no sample.
-  if (info->format.format_tag == kFormatPcm) {
-    info->data_size -= info->data_size % info->format.block_align;
+  if (info.format.format_tag == kFormatPcm) {
+    info.data_size -= info.data_size % info.format.block_align;
   }
-  return true;
+  return info;
 }
 
 }  // namespace kowaki

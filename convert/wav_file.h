@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/result.h"
 #include "convert/pcm_format.h"
 
 namespace kowaki {
@@ -62,10 +63,10 @@ using WavReadAt = std::function<bool(uint64_t offset, std::span<uint8_t> out)>;
 // and 16-bit PCM, also as WAVE_FORMAT_EXTENSIBLE with the PCM subformat,
 // and any other format tag as a codec, leaving it to the codecs to refuse
 // it. PCM data ends at its last whole frame; a file written to a stream
-// (kWavSizeUnknown as its sizes) has its data run to its end. False with a message on other
+// (kWavSizeUnknown as its sizes) has its data run to its end. Fails with a message on other
 // PCM and extensible formats, PCM whose sizes overflow the format, codec
 // formats with more than kMaxFormatExtra extra bytes, and a truncated or
 // malformed file.
-bool ReadWavInfo(const WavReadAt& read_at, WavInfo* info, std::string* error);
+Result<WavInfo> ReadWavInfo(const WavReadAt& read_at);
 
 }  // namespace kowaki

@@ -10,11 +10,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   kowaki::ArchiveWriter writer;
-  std::string error;
-  writer.AddBytes("before", std::string(64, 'B'), &error);
-  writer.AddBytes("clip", std::string(reinterpret_cast<const char*>(data), size), &error);
-  writer.AddBytes("after", "OggS" + std::string(60, 'A'), &error);
-  if (writer.Write(kowaki::fuzz::ScratchPath(), &error)) {
+  if (writer.AddBytes("before", std::string(64, 'B')) &&
+      writer.AddBytes("clip", std::string(reinterpret_cast<const char*>(data), size)) &&
+      writer.AddBytes("after", "OggS" + std::string(60, 'A')) &&
+      writer.Write(kowaki::fuzz::ScratchPath())) {
     kowaki::fuzz::ExerciseArchive(kowaki::fuzz::ScratchPath());
   }
   return 0;

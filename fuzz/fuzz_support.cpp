@@ -16,8 +16,9 @@ constexpr int kMaxEntries = 16;
 constexpr long kMaxDecodedBytes = 1 << 20;
 
 void ReadAsStream(const ArchiveIndex* index, int32_t i) {
-  EntryStream* stream = OpenEntryStream(index, i);
-  if (!stream) return;
+  const EntryStreamPtr owned = OpenEntryStream(index, i);
+  if (!owned) return;
+  EntryStream* stream = owned.get();
   char buffer[8192];
   // The export copy: item size 1 until the result is not positive.
   while (static_cast<long>(EntryRead(buffer, 1, sizeof buffer, stream)) > 0) {
@@ -27,12 +28,11 @@ void ReadAsStream(const ArchiveIndex* index, int32_t i) {
   EntrySeek(stream, -3, SEEK_END);
   EntryRead(buffer, 4, 2, stream);
   EntryTell(stream);
-  EntryClose(stream);
 }
 
 void Decode(const ArchiveIndex* index, int32_t i) {
   OggVorbis_File vf;
-  if (OpenEntryVorbis(index, i, &vf) != 0) return;
+  if (!OpenEntryVorbis(index, i, &vf)) return;
   ov_info(&vf, -1);
   ov_time_total(&vf, -1);
   ov_pcm_total(&vf, -1);
@@ -63,13 +63,13 @@ bool WriteScratch(const uint8_t* data, size_t size) {
 }
 
 void ExerciseArchive(const std::string& path) {
-  ArchiveIndex* index = LoadArchiveIndex(path.c_str());
-  if (!index) return;
+  const ArchiveLoad loaded = LoadArchiveIndex(path.c_str());
+  if (!loaded) return;
+  const ArchiveIndex* index = loaded->get();
   for (int32_t i = 0; i < index->count && i < kMaxEntries; ++i) {
     ReadAsStream(index, i);
     Decode(index, i);
   }
-  FreeArchiveIndex(index);
 }
 
 }  // namespace kowaki::fuzz

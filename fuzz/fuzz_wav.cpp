@@ -19,16 +19,15 @@ namespace {
 // out goes on to `next` when there is one.
 void Run(kowaki::PcmConverter& converter, std::span<const uint8_t> audio, size_t block,
          kowaki::PcmConverter* next) {
-  kowaki::PcmSpan out;
   for (size_t at = 0; at < audio.size(); at += block) {
     const size_t size = std::min(block, audio.size() - at);
     if (!converter.put({audio.data() + at, static_cast<int32_t>(size)})) return;
-    converter.get(&out);
+    const kowaki::PcmSpan out = converter.get().value_or(kowaki::PcmSpan{});
     if (next && !next->put(out)) return;
   }
-  if (converter.flush() && converter.get(&out) && next && next->put(out) && next->flush()) {
-    next->get(&out);
-  }
+  if (!converter.flush()) return;
+  const kowaki::PcmSpan out = converter.get().value_or(kowaki::PcmSpan{});
+  if (next && next->put(out) && next->flush()) static_cast<void>(next->get());
 }
 
 }  // namespace
@@ -39,9 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(out.data(), data + offset, out.size());
     return true;
   };
-  kowaki::WavInfo info;
-  std::string error;
-  if (!kowaki::ReadWavInfo(read_at, &info, &error)) return 0;
+  const kowaki::Result<kowaki::WavInfo> read = kowaki::ReadWavInfo(read_at);
+  if (!read) return 0;
+  const kowaki::WavInfo& info = *read;
   const kowaki::PcmFormat& source = info.format;
   const kowaki::PcmFormat pcm = kowaki::MakePcmFormat(source.samples_per_sec, source.channels, 16);
   auto decoder = kowaki::PcmConverter::create();

@@ -30,21 +30,20 @@ int main(int argc, char** argv) {
     double seconds;
   } shapes[] = {{8000, 1, 0.2}, {44100, 2, 0.1}};
   kowaki::ArchiveWriter writer;
-  std::string error;
   bool ok = true;
   int serial = 1;
   for (const auto& shape : shapes) {
     auto pcm = kowaki::synth::Voice(shape.rate, shape.channels, shape.seconds, 200.0);
     std::string clip = kowaki::synth::EncodeVorbis(pcm, shape.channels, shape.rate, 0.0f, serial);
     ok = ok && Save(clips + "/clip" + std::to_string(serial) + ".ogg", clip);
-    ok = ok && writer.AddBytes("clip" + std::to_string(serial), clip, &error);
+    ok = ok && writer.AddBytes("clip" + std::to_string(serial), clip);
     ++serial;
   }
-  ok = ok && writer.AddBytes("text", "not a clip", &error);
-  ok = ok && writer.Write(archives + "/voice.arc", &error);
+  ok = ok && writer.AddBytes("text", "not a clip");
+  kowaki::Result<> written = kowaki::Failure{"cannot write"};
+  if (ok) written = writer.Write(archives + "/voice.arc");
   kowaki::ArchiveWriter empty;
-  ok = ok && empty.Write(archives + "/empty.arc", &error);
-  if (!ok)
-    std::fprintf(stderr, "make_fuzz_seeds: %s\n", error.empty() ? "cannot write" : error.c_str());
-  return ok ? 0 : 1;
+  if (written) written = empty.Write(archives + "/empty.arc");
+  if (!written) std::fprintf(stderr, "make_fuzz_seeds: %s\n", written.failure().text.c_str());
+  return written ? 0 : 1;
 }

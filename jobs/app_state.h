@@ -16,14 +16,14 @@ namespace kowaki {
 
 struct AppState {
   JobWindow* window = nullptr;
-  ArchiveIndex* index = nullptr;  // replaced only while no job runs
-  std::thread thread;             // the current or last worker
+  ArchiveIndexPtr index;  // replaced only while no job runs; jobs read it through get()
+  std::thread thread;     // the current or last worker
   std::atomic<int32_t> running{0};
   std::atomic<int32_t> worker_done{1};  // 1 once the worker's procedure returned
   int32_t threads = 0;  // the threads a job may decode on; 0: one per hardware thread
 };
 
-using JobProcedure = std::function<int(AppState* state)>;
+using JobProcedure = std::function<void(AppState* state)>;
 
 // Sets `running` and starts `job` on a new worker. An earlier worker must
 // have ended (WorkerEnded). False, with `running` cleared again, when no

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
+
 #include "archive/entry_stream.h"
 
 namespace kowaki {
@@ -30,13 +32,13 @@ EntryDecoder::EntryDecoder(const ArchiveIndex* index, int32_t i) {
     problem_ = EntryProblem::kArchiveChanged;
     return;
   }
-  EntryStream* stream = OpenEntryStream(index, i);
+  EntryStreamPtr stream = OpenEntryStream(index, i);
   if (!stream) {
     problem_ = EntryProblem::kReadFailed;
     return;
   }
   cut_short_ = EntryCutShort(*stream);
-  open_ = OpenStreamVorbis(stream, &vf_) == 0;
+  open_ = static_cast<bool>(OpenStreamVorbis(std::move(stream), &vf_));
   if (!open_) {
     problem_ = EntryProblem::kNotVorbis;
     return;

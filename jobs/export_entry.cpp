@@ -17,11 +17,6 @@ constexpr size_t kBlockSize = 8192;
 // What the 32-bit sizes of a WAV header can describe.
 constexpr uint64_t kWavDataMax = 0xFFFFFFFFu - 36;
 
-struct StreamCloser {
-  void operator()(EntryStream* stream) const { EntryClose(stream); }
-};
-using StreamPtr = std::unique_ptr<EntryStream, StreamCloser>;
-
 // Making one entry: each step says why it failed, the first reason kept.
 class Maker {
  public:
@@ -73,7 +68,7 @@ bool Maker::OpenOwnFile(const std::string& path) {
 
 ExportedEntry Maker::Ogg(const std::string& path) {
   if (!StillListed()) return Done(false);
-  StreamPtr stream(OpenEntryStream(plan_.index, entry()));
+  const EntryStreamPtr stream = OpenEntryStream(plan_.index, entry());
   if (!stream) return Done(Fail(EntryProblem::kReadFailed, errno));
   if (EntryCutShort(*stream)) return Done(Fail(EntryProblem::kCutShort));
   if (!OpenOwnFile(path)) return Done(false);
@@ -155,8 +150,9 @@ bool Maker::Convert(EntryDecoder& decoder, PcmConverter& converter, const PcmFor
 }
 
 bool Maker::WriteOut(PcmConverter& converter) {
-  PcmSpan span;
-  if (!converter.get(&span)) return Fail(EntryProblem::kCannotConvert);
+  const Result<PcmSpan, PcmError> taken = converter.get();
+  if (!taken) return Fail(EntryProblem::kCannotConvert);
+  const PcmSpan span = *taken;
   const auto length = static_cast<uint64_t>(span.length);
   if (before_ + made_.bytes + length > kWavDataMax) return Fail(EntryProblem::kTooLarge);
   if (length == 0) return true;
@@ -192,11 +188,11 @@ PcmFormat ExportFormat(const OutputSettings& settings, const PcmFormat& source) 
   return MakePcmFormat(rate, channels, 16);
 }
 
-bool FirstMergeFormat(const ArchiveIndex* index, int32_t entry, PcmFormat* source) {
+Result<PcmFormat, EntryProblem> FirstMergeFormat(const ArchiveIndex* index, int32_t entry) {
   EntryDecoder decoder(index, entry);
-  if (!decoder.is_open() || decoder.cut_short()) return false;
-  *source = decoder.format();
-  return true;
+  if (!decoder.is_open()) return decoder.problem();
+  if (decoder.cut_short()) return EntryProblem::kCutShort;
+  return decoder.format();
 }
 
 }  // namespace kowaki

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "archive/archive_index.h"
+#include "common/result.h"
 #include "convert/pcm_format.h"
 #include "jobs/entry_outcome.h"
 #include "jobs/export_file.h"
@@ -60,8 +61,8 @@ ExportedEntry ExportEntry(const ExportPlan& plan, int32_t entry, const std::stri
 // rate and channels, or the source's where they say "same as the source".
 PcmFormat ExportFormat(const OutputSettings& settings, const PcmFormat& source);
 
-// Whether the entry is one that fixes a merge file's format (it decodes,
-// and it is whole), and its format; false otherwise.
-bool FirstMergeFormat(const ArchiveIndex* index, int32_t entry, PcmFormat* source);
+// The format of an entry that fixes a merge file's format: one that
+// decodes and is whole; why it cannot otherwise.
+Result<PcmFormat, EntryProblem> FirstMergeFormat(const ArchiveIndex* index, int32_t entry);
 
 }  // namespace kowaki

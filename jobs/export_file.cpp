@@ -6,18 +6,14 @@ namespace {
 
 class OutputExportFile : public ExportFile {
  public:
-  bool Open(const std::string& path, OutputPlace place) {
-    std::string error;
-    return file_.Open(path, place, &error);
-  }
+  Result<> Open(const std::string& path, OutputPlace place) { return file_.Open(path, place); }
   bool Write(const void* data, size_t size) override { return file_.Write(data, size); }
   bool Flush() override { return file_.Flush(); }
   bool CutBack(uint64_t size) override { return file_.Truncate(size); }
   bool Finish(std::span<const uint8_t> header) override {
     const bool patched = header.empty() || IsStream() ||
                          (file_.Seek(0) && file_.Write(header.data(), header.size()));
-    std::string error;
-    return file_.Commit(&error) && patched;
+    return file_.Commit() && patched;
   }
   void Discard() override { file_.Discard(); }
   bool IsStream() const override { return file_.is_stream(); }

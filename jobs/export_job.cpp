@@ -14,6 +14,7 @@
 #include "jobs/output_names.h"
 #include "settings/output_settings.h"
 #include "text/catalogue.h"
+#include "text/format_text.h"
 
 namespace kowaki {
 
@@ -33,6 +34,7 @@ class ExportRun {
  public:
   ExportRun(AppState* state, const ExportSetup& setup)
       : state_(*state),
+        index_(state->index.get()),
         window_(*state->window),
         setup_(setup),
         names_([this](std::string_view stem) { return window_.NameText(stem); }) {}
@@ -63,7 +65,7 @@ class ExportRun {
   PlannedEntry NextRow(int32_t item);
   PlannedEntry PlanEntry(int32_t entry);
   std::string FileName(int32_t entry, int32_t place) const {
-    const std::string_view name = EntryName(state_.index, entry);
+    const std::string_view name = EntryName(index_, entry);
     return setup_.file_name ? setup_.file_name(name, entry, place) : std::string(name);
   }
   void FixMergeFormat(int32_t entry);
@@ -79,6 +81,7 @@ class ExportRun {
   void Restore();
 
   AppState& state_;
+  const ArchiveIndex* index_;  // the window's, unchanged while the job runs
   JobWindow& window_;
   const ExportSetup& setup_;
   OutputNames names_;
@@ -101,7 +104,7 @@ ExportResult ExportRun::Run() {
     store = own_store.get();
   }
   plan_.settings = LoadOutputSettings(*store);
-  plan_.index = state_.index;
+  plan_.index = index_;
   plan_.open_file = setup_.open_file;
   // Any type but 0 is WAV, as the settings dialog shows it.
   plan_.wav = plan_.settings.type != 0;
@@ -121,7 +124,7 @@ bool ExportRun::ChooseDestination() {
   if (!window_.PickSaveFile(&path)) return false;
   merge_path_ = path;
   // The archive itself is never an output: replacing it would lose it.
-  if (!state_.index || !platform::SameFile(path, state_.index->path)) {
+  if (!index_ || !platform::SameFile(path, index_->path)) {
     merge_.file = setup_.open_file(path, OutputPlace::kNamed);
   }
   if (!merge_.file) {
@@ -139,7 +142,7 @@ bool ExportRun::ChooseDestination() {
 bool ExportRun::OutputsReplaceable() {
   if (plan_.merge) return true;
   std::string problem_path;
-  if (!FolderProblem(folder_).empty()) problem_path = folder_;
+  if (!CanCreateIn(folder_)) problem_path = folder_;
   OutputNames names = names_;  // nothing claimed yet: the names the run will give
   const char* extension = plan_.wav ? ".wav" : ".ogg";
   int32_t place = 0;
@@ -148,7 +151,7 @@ bool ExportRun::OutputsReplaceable() {
     const int32_t entry = window_.RowEntry(row);
     const std::string stem = names.Claim(FileName(entry, ++place), entry);
     const std::string path = window_.OutputPath(folder_, stem, extension);
-    if (!Kept(path) && !ReplaceProblem(path).empty()) problem_path = path;
+    if (!Kept(path) && !CanReplace(path)) problem_path = path;
   }
   if (problem_path.empty()) return true;
   window_.ShowMessage(Say(Text::kCannotOpenOutput, window_.PathText(problem_path)),
@@ -201,9 +204,9 @@ PlannedEntry ExportRun::PlanEntry(int32_t entry) {
 
 // "Same as the source" in a merge file means as the first entry that opens.
 void ExportRun::FixMergeFormat(int32_t entry) {
-  PcmFormat source;
-  if (!FirstMergeFormat(state_.index, entry, &source)) return;
-  merge_.format = ExportFormat(plan_.settings, source);
+  const Result<PcmFormat, EntryProblem> source = FirstMergeFormat(index_, entry);
+  if (!source) return;
+  merge_.format = ExportFormat(plan_.settings, *source);
   merge_.format_fixed = true;
 }
 
@@ -231,7 +234,7 @@ ExportedEntry ExportRun::Make(int32_t item) {
 bool ExportRun::Commit(ExportedEntry& made) {
   if (!parallel_ && last_row_ == -1) return false;
   const EntryOutcome& outcome = made.outcome;
-  const std::string name = window_.NameText(EntryName(state_.index, outcome.entry));
+  const std::string name = window_.NameText(EntryName(index_, outcome.entry));
   window_.SetJobTitle(Say(Text::kWorkExporting, name, result_.processed + 1, result_.selected));
   window_.SetProgressPosition(result_.processed);
   if (made.cannot_open) {
@@ -247,7 +250,7 @@ bool ExportRun::Commit(ExportedEntry& made) {
   made.outcome.path = plan_.merge ? merge_path_ : made.path;
   made.outcome.bytes = made.bytes;
   result_.entries.push_back(outcome);
-  window_.ReportEntry(outcome, EntryName(state_.index, outcome.entry));
+  window_.ReportEntry(outcome, EntryName(index_, outcome.entry));
   if (result_.merge_write_failed) return false;
   if (plan_.merge && merge_.data_bytes > static_cast<uint64_t>(setup_.merge_limit)) {
     window_.ShowMessage(Say(Text::kMergeTooLarge, name), Say(Text::kCaptionWarning));
@@ -389,9 +392,6 @@ ExportResult RunExport(AppState* state, const ExportSetup& setup) {
   return ExportRun(state, setup).Run();
 }
 
-int ExportJob(AppState* state) {
-  RunExport(state, ExportSetup{});
-  return 0;
-}
+void ExportJob(AppState* state) { RunExport(state, ExportSetup{}); }
 
 }  // namespace kowaki

@@ -47,8 +47,8 @@ struct ExportResult {
   std::vector<EntryOutcome> entries;  // each entry taken up, in list order
 };
 
-// The worker procedure; returns 0.
-int ExportJob(AppState* state);
+// The worker procedure.
+void ExportJob(AppState* state);
 // The same run with its surroundings given, telling how it went.
 ExportResult RunExport(AppState* state, const ExportSetup& setup);
 

@@ -45,9 +45,9 @@ std::string FormatSize(uint32_t size) {
 
 // Opening the entries is the cost: they are opened on every core, and the
 // rows added in list order as a single thread adds them.
-int ListingJob(AppState* state) {
+void ListingJob(AppState* state) {
   JobWindow& window = *state->window;
-  const ArchiveIndex* index = state->index;
+  const ArchiveIndex* index = state->index.get();
   const int32_t count = index ? index->count : 0;
 
   window.SetProgressRange(0, count);
@@ -84,7 +84,6 @@ int ListingJob(AppState* state) {
   window.EnableControl(Control::kPlay, true);
   window.EnableControl(Control::kOutput, true);
   state->running = 0;
-  return 0;
 }
 
 }  // namespace kowaki

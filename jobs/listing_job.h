@@ -15,8 +15,8 @@ namespace kowaki {
 inline constexpr Text kColumnTitles[] = {Text::kColumnName, Text::kColumnSize, Text::kColumnSeconds,
                                          Text::kColumnChannels, Text::kColumnRate};
 
-// The worker procedure; returns 0.
-int ListingJob(AppState* state);
+// The worker procedure.
+void ListingJob(AppState* state);
 
 // A byte count for the size column: bytes up to 1024, then K, M and G with
 // two decimals, truncated ("1.99 K" for 2047).

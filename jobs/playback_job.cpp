@@ -9,6 +9,7 @@
 #include "jobs/entry_decoder.h"
 #include "jobs/job_end.h"
 #include "text/catalogue.h"
+#include "text/format_text.h"
 
 namespace kowaki {
 
@@ -25,7 +26,7 @@ int32_t ProgressValue(int64_t frames) {
 class PlaybackRun {
  public:
   PlaybackRun(AppState* state, const PlaybackSetup& setup)
-      : state_(*state), window_(*state->window), setup_(setup) {}
+      : state_(*state), index_(state->index.get()), window_(*state->window), setup_(setup) {}
 
   PlaybackResult Run();
 
@@ -40,6 +41,7 @@ class PlaybackRun {
   void Restore();
 
   AppState& state_;
+  const ArchiveIndex* index_;  // the window's, unchanged while the job runs
   JobWindow& window_;
   const PlaybackSetup& setup_;
   PlaybackResult result_;
@@ -53,11 +55,11 @@ PlaybackResult PlaybackRun::Run() {
   for (int32_t row = window_.NextSelectedRow(-1); row != -1; row = window_.NextSelectedRow(row)) {
     const int32_t entry = window_.RowEntry(row);
     ++result_.started;
-    window_.SetJobTitle(Say(Text::kWorkPlaying, window_.NameText(EntryName(state_.index, entry)),
+    window_.SetJobTitle(Say(Text::kWorkPlaying, window_.NameText(EntryName(index_, entry)),
                             result_.started, selected));
     EntryOutcome outcome = PlayEntry(entry);
     result_.played += outcome.ok ? 1 : 0;
-    window_.ReportEntry(outcome, EntryName(state_.index, entry));
+    window_.ReportEntry(outcome, EntryName(index_, entry));
     result_.entries.push_back(std::move(outcome));
     if (Stopped()) break;
   }
@@ -70,7 +72,7 @@ PlaybackResult PlaybackRun::Run() {
 EntryOutcome PlaybackRun::PlayEntry(int32_t entry) {
   EntryOutcome outcome;
   outcome.entry = entry;
-  EntryDecoder decoder(state_.index, entry);
+  EntryDecoder decoder(index_, entry);
   if (!decoder.is_open()) {
     outcome.problem = decoder.problem();
     outcome.system_error = errno;
@@ -163,9 +165,6 @@ PlaybackResult RunPlayback(AppState* state, const PlaybackSetup& setup) {
   return PlaybackRun(state, setup).Run();
 }
 
-int PlaybackJob(AppState* state) {
-  RunPlayback(state, PlaybackSetup{});
-  return 0;
-}
+void PlaybackJob(AppState* state) { RunPlayback(state, PlaybackSetup{}); }
 
 }  // namespace kowaki

@@ -31,8 +31,8 @@ struct PlaybackResult {
   std::vector<EntryOutcome> entries;  // each entry taken up, in list order
 };
 
-// The worker procedure; returns 0.
-int PlaybackJob(AppState* state);
+// The worker procedure.
+void PlaybackJob(AppState* state);
 // The same run with its player factory given, telling how it went.
 PlaybackResult RunPlayback(AppState* state, const PlaybackSetup& setup);
 

@@ -72,26 +72,29 @@ bool ParseNumber(std::string_view text, int base, Number* value) {
   return !text.empty() && ec == std::errc() && end == text.data() + text.size();
 }
 
-bool ParseEntry(std::string_view keyword, std::string_view rest, ManifestEntry* entry,
-                std::string* why) {
-  entry->kind = keyword == "entry"    ? ManifestEntry::Kind::kEntry
-                : keyword == "shared" ? ManifestEntry::Kind::kShared
-                                      : ManifestEntry::Kind::kOutside;
-  if (!UnescapeNameField(TakeWord(&rest), &entry->name)) {
-    return *why = Say(Text::kManifestBadName), false;
+Result<ManifestEntry> ParseEntry(std::string_view keyword, std::string_view rest) {
+  ManifestEntry entry;
+  entry.kind = keyword == "entry"    ? ManifestEntry::Kind::kEntry
+               : keyword == "shared" ? ManifestEntry::Kind::kShared
+                                     : ManifestEntry::Kind::kOutside;
+  if (!UnescapeNameField(TakeWord(&rest), &entry.name)) {
+    return Failure{Say(Text::kManifestBadName)};
   }
-  if (!ParseNumber(TakeWord(&rest), 10, &entry->size) || entry->size > UINT32_MAX) {
-    return *why = Say(Text::kManifestBadSize), false;
+  if (!ParseNumber(TakeWord(&rest), 10, &entry.size) || entry.size > UINT32_MAX) {
+    return Failure{Say(Text::kManifestBadSize)};
   }
-  if (entry->kind == ManifestEntry::Kind::kOutside) {
-    entry->reason = rest;
-    return true;
+  if (entry.kind == ManifestEntry::Kind::kOutside) {
+    entry.reason = rest;
+    return entry;
   }
-  if (!ParseNumber(TakeWord(&rest), 16, &entry->crc)) {
-    return *why = Say(Text::kManifestBadCrc), false;
+  if (!ParseNumber(TakeWord(&rest), 16, &entry.crc)) {
+    return Failure{Say(Text::kManifestBadCrc)};
   }
-  entry->file = rest;
-  return !rest.empty() || (*why = Say(Text::kManifestNoFile), false);
+  if (rest.empty()) {
+    return Failure{Say(Text::kManifestNoFile)};
+  }
+  entry.file = rest;
+  return entry;
 }
 
 }  // namespace
@@ -192,41 +195,47 @@ class LineReader {
  public:
   explicit LineReader(Manifest* manifest) : manifest_(manifest) {}
 
-  bool Read(std::string_view line, std::string* why) {
+  Result<> Read(std::string_view line) {
     const std::string_view keyword = TakeWord(&line);
     if (!versioned_) {
       int version = 0;
       if (keyword != kMagic || !ParseNumber(line, 10, &version)) {
-        return *why = Say(Text::kManifestNotOurs), false;
+        return Failure{Say(Text::kManifestNotOurs)};
       }
       versioned_ = true;
-      return version == kManifestVersion ||
-             (*why = Say(Text::kManifestOtherVersion, version, kManifestVersion), false);
+      if (version == kManifestVersion) return {};
+      return Failure{Say(Text::kManifestOtherVersion, version, kManifestVersion)};
     }
     if (keyword == "header-word") {
       has_word_ =
           ParseNumber(line, 16, &manifest_->header_word) && manifest_->header_word <= 0xFFFFFF;
-      return has_word_ || (*why = Say(Text::kManifestHeaderWord), false);
+      if (has_word_) return {};
+      return Failure{Say(Text::kManifestHeaderWord)};
     }
     if (keyword == "layout") {
       has_layout_ = line == "contiguous" || line == "rearranged";
       manifest_->contiguous = line == "contiguous";
-      return has_layout_ || (*why = Say(Text::kManifestLayout), false);
+      if (has_layout_) return {};
+      return Failure{Say(Text::kManifestLayout)};
     }
     if (keyword == "entry" || keyword == "shared" || keyword == "outside") {
       if (manifest_->entries.size() == kArchiveMaxEntries) {
-        return *why = Say(Text::kManifestTooManyEntries), false;
+        return Failure{Say(Text::kManifestTooManyEntries)};
       }
-      return ParseEntry(keyword, line, &manifest_->entries.emplace_back(), why);
+      Result<ManifestEntry> entry = ParseEntry(keyword, line);
+      if (!entry) return entry.failure();
+      manifest_->entries.push_back(std::move(*entry));
+      return {};
     }
-    return *why = Say(Text::kManifestUnknownLine), false;
+    return Failure{Say(Text::kManifestUnknownLine)};
   }
 
   // What a whole manifest must have said.
-  bool Complete(std::string* why) const {
-    if (!versioned_) return *why = Say(Text::kManifestNotOurs), false;
-    if (!has_word_) return *why = Say(Text::kManifestNoHeaderWord), false;
-    return has_layout_ || (*why = Say(Text::kManifestNoLayout), false);
+  Result<> Complete() const {
+    if (!versioned_) return Failure{Say(Text::kManifestNotOurs)};
+    if (!has_word_) return Failure{Say(Text::kManifestNoHeaderWord)};
+    if (!has_layout_) return Failure{Say(Text::kManifestNoLayout)};
+    return {};
   }
 
  private:
@@ -238,11 +247,10 @@ class LineReader {
 
 }  // namespace
 
-bool ParseManifest(std::string_view text, Manifest* manifest, std::string* error) {
-  *manifest = {};
+Result<Manifest> ParseManifest(std::string_view text) {
+  Manifest manifest;
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // as some editors save
-  LineReader reader(manifest);
-  std::string why;
+  LineReader reader(&manifest);
   size_t number = 0;
   while (!text.empty()) {
     ++number;
@@ -254,13 +262,12 @@ bool ParseManifest(std::string_view text, Manifest* manifest, std::string* error
     }
     const size_t start = line.find_first_not_of(kBlanks);
     if (start == std::string_view::npos || line[start] == '#') continue;
-    if (!reader.Read(line.substr(start), &why)) {
-      *error = Say(Text::kManifestLine, static_cast<int>(number), why);
-      return false;
+    if (const Result<> read = reader.Read(line.substr(start)); !read) {
+      return Failure{Say(Text::kManifestLine, static_cast<int>(number), read.failure().text)};
     }
   }
-  if (!reader.Complete(&why)) *error = why;
-  return why.empty();
+  if (const Result<> complete = reader.Complete(); !complete) return complete.failure();
+  return manifest;
 }
 
 }  // namespace kowaki

@@ -12,6 +12,7 @@
 
 #include "archive/archive_index.h"
 #include "archive/archive_writer.h"
+#include "common/result.h"
 
 namespace kowaki {
 
@@ -51,9 +52,9 @@ Manifest ManifestOf(const ArchiveIndex& index);
 bool EntriesContiguous(const ArchiveIndex& index);
 
 std::string FormatManifest(const Manifest& manifest);
-// False with "line N: why" for a text that is not a manifest this version
+// Fails with "line N: why" for a text that is not a manifest this version
 // reads.
-bool ParseManifest(std::string_view text, Manifest* manifest, std::string* error);
+Result<Manifest> ParseManifest(std::string_view text);
 
 // A name field as a manifest writes it: its bytes up to the last non-zero
 // one, every byte outside printable ASCII and '%' as %XX; "%00" for none.

@@ -34,6 +34,11 @@ constexpr DemoClip kClips[] = {
     {"sys_end", 48000, 1, 0.5, 120.0},
 };
 
+int Fail(const kowaki::Failure& failure) {
+  std::fprintf(stderr, "make_demo_archive: %s\n", failure.text.c_str());
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -42,21 +47,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   kowaki::ArchiveWriter writer;
-  std::string error;
   int serial = 1;
   for (const DemoClip& clip : kClips) {
     auto pcm = kowaki::synth::Voice(clip.rate, clip.channels, clip.seconds, clip.pitch);
     auto ogg = kowaki::synth::EncodeVorbis(pcm, clip.channels, clip.rate, 0.3f, serial++);
-    if (ogg.empty() || !writer.AddBytes(clip.name, std::move(ogg), &error)) {
-      std::fprintf(stderr, "make_demo_archive: %s\n",
-                   error.empty() ? "encoding failed" : error.c_str());
-      return 1;
-    }
+    if (ogg.empty()) return Fail(kowaki::Failure{"encoding failed"});
+    if (auto added = writer.AddBytes(clip.name, std::move(ogg)); !added)
+      return Fail(added.failure());
   }
-  if (!writer.AddBytes("readme", "This entry is plain text, not a voice clip.\n", &error) ||
-      !writer.Write(argv[1], &error)) {
-    std::fprintf(stderr, "make_demo_archive: %s\n", error.c_str());
-    return 1;
-  }
+  auto made = writer.AddBytes("readme", "This entry is plain text, not a voice clip.\n");
+  if (made) made = writer.Write(argv[1]);
+  if (!made) return Fail(made.failure());
   return 0;
 }

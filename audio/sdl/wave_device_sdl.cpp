@@ -23,11 +23,11 @@ class SdlWaveDevice : public WaveDevice {
   ~SdlWaveDevice() override;
   bool Open(const PcmFormat& format);
 
-  int32_t prepare(WaveHeader* header) override;
-  int32_t write(WaveHeader* header) override;
-  int32_t unprepare(WaveHeader* header) override;
+  WaveResult prepare(WaveHeader* header) override;
+  WaveResult write(WaveHeader* header) override;
+  WaveResult unprepare(WaveHeader* header) override;
   void reset() override;
-  int32_t position(WaveTime* time) override;
+  Result<WaveTime, WaveError> position(WaveTimeFormat format) override;
 
  private:
   // A list of headers chained through `next`, oldest first.
@@ -109,23 +109,24 @@ bool SdlWaveDevice::Open(const PcmFormat& format) {
   return true;
 }
 
-int32_t SdlWaveDevice::prepare(WaveHeader* header) {
+WaveResult SdlWaveDevice::prepare(WaveHeader* header) {
   SDL_LockAudioDevice(id_);
   const uint32_t flags = HeaderFlags(*header);
   const bool queued = (flags & kHeaderInQueue) != 0;
   if (!queued) SetHeaderFlags(*header, flags | kHeaderPrepared);
   SDL_UnlockAudioDevice(id_);
-  return queued ? kWaveStillPlaying : kWaveOk;
+  if (queued) return WaveError::kStillPlaying;
+  return {};
 }
 
-int32_t SdlWaveDevice::write(WaveHeader* header) {
+WaveResult SdlWaveDevice::write(WaveHeader* header) {
   SDL_LockAudioDevice(id_);
   const uint32_t flags = HeaderFlags(*header);
-  int32_t result = kWaveOk;
+  WaveResult result;
   if (!(flags & kHeaderPrepared)) {
-    result = kWaveUnprepared;
+    result = WaveError::kUnprepared;
   } else if (flags & kHeaderInQueue) {
-    result = kWaveStillPlaying;
+    result = WaveError::kStillPlaying;
   } else {
     SetHeaderFlags(*header, (flags & ~kHeaderDone) | kHeaderInQueue);
     queued_.Append(header);
@@ -134,13 +135,14 @@ int32_t SdlWaveDevice::write(WaveHeader* header) {
   return result;
 }
 
-int32_t SdlWaveDevice::unprepare(WaveHeader* header) {
+WaveResult SdlWaveDevice::unprepare(WaveHeader* header) {
   SDL_LockAudioDevice(id_);
   const uint32_t flags = HeaderFlags(*header);
   const bool queued = (flags & kHeaderInQueue) != 0;
   if (!queued) SetHeaderFlags(*header, flags & ~kHeaderPrepared);
   SDL_UnlockAudioDevice(id_);
-  return queued ? kWaveStillPlaying : kWaveOk;
+  if (queued) return WaveError::kStillPlaying;
+  return {};
 }
 
 void SdlWaveDevice::reset() {
@@ -153,12 +155,12 @@ void SdlWaveDevice::reset() {
   done_->Set();
 }
 
-int32_t SdlWaveDevice::position(WaveTime* time) {
+// Frames whatever format is asked for.
+Result<WaveTime, WaveError> SdlWaveDevice::position(WaveTimeFormat) {
   SDL_LockAudioDevice(id_);
   const uint64_t frames = played_bytes_ / block_align_;
   SDL_UnlockAudioDevice(id_);
-  *time = {WaveTimeFormat::kSamples, static_cast<uint32_t>(frames)};
-  return kWaveOk;
+  return WaveTime{WaveTimeFormat::kSamples, static_cast<uint32_t>(frames)};
 }
 
 bool SdlWaveDevice::Retire(Chain* chain) {

@@ -25,55 +25,68 @@ static_assert(offsetof(WaveHeader, next) == offsetof(WAVEHDR, lpNext));
 static_assert(offsetof(WaveHeader, reserved) == offsetof(WAVEHDR, reserved));
 static_assert(kHeaderDone == WHDR_DONE && kHeaderPrepared == WHDR_PREPARED &&
               kHeaderInQueue == WHDR_INQUEUE);
-static_assert(kWaveStillPlaying == WAVERR_STILLPLAYING && kWaveUnprepared == WAVERR_UNPREPARED);
 // The format's first 18 bytes are a WAVEFORMATEX; a codec's extra bytes follow them.
 static_assert(sizeof(WAVEFORMATEX) == 18 && sizeof(PcmFormat) >= 18);
 
 WAVEHDR* Native(WaveHeader* header) { return reinterpret_cast<WAVEHDR*>(header); }
+
+// What winmm answered, as the seam says it.
+WaveResult Checked(MMRESULT result) {
+  switch (result) {
+    case MMSYSERR_NOERROR:
+      return {};
+    case WAVERR_STILLPLAYING:
+      return WaveError::kStillPlaying;
+    case WAVERR_UNPREPARED:
+      return WaveError::kUnprepared;
+    default:
+      return WaveError::kFailed;
+  }
+}
 
 class Win32WaveDevice : public WaveDevice {
  public:
   explicit Win32WaveDevice(HWAVEOUT handle) : handle_(handle) {}
   ~Win32WaveDevice() override { waveOutClose(handle_); }
 
-  int32_t prepare(WaveHeader* header) override {
-    return static_cast<int32_t>(waveOutPrepareHeader(handle_, Native(header), sizeof(WAVEHDR)));
+  WaveResult prepare(WaveHeader* header) override {
+    return Checked(waveOutPrepareHeader(handle_, Native(header), sizeof(WAVEHDR)));
   }
-  int32_t write(WaveHeader* header) override {
-    return static_cast<int32_t>(waveOutWrite(handle_, Native(header), sizeof(WAVEHDR)));
+  WaveResult write(WaveHeader* header) override {
+    return Checked(waveOutWrite(handle_, Native(header), sizeof(WAVEHDR)));
   }
-  int32_t unprepare(WaveHeader* header) override {
-    return static_cast<int32_t>(waveOutUnprepareHeader(handle_, Native(header), sizeof(WAVEHDR)));
+  WaveResult unprepare(WaveHeader* header) override {
+    return Checked(waveOutUnprepareHeader(handle_, Native(header), sizeof(WAVEHDR)));
   }
   void reset() override { waveOutReset(handle_); }
-  int32_t position(WaveTime* time) override;
+  Result<WaveTime, WaveError> position(WaveTimeFormat format) override;
 
  private:
   HWAVEOUT handle_;
 };
 
-int32_t Win32WaveDevice::position(WaveTime* time) {
+Result<WaveTime, WaveError> Win32WaveDevice::position(WaveTimeFormat format) {
   MMTIME native = {};
-  native.wType = static_cast<UINT>(time->format);
-  const MMRESULT result = waveOutGetPosition(handle_, &native, sizeof native);
-  if (result != MMSYSERR_NOERROR) return static_cast<int32_t>(result);
+  native.wType = static_cast<UINT>(format);
+  if (WaveResult got = Checked(waveOutGetPosition(handle_, &native, sizeof native)); !got) {
+    return got.failure();
+  }
   // The device may answer in another format than the one asked for.
-  time->format = static_cast<WaveTimeFormat>(native.wType);
+  WaveTime time{static_cast<WaveTimeFormat>(native.wType), 0};
   switch (native.wType) {
     case TIME_MS:
-      time->value = native.u.ms;
+      time.value = native.u.ms;
       break;
     case TIME_SAMPLES:
-      time->value = native.u.sample;
+      time.value = native.u.sample;
       break;
     case TIME_BYTES:
-      time->value = native.u.cb;
+      time.value = native.u.cb;
       break;
     default:
-      time->value = 0;
       break;
   }
-  return kWaveOk;
+  return time;
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 
 #include "cli/arguments/args.h"
 #include "cli/commands.h"
+#include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/input_file.h"
 #include "cli/terminal/interrupt.h"
@@ -160,10 +161,12 @@ struct Input {
       return kowaki::platform::Seek64(in, offset) &&
              std::fread(out.data(), 1, out.size(), in) == out.size();
     };
-    if (!ReadWavInfo(read_at, &info, error)) {
-      *error = PathForDisplay(path) + ": " + *error;
+    Result<WavInfo> read = ReadWavInfo(read_at);
+    if (!read) {
+      *error = PathForDisplay(path) + ": " + read.failure().text;
       return false;
     }
+    info = *read;
     return true;
   }
 };
@@ -225,11 +228,11 @@ class Pipeline {
 
   // Runs `in` through; `out` receives the output, valid until the next call.
   bool Put(PcmSpan in, PcmSpan* out) {
-    return to_pcm_->put(in) && to_pcm_->get(out) && Encode(false, out);
+    return to_pcm_->put(in) && Take(*to_pcm_, out) && Encode(false, out);
   }
 
   // At the end of the input: what the chains held back.
-  bool Flush(PcmSpan* out) { return to_pcm_->flush() && to_pcm_->get(out) && Encode(true, out); }
+  bool Flush(PcmSpan* out) { return to_pcm_->flush() && Take(*to_pcm_, out) && Encode(true, out); }
 
   uint64_t frames() const { return frames_; }
 
@@ -238,7 +241,13 @@ class Pipeline {
   bool Encode(bool end, PcmSpan* out) {
     if (!encoder_) return true;
     frames_ += static_cast<uint64_t>(out->length) / frame_bytes_;
-    return encoder_->put(*out) && (!end || encoder_->flush()) && encoder_->get(out);
+    return encoder_->put(*out) && (!end || encoder_->flush()) && Take(*encoder_, out);
+  }
+
+  static bool Take(PcmConverter& converter, PcmSpan* out) {
+    const Result<PcmSpan, PcmError> taken = converter.get();
+    if (taken) *out = *taken;
+    return static_cast<bool>(taken);
   }
 
   PcmConverterPtr to_pcm_;
@@ -260,7 +269,7 @@ class Output {
   }
 
   bool Open(const std::string& path, std::string* error) {
-    return file_.Open(path, OutputPlace::kNamed, error);
+    return Succeeded(file_.Open(path, OutputPlace::kNamed), error);
   }
   bool is_stream() const { return file_.is_stream(); }
   uint64_t written() const { return written_; }
@@ -305,7 +314,7 @@ class Output {
     return (file_.Seek(0) || WriteFailed(error)) && WriteHeader(written_, frames, error);
   }
 
-  bool Commit(std::string* error) { return file_.Commit(error); }
+  bool Commit(std::string* error) { return Succeeded(file_.Commit(), error); }
 
  private:
   bool WriteFailed(std::string* error) {

@@ -144,15 +144,12 @@ int RunExport(Arguments args) {
   }
   ExportResult result;
   const auto start = std::chrono::steady_clock::now();
-  session.Run([&](AppState* state) {
-    result = kowaki::RunExport(state, setup);
-    return 0;
-  });
+  session.Run([&](AppState* state) { result = kowaki::RunExport(state, setup); });
   if (!result.destination || (result.output_failed && result.processed == 0)) return kExitError;
 
   const RunReport report{.command = "export",
                          .archive = session.path(),
-                         .index = session.state().index,
+                         .index = session.state().index.get(),
                          .list = &window.list(),
                          .selected = result.selected,
                          .entries = &result.entries,

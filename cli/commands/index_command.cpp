@@ -1,7 +1,6 @@
 // kowaki-cli index ARCHIVE [--json]: the raw index, without decoding.
 
 #include <cstdio>
-#include <memory>
 #include <string>
 
 #include "archive/archive_index.h"
@@ -13,15 +12,11 @@
 #include "cli/output/text_output.h"
 #include "cli/terminal/language.h"
 #include "text/catalogue.h"
+#include "text/format_text.h"
 
 namespace kowaki::cli {
 
 namespace {
-
-struct IndexDeleter {
-  void operator()(ArchiveIndex* index) const { FreeArchiveIndex(index); }
-};
-using IndexPtr = std::unique_ptr<ArchiveIndex, IndexDeleter>;
 
 void PrintJson(const ArchiveIndex& index) {
   Json head;
@@ -68,16 +63,15 @@ int RunIndex(Arguments args) {
     return BadArguments("index", error.empty() ? Say(Text::kArgGiveOneArchive) : error);
   }
   const std::string& path = parsed.positional()[0];
-  ArchiveLoadError load_error;
-  IndexPtr index(LoadArchiveIndex(path.c_str(), &load_error));
+  const ArchiveLoad index = LoadArchiveIndex(path.c_str());
   if (!index) {
-    Complain(CannotLoadText(path, load_error));
+    Complain(CannotLoadText(path, index.failure()));
     return kExitError;
   }
   if (parsed.Has("json")) {
-    PrintJson(*index);
+    PrintJson(**index);
   } else {
-    PrintTable(*index);
+    PrintTable(**index);
   }
   return kExitOk;
 }

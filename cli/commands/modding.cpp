@@ -4,14 +4,14 @@
 #include "cli/output/text_output.h"
 #include "cli/terminal/language.h"
 #include "text/catalogue.h"
+#include "text/format_text.h"
 
 namespace kowaki::cli {
 
-LoadedArchive LoadArchiveArgument(const std::string& path) {
-  ArchiveLoadError error;
-  LoadedArchive index(LoadArchiveIndex(path.c_str(), &error));
-  if (!index) Complain(CannotLoadText(path, error));
-  return index;
+ArchiveIndexPtr LoadArchiveArgument(const std::string& path) {
+  ArchiveLoad loaded = LoadArchiveIndex(path.c_str());
+  if (!loaded) Complain(CannotLoadText(path, loaded.failure()));
+  return std::move(loaded).value_or(nullptr);
 }
 
 std::string EntryLabel(size_t i, std::string_view name) {
@@ -34,13 +34,12 @@ std::string CheckText(const EntryCheck& check) {
 }
 
 bool CheckClip(const std::string& path, std::string* error) {
-  ArchiveLoadError why;
-  LoadedArchive file(LoadFileAsEntry(path.c_str(), &why));
+  const ArchiveLoad file = LoadFileAsEntry(path.c_str());
   if (!file) {
-    *error = PathForDisplay(path) + ": " + LoadErrorText(why);
+    *error = PathForDisplay(path) + ": " + LoadErrorText(file.failure());
     return false;
   }
-  const EntryCheck check = CheckEntry(file.get(), 0);
+  const EntryCheck check = CheckEntry(file->get(), 0);
   if (check.ok()) return true;
   *error = PathForDisplay(path) + ": " + CheckText(check) + Say(Text::kForceTakesIt);
   return false;

@@ -3,7 +3,6 @@
 // loaded, the check a clip passes before it goes into an archive, and the
 // words they say the same things in.
 
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -12,13 +11,8 @@
 
 namespace kowaki::cli {
 
-struct IndexFree {
-  void operator()(ArchiveIndex* index) const { FreeArchiveIndex(index); }
-};
-using LoadedArchive = std::unique_ptr<ArchiveIndex, IndexFree>;
-
 // The archive at `path`; null after saying on stderr why it cannot be loaded.
-LoadedArchive LoadArchiveArgument(const std::string& path);
+ArchiveIndexPtr LoadArchiveArgument(const std::string& path);
 
 // "entry 3 (v_0001)": entry `i` by number and by its stored `name`.
 std::string EntryLabel(size_t i, std::string_view name);

@@ -14,6 +14,7 @@
 #include "cli/commands.h"
 #include "cli/commands/modding.h"
 #include "cli/commands/pack_from.h"
+#include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/language.h"
 #include "common/output_file.h"
@@ -66,7 +67,7 @@ int RunPack(Arguments args) {
   long long header_word = 0;
   ArchiveWriter writer;
   if (!parsed.Integer("header-word", 0, 0xFFFFFF, 0, &header_word, &error) ||
-      !writer.set_header_word(static_cast<uint32_t>(header_word), &error)) {
+      !Succeeded(writer.set_header_word(static_cast<uint32_t>(header_word)), &error)) {
     return Fail(error);
   }
   for (const std::string& input : inputs) {
@@ -79,11 +80,11 @@ int RunPack(Arguments args) {
     if (!EntryNameFromStem(Stem(input), &name)) {
       return Fail(Say(Text::kNameNotCp932, PathForDisplay(input)));
     }
-    if (!writer.AddFile(name, input, &error)) {
+    if (!Succeeded(writer.AddFile(name, input), &error)) {
       return Fail(PathForDisplay(input) + ": " + error);
     }
   }
-  if (!writer.Write(*output, &error)) return Fail(error);
+  if (!Succeeded(writer.Write(*output), &error)) return Fail(error);
   return kExitOk;
 }
 

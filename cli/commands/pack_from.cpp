@@ -10,6 +10,7 @@
 #include "archive/archive_writer.h"
 #include "cli/commands.h"
 #include "cli/commands/modding.h"
+#include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/language.h"
 #include "cli/terminal/terminal_window.h"
@@ -17,6 +18,7 @@
 #include "common/output_file.h"
 #include "modding/manifest.h"
 #include "text/catalogue.h"
+#include "text/format_text.h"
 
 namespace kowaki::cli {
 
@@ -74,13 +76,13 @@ class Packer {
       : folder_(std::move(folder)), output_(std::move(output)), force_(force) {}
 
   bool Add(const Manifest& manifest, std::string* error) {
-    if (!writer_.set_header_word(manifest.header_word, error)) return false;
+    if (!Succeeded(writer_.set_header_word(manifest.header_word), error)) return false;
     for (size_t i = 0; i < manifest.entries.size(); ++i) {
       if (!AddEntry(i, manifest.entries[i], error)) return false;
     }
     return true;
   }
-  bool Write(std::string* error) { return writer_.Write(output_, error); }
+  bool Write(std::string* error) { return Succeeded(writer_.Write(output_), error); }
 
   int32_t changed = 0;
   std::vector<std::string> empty;  // entries written without data, and why
@@ -99,7 +101,7 @@ bool Packer::AddEntry(size_t i, const ManifestEntry& entry, std::string* error) 
   if (entry.kind == ManifestEntry::Kind::kOutside) {
     // The manifest's own words for why.
     empty.push_back(Say(Text::kPackedEmpty, which, entry.reason));
-    return writer_.AddBytes(entry.name, {}, error);
+    return Succeeded(writer_.AddBytes(entry.name, {}), error);
   }
   if (!StaysInFolder(entry.file)) {
     *error = Say(Text::kNotInFolder, which, PathForDisplay(entry.file));
@@ -121,7 +123,9 @@ bool Packer::AddEntry(size_t i, const ManifestEntry& entry, std::string* error) 
     // The game cannot play what is no sound clip: a new file is checked.
     if (!force_ && !CheckClip(path, error)) return false;
   }
-  if (!writer_.AddFile(entry.name, path, error)) return *error = which + ": " + *error, false;
+  if (!Succeeded(writer_.AddFile(entry.name, path), error)) {
+    return *error = which + ": " + *error, false;
+  }
   return true;
 }
 
@@ -135,10 +139,11 @@ int PackFromManifest(const std::string& folder, const std::string& output, bool 
   if (!ReadFile(manifest_path, kManifestMax, &text, &size, &crc)) {
     return Fail(Say(Text::kCannotReadManifest, PathForDisplay(manifest_path)));
   }
-  Manifest manifest;
-  if (!ParseManifest(text, &manifest, &error)) {
-    return Fail(PathForDisplay(manifest_path) + ", " + error);
+  const Result<Manifest> parsed = ParseManifest(text);
+  if (!parsed) {
+    return Fail(PathForDisplay(manifest_path) + ", " + parsed.failure().text);
   }
+  const Manifest& manifest = *parsed;
   Packer packer(folder, output, force);
   if (!packer.Add(manifest, &error) || !packer.Write(&error)) return Fail(error);
   for (const std::string& line : packer.empty) Complain(line);

@@ -15,6 +15,7 @@
 #include "cli/output/run_report.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/interrupt.h"
+#include "cli/terminal/language.h"
 #include "cli/terminal/terminal_window.h"
 #include "jobs/playback_job.h"
 #include "text/catalogue.h"
@@ -92,13 +93,10 @@ int RunPlay(Arguments args) {
   session.state().window = &window;
   PlaybackResult result;
   const auto start = std::chrono::steady_clock::now();
-  session.Run([&](AppState* state) {
-    result = RunPlayback(state, PlaybackSetup{});
-    return 0;
-  });
+  session.Run([&](AppState* state) { result = RunPlayback(state, PlaybackSetup{}); });
   const RunReport report{.command = "play",
                          .archive = session.path(),
-                         .index = session.state().index,
+                         .index = session.state().index.get(),
                          .list = &window.list(),
                          .selected = result.selected,
                          .entries = &result.entries,

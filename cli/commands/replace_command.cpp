@@ -14,11 +14,13 @@
 #include "cli/commands.h"
 #include "cli/commands/entry_selection.h"
 #include "cli/commands/modding.h"
+#include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/language.h"
 #include "common/output_file.h"
 #include "modding/manifest.h"
 #include "text/catalogue.h"
+#include "text/format_text.h"
 
 namespace kowaki::cli {
 
@@ -59,17 +61,17 @@ bool MatchEntries(const ArchiveIndex& index, const std::vector<std::string>& pai
 bool AddEntries(const ArchiveIndex& index, const std::vector<std::string>& files, bool force,
                 ArchiveWriter* writer, int32_t* replaced, std::string* error) {
   std::map<std::string, bool> checked;
-  if (!writer->set_header_word(index.header_word, error)) return false;
+  if (!Succeeded(writer->set_header_word(index.header_word), error)) return false;
   for (int32_t i = 0; i < index.count; ++i) {
     const NameField name = NameFieldOf(index.entries[i]);
     const std::string& file = files[static_cast<size_t>(i)];
     if (file.empty()) {
-      if (!writer->AddEntry(name, &index, i, error)) return false;
+      if (!Succeeded(writer->AddEntry(name, &index, i), error)) return false;
       continue;
     }
     if (!force && !checked.contains(file) && !CheckClip(file, error)) return false;
     checked[file] = true;
-    if (!writer->AddFile(name, file, error))
+    if (!Succeeded(writer->AddFile(name, file), error))
       return *error = PathForDisplay(file) + ": " + *error, false;
     ++*replaced;
   }
@@ -89,21 +91,21 @@ int RunReplace(Arguments args) {
   // Before the archive is opened: on Windows our own open archive would
   // read as a file another program holds, which cannot be replaced.
   OutputFile out;
-  if (!out.Open(path, OutputPlace::kNamed, &error)) return Fail(error);
-  LoadedArchive index = LoadArchiveArgument(path);
+  if (!Succeeded(out.Open(path, OutputPlace::kNamed), &error)) return Fail(error);
+  ArchiveIndexPtr index = LoadArchiveArgument(path);
   if (!index) return kExitError;
   std::vector<std::string> files;
   ArchiveWriter writer;
   int32_t replaced = 0;
   if (!MatchEntries(*index, pairs, &files, &error) ||
       !AddEntries(*index, files, parsed.Has("force"), &writer, &replaced, &error) ||
-      !writer.WriteInto(out, &error)) {
+      !Succeeded(writer.WriteInto(out), &error)) {
     return Fail(error);
   }
   const bool contiguous = EntriesContiguous(*index);
   // Some systems rename nothing over a file that is still open.
   index.reset();
-  if (!out.Commit(&error)) return Fail(error);
+  if (!Succeeded(out.Commit(), &error)) return Fail(error);
   std::string report =
       Say(Text::kReplaced, replaced, static_cast<int>(files.size()), PathForDisplay(path)) + "\n";
   if (!contiguous) report += RearrangedText() + "\n";

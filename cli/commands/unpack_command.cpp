@@ -23,6 +23,7 @@
 #include "jobs/output_names.h"
 #include "modding/manifest.h"
 #include "text/catalogue.h"
+#include "text/format_text.h"
 
 namespace kowaki::cli {
 
@@ -38,10 +39,6 @@ int Fail(const std::string& message) {
 std::string CannotWrite(const std::string& path) {
   return Say(Text::kCannotWritePath, PathForDisplay(path));
 }
-
-struct StreamCloser {
-  void operator()(EntryStream* stream) const { EntryClose(stream); }
-};
 
 class Unpacker {
  public:
@@ -62,7 +59,7 @@ class Unpacker {
 };
 
 bool Unpacker::Unpack(int32_t i, ManifestEntry* entry, std::string* error) {
-  std::unique_ptr<EntryStream, StreamCloser> stream(OpenEntryStream(&index_, i));
+  const EntryStreamPtr stream = OpenEntryStream(&index_, i);
   const size_t first = stream ? EntryRead(buffer_.data(), 1, kBlock, stream.get()) : 0;
   if (!stream || first == static_cast<size_t>(-1)) {
     *error = ProblemText(EntryProblem::kReadFailed);
@@ -78,8 +75,8 @@ bool Unpacker::Unpack(int32_t i, ManifestEntry* entry, std::string* error) {
     return false;
   }
   OutputFile out;
-  return out.Open(path, OutputPlace::kInFolder, error) &&
-         Copy(*stream, first, out, &entry->crc, error) && out.Commit(error);
+  return Succeeded(out.Open(path, OutputPlace::kInFolder), error) &&
+         Copy(*stream, first, out, &entry->crc, error) && Succeeded(out.Commit(), error);
 }
 
 bool Unpacker::Copy(EntryStream& stream, size_t first, OutputFile& out, uint32_t* crc,
@@ -102,12 +99,13 @@ bool Unpacker::Copy(EntryStream& stream, size_t first, OutputFile& out, uint32_t
 bool Unpacker::WriteManifest(const Manifest& manifest, std::string* error) {
   const std::string text = FormatManifest(manifest);
   OutputFile out;
-  if (!out.Open(platform::PathInFolder(folder_, kManifestFileName), OutputPlace::kInFolder,
-                error)) {
+  if (!Succeeded(
+          out.Open(platform::PathInFolder(folder_, kManifestFileName), OutputPlace::kInFolder),
+          error)) {
     return false;
   }
   if (!out.Write(text.data(), text.size())) return *error = CannotWrite(out.path()), false;
-  return out.Commit(error);
+  return Succeeded(out.Commit(), error);
 }
 
 }  // namespace
@@ -119,7 +117,7 @@ int RunUnpack(Arguments args) {
     return BadArguments("unpack", error.empty() ? Say(Text::kArgGiveArchiveAndFolder) : error);
   }
   const std::string& folder = parsed.positional()[1];
-  LoadedArchive index = LoadArchiveArgument(parsed.positional()[0]);
+  const ArchiveIndexPtr index = LoadArchiveArgument(parsed.positional()[0]);
   if (!index) return kExitError;
   if (folder.empty() || !platform::MakeFolders(folder)) {
     return Fail(Say(Text::kCannotMakeFolder, PathForDisplay(folder)));

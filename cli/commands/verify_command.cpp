@@ -13,9 +13,11 @@
 #include "cli/commands/modding.h"
 #include "cli/output/json_output.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
 #include "jobs/ordered_work.h"
 #include "modding/entry_check.h"
 #include "text/catalogue.h"
+#include "text/format_text.h"
 
 namespace kowaki::cli {
 
@@ -68,7 +70,7 @@ int RunVerify(Arguments args) {
     return BadArguments("verify", error.empty() ? Say(Text::kArgGiveOneArchive) : error);
   }
   const std::string& path = parsed.positional()[0];
-  LoadedArchive index = LoadArchiveArgument(path);
+  const ArchiveIndexPtr index = LoadArchiveArgument(path);
   if (!index) return kExitError;
   std::vector<FailedEntry> failures;
   OrderedWork<EntryCheck> work;

@@ -165,7 +165,6 @@ TerminalSession::TerminalSession() : window_(TerminalWindow::DrawsProgress()) {
 TerminalSession::~TerminalSession() {
   JoinWorker(&state_);
   InstallInterruptHandler(nullptr);  // the handler must not outlive `running`
-  FreeArchiveIndex(state_.index);
 }
 
 std::optional<int> TerminalSession::Open(std::string path, std::string_view command,
@@ -188,12 +187,12 @@ std::optional<int> TerminalSession::Open(std::string path, std::string_view comm
     path = game.path;
   }
   path_ = path;
-  ArchiveLoadError error;
-  state_.index = LoadArchiveIndex(path.c_str(), &error);
-  if (!state_.index) {
-    Complain(CannotLoadText(path, error));
+  ArchiveLoad loaded = LoadArchiveIndex(path.c_str());
+  if (!loaded) {
+    Complain(CannotLoadText(path, loaded.failure()));
     return kExitError;
   }
+  state_.index = std::move(*loaded);
   Run(ListingJob);
   if (Interrupted()) return kExitIncomplete;
   return std::nullopt;

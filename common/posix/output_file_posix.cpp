@@ -64,16 +64,18 @@ std::string RandomSuffix() {
 
 }  // namespace
 
-std::string ReplaceProblem(const std::string& path) {
+Result<> CanReplace(const std::string& path) {
   struct stat info;
   if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
-  return MayWrite(path, info, W_OK) ? std::string() : Say(Text::kOutputReadOnly);
+  if (MayWrite(path, info, W_OK)) return {};
+  return Failure{Say(Text::kOutputReadOnly)};
 }
 
-std::string FolderProblem(const std::string& folder) {
+Result<> CanCreateIn(const std::string& folder) {
   struct stat info;
   if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return {};
-  return MayWrite(folder, info, W_OK | X_OK) ? std::string() : Say(Text::kOutputReadOnly);
+  if (MayWrite(folder, info, W_OK | X_OK)) return {};
+  return Failure{Say(Text::kOutputReadOnly)};
 }
 
 namespace platform {
@@ -120,7 +122,7 @@ std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path) {
   const std::string folder = slash == std::string::npos ? "."
                              : slash == 0               ? "/"
                                                         : path.substr(0, slash);
-  if (!FolderProblem(folder).empty()) {
+  if (!CanCreateIn(folder)) {
     errno = EACCES;
     return nullptr;
   }

@@ -66,25 +66,25 @@ std::string FinalPath(const std::string& path) {
 
 }  // namespace
 
-std::string ReplaceProblem(const std::string& path) {
+Result<> CanReplace(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
     return {};
   }
-  if (attributes & FILE_ATTRIBUTE_READONLY) return Say(Text::kOutputReadOnly);
+  if (attributes & FILE_ATTRIBUTE_READONLY) return Failure{Say(Text::kOutputReadOnly)};
   // Replacing takes the right to delete it, which a program holding it
   // open without sharing that denies.
   const Probe deletable(path, DELETE, FILE_FLAG_OPEN_REPARSE_POINT);
   if (!deletable.exists() && GetLastError() == ERROR_SHARING_VIOLATION) {
-    return Say(Text::kOutputInUse);
+    return Failure{Say(Text::kOutputInUse), ERROR_SHARING_VIOLATION};
   }
   return {};
 }
 
 // The folder's read-only attribute says nothing about its files; making
 // one (gone again when closed) is the one sure test.
-std::string FolderProblem(const std::string& folder) {
+Result<> CanCreateIn(const std::string& folder) {
   const DWORD attributes = GetFileAttributesW(Wide(folder).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return {};
   char name[64];
@@ -93,7 +93,9 @@ std::string FolderProblem(const std::string& folder) {
       CreateFileW(Wide(folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (probe == INVALID_HANDLE_VALUE) {
-    return GetLastError() == ERROR_FILE_EXISTS ? std::string() : Say(Text::kOutputTakesNoFile);
+    const DWORD failure = GetLastError();
+    if (failure == ERROR_FILE_EXISTS) return {};
+    return Failure{Say(Text::kOutputTakesNoFile), static_cast<int>(failure)};
   }
   CloseHandle(probe);
   return {};

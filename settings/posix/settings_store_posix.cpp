@@ -23,9 +23,10 @@ class RegFileStore : public SettingsStore {
       : folder_(std::move(folder)), path_(std::move(path)), writable_(writable) {}
 
   std::optional<std::string> Read(std::string_view key, std::string_view name) const override {
-    std::string text;
-    if (path_.empty() || ReadSmallFile(path_, &text) != FileRead::kRead) return std::nullopt;
-    const RegFile file = RegFile::Parse(text);
+    if (path_.empty()) return std::nullopt;
+    const auto text = ReadSmallFile(path_);
+    if (!text) return std::nullopt;
+    const RegFile file = RegFile::Parse(*text);
     const RegFile::Value* value = file.Find(key, name);
     if (!value) return std::nullopt;
     return value->data;
@@ -51,17 +52,12 @@ class RegFileStore : public SettingsStore {
   // refuses to read, which is left as it is.
   bool Load(RegFile* file) const {
     if (!writable_ || path_.empty()) return false;
-    std::string text;
-    switch (ReadSmallFile(path_, &text)) {
-      case FileRead::kRead:
-        *file = RegFile::Parse(text);
-        return true;
-      case FileRead::kMissing:
-        return true;
-      case FileRead::kRefused:
-        return false;
+    const auto text = ReadSmallFile(path_);
+    if (text) {
+      *file = RegFile::Parse(*text);
+      return true;
     }
-    return false;
+    return text.failure() == SmallFileError::kMissing;
   }
 
   bool Store(const RegFile& file) const {
@@ -71,10 +67,9 @@ class RegFileStore : public SettingsStore {
       if (slash == std::string::npos) break;
     }
     OutputFile out;
-    std::string error;
     const std::string text = file.Format();
-    return out.Open(path_, OutputPlace::kNamed, &error) && out.Write(text.data(), text.size()) &&
-           out.Commit(&error);
+    return out.Open(path_, OutputPlace::kNamed) && out.Write(text.data(), text.size()) &&
+           out.Commit();
   }
 
   std::string folder_;

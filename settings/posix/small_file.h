@@ -4,13 +4,16 @@
 
 #include <string>
 
+#include "common/result.h"
+
 namespace kowaki {
 
-enum class FileRead { kRead, kMissing, kRefused };
+// Why a small file was not read.
+enum class SmallFileError { kMissing, kRefused };
 
 // The whole of the regular file at `path`. Anything else is refused, as is
 // a file too large to be one we read: a FIFO would block for ever, a device
 // might never end.
-FileRead ReadSmallFile(const std::string& path, std::string* text);
+Result<std::string, SmallFileError> ReadSmallFile(const std::string& path);
 
 }  // namespace kowaki

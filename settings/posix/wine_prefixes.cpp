@@ -60,10 +60,10 @@ std::vector<std::string> QuotedStrings(std::string_view text) {
 // steamapps/libraryfolders.vdf: each a "path" value (older files give the
 // path as the value of a numbered key).
 std::vector<std::string> SteamLibraries(const std::string& steam) {
-  std::string text;
-  if (ReadSmallFile(steam + "/steamapps/libraryfolders.vdf", &text) != FileRead::kRead) return {};
+  const auto text = ReadSmallFile(steam + "/steamapps/libraryfolders.vdf");
+  if (!text) return {};
   std::vector<std::string> libraries;
-  const std::vector<std::string> strings = QuotedStrings(text);
+  const std::vector<std::string> strings = QuotedStrings(*text);
   for (size_t i = 0; i + 1 < strings.size(); ++i) {
     const std::string& key = strings[i];
     const bool numbered = !key.empty() && key.find_first_not_of("0123456789") == std::string::npos;
@@ -133,10 +133,10 @@ class PrefixSearch {
       if (!IsFolder(folder) || Seen(&seen, folder)) continue;
       int count = 0;
       for (const std::string& name : FolderNames(folder)) {
-        std::string text;
-        if (!name.ends_with(".yml") || ReadSmallFile(folder + "/" + name, &text) != FileRead::kRead)
-          continue;
-        const std::string prefix = LutrisPrefix(text);
+        if (!name.ends_with(".yml")) continue;
+        const auto text = ReadSmallFile(folder + "/" + name);
+        if (!text) continue;
+        const std::string prefix = LutrisPrefix(*text);
         if (!prefix.empty()) count += Add(prefix);
       }
       found_.looked_in.push_back({GameSearchPlace::Kind::kLutrisGames, folder, count});

@@ -23,6 +23,7 @@
 #include "common/little_endian.h"
 #include "res/resource.h"
 #include "tests/support/files.h"
+#include "tests/support/why.h"
 #include "tests/win32/ui_driver.h"
 
 namespace kowaki {
@@ -237,14 +238,15 @@ class MainWindowTest : public ::testing::Test {
   // one text entry at `text_at`.
   std::string MakeArchive(int clips, int text_at = -1, double seconds = 0.2) {
     ArchiveWriter writer;
-    std::string error;
     const std::string clip = test::VorbisClip(22050, 1, seconds);
     for (int i = 0; i < clips; ++i) {
-      if (i == text_at) writer.AddBytes("text", "not a clip", &error);
-      writer.AddBytes("v_" + std::to_string(1000 + i).substr(1), clip, &error);
+      if (i == text_at) {
+        EXPECT_TRUE(writer.AddBytes("text", "not a clip"));
+      }
+      EXPECT_TRUE(writer.AddBytes("v_" + std::to_string(1000 + i).substr(1), clip));
     }
     const std::string path = dir_.File("voice.arc");
-    EXPECT_TRUE(writer.Write(path, &error)) << error;
+    EXPECT_EQ(test::Why(writer.Write(path)), "");
     return path;
   }
 
@@ -508,10 +510,9 @@ TEST_F(MainWindowTest, ExportsTheSelectedRowsIntoOneFile) {
 // "\x" in them (a folder D:\x64) and a byte that starts no character alike.
 TEST_F(MainWindowTest, NamesAndPathsReachTitleAndMessagesUnchanged) {
   ArchiveWriter writer;
-  std::string error;
   const std::string name = "\\x41\xff";
-  ASSERT_TRUE(writer.AddBytes(name, test::VorbisClip(8000, 1, 0.1), &error));
-  ASSERT_TRUE(writer.Write(dir_.File("voice.arc"), &error));
+  ASSERT_EQ(test::Why(writer.AddBytes(name, test::VorbisClip(8000, 1, 0.1))), "");
+  ASSERT_EQ(test::Why(writer.Write(dir_.File("voice.arc"))), "");
   SetWord(kSettingsKey, "type", 1);
   SetWord(kSettingsKey, "merge", 1);
   HWND dialog = CreateListed();
@@ -562,10 +563,9 @@ TEST_F(MainWindowTest, PlayWithoutASoundDeviceReportsEveryEntryAsFailed) {
 
 TEST_F(MainWindowTest, ClosingDuringAListingStopsIt) {
   ArchiveWriter writer;
-  std::string error;
   const std::string clip = test::VorbisClip(8000, 1, 0.1);
-  for (int i = 0; i < 2000; ++i) writer.AddBytes("c" + std::to_string(i), clip, &error);
-  ASSERT_TRUE(writer.Write(dir_.File("voice.arc"), &error));
+  for (int i = 0; i < 2000; ++i) EXPECT_TRUE(writer.AddBytes("c" + std::to_string(i), clip));
+  ASSERT_EQ(test::Why(writer.Write(dir_.File("voice.arc"))), "");
   SetString(kGameKey, "InstallDir", dir_.path().string());
   HWND dialog = Create();
   ASSERT_TRUE(dialog);
@@ -582,10 +582,10 @@ TEST_F(MainWindowTest, NonAsciiFoldersAndNamesUnderAnyCodePage) {
   const std::string out = dir_.File("出力 Ünï");
   for (const std::string& made : {folder, out}) CreateDirectoryW(test::Wide(made).c_str(), nullptr);
   ArchiveWriter writer;
-  std::string error;
   const std::string clip = test::VorbisClip(8000, 1, 0.1);
-  for (const char* name : {"\x82\xb1\x82\xa6", "\xb1", "v_01"}) writer.AddBytes(name, clip, &error);
-  ASSERT_TRUE(writer.Write(folder + "\\voice.arc", &error)) << error;
+  for (const char* name : {"\x82\xb1\x82\xa6", "\xb1", "v_01"})
+    EXPECT_TRUE(writer.AddBytes(name, clip));
+  ASSERT_EQ(test::Why(writer.Write(folder + "\\voice.arc")), "");
   SetString(kGameKey, "InstallDir", folder);
   HWND dialog = Create();
   ASSERT_TRUE(dialog && WaitIdle(dialog));
@@ -624,10 +624,10 @@ TEST_F(MainWindowTest, ArchiveGivenOnTheCommandLineOpensInsteadOfTheGames) {
   const std::string folder = dir_.File("別 Café");
   CreateDirectoryW(test::Wide(folder).c_str(), nullptr);
   ArchiveWriter writer;
-  std::string error;
-  for (const char* name : {"a", "b"}) writer.AddBytes(name, test::VorbisClip(8000, 1, 0.1), &error);
+  for (const char* name : {"a", "b"})
+    EXPECT_TRUE(writer.AddBytes(name, test::VorbisClip(8000, 1, 0.1)));
   const std::string given = folder + "\\other.arc";
-  ASSERT_TRUE(writer.Write(given, &error));
+  ASSERT_EQ(test::Why(writer.Write(given)), "");
   HWND dialog = Create(&given);
   ASSERT_TRUE(dialog && WaitIdle(dialog));
   EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PATH)), given);
@@ -651,10 +651,9 @@ TEST_F(MainWindowTest, DroppedFileOpensAsBrowseWould) {
   HWND dialog = CreateListed();
   const std::string other = dir_.File("ドロップ.arc");
   ArchiveWriter writer;
-  std::string error;
   for (const char* name : {"a", "b", "c"})
-    writer.AddBytes(name, test::VorbisClip(8000, 1, 0.1), &error);
-  ASSERT_TRUE(writer.Write(other, &error));
+    EXPECT_TRUE(writer.AddBytes(name, test::VorbisClip(8000, 1, 0.1)));
+  ASSERT_EQ(test::Why(writer.Write(other)), "");
   DropFile(dialog, other);
   ASSERT_TRUE(WaitIdle(dialog));
   EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PATH)), other);
@@ -673,10 +672,9 @@ TEST_F(MainWindowTest, DroppedFileOpensAsBrowseWould) {
 // While a job runs, double-click, a drop and a column click do nothing.
 TEST_F(MainWindowTest, ListInputWaitsWhileAJobRuns) {
   ArchiveWriter writer;
-  std::string error;
   const std::string clip = test::VorbisClip(8000, 1, 0.1);
-  for (int i = 0; i < 300; ++i) writer.AddBytes("c" + std::to_string(i), clip, &error);
-  ASSERT_TRUE(writer.Write(dir_.File("voice.arc"), &error));
+  for (int i = 0; i < 300; ++i) EXPECT_TRUE(writer.AddBytes("c" + std::to_string(i), clip));
+  ASSERT_EQ(test::Why(writer.Write(dir_.File("voice.arc"))), "");
   const std::string other = dir_.File("other.arc");
   test::WriteBytes(other, test::ReadBytes(dir_.File("voice.arc")));
   SetString(kGameKey, "InstallDir", dir_.path().string());
@@ -728,12 +726,11 @@ TEST_F(MainWindowTest, DoubleClickPlaysThatRowAloneAndCtrlASelectsAll) {
 // takes the rows in the order shown.
 TEST_F(MainWindowTest, ColumnClickSortsAndJobsFollowTheOrderShown) {
   ArchiveWriter writer;
-  std::string error;
-  writer.AddBytes("b", test::VorbisClip(22050, 1, 0.3), &error);
-  writer.AddBytes("a", test::VorbisClip(8000, 2, 0.2), &error);
-  writer.AddBytes("text", "not a clip", &error);
-  writer.AddBytes("c", test::VorbisClip(11025, 1, 1.1), &error);
-  ASSERT_TRUE(writer.Write(dir_.File("voice.arc"), &error));
+  EXPECT_TRUE(writer.AddBytes("b", test::VorbisClip(22050, 1, 0.3)));
+  EXPECT_TRUE(writer.AddBytes("a", test::VorbisClip(8000, 2, 0.2)));
+  EXPECT_TRUE(writer.AddBytes("text", "not a clip"));
+  EXPECT_TRUE(writer.AddBytes("c", test::VorbisClip(11025, 1, 1.1)));
+  ASSERT_EQ(test::Why(writer.Write(dir_.File("voice.arc"))), "");
   HWND dialog = CreateListed();
   ASSERT_EQ(EntriesShown(dialog), (std::vector<LPARAM>{0, 1, 3}));
   ClickColumn(dialog, 4);  // rate

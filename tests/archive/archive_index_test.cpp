@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "tests/support/files.h"
@@ -12,15 +12,15 @@ namespace kowaki {
 namespace {
 
 using test::ArchiveHeader;
-using test::IndexPtr;
 using test::Record;
+using Cause = ArchiveLoadError::Cause;
 
 class ArchiveIndexTest : public ::testing::Test {
  protected:
-  IndexPtr Load(std::string_view bytes) {
+  ArchiveLoad Load(std::string_view bytes) {
     const std::string path = dir_.File("voice.arc");
     test::WriteBytes(path, bytes);
-    return test::LoadIndex(path);
+    return LoadArchiveIndex(path.c_str());
   }
   test::TempDir dir_;
 };
@@ -34,7 +34,7 @@ TEST_F(ArchiveIndexTest, LoadsEveryFieldInFileOrder) {
   std::string path = dir_.File("voice.arc");
   test::WriteBytes(path, bytes);
 
-  IndexPtr index(LoadArchiveIndex(path.c_str()));
+  const ArchiveIndexPtr index = test::LoadIndex(path);
   ASSERT_TRUE(index);
   // A copy of its own of the path.
   const std::string original = path;
@@ -53,9 +53,10 @@ TEST_F(ArchiveIndexTest, LoadsEveryFieldInFileOrder) {
 
 TEST_F(ArchiveIndexTest, NameBytesAfterTheZeroAreKept) {
   // The name field is copied whole; only its ninth byte must be zero.
-  IndexPtr index = Load(ArchiveHeader(1, 0, 1, 16) + Record(std::string("ab\0cdefg\0", 9), 1, 2));
+  const ArchiveLoad index =
+      Load(ArchiveHeader(1, 0, 1, 16) + Record(std::string("ab\0cdefg\0", 9), 1, 2));
   ASSERT_TRUE(index);
-  EXPECT_EQ(std::memcmp(index->entries[0].name, "ab\0cdefg\0", 9), 0);
+  EXPECT_EQ(std::memcmp((*index)->entries[0].name, "ab\0cdefg\0", 9), 0);
 }
 
 TEST_F(ArchiveIndexTest, RejectsBadHeaders) {
@@ -63,25 +64,32 @@ TEST_F(ArchiveIndexTest, RejectsBadHeaders) {
   struct Case {
     const char* what;
     std::string bytes;
+    Cause cause;
+    uint64_t value;
   } cases[] = {
-      {"empty file", ""},
-      {"15-byte file", ArchiveHeader(1, 0, 0, 16).substr(0, 15)},
-      {"version 0", ArchiveHeader(0, 0, 1, 16) + table},
-      {"version 2", ArchiveHeader(2, 0, 1, 16) + table},
-      {"byte 7 set", ArchiveHeader(1, 0x01000000, 1, 16) + table},
-      {"count above the limit", ArchiveHeader(1, 0, 0x100001, 16) + table},
-      {"count with its top bit set", ArchiveHeader(1, 0, 0x80000001, 16) + table},
-      {"table at 17", ArchiveHeader(1, 0, 1, 17) + "x" + table},
-      {"table at 0", ArchiveHeader(1, 0, 1, 0) + table},
+      {"empty file", "", Cause::kTooShort, 0},
+      {"15-byte file", ArchiveHeader(1, 0, 0, 16).substr(0, 15), Cause::kTooShort, 0},
+      {"version 0", ArchiveHeader(0, 0, 1, 16) + table, Cause::kVersion, 0},
+      {"version 2", ArchiveHeader(2, 0x01000000, 1, 17) + table, Cause::kVersion, 2},
+      {"byte 7 set", ArchiveHeader(1, 0x01000000, 1, 16) + table, Cause::kHeaderWordTop, 1},
+      {"count above the limit", ArchiveHeader(1, 0, 0x100001, 17) + table, Cause::kTooManyEntries,
+       0x100001},
+      {"count with its top bit set", ArchiveHeader(1, 0, 0x80000001, 16) + table,
+       Cause::kTooManyEntries, 0x80000001},
+      {"table at 17", ArchiveHeader(1, 0, 1, 17) + "x" + table, Cause::kTableOffset, 17},
+      {"table at 0", ArchiveHeader(1, 0, 1, 0) + table, Cause::kTableOffset, 0},
   };
   for (const Case& c : cases) {
-    EXPECT_FALSE(Load(c.bytes)) << c.what;
+    const ArchiveLoad loaded = Load(c.bytes);
+    ASSERT_FALSE(loaded) << c.what;
+    EXPECT_EQ(loaded.failure().cause, c.cause) << c.what;
+    EXPECT_EQ(loaded.failure().value, c.value) << c.what;
   }
   // The other three bytes of the header word are free; no entries at all is fine.
   EXPECT_TRUE(Load(ArchiveHeader(1, 0x00FFFFFF, 1, 16) + table));
-  IndexPtr empty = Load(ArchiveHeader(1, 0, 0, 16));
+  const ArchiveLoad empty = Load(ArchiveHeader(1, 0, 0, 16));
   ASSERT_TRUE(empty);
-  EXPECT_EQ(empty->count, 0);
+  EXPECT_EQ((*empty)->count, 0);
 }
 
 TEST_F(ArchiveIndexTest, NineByteNameAnywhereRejectsTheArchive) {
@@ -90,21 +98,33 @@ TEST_F(ArchiveIndexTest, NineByteNameAnywhereRejectsTheArchive) {
     for (int i = 0; i < 5; ++i) {
       bytes += Record(i == bad ? "ninebytes" : "ok", 1, 0);
     }
-    EXPECT_FALSE(Load(bytes)) << "bad record " << bad;
+    const ArchiveLoad loaded = Load(bytes);
+    ASSERT_FALSE(loaded) << "bad record " << bad;
+    EXPECT_EQ(loaded.failure().cause, Cause::kNameUnended);
+    EXPECT_EQ(loaded.failure().value, static_cast<uint64_t>(bad));
   }
 }
 
 TEST_F(ArchiveIndexTest, RejectsTableCutShort) {
   std::string bytes = ArchiveHeader(1, 0, 3, 16) + Record("a", 1, 0) + Record("b", 1, 0);
-  EXPECT_FALSE(Load(bytes + Record("c", 1, 0).substr(0, 16)));
+  const ArchiveLoad cut = Load(bytes + Record("c", 1, 0).substr(0, 16));
+  ASSERT_FALSE(cut);
+  EXPECT_EQ(cut.failure().cause, Cause::kShortTable);
+  EXPECT_EQ(cut.failure().value, 16u + 2 * 17 + 16);
+  EXPECT_EQ(cut.failure().needed, 16u + 3 * 17);
   EXPECT_FALSE(Load(bytes));
   EXPECT_TRUE(Load(bytes + Record("c", 1, 0)));
 }
 
 TEST_F(ArchiveIndexTest, RejectsWhatCannotBeOpened) {
-  EXPECT_EQ(LoadArchiveIndex(dir_.File("missing.arc").c_str()), nullptr);
-  EXPECT_EQ(LoadArchiveIndex(dir_.path().string().c_str()), nullptr);
-  EXPECT_EQ(LoadArchiveIndex(nullptr), nullptr);
+  const ArchiveLoad missing = LoadArchiveIndex(dir_.File("missing.arc").c_str());
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.failure().cause, Cause::kCannotOpen);
+  EXPECT_EQ(missing.failure().system_error, ENOENT);
+  const ArchiveLoad folder = LoadArchiveIndex(dir_.path().string().c_str());
+  ASSERT_FALSE(folder);
+  EXPECT_EQ(folder.failure().cause, Cause::kFolder);
+  EXPECT_FALSE(LoadArchiveIndex(nullptr));
 }
 
 TEST_F(ArchiveIndexTest, LargestCountLoadsAndOneMoreDoesNot) {
@@ -116,8 +136,9 @@ TEST_F(ArchiveIndexTest, LargestCountLoadsAndOneMoreDoesNot) {
     std::snprintf(name, sizeof name, "%07x", i);
     table += Record(std::string_view(name, 8), i, ~i);
   }
-  IndexPtr index = Load(ArchiveHeader(1, 0, kMax, 16) + table);
-  ASSERT_TRUE(index);
+  const ArchiveLoad loaded = Load(ArchiveHeader(1, 0, kMax, 16) + table);
+  ASSERT_TRUE(loaded);
+  const ArchiveIndex* index = loaded->get();
   ASSERT_EQ(index->count, static_cast<int32_t>(kMax));
   // Widening in place must not have disturbed any record.
   for (uint32_t i = 0; i < kMax; ++i) {

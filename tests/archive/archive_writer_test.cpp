@@ -7,6 +7,7 @@
 
 #include "archive/archive_index.h"
 #include "tests/support/files.h"
+#include "tests/support/why.h"
 #include "text/catalogue.h"
 
 namespace kowaki {
@@ -17,16 +18,15 @@ TEST(ArchiveWriterTest, WhatItWritesLoadsBack) {
   const std::string clip = dir.File("clip.ogg");
   test::WriteBytes(clip, "file data");
   ArchiveWriter writer;
-  std::string error;
-  ASSERT_TRUE(writer.AddBytes("first", "abc", &error));
-  ASSERT_TRUE(writer.AddFile("\x82\xb1\x82\xa6", clip, &error)) << error;
-  ASSERT_TRUE(writer.AddBytes("empty", "", &error));
-  ASSERT_TRUE(writer.AddBytes("12345678", "last", &error));
-  ASSERT_TRUE(writer.set_header_word(0x00123456, &error));
+  ASSERT_EQ(test::Why(writer.AddBytes("first", "abc")), "");
+  ASSERT_EQ(test::Why(writer.AddFile("\x82\xb1\x82\xa6", clip)), "");
+  ASSERT_EQ(test::Why(writer.AddBytes("empty", "")), "");
+  ASSERT_EQ(test::Why(writer.AddBytes("12345678", "last")), "");
+  ASSERT_EQ(test::Why(writer.set_header_word(0x00123456)), "");
   const std::string path = dir.File("voice.arc");
-  ASSERT_TRUE(writer.Write(path, &error)) << error;
+  ASSERT_EQ(test::Why(writer.Write(path)), "");
 
-  test::IndexPtr index = test::LoadIndex(path);
+  ArchiveIndexPtr index = test::LoadIndex(path);
   ASSERT_TRUE(index);
   EXPECT_EQ(index->header_word, 0x00123456u);
   ASSERT_EQ(index->count, 4);
@@ -47,33 +47,32 @@ TEST(ArchiveWriterTest, WhatItWritesLoadsBack) {
 TEST(ArchiveWriterTest, RefusesUnusableNames) {
   SetLanguage(Language::kEnglish);
   ArchiveWriter writer;
-  std::string error;
-  EXPECT_FALSE(writer.AddBytes("", "x", &error));
-  EXPECT_FALSE(writer.AddBytes("ninebytes", "x", &error));
-  EXPECT_NE(error.find("8 bytes"), std::string::npos);
-  EXPECT_FALSE(writer.AddBytes(std::string("a\0b", 3), "x", &error));
+  EXPECT_EQ(test::Why(writer.AddBytes("", "x")), "an entry name must be 1 to 8 bytes long, not 0");
+  EXPECT_EQ(test::Why(writer.AddBytes("ninebytes", "x")),
+            "an entry name must be 1 to 8 bytes long, not 9");
+  EXPECT_EQ(test::Why(writer.AddBytes(std::string("a\0b", 3), "x")),
+            "an entry name cannot contain a zero byte");
   EXPECT_EQ(writer.size(), 0u);
-  EXPECT_FALSE(writer.set_header_word(0x01000000, &error));
+  EXPECT_EQ(test::Why(writer.set_header_word(0x01000000)), "the header word's top byte must be 0");
 }
 
 TEST(ArchiveWriterTest, HoldsAtMostTheLargestCount) {
+  SetLanguage(Language::kEnglish);
   ArchiveWriter writer;
-  std::string error;
   for (uint32_t i = 0; i < kArchiveMaxEntries; ++i) {
-    ASSERT_TRUE(writer.AddBytes("e", "", &error)) << i;
+    ASSERT_EQ(test::Why(writer.AddBytes("e", "")), "") << i;
   }
-  EXPECT_FALSE(writer.AddBytes("e", "", &error));
-  EXPECT_NE(error.find("1048576"), std::string::npos);
+  EXPECT_EQ(test::Why(writer.AddBytes("e", "")), "an archive holds at most 1048576 entries");
   EXPECT_EQ(writer.size(), kArchiveMaxEntries);
 }
 
 TEST(ArchiveWriterTest, RefusesInputsItCannotRead) {
+  SetLanguage(Language::kEnglish);
   test::TempDir dir;
   ArchiveWriter writer;
-  std::string error;
-  EXPECT_FALSE(writer.AddFile("gone", dir.File("missing.ogg"), &error));
-  EXPECT_NE(error.find("missing.ogg"), std::string::npos);
-  EXPECT_FALSE(writer.AddFile("dir", dir.path().string(), &error));
+  EXPECT_EQ(test::Why(writer.AddFile("gone", dir.File("missing.ogg"))),
+            "cannot read " + dir.File("missing.ogg"));
+  EXPECT_FALSE(writer.AddFile("dir", dir.path().string()));
   EXPECT_EQ(writer.size(), 0u);
 }
 
@@ -85,18 +84,16 @@ TEST(ArchiveWriterTest, FailureLeavesTheDestinationAsItWas) {
   test::WriteBytes(input, "clip");
   test::WriteBytes(path, "previous archive");
   ArchiveWriter writer;
-  std::string error;
-  ASSERT_TRUE(writer.AddBytes("a", std::string(100000, 'a'), &error));
-  ASSERT_TRUE(writer.AddFile("clip", input, &error));
+  ASSERT_EQ(test::Why(writer.AddBytes("a", std::string(100000, 'a'))), "");
+  ASSERT_EQ(test::Why(writer.AddFile("clip", input)), "");
   std::remove(input.c_str());  // gone before it is copied
 
-  EXPECT_FALSE(writer.Write(path, &error));
+  EXPECT_FALSE(writer.Write(path));
   EXPECT_EQ(test::ReadBytes(path), "previous archive");
   EXPECT_EQ(dir.List(), std::vector<std::string>{"voice.arc"});
 
   test::WriteBytes(input, "clip grew");  // changed size since it was added
-  EXPECT_FALSE(writer.Write(path, &error));
-  EXPECT_NE(error.find("changed"), std::string::npos);
+  EXPECT_EQ(test::Why(writer.Write(path)), input + " changed while it was being packed");
   EXPECT_EQ(test::ReadBytes(path), "previous archive");
 }
 
@@ -105,9 +102,8 @@ TEST(ArchiveWriterTest, ReplacesAnExistingArchive) {
   const std::string path = dir.File("voice.arc");
   test::WriteBytes(path, "old");
   ArchiveWriter writer;
-  std::string error;
-  ASSERT_TRUE(writer.AddBytes("a", "new", &error));
-  ASSERT_TRUE(writer.Write(path, &error)) << error;
+  ASSERT_EQ(test::Why(writer.AddBytes("a", "new")), "");
+  ASSERT_EQ(test::Why(writer.Write(path)), "");
   EXPECT_EQ(test::ReadBytes(path).substr(16 + 17), "new");
   EXPECT_EQ(dir.List(), std::vector<std::string>{"voice.arc"});
 }

@@ -9,14 +9,10 @@
 #include "archive/archive_writer.h"
 #include "archive/entry_vorbis.h"
 #include "tests/support/files.h"
+#include "tests/support/why.h"
 
 namespace kowaki {
 namespace {
-
-struct StreamCloser {
-  void operator()(EntryStream* stream) const { EntryClose(stream); }
-};
-using StreamPtr = std::unique_ptr<EntryStream, StreamCloser>;
 
 std::string Pattern(size_t size, int seed) {
   std::string bytes(size, '\0');
@@ -31,35 +27,34 @@ class EntryStreamTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ArchiveWriter writer;
-    std::string error;
     for (size_t i = 0; i < data_.size(); ++i) {
-      ASSERT_TRUE(writer.AddBytes("e" + std::to_string(i), data_[i], &error)) << error;
+      ASSERT_EQ(test::Why(writer.AddBytes("e" + std::to_string(i), data_[i])), "");
     }
     path_ = dir_.File("voice.arc");
-    ASSERT_TRUE(writer.Write(path_, &error)) << error;
+    ASSERT_EQ(test::Why(writer.Write(path_)), "");
     index_ = test::LoadIndex(path_);
     ASSERT_TRUE(index_);
   }
 
-  StreamPtr Open(int32_t i) { return StreamPtr(OpenEntryStream(index_.get(), i)); }
+  EntryStreamPtr Open(int32_t i) { return OpenEntryStream(index_.get(), i); }
 
   test::TempDir dir_;
   std::string path_;
   std::vector<std::string> data_ = {Pattern(10000, 1), Pattern(6, 2), Pattern(300, 3)};
-  test::IndexPtr index_;
+  ArchiveIndexPtr index_;
 };
 
 TEST_F(EntryStreamTest, OpensOnlyEntriesOfTheIndex) {
   EXPECT_FALSE(Open(-1));
   EXPECT_FALSE(Open(3));
-  StreamPtr stream = Open(2);
+  EntryStreamPtr stream = Open(2);
   ASSERT_TRUE(stream);
   EXPECT_EQ(EntryTell(stream.get()), 0);
   EXPECT_EQ(stream->entry.size, 300u);
 }
 
 TEST_F(EntryStreamTest, ReadsInChunksUpToTheEntrysEnd) {
-  StreamPtr stream = Open(0);
+  EntryStreamPtr stream = Open(0);
   ASSERT_TRUE(stream);
   std::string got, chunk(8192, '\0');
   EXPECT_EQ(EntryRead(chunk.data(), 1, 8192, stream.get()), 8192u);
@@ -71,7 +66,7 @@ TEST_F(EntryStreamTest, ReadsInChunksUpToTheEntrysEnd) {
 }
 
 TEST_F(EntryStreamTest, ReadsWholeItemsOnly) {
-  StreamPtr stream = Open(1);
+  EntryStreamPtr stream = Open(1);
   ASSERT_TRUE(stream);
   char buffer[16] = {};
   EXPECT_EQ(EntryRead(buffer, 4, 4, stream.get()), 1u);
@@ -83,7 +78,7 @@ TEST_F(EntryStreamTest, ReadsWholeItemsOnly) {
 }
 
 TEST_F(EntryStreamTest, SeeksRelativeToTheEntry) {
-  StreamPtr stream = Open(2);
+  EntryStreamPtr stream = Open(2);
   ASSERT_TRUE(stream);
   void* s = stream.get();
   EXPECT_EQ(EntrySeek(s, 0, SEEK_END), 0);
@@ -103,7 +98,7 @@ TEST_F(EntryStreamTest, SeeksRelativeToTheEntry) {
 }
 
 TEST_F(EntryStreamTest, PositionsOutsideTheEntryNeverReadPastItsEnd) {
-  StreamPtr stream = Open(1);
+  EntryStreamPtr stream = Open(1);
   ASSERT_TRUE(stream);
   char buffer[64];
   EntrySeek(stream.get(), 5, SEEK_END);
@@ -114,7 +109,7 @@ TEST_F(EntryStreamTest, PositionsOutsideTheEntryNeverReadPastItsEnd) {
 }
 
 TEST_F(EntryStreamTest, StreamsAreIndependent) {
-  StreamPtr a = Open(0), b = Open(2), c = Open(0);
+  EntryStreamPtr a = Open(0), b = Open(2), c = Open(0);
   ASSERT_TRUE(a && b && c);
   std::string got_a, got_b;
   char buffer[100];
@@ -128,7 +123,7 @@ TEST_F(EntryStreamTest, StreamsAreIndependent) {
 }
 
 TEST_F(EntryStreamTest, OutlivesItsIndex) {
-  StreamPtr stream = Open(2);
+  EntryStreamPtr stream = Open(2);
   ASSERT_TRUE(stream);
   index_.reset();
   std::string buffer(300, '\0');
@@ -143,7 +138,7 @@ TEST_F(EntryStreamTest, StreamsReadTheArchiveThatWasLoaded) {
   test::WriteBytes(other, std::string(4096, 'x'));
   // Windows refuses to replace a file held open; elsewhere it is replaced.
   std::rename(other.c_str(), path_.c_str());
-  StreamPtr stream = Open(2);
+  EntryStreamPtr stream = Open(2);
   ASSERT_TRUE(stream);
   std::string buffer(300, '\0');
   EXPECT_EQ(EntryRead(buffer.data(), 1, 300, stream.get()), 300u);
@@ -173,14 +168,14 @@ TEST(EntryStreamDamageTest, EntriesEndAtTheEndOfTheFile) {
   bytes += clip;
   const std::string path = dir.File("voice.arc");
   test::WriteBytes(path, bytes);
-  test::IndexPtr index = test::LoadIndex(path);
+  ArchiveIndexPtr index = test::LoadIndex(path);
   ASSERT_TRUE(index);
 
-  StreamPtr stream(OpenEntryStream(index.get(), 0));
+  EntryStreamPtr stream = OpenEntryStream(index.get(), 0);
   ASSERT_TRUE(stream);
   EntrySeek(stream.get(), 0, SEEK_END);
   EXPECT_EQ(EntryTell(stream.get()), static_cast<long>(clip.size()));
-  stream.reset(OpenEntryStream(index.get(), 1));
+  stream = OpenEntryStream(index.get(), 1);
   ASSERT_TRUE(stream);
   EntrySeek(stream.get(), 0, SEEK_END);
   EXPECT_EQ(EntryTell(stream.get()), 0);
@@ -188,31 +183,30 @@ TEST(EntryStreamDamageTest, EntriesEndAtTheEndOfTheFile) {
   EXPECT_EQ(EntryRead(buffer, 1, sizeof buffer, stream.get()), 0u);
 
   OggVorbis_File vf;
-  ASSERT_EQ(OpenEntryVorbis(index.get(), 0, &vf), 0);
+  ASSERT_TRUE(OpenEntryVorbis(index.get(), 0, &vf));
   EXPECT_EQ(ov_pcm_total(&vf, -1), 2400);
   ov_clear(&vf);
-  EXPECT_NE(OpenEntryVorbis(index.get(), 1, &vf), 0);
+  EXPECT_FALSE(OpenEntryVorbis(index.get(), 1, &vf));
 }
 
 TEST(EntryVorbisTest, DecodesEntriesAndRefusesTheRest) {
   test::TempDir dir;
   ArchiveWriter writer;
-  std::string error;
   const std::string clip = test::VorbisClip(22050, 2, 0.5);
   ASSERT_FALSE(clip.empty());
-  ASSERT_TRUE(writer.AddBytes("text", "not a clip", &error));
-  ASSERT_TRUE(writer.AddBytes("clip", clip, &error));
-  ASSERT_TRUE(writer.AddBytes("cut", clip.substr(0, 40), &error));
+  ASSERT_EQ(test::Why(writer.AddBytes("text", "not a clip")), "");
+  ASSERT_EQ(test::Why(writer.AddBytes("clip", clip)), "");
+  ASSERT_EQ(test::Why(writer.AddBytes("cut", clip.substr(0, 40))), "");
   const std::string path = dir.File("voice.arc");
-  ASSERT_TRUE(writer.Write(path, &error)) << error;
-  test::IndexPtr index = test::LoadIndex(path);
+  ASSERT_EQ(test::Why(writer.Write(path)), "");
+  ArchiveIndexPtr index = test::LoadIndex(path);
   ASSERT_TRUE(index);
 
   OggVorbis_File vf;
-  EXPECT_NE(OpenEntryVorbis(index.get(), 0, &vf), 0);
-  EXPECT_NE(OpenEntryVorbis(index.get(), 2, &vf), 0);
-  EXPECT_NE(OpenEntryVorbis(index.get(), 3, &vf), 0);
-  ASSERT_EQ(OpenEntryVorbis(index.get(), 1, &vf), 0);
+  EXPECT_EQ(OpenEntryVorbis(index.get(), 0, &vf).failure(), VorbisOpenError::kRefused);
+  EXPECT_EQ(OpenEntryVorbis(index.get(), 2, &vf).failure(), VorbisOpenError::kRefused);
+  EXPECT_EQ(OpenEntryVorbis(index.get(), 3, &vf).failure(), VorbisOpenError::kNoStream);
+  ASSERT_TRUE(OpenEntryVorbis(index.get(), 1, &vf));
   vorbis_info* info = ov_info(&vf, -1);
   EXPECT_EQ(info->channels, 2);
   EXPECT_EQ(info->rate, 22050);

@@ -8,11 +8,11 @@ class SimulatedWaveOut::Device : public WaveDevice {
  public:
   explicit Device(SimulatedWaveOut& board) : board_(board) {}
   ~Device() override;
-  int32_t prepare(WaveHeader* header) override;
-  int32_t write(WaveHeader* header) override;
-  int32_t unprepare(WaveHeader* header) override;
+  WaveResult prepare(WaveHeader* header) override;
+  WaveResult write(WaveHeader* header) override;
+  WaveResult unprepare(WaveHeader* header) override;
   void reset() override;
-  int32_t position(WaveTime* time) override;
+  Result<WaveTime, WaveError> position(WaveTimeFormat format) override;
 
  private:
   SimulatedWaveOut& board_;
@@ -29,25 +29,25 @@ SimulatedWaveOut::Device::~Device() {
   done->Set();
 }
 
-int32_t SimulatedWaveOut::Device::prepare(WaveHeader* header) {
+WaveResult SimulatedWaveOut::Device::prepare(WaveHeader* header) {
   std::lock_guard<std::mutex> lock(board_.mutex_);
   if (board_.behaviour_.refuse_prepares > 0) {
     --board_.behaviour_.refuse_prepares;
-    return kWaveError;
+    return WaveError::kFailed;
   }
   SetHeaderFlags(*header, HeaderFlags(*header) | kHeaderPrepared);
-  return kWaveOk;
+  return {};
 }
 
-int32_t SimulatedWaveOut::Device::write(WaveHeader* header) {
+WaveResult SimulatedWaveOut::Device::write(WaveHeader* header) {
   WaveEvent* done = nullptr;
   {
     std::lock_guard<std::mutex> lock(board_.mutex_);
     const uint32_t flags = HeaderFlags(*header);
-    if (!(flags & kHeaderPrepared)) return kWaveUnprepared;
+    if (!(flags & kHeaderPrepared)) return WaveError::kUnprepared;
     if (board_.behaviour_.refuse_writes > 0) {
       --board_.behaviour_.refuse_writes;
-      return kWaveError;
+      return WaveError::kFailed;
     }
     SetHeaderFlags(*header, (flags & ~kHeaderDone) | kHeaderInQueue);
     board_.queue_.push_back(header);
@@ -58,15 +58,15 @@ int32_t SimulatedWaveOut::Device::write(WaveHeader* header) {
     }
   }
   if (done) done->Set();
-  return kWaveOk;
+  return {};
 }
 
-int32_t SimulatedWaveOut::Device::unprepare(WaveHeader* header) {
+WaveResult SimulatedWaveOut::Device::unprepare(WaveHeader* header) {
   std::lock_guard<std::mutex> lock(board_.mutex_);
   const uint32_t flags = HeaderFlags(*header);
-  if (flags & kHeaderInQueue) return kWaveStillPlaying;
+  if (flags & kHeaderInQueue) return WaveError::kStillPlaying;
   SetHeaderFlags(*header, flags & ~kHeaderPrepared);
-  return kWaveOk;
+  return {};
 }
 
 void SimulatedWaveOut::Device::reset() {
@@ -84,27 +84,28 @@ void SimulatedWaveOut::Device::reset() {
   done->Set();
 }
 
-int32_t SimulatedWaveOut::Device::position(WaveTime* time) {
+// In the format the test chose, whatever the player asks for.
+Result<WaveTime, WaveError> SimulatedWaveOut::Device::position(WaveTimeFormat) {
   std::lock_guard<std::mutex> lock(board_.mutex_);
   const PcmFormat& format = board_.format_;
   const uint64_t bytes = board_.played_bytes_;
   const uint64_t frames = bytes / format.block_align;
-  time->format = board_.behaviour_.time_format;
-  switch (time->format) {
+  WaveTime time{board_.behaviour_.time_format, 0};
+  switch (time.format) {
     case WaveTimeFormat::kSamples:
-      time->value = static_cast<uint32_t>(frames);
+      time.value = static_cast<uint32_t>(frames);
       break;
     case WaveTimeFormat::kMilliseconds:
-      time->value = static_cast<uint32_t>(frames * 1000 / format.samples_per_sec);
+      time.value = static_cast<uint32_t>(frames * 1000 / format.samples_per_sec);
       break;
     case WaveTimeFormat::kBytes:
-      time->value = static_cast<uint32_t>(bytes);
+      time.value = static_cast<uint32_t>(bytes);
       break;
     default:
-      time->value = 12345;
+      time.value = 12345;
       break;
   }
-  return kWaveOk;
+  return time;
 }
 
 WaveOutput SimulatedWaveOut::Output() { return Output(TickCount); }

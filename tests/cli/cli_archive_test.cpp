@@ -11,8 +11,10 @@
 #include "cli/commands.h"
 #include "cli/output/json_output.h"
 #include "cli/output/text_output.h"
+#include "cli/terminal/language.h"
 #include "tests/support/files.h"
 #include "tests/support/run_command.h"
+#include "tests/support/why.h"
 #include "text/catalogue.h"
 
 namespace kowaki::cli {
@@ -41,10 +43,9 @@ class CliArchiveTest : public ::testing::Test {
   void SetUp() override { SetLanguage(Language::kEnglish); }
   std::string Pack(const std::vector<std::pair<std::string, std::string>>& entries) {
     ArchiveWriter writer;
-    std::string error;
-    for (const auto& [name, data] : entries) EXPECT_TRUE(writer.AddBytes(name, data, &error));
+    for (const auto& [name, data] : entries) EXPECT_EQ(test::Why(writer.AddBytes(name, data)), "");
     const std::string path = dir_.File("voice.arc");
-    EXPECT_TRUE(writer.Write(path, &error)) << error;
+    EXPECT_EQ(test::Why(writer.Write(path)), "");
     return path;
   }
   test::TempDir dir_;
@@ -127,7 +128,7 @@ TEST_F(CliArchiveTest, PackNamesEntriesAfterTheFileStems) {
       RunCommand(RunPack, {"-o", out, "--header-word", "7", dir_.File("v_0001.ogg"),
                            dir_.File("sys.end.ogg"), dir_.File("noext")});
   ASSERT_EQ(r.code, kExitOk) << r.err;
-  test::IndexPtr index = test::LoadIndex(out);
+  ArchiveIndexPtr index = test::LoadIndex(out);
   ASSERT_TRUE(index);
   EXPECT_EQ(index->header_word, 7u);
   ASSERT_EQ(index->count, 3);
@@ -163,7 +164,7 @@ TEST_F(CliArchiveTest, PackTakesTheNameAfterTheLastSeparatorOnly) {
   const std::string out = dir_.File("out.arc");
   test::CommandResult r = RunCommand(RunPack, {"-o", out, path});
   ASSERT_EQ(r.code, kExitOk) << r.err;
-  test::IndexPtr index = test::LoadIndex(out);
+  ArchiveIndexPtr index = test::LoadIndex(out);
   ASSERT_TRUE(index);
   ASSERT_EQ(index->count, 1);
   EXPECT_EQ(std::string(index->entries[0].name), name);

@@ -15,6 +15,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/files.h"
 #include "tests/support/run_command.h"
+#include "tests/support/why.h"
 
 namespace kowaki::test {
 namespace {
@@ -40,11 +41,10 @@ class CliProcessTest : public ::testing::Test {
   std::string MakeArchive(int count, double seconds) {
     const std::string clip = VorbisClip(22050, 1, seconds);
     ArchiveWriter writer;
-    std::string error;
     for (int i = 0; i < count; ++i)
-      EXPECT_TRUE(writer.AddBytes("v" + std::to_string(i), clip, &error));
+      EXPECT_EQ(test::Why(writer.AddBytes("v" + std::to_string(i), clip)), "");
     const std::string path = dir_.File("voice.arc");
-    EXPECT_TRUE(writer.Write(path, &error)) << error;
+    EXPECT_EQ(test::Why(writer.Write(path)), "");
     return path;
   }
 

@@ -25,6 +25,7 @@
 #include "tests/convert/wav_test_util.h"
 #include "tests/support/files.h"
 #include "tests/support/run_command.h"
+#include "tests/support/why.h"
 #include "text/catalogue.h"
 
 namespace kowaki::cli {
@@ -60,10 +61,10 @@ struct WavContents {
 
 WavContents ReadWav(const std::string& path) {
   const std::string file = test::ReadBytes(path);
-  WavInfo info{};
-  std::string error;
+  const Result<WavInfo> read = test::ReadWavBytes(file);
+  EXPECT_TRUE(read) << path << ": " << test::Why(read);
+  const WavInfo info = read.value_or(WavInfo{});
   WavContents contents;
-  EXPECT_TRUE(test::ReadWavBytes(file, &info, &error)) << path << ": " << error;
   contents.format = info.format;
   const auto data = file.begin() + static_cast<std::ptrdiff_t>(info.data_offset);
   contents.audio.assign(data, data + info.data_size);
@@ -198,7 +199,7 @@ TEST_F(ConvertCommandTest, ConvertsAsTheConverterDoesInExportBlocks) {
             kExitOk);
   const PcmFormat target = MakePcmFormat(22050, 1, 8);
   auto converter = PcmConverter::create();
-  ASSERT_EQ(converter->setup(MakePcmFormat(44100, 2, 16), target), 1);
+  ASSERT_TRUE(converter->setup(MakePcmFormat(44100, 2, 16), target));
   EXPECT_EQ(test::ReadBytes(dir_.File("out.wav")),
             Wav(target, test::Stream(*converter, audio, [] { return size_t{8192}; })));
 }

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "tests/support/files.h"
+#include "tests/support/why.h"
 #include "text/catalogue.h"
 
 #if !defined(_WIN32)
@@ -24,12 +25,9 @@ constexpr OutputPlace kPlaces[] = {OutputPlace::kInFolder, OutputPlace::kNamed};
 // Opens `path`, writes `bytes` and commits: empty, or what went wrong.
 std::string WriteOutput(const std::string& path, OutputPlace place, std::string_view bytes) {
   OutputFile out;
-  std::string error = "write failed";
-  if (out.Open(path, place, &error) && out.Write(bytes.data(), bytes.size()) &&
-      out.Commit(&error)) {
-    return {};
-  }
-  return error;
+  if (const Result<> opened = out.Open(path, place); !opened) return opened.failure().text;
+  if (!out.Write(bytes.data(), bytes.size())) return "write failed";
+  return test::Why(out.Commit());
 }
 
 TEST(OutputFileTest, AppearsOnlyWhenCommitted) {
@@ -39,8 +37,7 @@ TEST(OutputFileTest, AppearsOnlyWhenCommitted) {
     test::WriteBytes(path, "old");
     {
       OutputFile out;
-      std::string error;
-      ASSERT_TRUE(out.Open(path, place, &error)) << error;
+      ASSERT_EQ(test::Why(out.Open(path, place)), "");
       EXPECT_FALSE(out.in_place());
       EXPECT_FALSE(out.is_stream());
       ASSERT_TRUE(out.Write("new data", 8));
@@ -52,10 +49,9 @@ TEST(OutputFileTest, AppearsOnlyWhenCommitted) {
     EXPECT_EQ(dir.List(), std::vector<std::string>{"out.bin"});
 
     OutputFile out;
-    std::string error;
-    ASSERT_TRUE(out.Open(path, place, &error));
+    ASSERT_EQ(test::Why(out.Open(path, place)), "");
     ASSERT_TRUE(out.Write("new data", 8) && out.Seek(0) && out.Write("N", 1) && out.Flush());
-    ASSERT_TRUE(out.Commit(&error)) << error;
+    ASSERT_EQ(test::Why(out.Commit()), "");
     EXPECT_EQ(test::ReadBytes(path), "New data");
     EXPECT_EQ(dir.List(), std::vector<std::string>{"out.bin"});
   }
@@ -77,13 +73,12 @@ TEST(OutputFileTest, ANamedDeviceIsAStreamWrittenInPlace) {
                                                                                           : "";
   if (device.empty()) GTEST_SKIP() << "no null device";
   OutputFile out;
-  std::string error;
-  ASSERT_TRUE(out.Open(device, OutputPlace::kNamed, &error)) << error;
+  ASSERT_EQ(test::Why(out.Open(device, OutputPlace::kNamed)), "");
   EXPECT_TRUE(out.in_place());
   EXPECT_TRUE(out.is_stream());
   EXPECT_FALSE(out.Seek(0));
   EXPECT_TRUE(out.Write("data", 4));
-  EXPECT_TRUE(out.Commit(&error)) << error;
+  EXPECT_EQ(test::Why(out.Commit()), "");
   EXPECT_EQ(platform::KindOfPath(device), platform::PathKind::kDevice);  // not replaced by a file
 }
 
@@ -95,15 +90,15 @@ TEST(OutputFileTest, AReadOnlyFileIsNotReplaced) {
   const std::string path = dir.File("kept.wav");
   test::WriteBytes(path, "kept");
   test::SetReadOnly(path, true);
-  EXPECT_EQ(ReplaceProblem(path), "is read-only");
+  EXPECT_EQ(test::Why(CanReplace(path)), "is read-only");
   for (const OutputPlace place : kPlaces) {
     EXPECT_EQ(WriteOutput(path, place, "new"), path + ": is read-only");
   }
   EXPECT_EQ(test::ReadBytes(path), "kept");
   EXPECT_EQ(dir.List(), std::vector<std::string>{"kept.wav"});
   test::SetReadOnly(path, false);
-  EXPECT_EQ(ReplaceProblem(path), "");
-  EXPECT_EQ(ReplaceProblem(dir.File("missing.wav")), "");
+  EXPECT_TRUE(CanReplace(path));
+  EXPECT_TRUE(CanReplace(dir.File("missing.wav")));
 }
 
 #if defined(_WIN32)
@@ -114,7 +109,7 @@ TEST(OutputFileTest, AFileAnotherProgramHoldsOpenIsNotReplaced) {
   test::WriteBytes(path, "held");
   {
     const test::HeldOpen other(path);
-    EXPECT_EQ(ReplaceProblem(path), "is in use by another program");
+    EXPECT_EQ(test::Why(CanReplace(path)), "is in use by another program");
     for (const OutputPlace place : kPlaces) {
       EXPECT_EQ(WriteOutput(path, place, "new"), path + ": is in use by another program");
     }
@@ -129,13 +124,13 @@ TEST(OutputFileTest, AReadOnlyFolderTakesNoFile) {
   const std::string folder = dir.File("locked");
   fs::create_directory(folder);
   test::SetReadOnly(folder, true);
-  EXPECT_NE(FolderProblem(folder), "");
+  EXPECT_FALSE(CanCreateIn(folder));
   for (const OutputPlace place : kPlaces) {
     EXPECT_EQ(WriteOutput(folder + "/new.wav", place, "x"), folder + "/new.wav: Permission denied");
   }
   test::SetReadOnly(folder, false);
   EXPECT_TRUE(fs::is_empty(folder));
-  EXPECT_EQ(FolderProblem(folder), "");
+  EXPECT_TRUE(CanCreateIn(folder));
 }
 
 // What an export may meet at its file names: only a missing name or an
@@ -202,18 +197,18 @@ TEST(OutputFileTest, ANamedDescriptorIsWrittenInPlace) {
   for (const std::string prefix : {"/dev/fd/", "/proc/self/fd/"}) {
     if (!fs::exists(prefix)) continue;
     OutputFile out;
-    std::string error;
-    ASSERT_TRUE(out.Open(prefix + std::to_string(pipe_ends[1]), OutputPlace::kNamed, &error))
-        << error;
+    ASSERT_EQ(test::Why(out.Open(prefix + std::to_string(pipe_ends[1]), OutputPlace::kNamed)), "");
     EXPECT_TRUE(out.in_place() && out.is_stream());
-    ASSERT_TRUE(out.Write("piped", 5) && out.Commit(&error)) << error;
+    ASSERT_TRUE(out.Write("piped", 5));
+    ASSERT_EQ(test::Why(out.Commit()), "");
     char got[5];
     ASSERT_EQ(read(pipe_ends[0], got, 5), 5);
     EXPECT_EQ(std::string(got, 5), "piped");
 
-    ASSERT_TRUE(out.Open(prefix + std::to_string(file), OutputPlace::kNamed, &error)) << error;
+    ASSERT_EQ(test::Why(out.Open(prefix + std::to_string(file), OutputPlace::kNamed)), "");
     EXPECT_TRUE(out.in_place() && !out.is_stream());
-    ASSERT_TRUE(out.Write("abc", 3) && out.Seek(0) && out.Write("X", 1) && out.Commit(&error));
+    ASSERT_TRUE(out.Write("abc", 3) && out.Seek(0) && out.Write("X", 1));
+    ASSERT_EQ(test::Why(out.Commit()), "");
     EXPECT_EQ(test::ReadBytes(dir.File("file")), "Xbc");
     ASSERT_EQ(lseek(file, 0, SEEK_SET), 0);
   }

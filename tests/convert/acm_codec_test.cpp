@@ -196,14 +196,16 @@ TEST(OwnCodecsTest, MalformedBlocksFailTheConversion) {
   std::vector<uint8_t> block(ima.block_align);
   block[2] = 89;  // beyond the last step
   auto stage = new_acm_stage(ima, Pcm(8000, 1), OwnAcm());
-  EXPECT_EQ(stage->put({block.data(), static_cast<int32_t>(block.size())}), 0);
+  EXPECT_EQ(test::FailureOf(stage->put({block.data(), static_cast<int32_t>(block.size())})),
+            PcmError::kCodec);
 
   WaveFormat ms;
   MakeCodecFormat(kFormatMsAdpcm, 8000, 1, &ms);
   block.assign(ms.block_align, 0);
   block[0] = 7;  // the table has 7 pairs
   stage = new_acm_stage(ms, Pcm(8000, 1), OwnAcm());
-  EXPECT_EQ(stage->put({block.data(), static_cast<int32_t>(block.size())}), 0);
+  EXPECT_EQ(test::FailureOf(stage->put({block.data(), static_cast<int32_t>(block.size())})),
+            PcmError::kCodec);
 }
 
 TEST(OwnCodecsTest, OpenOnlyBetweenACodecAndItsPcm) {

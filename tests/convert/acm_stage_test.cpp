@@ -47,7 +47,7 @@ class AcmStageTest : public ::testing::Test {
   // Puts `size` bytes of `in` from `*at` on; returns what get hands out.
   std::vector<uint8_t> Put(PcmStage& stage, const std::vector<uint8_t>& in, size_t* at,
                            size_t size) {
-    EXPECT_EQ(stage.put({in.data() + *at, static_cast<int32_t>(size)}), 1);
+    EXPECT_TRUE(stage.put({in.data() + *at, static_cast<int32_t>(size)}));
     *at += size;
     std::vector<uint8_t> out;
     test::Collect(stage, &out);
@@ -122,7 +122,7 @@ TEST_F(AcmStageTest, ConvertsWholeBlocksWithTheRightFlagsAndCarriesTheRest) {
       if (step.put >= 0) {
         out = Put(*stage, in, &at, static_cast<size_t>(step.put));
       } else if (step.put == kFlush) {
-        EXPECT_EQ(stage->flush(), 1);
+        EXPECT_TRUE(stage->flush());
         test::Collect(*stage, &out);
       } else {
         stage.reset();
@@ -139,14 +139,12 @@ TEST_F(AcmStageTest, ConvertsWholeBlocksWithTheRightFlagsAndCarriesTheRest) {
 TEST_F(AcmStageTest, OutputOfPutAndFlushComeOutTogetherInOrder) {
   auto stage = Open(128);
   const auto in = Input(300);
-  ASSERT_EQ(stage->put({in.data(), 300}), 1);
-  ASSERT_EQ(stage->flush(), 1);
+  ASSERT_TRUE(stage->put({in.data(), 300}));
+  ASSERT_TRUE(stage->flush());
   std::vector<uint8_t> out;
   test::Collect(*stage, &out);
   EXPECT_EQ(out, Doubled(in));
-  PcmSpan empty;
-  EXPECT_EQ(stage->get(&empty), 1);
-  EXPECT_EQ(empty.length, 0);
+  EXPECT_EQ(stage->get().length, 0);
 }
 
 TEST_F(AcmStageTest, FailuresOfTheCodecFailTheCall) {
@@ -162,15 +160,15 @@ TEST_F(AcmStageTest, FailuresOfTheCodecFailTheCall) {
   size_t at = 0;
   Put(*stage, in, &at, 300);
   Put(*stage, in, &at, 100);
-  EXPECT_EQ(stage->flush(), 0);
-  EXPECT_EQ(stage->put({in.data(), 300}), 0);
+  EXPECT_EQ(test::FailureOf(stage->flush()), PcmError::kCodec);
+  EXPECT_EQ(test::FailureOf(stage->put({in.data(), 300})), PcmError::kCodec);
   stage.reset();
 
   // A failed prepare leaves the header unprepared; the next load prepares
   // it again.
   stage = Open(1);
   acm_->FailFrom("prepare", 1);
-  EXPECT_EQ(stage->put({in.data(), 300}), 0);
+  EXPECT_EQ(test::FailureOf(stage->put({in.data(), 300})), PcmError::kCodec);
   acm_->FailFrom("prepare", 3);
   at = 0;
   EXPECT_EQ(Put(*stage, in, &at, 300), Doubled(std::span(in).first(300)));
@@ -187,8 +185,8 @@ TEST_F(AcmStageTest, BytesTheCodecCannotSizeWaitForMore) {
   EXPECT_EQ(Put(*stage, in, &at, 300), Doubled(in));
   EXPECT_EQ(acm_->TakeCalls(), (Calls{"size failed", "convert 600 START|BLOCKALIGN -> 600"}));
   // At the end they are dropped, as the codec cannot convert them.
-  EXPECT_EQ(stage->put({in.data(), 10}), 1);
-  EXPECT_EQ(stage->flush(), 1);
+  EXPECT_TRUE(stage->put({in.data(), 10}));
+  EXPECT_TRUE(stage->flush());
   std::vector<uint8_t> out;
   test::Collect(*stage, &out);
   EXPECT_TRUE(out.empty());
@@ -201,20 +199,20 @@ TEST_F(AcmStageTest, BytesTheCodecCannotSizeWaitForMore) {
   at = 0;
   EXPECT_TRUE(Put(*stage, in, &at, 300).empty());
   EXPECT_TRUE(Put(*stage, in, &at, 300).empty());
-  EXPECT_EQ(stage->flush(), 0);
+  EXPECT_EQ(test::FailureOf(stage->flush()), PcmError::kCodec);
   // Given nothing, it has nothing to fail on.
   stage.reset();
   stage = Open(1);
   acm_->FailFrom("size", 1);
-  EXPECT_EQ(stage->flush(), 1);
+  EXPECT_TRUE(stage->flush());
 }
 
 TEST_F(AcmStageTest, RefusesMalformedSpans) {
   auto stage = Open(1);
   const uint8_t byte = 0;
-  EXPECT_EQ(stage->put({&byte, -1}), 0);
-  EXPECT_EQ(stage->put({nullptr, 1}), 0);
-  EXPECT_EQ(stage->put({nullptr, 0}), 1);
+  EXPECT_EQ(test::FailureOf(stage->put({&byte, -1})), PcmError::kUnreadable);
+  EXPECT_EQ(test::FailureOf(stage->put({nullptr, 1})), PcmError::kUnreadable);
+  EXPECT_TRUE(stage->put({nullptr, 0}));
   EXPECT_EQ(acm_->TakeCalls(), Calls{});
 }
 

@@ -11,7 +11,9 @@
 #include <span>
 #include <vector>
 
+#include "convert/pcm_converter.h"
 #include "convert/pcm_stage.h"
+#include "tests/support/why.h"
 
 namespace kowaki::test {
 
@@ -72,11 +74,14 @@ inline double SnrDb(std::span<const int16_t> original, std::span<const int16_t> 
 }
 
 // Appends what `get` hands out.
-template <typename Stage>
-void Collect(Stage& stage, std::vector<uint8_t>* out) {
-  PcmSpan span;
-  ASSERT_EQ(stage.get(&span), 1);
+inline void Collect(PcmStage& stage, std::vector<uint8_t>* out) {
+  const PcmSpan span = stage.get();
   if (span.length > 0) out->insert(out->end(), span.data, span.data + span.length);
+}
+inline void Collect(PcmConverter& converter, std::vector<uint8_t>* out) {
+  const Result<PcmSpan, PcmError> span = converter.get();
+  ASSERT_TRUE(span);
+  if (span->length > 0) out->insert(out->end(), span->data, span->data + span->length);
 }
 
 // The whole stream: put/get pairs of spans whose sizes `next_size` picks
@@ -86,11 +91,11 @@ std::vector<uint8_t> Stream(Stage& stage, std::span<const uint8_t> in, NextSize 
   std::vector<uint8_t> out;
   for (size_t at = 0; at < in.size();) {
     const size_t size = std::min(next_size(), in.size() - at);
-    EXPECT_EQ(stage.put({in.data() + at, static_cast<int32_t>(size)}), 1);
+    EXPECT_TRUE(stage.put({in.data() + at, static_cast<int32_t>(size)}));
     Collect(stage, &out);
     at += size;
   }
-  EXPECT_EQ(stage.flush(), 1);
+  EXPECT_TRUE(stage.flush());
   Collect(stage, &out);
   return out;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tests/convert/wav_test_util.h"
+#include "tests/support/why.h"
 #include "text/catalogue.h"
 
 namespace kowaki {
@@ -20,14 +21,6 @@ using test::kPcmGuid;
 using test::Le16;
 using test::Le32;
 using test::Riff;
-
-// What the reader finds in `file`; the error when it fails.
-struct Read {
-  explicit Read(const std::string& file) : ok(test::ReadWavBytes(file, &info, &error)) {}
-  WavInfo info{};
-  std::string error;
-  bool ok;
-};
 
 TEST(WavFileTest, HeaderLaysOutTheFormatAndSizes) {
   const auto header = MakeWavHeader(MakePcmFormat(22050, 1, 16), 1000);
@@ -60,11 +53,11 @@ TEST(WavFileTest, ReadsPcmWhateverTheChunkOrderInWholeFrames) {
        6},
   };
   for (const auto& f : files) {
-    const Read read(f.file);
-    ASSERT_TRUE(read.ok) << read.error;
-    EXPECT_EQ(std::memcmp(&read.info.format, &f.format, sizeof(PcmFormat)), 0);
-    EXPECT_EQ(read.info.data_size, f.data_size);
-    EXPECT_EQ(f.file.substr(static_cast<size_t>(read.info.data_offset), 7), audio);
+    const Result<WavInfo> read = test::ReadWavBytes(f.file);
+    ASSERT_TRUE(read) << test::Why(read);
+    EXPECT_EQ(std::memcmp(&read->format, &f.format, sizeof(PcmFormat)), 0);
+    EXPECT_EQ(read->data_size, f.data_size);
+    EXPECT_EQ(f.file.substr(static_cast<size_t>(read->data_offset), 7), audio);
   }
 }
 
@@ -85,10 +78,10 @@ TEST(WavFileTest, CodecHeaderCarriesTheExtraBytesAndTheFrameCount) {
   for (const WaveFormat& format : {ima, odd}) {
     const auto bytes = MakeCodecWavHeader(format, 4, 9);
     const std::string file = std::string(bytes.begin(), bytes.end()) + "abcd";
-    const Read read(file);
-    ASSERT_TRUE(read.ok) << read.error;
-    EXPECT_EQ(std::memcmp(&read.info.format, &format, sizeof(PcmFormat) + format.extra_size), 0);
-    EXPECT_EQ(file.substr(static_cast<size_t>(read.info.data_offset), read.info.data_size), "abcd");
+    const Result<WavInfo> read = test::ReadWavBytes(file);
+    ASSERT_TRUE(read) << test::Why(read);
+    EXPECT_EQ(std::memcmp(&read->format, &format, sizeof(PcmFormat) + format.extra_size), 0);
+    EXPECT_EQ(file.substr(static_cast<size_t>(read->data_offset), read->data_size), "abcd");
   }
 }
 
@@ -105,9 +98,10 @@ TEST(WavFileTest, ReadsCodecFormatsWithTheirExtraBytes) {
       {Fmt(0x55, 2, 44100, 8) + Le16(1), "\x7f"},  // anything, for the codecs to refuse
   };
   for (const auto& f : files) {
-    const Read read(Riff(Chunk("fmt ", f.fmt + f.extra) + Chunk("data", audio)));
-    ASSERT_TRUE(read.ok) << read.error;
-    const WavInfo& info = read.info;
+    const Result<WavInfo> read =
+        test::ReadWavBytes(Riff(Chunk("fmt ", f.fmt + f.extra) + Chunk("data", audio)));
+    ASSERT_TRUE(read) << test::Why(read);
+    const WavInfo& info = *read;
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&info.format), 16), f.fmt.substr(0, 16));
     EXPECT_EQ(info.format.extra_size, f.extra.size());
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(info.format.extra), f.extra.size()),
@@ -146,9 +140,9 @@ TEST(WavFileTest, RefusesOtherFormatsAndBrokenFiles) {
        "truncated"},
   };
   for (const auto& f : files) {
-    const Read read(f.file);
-    EXPECT_FALSE(read.ok) << f.error;
-    EXPECT_NE(read.error.find(f.error), std::string::npos) << read.error;
+    const Result<WavInfo> read = test::ReadWavBytes(f.file);
+    EXPECT_FALSE(read) << f.error;
+    EXPECT_NE(test::Why(read).find(f.error), std::string::npos) << test::Why(read);
   }
 }
 

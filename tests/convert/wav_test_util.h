@@ -38,13 +38,13 @@ inline std::string Riff(const std::string& chunks) {
   return "RIFF" + Le32(static_cast<uint32_t>(4 + chunks.size())) + "WAVE" + chunks;
 }
 
-inline bool ReadWavBytes(const std::string& file, WavInfo* info, std::string* error) {
+inline Result<WavInfo> ReadWavBytes(const std::string& file) {
   const auto read_at = [&](uint64_t offset, std::span<uint8_t> out) {
     if (offset > file.size() || file.size() - offset < out.size()) return false;
     std::memcpy(out.data(), file.data() + offset, out.size());
     return true;
   };
-  return ReadWavInfo(read_at, info, error);
+  return ReadWavInfo(read_at);
 }
 
 }  // namespace kowaki::test

@@ -314,8 +314,7 @@ TEST_F(ExportJobTest, AnEntryCutShortFailsAndLeavesAnEarlierFileAsItWas) {
   const std::string archive = dir_.File("voice.arc");
   const std::string bytes = ReadBytes(archive);
   WriteBytes(archive, bytes.substr(0, bytes.size() - 300));
-  FreeArchiveIndex(state_.index);
-  state_.index = LoadArchiveIndex(archive.c_str());
+  state_.index = test::LoadIndex(archive);
   List();
   window_.SelectAll();
   window_.folder_answer = out_.path().string();

@@ -6,6 +6,7 @@
 #include "archive/entry_vorbis.h"
 #include "jobs/listing_job.h"
 #include "settings/output_settings.h"
+#include "tests/support/why.h"
 
 namespace kowaki::test {
 
@@ -19,21 +20,16 @@ std::vector<Clip> Voices(int count, int rate, double seconds) {
   return clips;
 }
 
-JobTest::~JobTest() { FreeArchiveIndex(state_.index); }
-
 void JobTest::MakeArchive(const std::vector<Clip>& clips) {
   clips_ = clips;
   ArchiveWriter writer;
-  std::string error;
-  for (const Clip& clip : clips)
-    ASSERT_TRUE(writer.AddBytes(clip.name, clip.data, &error)) << error;
+  for (const Clip& clip : clips) ASSERT_EQ(test::Why(writer.AddBytes(clip.name, clip.data)), "");
   const std::string path = dir_.File("voice.arc");
   // Closed first: Windows replaces no file that is open.
-  FreeArchiveIndex(state_.index);
-  state_.index = nullptr;
-  ASSERT_TRUE(writer.Write(path, &error)) << error;
-  state_.index = LoadArchiveIndex(path.c_str());
-  ASSERT_NE(state_.index, nullptr);
+  state_.index.reset();
+  ASSERT_EQ(test::Why(writer.Write(path)), "");
+  state_.index = test::LoadIndex(path);
+  ASSERT_TRUE(state_.index);
   state_.window = &window_;
 }
 
@@ -54,7 +50,7 @@ void JobTest::SetSettings(int32_t type, int32_t frq, int32_t ch, int32_t merge) 
 
 std::string JobTest::Decoded(int32_t entry) {
   OggVorbis_File vf;
-  EXPECT_EQ(OpenEntryVorbis(state_.index, entry, &vf), 0);
+  EXPECT_TRUE(OpenEntryVorbis(state_.index.get(), entry, &vf));
   ov_pcm_seek(&vf, 0);  // from the first link of chained streams
   std::string pcm;
   char block[4096];

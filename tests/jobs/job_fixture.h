@@ -30,7 +30,6 @@ class JobTest : public ::testing::Test {
   // One thread, as the tests of a job's exact calls expect; the tests of
   // parallel runs say how many.
   JobTest() { state_.threads = 1; }
-  ~JobTest() override;
   // Writes the archive and loads its index into the state.
   void MakeArchive(const std::vector<Clip>& clips);
   // Runs the listing on this thread, as the worker would.

@@ -46,8 +46,7 @@ class ParallelExportTest : public JobTest {
     const std::string archive = dir_.File("voice.arc");
     const std::string bytes = ReadBytes(archive);
     WriteBytes(archive, bytes.substr(0, bytes.size() - 400));
-    FreeArchiveIndex(state_.index);
-    state_.index = LoadArchiveIndex(archive.c_str());
+    state_.index = test::LoadIndex(archive);
     List();
     window_.SelectAll();
   }

@@ -174,10 +174,7 @@ TEST_F(PlaybackJobTest, AStopIsSeenWhileTheLastBuffersPlayOut) {
   PlaybackSetup setup;
   setup.make_player = device.Players();
   started_at_ = window_.calls().size();
-  ASSERT_TRUE(StartWorker(&state_, [&setup](AppState* state) {
-    RunPlayback(state, setup);
-    return 0;
-  }));
+  ASSERT_TRUE(StartWorker(&state_, [&setup](AppState* state) { RunPlayback(state, setup); }));
   // Two buffers queued; the drain waits 100 ms at a time.
   while (device.Queued() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   std::this_thread::sleep_for(std::chrono::milliseconds(250));

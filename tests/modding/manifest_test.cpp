@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/files.h"
+#include "tests/support/why.h"
 #include "text/catalogue.h"
 
 namespace kowaki {
@@ -96,13 +97,13 @@ TEST(ManifestTest, ReadsBackWhatItWrites) {
   EXPECT_NE(text.find("\nentry v_0001 1234 deadbeef v_0001.ogg\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\nshared a%20b 0 00000000 sub/a b~1.bin\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\noutside %00 99 starts past the end\n"), std::string::npos) << text;
-  Manifest back;
-  std::string error;
   // As an editor on Windows may save it: a byte-order mark, CRLF, trailing blanks.
   std::string edited = "\xEF\xBB\xBF";
   for (char c : text) edited += c == '\n' ? std::string(" \r\n") : std::string(1, c);
   for (const std::string& version : {text, edited}) {
-    ASSERT_TRUE(ParseManifest(version, &back, &error)) << error;
+    const Result<Manifest> parsed = ParseManifest(version);
+    ASSERT_TRUE(parsed) << test::Why(parsed);
+    const Manifest& back = *parsed;
     EXPECT_EQ(back.header_word, manifest.header_word);
     EXPECT_TRUE(back.contiguous);
     ASSERT_EQ(back.entries.size(), 3u);
@@ -136,10 +137,7 @@ TEST(ManifestTest, SaysWhichLineItCannotRead) {
       {head + "remove v\n", "line 4: unknown line"},
   };
   for (const auto& [text, message] : cases) {
-    Manifest manifest;
-    std::string error;
-    EXPECT_FALSE(ParseManifest(text, &manifest, &error)) << text;
-    EXPECT_EQ(error, message) << text;
+    EXPECT_EQ(test::Why(ParseManifest(text)), message) << text;
   }
 }
 

@@ -58,12 +58,9 @@ std::string ArchiveHeader(uint32_t version, uint32_t header_word, uint32_t count
                           uint32_t table_offset);
 std::string Record(std::string_view name9, uint32_t size, uint32_t offset);
 
-struct IndexDeleter {
-  void operator()(ArchiveIndex* index) const { FreeArchiveIndex(index); }
-};
-using IndexPtr = std::unique_ptr<ArchiveIndex, IndexDeleter>;
-inline IndexPtr LoadIndex(const std::string& path) {
-  return IndexPtr(LoadArchiveIndex(path.c_str()));
+// The archive at `path`; null when it does not load.
+inline ArchiveIndexPtr LoadIndex(const std::string& path) {
+  return LoadArchiveIndex(path.c_str()).value_or(nullptr);
 }
 
 // A short Ogg Vorbis clip of the synthetic voice.
