@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "common/little_endian.h"
 #include "text/catalogue.h"
@@ -202,6 +203,33 @@ Result<WavInfo> ReadWavInfo(const WavReadAt& read_at) {
     info.data_size -= info.data_size % info.format.block_align;
   }
   return info;
+}
+
+WavBlockReader::WavBlockReader(const WavInfo& info, WavReadSome read)
+    : read_(std::move(read)),
+      at_(info.data_offset),
+      left_(info.data_size),
+      to_end_(info.data_size == kWavSizeUnknown),
+      align_(info.format.block_align) {
+  constexpr size_t kBlockBytes = 8192;
+  block_.resize(kBlockBytes >= align_ ? kBlockBytes / align_ * align_ : align_);
+}
+
+Result<std::span<const uint8_t>> WavBlockReader::Next() {
+  if (left_ == 0) return std::span<const uint8_t>();
+  size_t size = to_end_ || left_ > block_.size() ? block_.size() : static_cast<size_t>(left_);
+  const int64_t got = read_(at_, {block_.data(), size});
+  if (got < 0 || (static_cast<size_t>(got) < size && !to_end_)) {
+    return Failure{Say(Text::kAudioEndsEarly)};
+  }
+  if (static_cast<size_t>(got) < size) {  // the end of data of unknown size: its whole frames
+    left_ = 0;
+    size = static_cast<size_t>(got) - static_cast<size_t>(got) % align_;
+  } else if (!to_end_) {
+    left_ -= size;
+  }
+  at_ += size;
+  return std::span<const uint8_t>(block_.data(), size);
 }
 
 }  // namespace kowaki

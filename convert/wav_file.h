@@ -1,7 +1,7 @@
 #pragma once
 // RIFF WAVE files: the 44-byte header of a plain PCM file, the header of a
-// codec file, and a reader that finds the format and the audio of a file
-// written by anyone.
+// codec file, a reader that finds the format and the audio of a file
+// written by anyone, and the audio read in blocks for a converter.
 
 #include <array>
 #include <cstdint>
@@ -68,5 +68,30 @@ using WavReadAt = std::function<bool(uint64_t offset, std::span<uint8_t> out)>;
 // formats with more than kMaxFormatExtra extra bytes, and a truncated or
 // malformed file.
 Result<WavInfo> ReadWavInfo(const WavReadAt& read_at);
+
+// Reads up to `out.size()` bytes from `offset`: the count read, fewer only
+// where the file ends, or -1 when the read fails.
+using WavReadSome = std::function<int64_t(uint64_t offset, std::span<uint8_t> out)>;
+
+// The audio of a file ReadWavInfo described, in blocks of at most 8192
+// bytes that hold whole frames, or whole blocks of a codec, so that no
+// stage of a converter drops a partial one between blocks.
+class WavBlockReader {
+ public:
+  WavBlockReader(const WavInfo& info, WavReadSome read);
+
+  // The next block, valid until the next call; empty after the last. Data
+  // of unknown size runs to the end of the file, in whole frames. Fails
+  // when the file ends before its data does, or a read fails.
+  Result<std::span<const uint8_t>> Next();
+
+ private:
+  WavReadSome read_;
+  uint64_t at_;    // of the next block in the file
+  uint64_t left_;  // bytes of data still to read
+  bool to_end_;    // the data runs to the end of the file
+  uint16_t align_;
+  std::vector<uint8_t> block_;
+};
 
 }  // namespace kowaki

@@ -1,10 +1,11 @@
 #include "tools/synth.h"
 
-#include <vorbis/vorbisenc.h>
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+
+#include "convert/samples.h"
+#include "convert/vorbis_encoder.h"
 
 namespace kowaki::synth {
 
@@ -13,11 +14,6 @@ namespace {
 double Formant(double frequency, double centre, double width) {
   const double d = (frequency - centre) / width;
   return 1.0 / (1.0 + d * d);
-}
-
-void AppendPage(const ogg_page& page, std::string* out) {
-  out->append(reinterpret_cast<const char*>(page.header), static_cast<size_t>(page.header_len));
-  out->append(reinterpret_cast<const char*>(page.body), static_cast<size_t>(page.body_len));
 }
 
 }  // namespace
@@ -54,69 +50,17 @@ std::vector<int16_t> Voice(int rate, int channels, double seconds, double pitch_
 std::string EncodeVorbis(std::span<const int16_t> interleaved, int channels, int rate,
                          float quality, int serial) {
   std::string out;
-  vorbis_info info;
-  vorbis_info_init(&info);
-  if (channels < 1 || vorbis_encode_init_vbr(&info, channels, rate, quality) != 0) {
-    vorbis_info_clear(&info);
-    return out;
-  }
-  vorbis_comment comment;
-  vorbis_comment_init(&comment);
-  vorbis_comment_add_tag(&comment, "ENCODER", "kowaki synth");
-  vorbis_dsp_state dsp;
-  vorbis_block block;
-  vorbis_analysis_init(&dsp, &info);
-  vorbis_block_init(&dsp, &block);
-  ogg_stream_state stream;
-  ogg_stream_init(&stream, serial);
-  ogg_packet header, header_comment, header_code;
-  vorbis_analysis_headerout(&dsp, &comment, &header, &header_comment, &header_code);
-  ogg_stream_packetin(&stream, &header);
-  ogg_stream_packetin(&stream, &header_comment);
-  ogg_stream_packetin(&stream, &header_code);
-  ogg_page page;
-  while (ogg_stream_flush(&stream, &page)) AppendPage(page, &out);
-
-  const size_t frames = interleaved.size() / static_cast<size_t>(channels);
-  constexpr size_t kChunk = 1024;
-  bool done = false;
-  for (size_t start = 0; !done;) {
-    const size_t n = std::min(kChunk, frames - start);
-    if (n == 0) {
-      vorbis_analysis_wrote(&dsp, 0);
-    } else {
-      float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(n));
-      for (size_t i = 0; i < n; ++i) {
-        for (int c = 0; c < channels; ++c) {
-          buffer[c][i] =
-              interleaved[(start + i) * static_cast<size_t>(channels) + static_cast<size_t>(c)] /
-              32768.0f;
-        }
-      }
-      vorbis_analysis_wrote(&dsp, static_cast<int>(n));
-      start += n;
-    }
-    while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-      vorbis_analysis(&block, nullptr);
-      vorbis_bitrate_addblock(&block);
-      ogg_packet packet;
-      while (vorbis_bitrate_flushpacket(&dsp, &packet)) {
-        ogg_stream_packetin(&stream, &packet);
-        while (ogg_stream_pageout(&stream, &page)) {
-          AppendPage(page, &out);
-          if (ogg_page_eos(&page)) done = true;
-        }
-      }
-    }
-    if (n == 0) done = true;
-  }
-  while (ogg_stream_flush(&stream, &page)) AppendPage(page, &out);
-
-  ogg_stream_clear(&stream);
-  vorbis_block_clear(&block);
-  vorbis_dsp_clear(&dsp);
-  vorbis_comment_clear(&comment);
-  vorbis_info_clear(&info);
+  const auto append = [&out](std::span<const uint8_t> bytes) {
+    out.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return true;
+  };
+  Result<VorbisEncoder, VorbisError> encoder =
+      VorbisEncoder::Open({rate, channels, quality, serial, "kowaki synth"}, append);
+  if (!encoder) return {};
+  // The encoder takes samples as they are stored: little-endian bytes.
+  std::vector<uint8_t> pcm(interleaved.size() * 2);
+  for (size_t i = 0; i < interleaved.size(); ++i) StoreSample(&pcm[2 * i], interleaved[i]);
+  if (!encoder->Write(pcm) || !encoder->Finish()) return {};
   return out;
 }
 

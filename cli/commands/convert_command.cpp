@@ -31,8 +31,6 @@ namespace kowaki::cli {
 
 namespace {
 
-constexpr size_t kBlockBytes = 8192;
-
 struct Codec {
   const char* option;
   uint16_t tag;
@@ -156,10 +154,8 @@ struct Input {
       *error = PathForDisplay(path) + ": " + *error;
       return false;
     }
-    std::FILE* in = file.get();
-    const auto read_at = [in](uint64_t offset, std::span<uint8_t> out) {
-      return kowaki::platform::Seek64(in, offset) &&
-             std::fread(out.data(), 1, out.size(), in) == out.size();
+    const auto read_at = [this](uint64_t offset, std::span<uint8_t> out) {
+      return ReadSome(offset, out) == static_cast<int64_t>(out.size());
     };
     Result<WavInfo> read = ReadWavInfo(read_at);
     if (!read) {
@@ -168,6 +164,14 @@ struct Input {
     }
     info = *read;
     return true;
+  }
+
+  // Up to `out.size()` bytes from `offset`, as WavBlockReader reads them.
+  int64_t ReadSome(uint64_t offset, std::span<uint8_t> out) {
+    std::FILE* in = file.get();
+    if (!kowaki::platform::Seek64(in, offset)) return -1;
+    const size_t got = std::fread(out.data(), 1, out.size(), in);
+    return got < out.size() && std::ferror(in) ? -1 : static_cast<int64_t>(got);
   }
 };
 
@@ -330,37 +334,23 @@ class Output {
 
 enum class Converted { kDone, kFailed, kInterrupted };
 
-// The input's audio through the pipeline into the output, in blocks of
-// whole frames (or codec blocks), so no stage drops a partial one between
-// blocks. Between blocks it looks at `running`.
+// The input's audio through the pipeline into the output, block by block.
+// Between blocks it looks at `running`.
 Converted ConvertAudio(Input& input, Pipeline& pipeline, Output& output,
                        const std::atomic<int32_t>& running, std::string* error) {
-  const uint16_t align = input.info.format.block_align;
-  const size_t block_size = kBlockBytes >= align ? kBlockBytes / align * align : align;
-  std::vector<uint8_t> block(block_size);
-  if (!kowaki::platform::Seek64(input.file.get(), input.info.data_offset)) {
-    *error = PathForDisplay(input.path) + ": " + Say(Text::kTruncatedFile);
-    return Converted::kFailed;
-  }
+  WavBlockReader blocks(input.info, [&input](uint64_t offset, std::span<uint8_t> out) {
+    return input.ReadSome(offset, out);
+  });
   PcmSpan out;
-  // Data of unknown size runs to the end of the file, in whole frames.
-  const bool to_end = input.info.data_size == kWavSizeUnknown;
-  for (uint64_t left = to_end ? UINT64_MAX : input.info.data_size; left > 0;) {
+  for (;;) {
     if (!running.load()) return Converted::kInterrupted;
-    size_t size = left < block_size ? static_cast<size_t>(left) : block_size;
-    const size_t got = std::fread(block.data(), 1, size, input.file.get());
-    if (got != size && (!to_end || std::ferror(input.file.get()))) {
-      *error = PathForDisplay(input.path) + ": " + Say(Text::kAudioEndsEarly);
+    const Result<std::span<const uint8_t>> block = blocks.Next();
+    if (!block) {
+      *error = PathForDisplay(input.path) + ": " + block.failure().text;
       return Converted::kFailed;
     }
-    if (got != size) {  // the end of data of unknown size: its whole frames
-      left = 0;
-      size = got - got % align;
-      if (size == 0) continue;
-    } else {
-      left -= size;
-    }
-    if (!pipeline.Put({block.data(), static_cast<int32_t>(size)}, &out)) {
+    if (block->empty()) break;
+    if (!pipeline.Put({block->data(), static_cast<int32_t>(block->size())}, &out)) {
       *error = Say(Text::kConversionFailed);
       return Converted::kFailed;
     }

@@ -4,11 +4,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
 
 #include "tools/synth.h"
+
+#define OV_EXCLUDE_STATIC_CALLBACKS
+#include <vorbis/vorbisfile.h>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -27,6 +31,19 @@ std::filesystem::path PathOf(std::string_view utf8) {
 std::string Utf8Of(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
   return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
+
+struct MemoryFile {
+  std::string_view bytes;
+  size_t at = 0;
+};
+
+size_t ReadMemory(void* to, size_t size, size_t count, void* source) {
+  auto* file = static_cast<MemoryFile*>(source);
+  const size_t n = std::min(size * count, file->bytes.size() - file->at);
+  std::memcpy(to, file->bytes.data() + file->at, n);
+  file->at += n;
+  return size ? n / size : 0;
 }
 
 void PutLe32(std::string* out, uint32_t value) {
@@ -114,6 +131,28 @@ std::string Record(std::string_view name9, uint32_t size, uint32_t offset) {
 std::string VorbisClip(int rate, int channels, double seconds, int serial) {
   auto pcm = synth::Voice(rate, channels, seconds, 220.0);
   return synth::EncodeVorbis(pcm, channels, rate, 0.3f, serial);
+}
+
+DecodedVorbis DecodeVorbis(std::string_view ogg) {
+  DecodedVorbis decoded;
+  MemoryFile file{ogg};
+  OggVorbis_File vf;
+  if (ov_open_callbacks(&file, &vf, nullptr, 0, {ReadMemory, nullptr, nullptr, nullptr}) != 0) {
+    return decoded;
+  }
+  const vorbis_info* info = ov_info(&vf, 0);
+  decoded.rate = info->rate;
+  decoded.channels = info->channels;
+  decoded.nominal_bitrate = info->bitrate_nominal;
+  char block[8192];
+  int link = 0;
+  for (long n; (n = ov_read(&vf, block, sizeof block, 0, 2, 1, &link)) > 0;) {
+    const size_t at = decoded.samples.size();
+    decoded.samples.resize(at + static_cast<size_t>(n) / 2);
+    std::memcpy(decoded.samples.data() + at, block, static_cast<size_t>(n));
+  }
+  ov_clear(&vf);
+  return decoded;
 }
 
 }  // namespace kowaki::test

@@ -66,4 +66,15 @@ inline ArchiveIndexPtr LoadIndex(const std::string& path) {
 // A short Ogg Vorbis clip of the synthetic voice.
 std::string VorbisClip(int rate, int channels, double seconds, int serial = 1);
 
+// Ogg Vorbis bytes as libvorbisfile decodes them: the first stream's
+// format and nominal bitrate and all of its 16-bit samples; no channels
+// when the bytes do not open.
+struct DecodedVorbis {
+  long rate = 0;
+  int channels = 0;
+  long nominal_bitrate = 0;
+  std::vector<int16_t> samples;
+};
+DecodedVorbis DecodeVorbis(std::string_view ogg);
+
 }  // namespace kowaki::test
