@@ -74,8 +74,9 @@ class PlayWindow : public TerminalWindow {
 
 int RunPlay(Arguments args) {
   ParsedArgs parsed;
-  std::string error;
-  if (!parsed.Parse(args, {"wineprefix"}, {"json"}, &error)) return BadArguments("play", error);
+  if (const Result<> parsing = parsed.Parse(args, {"wineprefix"}, {"json"}); !parsing) {
+    return BadArguments("play", parsing.failure().text);
+  }
   std::vector<std::string> entries = parsed.positional();
   const std::string archive = TakeArchive(&entries);
 
@@ -84,7 +85,9 @@ int RunPlay(Arguments args) {
     return *code;
   PlayWindow window(TerminalWindow::DrawsProgress());
   window.list() = session.window().list();
-  if (!SelectRows(window.list(), entries, &error)) return BadArguments("play", error);
+  if (const Result<> selected = SelectRows(window.list(), entries); !selected) {
+    return BadArguments("play", selected.failure().text);
+  }
   if (window.SelectedCount() == 0) {
     window.ShowMessage(Say(Text::kNothingToPlay), Say(Text::kCaptionWarning));
     return kExitError;
@@ -100,13 +103,11 @@ int RunPlay(Arguments args) {
                          .list = &window.list(),
                          .selected = result.selected,
                          .entries = &result.entries,
+                         .succeeded = result.played,
                          .interrupted = Interrupted(),
                          .elapsed = std::chrono::steady_clock::now() - start,
                          .output = {}};
-  ReportRun(report, parsed.Has("json"));
-  if (Interrupted()) return kExitInterrupted;
-  const bool complete = result.started == result.selected && result.played == result.selected;
-  return complete ? kExitOk : kExitIncomplete;
+  return EndRun(report, parsed.Has("json"));
 }
 
 }  // namespace kowaki::cli

@@ -1,6 +1,7 @@
 #include "cli/output/run_report.h"
 
 #include "cli/arguments/global_options.h"
+#include "cli/commands.h"
 #include "cli/output/json_output.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/language.h"
@@ -105,9 +106,12 @@ std::string SummaryLine(const RunReport& report) {
   return line;
 }
 
-void ReportRun(const RunReport& report, bool json) {
+int EndRun(const RunReport& report, bool json) {
   if (!Quiet()) Complain(SummaryLine(report));
   if (json) PrintRunJson(report);
+  if (report.interrupted) return kExitInterrupted;
+  const auto taken = static_cast<int32_t>(report.entries->size());
+  return taken == report.selected && report.succeeded == taken ? kExitOk : kExitIncomplete;
 }
 
 }  // namespace kowaki::cli

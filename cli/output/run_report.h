@@ -1,7 +1,8 @@
 #pragma once
-// What a run of `export` or `play` did: the one-line summary at its end and
-// the JSON object of --json (the totals, then a record per entry taken up),
-// both from the entries' outcomes.
+// What a run of a command that reports entries (`export`, `play`) did: the
+// one-line summary at its end, the JSON object of --json (the totals, then
+// a record per entry taken up), both from the entries' outcomes, and the
+// exit code that says the same.
 
 #include <chrono>
 #include <cstdint>
@@ -21,6 +22,9 @@ struct RunReport {
   const RowList* list = nullptr;  // the rows, for each entry's length
   int32_t selected = 0;
   const std::vector<EntryOutcome>* entries = nullptr;  // those taken up, in order
+  // Of those, the ones the job counts as done or kept: an export's merge
+  // file that cannot be finished undoes them all.
+  int32_t succeeded = 0;
   bool interrupted = false;
   std::chrono::steady_clock::duration elapsed{};
   std::string output;  // the output format and where it came from; empty for play
@@ -29,7 +33,8 @@ struct RunReport {
 // "3 files written, 1 skipped, 0 failed; 1.2 MB in 0.4 s; wav, ... (the stored settings)"
 std::string SummaryLine(const RunReport& report);
 // The end of a run on the terminal: the summary unless quiet, the JSON
-// object when asked for.
-void ReportRun(const RunReport& report, bool json);
+// object when asked for. Returns the exit code: 130 after a stop, 0 when
+// every selected entry was taken up and done or kept, 1 otherwise.
+int EndRun(const RunReport& report, bool json);
 
 }  // namespace kowaki::cli
