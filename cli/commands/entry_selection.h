@@ -29,7 +29,7 @@ class EntryArgument {
 
 // Marks the rows `entries` name, every row when there are none. Fails on
 // the first entry that names no row; the rows the others name are marked
-// all the same.
+// all the same (a listing that was stopped may not have reached it).
 Result<> SelectRows(RowList& list, const std::vector<std::string>& entries);
 
 // Takes the archive off the front of the positional arguments when the

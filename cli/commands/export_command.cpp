@@ -128,7 +128,8 @@ Result<> SetDestination(const ParsedArgs& parsed, TerminalWindow& window) {
   return {};
 }
 
-// Before the job: the exit code when there is nothing to do, after saying so.
+// Before the job, on a listing that was not stopped: the exit code when
+// there is nothing to do, after saying so.
 std::optional<int> NothingToDo(const ParsedArgs& parsed, TerminalWindow& window) {
   if (window.SelectedCount() == 0) {
     window.ShowMessage(Say(Text::kNothingToExport), Say(Text::kCaptionWarning));
@@ -177,14 +178,19 @@ int RunExport(Arguments args) {
   }
   if (auto code = session.Open(request->archive, "export", parsed.Value("wineprefix").value_or("")))
     return *code;
-  if (const Result<> selected = SelectRows(window.list(), request->entries); !selected) {
-    return Fail(selected.failure().text);
-  }
-  if (auto code = NothingToDo(parsed, window)) return *code;
+  const bool stopped = Interrupted();  // while listing: the rows not listed may be named
+  const Result<> selected = SelectRows(window.list(), request->entries);
+  if (!selected && !stopped) return Fail(selected.failure().text);
+  if (auto code = stopped ? std::nullopt : NothingToDo(parsed, window)) return *code;
 
   const auto start = std::chrono::steady_clock::now();
-  const ExportResult result = Export(*request, session);
-  if (!result.destination || (result.output_failed && result.processed == 0)) return kExitError;
+  ExportResult result;
+  if (stopped) {
+    result.selected = EndBeforeJob(window, Text::kExportFailed, Text::kExportStopped);
+  } else {
+    result = Export(*request, session);
+    if (!result.destination || (result.output_failed && result.processed == 0)) return kExitError;
+  }
   const RunReport report{.command = "export",
                          .archive = session.path(),
                          .index = session.state().index.get(),

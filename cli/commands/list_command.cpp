@@ -117,9 +117,8 @@ int RunList(Arguments args) {
   const std::string archive = TakeArchive(&entries);
   TerminalSession session;
   session.state().threads = static_cast<int32_t>(*jobs);
-  if (auto code = session.Open(archive, "list", parsed.Value("wineprefix").value_or(""))) {
-    if (*code != kExitIncomplete) return *code;
-  }
+  if (auto code = session.Open(archive, "list", parsed.Value("wineprefix").value_or("")))
+    return *code;
   if (Interrupted()) return kExitInterrupted;
   RowList& list = session.window().list();
   const ArchiveIndex& index = *session.state().index;

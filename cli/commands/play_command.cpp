@@ -83,20 +83,24 @@ int RunPlay(Arguments args) {
   TerminalSession session;
   if (auto code = session.Open(archive, "play", parsed.Value("wineprefix").value_or("")))
     return *code;
+  const bool stopped = Interrupted();  // while listing: the rows not listed may be named
   PlayWindow window(TerminalWindow::DrawsProgress());
   window.list() = session.window().list();
-  if (const Result<> selected = SelectRows(window.list(), entries); !selected) {
-    return BadArguments("play", selected.failure().text);
-  }
-  if (window.SelectedCount() == 0) {
+  const Result<> selected = SelectRows(window.list(), entries);
+  if (!selected && !stopped) return BadArguments("play", selected.failure().text);
+  if (!stopped && window.SelectedCount() == 0) {
     window.ShowMessage(Say(Text::kNothingToPlay), Say(Text::kCaptionWarning));
     return kExitError;
   }
-  window.CountBytes(*session.state().index);
-  session.state().window = &window;
   PlaybackResult result;
   const auto start = std::chrono::steady_clock::now();
-  session.Run([&](AppState* state) { result = RunPlayback(state, PlaybackSetup{}); });
+  if (stopped) {
+    result.selected = EndBeforeJob(window, Text::kPlayFailed, Text::kPlayStopped);
+  } else {
+    window.CountBytes(*session.state().index);
+    session.state().window = &window;
+    session.Run([&](AppState* state) { result = RunPlayback(state, PlaybackSetup{}); });
+  }
   const RunReport report{.command = "play",
                          .archive = session.path(),
                          .index = session.state().index.get(),

@@ -5,6 +5,7 @@
 #include "cli/output/json_output.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/language.h"
+#include "jobs/job_end.h"
 #include "text/catalogue.h"
 #include "text/format_text.h"
 
@@ -93,6 +94,12 @@ void PrintRunJson(const RunReport& report) {
 }
 
 }  // namespace
+
+int32_t EndBeforeJob(JobWindow& window, Text failed_text, Text stopped_text) {
+  const int32_t selected = window.SelectedCount();
+  ShowEndMessages(window, failed_text, stopped_text, selected, 0, 0);
+  return selected;
+}
 
 std::string SummaryLine(const RunReport& report) {
   const Totals totals = Count(report);

@@ -11,7 +11,9 @@
 
 #include "archive/archive_index.h"
 #include "jobs/entry_outcome.h"
+#include "jobs/job_window.h"
 #include "jobs/row_list.h"
+#include "text/catalogue.h"
 
 namespace kowaki::cli {
 
@@ -29,6 +31,10 @@ struct RunReport {
   std::chrono::steady_clock::duration elapsed{};
   std::string output;  // the output format and where it came from; empty for play
 };
+
+// A run stopped before its job (while the archive was listed): the job's
+// end messages for the selected rows, all of them left; returns their count.
+int32_t EndBeforeJob(JobWindow& window, Text failed_text, Text stopped_text);
 
 // "3 files written, 1 skipped, 0 failed; 1.2 MB in 0.4 s; wav, ... (the stored settings)"
 std::string SummaryLine(const RunReport& report);
