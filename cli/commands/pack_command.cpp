@@ -47,7 +47,7 @@ int RunPack(Arguments args) {
   }
   ParsedArgs parsed;
   std::string error;
-  if (!parsed.Parse(rewritten, {"output", "header-word", "from"}, {"force"}, &error)) {
+  if (!Succeeded(parsed.Parse(rewritten, {"output", "header-word", "from"}, {"force"}), &error)) {
     return BadArguments("pack", error);
   }
   const auto output = parsed.Value("output");
@@ -64,10 +64,10 @@ int RunPack(Arguments args) {
     return Fail(Say(Text::kTooManyFiles, static_cast<int>(inputs.size()),
                     static_cast<int>(kArchiveMaxEntries)));
   }
-  long long header_word = 0;
+  const Result<long long> header_word = parsed.Integer("header-word", 0, 0xFFFFFF, 0);
   ArchiveWriter writer;
-  if (!parsed.Integer("header-word", 0, 0xFFFFFF, 0, &header_word, &error) ||
-      !Succeeded(writer.set_header_word(static_cast<uint32_t>(header_word)), &error)) {
+  if (!Succeeded(header_word, &error) ||
+      !Succeeded(writer.set_header_word(static_cast<uint32_t>(*header_word)), &error)) {
     return Fail(error);
   }
   for (const std::string& input : inputs) {

@@ -84,7 +84,8 @@ int RunReplace(Arguments args) {
   ParsedArgs parsed;
   std::string error;
   const std::vector<std::string>& pairs = parsed.positional();
-  if (!parsed.Parse(args, {}, {"force"}, &error) || pairs.size() < 3 || pairs.size() % 2 == 0) {
+  if (!Succeeded(parsed.Parse(args, {}, {"force"}), &error) || pairs.size() < 3 ||
+      pairs.size() % 2 == 0) {
     return BadArguments("replace", error.empty() ? Say(Text::kArgGiveArchiveAndPairs) : error);
   }
   const std::string& path = pairs[0];

@@ -113,7 +113,7 @@ bool Unpacker::WriteManifest(const Manifest& manifest, std::string* error) {
 int RunUnpack(Arguments args) {
   ParsedArgs parsed;
   std::string error;
-  if (!parsed.Parse(args, {}, {}, &error) || parsed.positional().size() != 2) {
+  if (!Succeeded(parsed.Parse(args, {}, {}), &error) || parsed.positional().size() != 2) {
     return BadArguments("unpack", error.empty() ? Say(Text::kArgGiveArchiveAndFolder) : error);
   }
   const std::string& folder = parsed.positional()[1];

@@ -63,20 +63,20 @@ void PrintTable(const ArchiveIndex& index, const std::vector<FailedEntry>& failu
 
 int RunVerify(Arguments args) {
   ParsedArgs parsed;
-  std::string error;
-  long long jobs = 0;
-  if (!parsed.Parse(args, {"jobs"}, {"json"}, &error, {{'j', "jobs"}}) ||
-      !parsed.Integer("jobs", 1, kMaxJobs, 0, &jobs, &error) || parsed.positional().size() != 1) {
-    return BadArguments("verify", error.empty() ? Say(Text::kArgGiveOneArchive) : error);
+  if (const Result<> parsing = parsed.Parse(args, {"jobs"}, {"json"}, {{'j', "jobs"}}); !parsing) {
+    return BadArguments("verify", parsing.failure().text);
   }
+  const Result<long long> jobs = parsed.Integer("jobs", 1, kMaxJobs, 0);
+  if (!jobs) return BadArguments("verify", jobs.failure().text);
+  if (parsed.positional().size() != 1) return BadArguments("verify", Say(Text::kArgGiveOneArchive));
   const std::string& path = parsed.positional()[0];
   const ArchiveIndexPtr index = LoadArchiveArgument(path);
   if (!index) return kExitError;
   std::vector<FailedEntry> failures;
   OrderedWork<EntryCheck> work;
   work.count = index->count;
-  work.threads = jobs ? static_cast<int32_t>(jobs)
-                      : static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+  work.threads = *jobs ? static_cast<int32_t>(*jobs)
+                       : static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
   work.work = [&](int32_t i) { return CheckEntry(index.get(), i); };
   work.commit = [&](int32_t i, EntryCheck& check) {
     if (!check.ok()) failures.push_back({i, check});

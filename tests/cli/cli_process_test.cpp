@@ -144,6 +144,39 @@ TEST_F(CliProcessTest, CtrlCStopsAnExportWithExit130) {
   for (const std::string& name : TestDirList(dir_.File("out"))) EXPECT_EQ(name, "all.wav");
 }
 
+// Ctrl-C while export or play still lists the archive stops the run
+// before its first entry: the summary and the JSON object say that none
+// was taken up, and the exit code that it was stopped.
+TEST_F(CliProcessTest, CtrlCWhileListingStopsTheRunBeforeItsFirstEntry) {
+  // Many entries that are all one short clip, stored once: a long listing.
+  const std::string clip = VorbisClip(22050, 1, 0.05);
+  constexpr uint32_t kEntries = 200000;
+  std::string table;
+  for (uint32_t i = 0; i < kEntries; ++i) {
+    table +=
+        Record("v" + std::to_string(i), static_cast<uint32_t>(clip.size()), 16 + 17 * kEntries);
+  }
+  WriteBytes(dir_.File("voice.arc"), ArchiveHeader(1, 0, kEntries, 16) + table + clip);
+  std::filesystem::current_path(dir_.path());
+  const std::pair<std::string, std::string> runs[] = {
+      {"export voice.arc --to out --json", "kowaki-cli: 0 written, 0 skipped, 0 failed"},
+      {"play voice.arc --json", "kowaki-cli: 0 played, 0 failed"}};
+  for (const auto& [command_line, summary] : runs) {
+    ChildProcess child(Shell(Quoted(KOWAKI_CLI) + " " + command_line));
+    child.WaitForThreads(2);  // the listing's worker
+    child.Signal(SIGINT);
+    const std::string json = child.ReadOutput();
+    const int status = child.Wait();
+    ASSERT_TRUE(WIFEXITED(status)) << command_line;
+    EXPECT_EQ(WEXITSTATUS(status), 130) << command_line;
+    const std::string err = ReadBytes(dir_.File("err"));
+    EXPECT_TRUE(err.find(summary) != std::string::npos) << err;
+    EXPECT_NE(json.find("\"done\": 0, "), std::string::npos) << json;
+    EXPECT_NE(json.find("\"interrupted\": true, \"entries\": []}"), std::string::npos) << json;
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.File("out")));
+}
+
 // A signal while a temporary exists: kowaki-cli removes it and ends by
 // that signal.
 struct SignalCase {
