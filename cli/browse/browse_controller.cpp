@@ -148,6 +148,7 @@ bool BrowseController::OnListChar(char c) {
       return false;
     case '/':
       mode_ = Mode::kFilter;
+      typed_ = model_.filter();
       break;
     case ' ':
       model_.ToggleMark();
