@@ -31,6 +31,9 @@ class EntryArgument {
  private:
   long long number_ = -1;  // #N: N; else the pattern is matched
   std::string text_;
+  // A filter of plain text: what a name must hold. Found by bytes, as UTF-8
+  // lets a character be found.
+  std::string part_;
 };
 
 // Marks the rows `entries` name, every row when there are none. Fails on
