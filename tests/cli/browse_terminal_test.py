@@ -200,14 +200,14 @@ def ended_by(cli, archive, work, env, number):
     """Signal `number` ends browse; the terminal is as it was before."""
     pid_file = os.path.join(work, "browse.pid")
     command = (f"sh -c 'echo $$ > \"{pid_file}\"; exec \"{cli}\" browse --lang ja \"{archive}\"'; "
-               "echo \"browse ended $?\"; stty -a")
+               "echo \"browse ended $?\"; stty -a; echo modes-shown")
     term = Terminal(work, command, env)
     try:
         term.wait_for(["名前", "/ 13 行"])
         check(term.flag("alternate_on") == "1", "browse has the alternate screen")
         with open(pid_file) as f:
             os.kill(int(f.read()), number)
-        screen = term.wait_for([f"browse ended {128 + number}", "time ="])  # stty's last
+        screen = term.wait_for([f"browse ended {128 + number}", "modes-shown"])
         modes = screen.replace(";", " ").split()
         check("icanon" in modes and "echo" in modes and "-icanon" not in modes, "modes", screen)
         check(term.flag("alternate_on") == "0", "the normal screen again", screen)
