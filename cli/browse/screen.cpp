@@ -96,50 +96,43 @@ Screen::~Screen() {
 }
 
 Key Screen::Read(int timeout_ms) {
+  // ncurses' key codes, and the bytes terminals send for the same keys.
+  static constexpr struct {
+    int code;
+    Key::Kind kind;
+  } kKeys[] = {
+      {KEY_UP, Key::kUp},
+      {KEY_DOWN, Key::kDown},
+      {KEY_LEFT, Key::kLeft},
+      {KEY_RIGHT, Key::kRight},
+      {KEY_PPAGE, Key::kPageUp},
+      {KEY_NPAGE, Key::kPageDown},
+      {KEY_HOME, Key::kHome},
+      {KEY_END, Key::kEnd},
+      {KEY_ENTER, Key::kEnter},
+      {'\n', Key::kEnter},
+      {'\r', Key::kEnter},
+      {27, Key::kEscape},
+      {KEY_BACKSPACE, Key::kBackspace},
+      {127, Key::kBackspace},
+      {8, Key::kBackspace},
+      {'\t', Key::kTab},
+      {KEY_RESIZE, Key::kResize},
+  };
   timeout(timeout_ms);
   const int c = getch();
-  switch (c) {
-    case KEY_UP:
-      return {Key::kUp};
-    case KEY_DOWN:
-      return {Key::kDown};
-    case KEY_LEFT:
-      return {Key::kLeft};
-    case KEY_RIGHT:
-      return {Key::kRight};
-    case KEY_PPAGE:
-      return {Key::kPageUp};
-    case KEY_NPAGE:
-      return {Key::kPageDown};
-    case KEY_HOME:
-      return {Key::kHome};
-    case KEY_END:
-      return {Key::kEnd};
-    case KEY_ENTER:
-    case '\n':
-    case '\r':
-      return {Key::kEnter};
-    case 27:
-      return {Key::kEscape};
-    case KEY_BACKSPACE:
-    case 127:
-    case 8:
-      return {Key::kBackspace};
-    case '\t':
-      return {Key::kTab};
-    case KEY_RESIZE:
-      return {Key::kResize};
-    case KEY_MOUSE: {
-      MEVENT event;
-      if (getmouse(&event) != OK) return {};
-      if (event.bstate & BUTTON4_PRESSED) return {Key::kWheelUp};
-      if (event.bstate & BUTTON5_PRESSED) return {Key::kWheelDown};
-      return {};
-    }
-    default:
-      if (c >= 0 && c < 256) return {Key::kChar, static_cast<char>(c)};
-      return {};
+  for (const auto& key : kKeys) {
+    if (key.code == c) return {key.kind};
   }
+  if (c == KEY_MOUSE) {
+    MEVENT event;
+    if (getmouse(&event) != OK) return {};
+    if (event.bstate & BUTTON4_PRESSED) return {Key::kWheelUp};
+    if (event.bstate & BUTTON5_PRESSED) return {Key::kWheelDown};
+    return {};
+  }
+  if (c >= 0 && c < 256) return {Key::kChar, static_cast<char>(c)};
+  return {};  // no key in time, or one browse does not take
 }
 
 }  // namespace kowaki::cli
