@@ -180,7 +180,7 @@ bool BrowseController::OnListChar(char c) {
       break;
     case 'e':
       if (job_ == Job::kExport) {
-        note_ = Say(Text::kBrowseExportRunning);
+        Note(Say(Text::kBrowseExportRunning));
       } else {
         mode_ = Mode::kExport;
         focus_ = Focus::kDestination;
@@ -265,13 +265,13 @@ void BrowseController::ChangeSetting(char c) {
 // A play replaces the one playing; an export plays on until it ends.
 void BrowseController::Play() {
   if (job_ == Job::kExport) {
-    note_ = Say(Text::kBrowseExportRunning);
+    Note(Say(Text::kBrowseExportRunning));
     return;
   }
   StopJob();
   const std::vector<int32_t> chosen = model_.Chosen();
   if (chosen.empty()) {
-    note_ = Say(Text::kNothingToPlay);
+    Note(Say(Text::kNothingToPlay));
     return;
   }
   control_.paused = false;
@@ -288,7 +288,7 @@ void BrowseController::Seek(int32_t ms) {
 void BrowseController::StartExport() {
   const std::vector<int32_t> chosen = model_.Chosen();
   if (chosen.empty()) {
-    note_ = Say(Text::kNothingToExport);
+    Note(Say(Text::kNothingToExport));
     mode_ = Mode::kList;
     return;
   }
@@ -301,7 +301,7 @@ void BrowseController::StartExport() {
   } else if (platform::MakeFolders(path)) {
     window_.folder_answer = path;
   } else {
-    note_ = Say(Text::kCannotMakeFolder, PathForDisplay(path));
+    Note(Say(Text::kCannotMakeFolder, PathForDisplay(path)));
     return;
   }
   mode_ = Mode::kList;
@@ -312,11 +312,17 @@ void BrowseController::StartExport() {
         [this](AppState* state) { export_result_ = RunExport(state, export_setup_); });
 }
 
+// Why a key did nothing, in place of what the last job said.
+void BrowseController::Note(std::string text) {
+  window_.ClearMessages();
+  note_ = std::move(text);
+}
+
 bool BrowseController::Start(Job job, JobProcedure procedure) {
-  window_.ClearMessage();
+  window_.ClearMessages();
   note_.clear();
   if (!StartWorker(&jobs_, std::move(procedure))) {
-    note_ = Say(Text::kCannotStartJob);
+    Note(Say(Text::kCannotStartJob));
     return false;
   }
   job_ = job;

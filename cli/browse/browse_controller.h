@@ -87,6 +87,7 @@ class BrowseController {
   void Play();
   void Seek(int32_t ms);
   void StartExport();
+  void Note(std::string text);
   bool Start(Job job, JobProcedure procedure);
   void StopJob();
   void EndJob();

@@ -193,7 +193,7 @@ void BrowseView::DrawStatus() const {
     text = status.work + "  " + ProgressBar(status.low, status.high, status.position, kBarWidth) +
            "  " + Say(Text::kBrowseExportRunning);
   }
-  for (const std::string* part : {&status.message, &controller_.note()}) {
+  for (const std::string* part : {&status.problem, &status.message, &controller_.note()}) {
     if (!part->empty()) text += (text.empty() ? "" : "  ") + *part;
   }
   PutLine(LINES - 2, " " + text, A_REVERSE);

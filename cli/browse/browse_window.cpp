@@ -9,8 +9,9 @@ BrowseWindow::Status BrowseWindow::status() const {
   return status_;
 }
 
-void BrowseWindow::ClearMessage() {
+void BrowseWindow::ClearMessages() {
   std::lock_guard lock(mutex_);
+  status_.problem.clear();
   status_.message.clear();
 }
 
@@ -66,13 +67,19 @@ int32_t BrowseWindow::RowEntry(int32_t row) {
 void BrowseWindow::ReportEntry(const EntryOutcome& outcome, std::string_view name) {
   if (outcome.ok) return;
   std::lock_guard lock(mutex_);
-  status_.message = NameText(name) + ": " + ProblemText(outcome);
+  status_.problem = NameText(name) + ": " + ProblemText(outcome);
 }
 
+// A message box's lines, and the blank ones between them, on one line.
 void BrowseWindow::ShowMessage(std::string_view text, std::string_view caption) {
-  std::string line = std::string(caption) + ": " + std::string(text);
-  // A message box's lines on one status line.
-  for (char& c : line) c = c == '\n' ? ' ' : c;
+  std::string line = std::string(caption) + ":";
+  bool gap = true;
+  for (const char c : text) {
+    const bool space = c == '\n' || c == ' ';
+    if (!space && gap) line += ' ';
+    if (!space) line += c;
+    gap = space;
+  }
   std::lock_guard lock(mutex_);
   status_.message = line;
 }

@@ -26,10 +26,12 @@ class BrowseWindow : public TerminalWindow {
     int32_t high = 100;
     int32_t position = 0;
     double seconds = 0;   // the length of the entry playing
-    std::string message;  // the job's last message, or an entry that failed
+    std::string problem;  // the last entry that failed, and why
+    std::string message;  // the job's last message, on one line
   };
   Status status() const;
-  void ClearMessage();
+  // A job starts: nothing said yet.
+  void ClearMessages();
 
   // The entries the next job takes, in this order. Not while a job runs.
   void SetQueue(const ArchiveIndex& index, const std::vector<int32_t>& entries);

@@ -135,7 +135,7 @@ def walk_through(cli, archive, work, env):
         screen = term.wait_for("2 marked")
         check(sum(line.startswith("*") for line in screen.split("\n")) == 2, "two marks", screen)
         term.keys("e")
-        term.wait_for(["export 2 entries", "to the folder:", "ogg"])
+        term.wait_for(["entries to export: 2", "to the folder:", "ogg"])
         term.text("out")
         term.keys("Tab", "t")
         term.wait_for("wav, the source's rate, the source's channels")
