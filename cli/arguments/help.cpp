@@ -60,7 +60,7 @@ constexpr Help kHelp[] = {
      "  Enter        play the marks (or the current row); s: stop; p: pause, resume\n"
      "  Left Right   5 s back, on; , . 30 s; + - volume; n: the next entry\n"
      "  e            export the marks (or the current row) with the stored settings;\n"
-     "               t, r, c, m change type, rate, channels, merge for this run; Esc stops\n"
+     "               Tab, then t r c m: type, rate, channels, merge for this run; Esc stops\n"
      "  1-5          sort by that column; again: reversed\n"
      "  ?            the keys; q: quit\n"
      "On Windows the window browses the archive instead.\n"},

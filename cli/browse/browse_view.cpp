@@ -92,9 +92,7 @@ void BrowseView::DrawTitle() const {
   std::string left = " kowaki-cli browse  " + PathForDisplay(path_);
   if (model_.known() < model_.count())
     left += "  " + Say(Text::kWorkListing, model_.known(), model_.count());
-  std::string right = Say(Text::kBrowseRows, model_.rows(), model_.count());
-  if (model_.marked() > 0) right += "  " + Say(Text::kBrowseMarked, model_.marked());
-  PutLine(0, Spread(left, right + " "), A_BOLD);
+  PutLine(0, Spread(left, Say(Text::kBrowseRows, model_.rows(), model_.count()) + " "), A_BOLD);
 }
 
 void BrowseView::DrawHeader() const {
@@ -196,7 +194,8 @@ void BrowseView::DrawStatus() const {
   for (const std::string* part : {&status.problem, &status.message, &controller_.note()}) {
     if (!part->empty()) text += (text.empty() ? "" : "  ") + *part;
   }
-  PutLine(LINES - 2, " " + text, A_REVERSE);
+  const std::string marked = model_.marked() > 0 ? Say(Text::kBrowseMarked, model_.marked()) : "";
+  PutLine(LINES - 2, Spread(" " + text, marked + " "), A_REVERSE);
 }
 
 void BrowseView::DrawExportPrompt() const {

@@ -1,7 +1,7 @@
 #pragma once
 // Draws kowaki-cli browse with ncurses: a title line (the archive, the
-// listing's progress, the rows shown and the marks), the columns' titles,
-// the rows, a status line (what plays or exports, a message) and the line
+// listing's progress, the rows shown), the columns' titles, the rows, a
+// status line (what plays or exports, a message, the marks) and the line
 // that takes text or names the keys; the export prompt above the status
 // line and the keys in place of the rows when asked for.
 
