@@ -1,14 +1,17 @@
 // kowaki-cli browse without a terminal: the rows before and after their
-// facts come in, the filter, the sort, the marks and the screen's rows; and
-// the facts read in the background from a real archive.
+// facts come in, the filter, the sort, the marks and the screen's rows; the
+// facts read in the background from a real archive; and keys as the
+// screen hands them over, the export they start included.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
 
+#include "cli/browse/browse_controller.h"
 #include "cli/browse/browse_model.h"
 #include "cli/browse/facts_loader.h"
+#include "common/little_endian.h"
 #include "tests/jobs/job_fixture.h"
 
 namespace kowaki::test {
@@ -188,6 +191,78 @@ TEST_F(BrowseModelTest, TheLoaderReadsEveryEntrysFactsInTheBackground) {
   EXPECT_EQ(c.rate, 44100);
   EXPECT_EQ(c.frames, 22050);
   EXPECT_EQ(c.frames, ReadEntryFacts(state_.index.get(), 2).facts.frames);
+}
+
+class BrowseKeysTest : public JobTest {
+ protected:
+  BrowseKeysTest() { SetLanguage(Language::kEnglish); }
+  // What the screen hands over for `text`: a key per byte.
+  void Type(cli::BrowseController& controller, std::string_view text) {
+    for (const char byte : text) ASSERT_TRUE(controller.Handle({cli::Key::kChar, byte}));
+  }
+  void Press(cli::BrowseController& controller, cli::Key::Kind kind) {
+    ASSERT_TRUE(controller.Handle({kind}));
+  }
+  // Ticks, as the screen does between keys, until the job has ended.
+  void AwaitJob(cli::BrowseController& controller) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (controller.job() != cli::BrowseController::Job::kNone &&
+           std::chrono::steady_clock::now() < deadline) {
+      controller.Tick();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+};
+
+TEST_F(BrowseKeysTest, AFilterTakesACharacterOnceWholeAndAnExportTakesItsSettingsForTheRun) {
+  MakeArchive({Voice("v_0001", 22050, 2), Voice("\x82\xb1\x82\xa6", 8000, 1)});
+  cli::FactsLoader facts(state_.index.get(), 1);
+  BrowseModel model(*state_.index, facts.facts(), false);
+  cli::BrowseWindow window(facts);
+  state_.window = &window;
+  cli::BrowseController controller(state_, window, model, facts, kDefaultOutputSettings);
+
+  Type(controller, "/\xE3\x81");  // the first two bytes of こ
+  EXPECT_EQ(controller.mode(), cli::BrowseController::Mode::kFilter);
+  EXPECT_EQ(model.rows(), 2);
+  Type(controller, "\x93");
+  EXPECT_EQ(model.filter(), "こ");
+  EXPECT_EQ(model.rows(), 1);
+  Press(controller, cli::Key::kBackspace);
+  EXPECT_EQ(model.rows(), 2);
+  Type(controller, "v");
+  Press(controller, cli::Key::kEnter);
+  Type(controller, "/q");  // opened again on the filter kept
+  EXPECT_EQ(model.filter(), "vq");
+  Press(controller, cli::Key::kEscape);
+  EXPECT_EQ(model.filter(), "");
+
+  // A folder that cannot be made keeps the prompt; the settings change
+  // for this run as the settings dialog's lists go.
+  const std::string blocked = dir_.File("voice.arc") + "/out";
+  Type(controller, "e" + blocked);
+  Press(controller, cli::Key::kEnter);
+  EXPECT_EQ(controller.mode(), cli::BrowseController::Mode::kExport);
+  EXPECT_EQ(controller.note(), "cannot make the folder " + blocked);
+  for (size_t i = 0; i < std::string_view("voice.arc/out").size(); ++i) {
+    Press(controller, cli::Key::kBackspace);
+  }
+  Type(controller, "out");
+  Press(controller, cli::Key::kTab);
+  Type(controller, "trrcc");
+  EXPECT_EQ(controller.settings().type, 1);
+  EXPECT_EQ(controller.settings().frq, 44100);
+  EXPECT_EQ(controller.settings().ch, 2);
+  Press(controller, cli::Key::kEnter);
+  EXPECT_EQ(controller.job(), cli::BrowseController::Job::kExport);
+  AwaitJob(controller);
+  EXPECT_EQ(controller.note(), "1 written, 0 skipped, 0 failed to " + dir_.File("out"));
+  const std::string wav = ReadBytes(dir_.File("out/v_0001.wav"));
+  ASSERT_GE(wav.size(), 44u);
+  const auto* header = reinterpret_cast<const uint8_t*>(wav.data());
+  EXPECT_EQ(ReadLe16(header + 22), 2);  // channels
+  EXPECT_EQ(ReadLe32(header + 24), 44100u);
+  EXPECT_FALSE(controller.Handle({cli::Key::kChar, 'q'}));
 }
 
 }  // namespace
