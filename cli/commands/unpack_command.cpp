@@ -75,8 +75,12 @@ bool Unpacker::Unpack(int32_t i, ManifestEntry* entry, std::string* error) {
     return false;
   }
   OutputFile out;
-  return Succeeded(out.Open(path, OutputPlace::kInFolder), error) &&
-         Copy(*stream, first, out, &entry->crc, error) && Succeeded(out.Commit(), error);
+  if (!Succeeded(out.Open(path, OutputPlace::kInFolder), error) ||
+      !Copy(*stream, first, out, &entry->crc, error) || !Succeeded(out.Commit(), error)) {
+    return false;
+  }
+  entry->shape = ShapeOfEntry(&index_, i);
+  return true;
 }
 
 bool Unpacker::Copy(EntryStream& stream, size_t first, OutputFile& out, uint32_t* crc,

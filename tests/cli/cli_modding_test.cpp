@@ -96,7 +96,7 @@ TEST_F(CliModdingTest, DemoArchiveComesBackByteForByte) {
   // Every entry has its file, the one that is no Ogg data as .bin.
   EXPECT_EQ(dir_.List().size(), 2u);
   EXPECT_EQ(ReadBytes(dir_.File("un/readme.bin")), "This entry is plain text, not a voice clip.\n");
-  EXPECT_NE(Manifest("un").find("\nentry v_0001 "), std::string::npos);
+  EXPECT_NE(Manifest("un").find("\nentry 0 v_0001 "), std::string::npos);
 }
 #endif
 
@@ -117,8 +117,8 @@ TEST_F(CliModdingTest, OddArchivesComeBackByteForByte) {
                  {"12345678", "8"}})));
   const std::string manifest = Manifest("un");
   EXPECT_NE(manifest.find("header-word 0x00123456\nlayout contiguous\n"), std::string::npos);
-  EXPECT_NE(manifest.find("\nentry ab%00xyz 1 "), std::string::npos) << manifest;
-  EXPECT_NE(manifest.find("\nentry %00 1 "), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find("\nentry 11 ab%00xyz 1 "), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find("\nentry 10 %00 1 "), std::string::npos) << manifest;
   // Names that are no file name are escaped, the same name twice numbered.
   for (const char* file : {"v_0001.ogg", "v_0001~3.ogg", "V_0001~4.bin", "a%2Fb.bin", "%2E..bin",
                            "%43ON.bin", "empty.bin", "%00.bin"}) {
@@ -177,10 +177,11 @@ TEST_F(CliModdingTest, AnArchiveOfAnotherLayoutKeepsItsIndex) {
       << err;
   const std::string manifest = Manifest("un");
   // a overlaps what d claims.
-  EXPECT_NE(manifest.find("layout rearranged\nshared a 4 "), std::string::npos) << manifest;
-  EXPECT_NE(manifest.find("\nshared b 4 "), std::string::npos) << manifest;
-  EXPECT_NE(manifest.find("\nshared c 2 "), std::string::npos) << manifest;
-  EXPECT_NE(manifest.find("\noutside d 50 ends at byte 142"), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find("layout rearranged\nentries 4 "), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find("\nshared 0 a 4 "), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find("\nshared 1 b 4 "), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find("\nshared 2 c 2 "), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find("\noutside 3 d 50 ends at byte 142"), std::string::npos) << manifest;
 
   test::CommandResult r = PackFrom("un", "new.arc");
   EXPECT_EQ(r.code, kExitIncomplete);
