@@ -95,7 +95,12 @@ int RunStatus(Arguments args) {
   // A manifest that cannot be used is one pack --from would stop at.
   const Result<Manifest> manifest = ReadManifest(folder);
   if (!manifest) {
-    if (parsed.Has("json")) PrintJson(JsonLine(Head(folder, nullptr, false)) + "\n");
+    if (parsed.Has("json")) {
+      Json head = Head(folder, nullptr, false);
+      head["error"] = manifest.failure().text;
+      head["entries"] = Json::array();
+      PrintJson(JsonLine(head) + "\n");
+    }
     Complain(manifest.failure().text);
     Report(Say(Text::kStatusWouldStop));
     return kExitIncomplete;

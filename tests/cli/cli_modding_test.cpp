@@ -13,6 +13,7 @@
 #include "archive/archive_index.h"
 #include "cli/commands.h"
 #include "common/little_endian.h"
+#include "modding/folder.h"
 #include "modding/manifest.h"
 #include "tests/convert/wav_test_util.h"
 #include "tests/support/files.h"
@@ -76,6 +77,10 @@ class CliModdingTest : public ::testing::Test {
     EXPECT_EQ(r.err.find("laid out"), std::string::npos) << r.err;
     EXPECT_TRUE(ReadBytes(dir_.File("again.arc")) == ReadBytes(archive));
   }
+  // `file` in `folder` as the commands join them (on Windows with '\\').
+  std::string In(const std::string& folder, const std::string& file) {
+    return PathInFolder(dir_.File(folder), file);
+  }
   std::string Manifest(const std::string& folder) {
     return ReadBytes(dir_.File(folder + "/" + kManifestFileName));
   }
@@ -115,8 +120,8 @@ TEST_F(CliModdingTest, UnpackNeverWritesOverWhatIsInItsFolder) {
   std::string err;
   EXPECT_EQ(Unpack(archive, "un", &err), kExitError);
   EXPECT_TRUE(ReadBytes(dir_.File("un/v1.ogg")) == other_);
-  EXPECT_NE(err.find("un/manifest.txt exists\n"), std::string::npos) << err;
-  EXPECT_NE(err.find("un/v1.ogg exists\n"), std::string::npos) << err;
+  EXPECT_NE(err.find(In("un", "manifest.txt") + " exists\n"), std::string::npos) << err;
+  EXPECT_NE(err.find(In("un", "v1.ogg") + " exists\n"), std::string::npos) << err;
   // Eight in the way: four named, the rest counted; -v names each.
   EXPECT_NE(err.find("kowaki-cli: ... and 4 more (-v shows each)\n"
                      "kowaki-cli: nothing unpacked: the folder holds files unpack would write "
@@ -124,13 +129,13 @@ TEST_F(CliModdingTest, UnpackNeverWritesOverWhatIsInItsFolder) {
             std::string::npos)
       << err;
   const test::CommandResult each = RunCommand(RunUnpack, {archive, dir_.File("un"), "-v"});
-  EXPECT_NE(each.err.find("un/v7.ogg exists\n"), std::string::npos) << each.err;
+  EXPECT_NE(each.err.find(In("un", "v7.ogg") + " exists\n"), std::string::npos) << each.err;
   // Read-only, it is found before anything is written, even with --force.
   test::SetReadOnly(dir_.File("un/v2.ogg"), true);
   EXPECT_EQ(Unpack(archive, "un", &err), kExitError);
   test::CommandResult r = RunCommand(RunUnpack, {archive, dir_.File("un"), "--force"});
   EXPECT_EQ(r.code, kExitError);
-  EXPECT_NE(r.err.find("un/v2.ogg: is read-only"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(In("un", "v2.ogg") + ": is read-only"), std::string::npos) << r.err;
   EXPECT_TRUE(ReadBytes(dir_.File("un/v1.ogg")) == other_);
   test::SetReadOnly(dir_.File("un/v2.ogg"), false);
   r = RunCommand(RunUnpack, {archive, dir_.File("un"), "--force"});
@@ -142,7 +147,8 @@ TEST_F(CliModdingTest, UnpackNeverWritesOverWhatIsInItsFolder) {
   const std::string inside = Archive(Contiguous(0, {entries[0]}), "in/manifest.txt");
   r = RunCommand(RunUnpack, {inside, dir_.File("in"), "--force"});
   EXPECT_EQ(r.code, kExitError);
-  EXPECT_NE(r.err.find("in/manifest.txt is the archive itself"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(In("in", "manifest.txt") + " is the archive itself"), std::string::npos)
+      << r.err;
   EXPECT_TRUE(ReadBytes(inside) == Contiguous(0, {entries[0]}));
   EXPECT_EQ(dir_.List(), (std::vector<std::string>{"in", "un", "voice.arc"}));
 }
@@ -193,9 +199,8 @@ TEST_F(CliModdingTest, PackFromRefusesWhatWouldNotGiveTheGameAnArchive) {
   std::remove(dir_.File("un/v2.ogg").c_str());
   test::CommandResult r = PackFrom("un", "new.arc");
   EXPECT_EQ(r.code, kExitError);
-  EXPECT_NE(
-      r.err.find("entry 1 (v2): missing, " + dir_.File("un/v2.ogg") + ": its file is missing\n"),
-      std::string::npos)
+  EXPECT_NE(r.err.find("entry 1 (v2): missing, " + In("un", "v2.ogg") + ": its file is missing\n"),
+            std::string::npos)
       << r.err;
   EXPECT_FALSE(std::filesystem::exists(dir_.File("new.arc")));
 
@@ -236,10 +241,12 @@ TEST_F(CliModdingTest, PackFromNamesWhatTheManifestDoesNotSay) {
   WriteBytes(dir_.File("un/notes.txt"), "the translator's");
   test::CommandResult r = PackFrom("un", "new.arc");
   EXPECT_EQ(r.code, kExitError);
-  EXPECT_NE(r.err.find("un/v_003.ogg is not in the manifest: did you mean v_0003.ogg?\n"),
-            std::string::npos)
+  EXPECT_NE(
+      r.err.find(In("un", "v_003.ogg") + " is not in the manifest: did you mean v_0003.ogg?\n"),
+      std::string::npos)
       << r.err;
-  EXPECT_NE(r.err.find("un/v_0004.ogg is not in the manifest (--add NAME=FILE"), std::string::npos)
+  EXPECT_NE(r.err.find(In("un", "v_0004.ogg") + " is not in the manifest (--add NAME=FILE"),
+            std::string::npos)
       << r.err;
   EXPECT_EQ(r.err.find("notes.txt"), std::string::npos) << r.err;
   EXPECT_FALSE(std::filesystem::exists(dir_.File("new.arc")));
@@ -403,7 +410,7 @@ TEST_F(CliModdingTest, RecordingsAreEncodedAsTheClipsTheyReplace) {
   Recording("un/v_0001.wav", 44100, 2, kSeconds);  // beside its unchanged .ogg
   test::CommandResult r = RunCommand(RunStatus, {dir_.File("un")});
   EXPECT_EQ(r.code, kExitOk) << r.err;
-  EXPECT_NE(r.out.find("entry 0 (v_0001): recording, " + dir_.File("un/v_0001.wav") +
+  EXPECT_NE(r.out.find("entry 0 (v_0001): recording, " + In("un", "v_0001.wav") +
                        "; 1.50 s, 44100 Hz, 2 channels; encoded as 22050 Hz, mono, quality "),
             std::string::npos)
       << r.out;
@@ -462,11 +469,11 @@ TEST_F(CliModdingTest, StatusTellsWhatPackFromWouldDo) {
   std::remove(dir_.File("un/v2.ogg").c_str());
   r = RunCommand(RunStatus, {dir_.File("un")});
   EXPECT_EQ(r.code, kExitIncomplete);
-  EXPECT_EQ(r.out, "entry 0 (v1): changed, " + dir_.File("un/v1.ogg") +
+  EXPECT_EQ(r.out, "entry 0 (v1): changed, " + In("un", "v1.ogg") +
                        "; 0.30 s, 16000 Hz, 2 channels; was 0.40 s, 22050 Hz, mono; its rate or "
                        "channels differ from the original's\n"
                        "entry 1 (v2): missing, " +
-                       dir_.File("un/v2.ogg") + ": its file is missing\n");
+                       In("un", "v2.ogg") + ": its file is missing\n");
   r = RunCommand(RunStatus, {dir_.File("un"), "--json"});
   EXPECT_EQ(r.code, kExitIncomplete);
   for (const char* part :
@@ -479,6 +486,15 @@ TEST_F(CliModdingTest, StatusTellsWhatPackFromWouldDo) {
         "\"name\": \"text\", \"name_hex\": \"74657874\", \"status\": \"unchanged\", "}) {
     EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
   }
+  // A manifest pack --from would refuse: why, and no entries.
+  WriteBytes(dir_.File("un/manifest.txt"), "kowaki-unpack 9\n");
+  r = RunCommand(RunStatus, {dir_.File("un"), "--json"});
+  EXPECT_EQ(r.code, kExitIncomplete);
+  EXPECT_NE(r.out.find("\"would_pack\": false, \"error\": "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("line 1: manifest version 9; this kowaki-cli reads version 2\", "
+                       "\"entries\": []}"),
+            std::string::npos)
+      << r.out;
 }
 
 // What pack --from reads is never what it writes, and never reached
@@ -507,7 +523,7 @@ TEST_F(CliModdingTest, PackFromReadsOnlyItsOwnFolderAndWritesOnlyItsOutput) {
   std::filesystem::create_symlink(dir_.File("elsewhere/v2.ogg"), dir_.File("un/v2.ogg"));
   test::CommandResult r = PackFrom("un", "linked.arc");
   EXPECT_EQ(r.code, kExitError);
-  EXPECT_NE(r.err.find("entry 1 (v2): unusable, " + dir_.File("un/v2.ogg") +
+  EXPECT_NE(r.err.find("entry 1 (v2): unusable, " + In("un", "v2.ogg") +
                        ": its file is a link, which is not followed"),
             std::string::npos)
       << r.err;
