@@ -232,7 +232,7 @@ uint32_t NamesChecksum(const std::vector<ManifestEntry>& entries) {
 
 std::string FormatEntry(size_t number, const ManifestEntry& entry) {
   std::string line =
-      FormatText("%s %zu %s %llu", KeywordOf(entry.kind), number,
+      FormatText("%s %llu %s %llu", KeywordOf(entry.kind), static_cast<unsigned long long>(number),
                  EscapeNameField(entry.name).c_str(), static_cast<unsigned long long>(entry.size));
   if (!entry.unpacked()) return (entry.reason.empty() ? line : line + " " + entry.reason) + "\n";
   return line + FormatText(" %08x ", entry.crc) + FormatShape(entry.shape) + " " + entry.file +
@@ -255,10 +255,10 @@ std::string FormatManifest(const Manifest& manifest) {
       "REASON, stopped N NAME SIZE.\n"
       "header-word 0x%08X\n"
       "layout %s\n"
-      "entries %zu %08x\n",
+      "entries %llu %08x\n",
       static_cast<int>(kMagic.size()), kMagic.data(), kManifestVersion, manifest.header_word,
-      manifest.contiguous ? "contiguous" : "rearranged", manifest.entries.size(),
-      NamesChecksum(manifest.entries));
+      manifest.contiguous ? "contiguous" : "rearranged",
+      static_cast<unsigned long long>(manifest.entries.size()), NamesChecksum(manifest.entries));
   if (manifest.partial()) {
     out += "# The unpack was stopped: the entries marked stopped were not unpacked.\n";
   }

@@ -398,9 +398,11 @@ std::string RecordingName(std::string_view file) {
 int NameDistance(std::string_view a, std::string_view b) {
   constexpr int kFar = kNearNames + 1;
   constexpr size_t kLongest = 64;  // longer names are only ever alike
-  const std::string x = AsciiLower(a.size() <= b.size() ? a : b);
-  const std::string y = AsciiLower(a.size() <= b.size() ? b : a);
-  if (y.size() - x.size() > kNearNames || NumbersIn(x) != NumbersIn(y)) return kFar;
+  if (a.size() > b.size()) std::swap(a, b);
+  // Cheap tests first: a name is compared with every entry's.
+  if (b.size() - a.size() > kNearNames || NumbersIn(a) != NumbersIn(b)) return kFar;
+  const std::string x = AsciiLower(a);
+  const std::string y = AsciiLower(b);
   if (y.size() > kLongest) return x == y ? 0 : kFar;
   std::array<int, kLongest + 1> row;
   for (size_t j = 0; j <= y.size(); ++j) row[j] = static_cast<int>(j);
