@@ -4,6 +4,7 @@
 // archive.
 
 #include <cstdint>
+#include <optional>
 
 #include "archive/archive_index.h"
 #include "jobs/entry_problem.h"
@@ -20,5 +21,20 @@ struct EntryCheck {
 };
 
 EntryCheck CheckEntry(const ArchiveIndex* index, int32_t i);
+
+// A clip's audio as the game plays it: its first stream's rate and
+// channels, its length in sample frames and its nominal bitrate (the
+// average where the stream names none).
+struct ClipShape {
+  uint32_t rate = 0;
+  uint16_t channels = 0;
+  int64_t frames = 0;
+  int64_t bitrate = 0;
+  bool operator==(const ClipShape&) const = default;
+};
+
+// Entry `i`'s shape; none when it does not open as Ogg Vorbis (errno may
+// say why).
+std::optional<ClipShape> ShapeOfEntry(const ArchiveIndex* index, int32_t i);
 
 }  // namespace kowaki
