@@ -20,6 +20,24 @@ Failure Describe(const std::string& path) {
 }
 }  // namespace
 
+Result<> CanReplace(const std::string& path) {
+  if (platform::KindOfName(path) != platform::PathKind::kFile) return {};
+  const std::optional<platform::FileFacts> file = platform::FactsOfPath(path, false);
+  if (!file) return {};
+  if (const std::optional<std::string> input = InputAt(file->id, false)) {
+    return Failure{Say(Text::kOutputIsInput, *input)};
+  }
+  return platform::CanReplaceFile(path);
+}
+
+namespace platform {
+bool SameFile(const std::string& a, const std::string& b) {
+  const std::optional<FileFacts> first = FactsOfPath(a, true);
+  const std::optional<FileFacts> second = FactsOfPath(b, true);
+  return first && second && first->id == second->id;
+}
+}  // namespace platform
+
 OutputFile::~OutputFile() { Discard(); }
 
 Result<> OutputFile::Open(const std::string& path, OutputPlace place) {
@@ -86,9 +104,16 @@ Result<> OutputFile::OpenTemporary(const std::string& destination) {
   return {};
 }
 
+// However it was spelt, what it is open on is never an input: it was
+// opened without cutting it, so nothing is lost yet.
 Result<> OutputFile::OpenInPlace(std::FILE* file) {
   file_ = file;
   if (!file_) return Describe(path_);
+  const std::optional<platform::FileFacts> facts = platform::FactsOfFile(file_);
+  if (const auto input = facts ? InputAt(facts->id, true) : std::nullopt) {
+    Discard();
+    return Refuse(Say(Text::kOutputIsInput, *input));
+  }
   stream_ = !platform::CanSeekBack(file_);
   return {};
 }

@@ -22,6 +22,7 @@
 #include "cli/terminal/input_file.h"
 #include "cli/terminal/interrupt.h"
 #include "cli/terminal/language.h"
+#include "common/input_files.h"
 #include "common/output_file.h"
 #include "convert/pcm_converter.h"
 #include "convert/wav_file.h"
@@ -397,10 +398,12 @@ int RunConvert(Arguments args) {
   Formats formats;
   std::string error;
   // OUT before IN: were OUT IN, on Windows our own hold on IN would look
-  // like another program's, which keeps OUT from being replaced.
+  // like another program's, which keeps OUT from being replaced. OUT may
+  // replace IN whole, never be written in place over it.
   Output output;
-  if (!ParseRequest(args, &request, &error) || !output.Open(request.out_path, &error) ||
-      !input.Open(request.in_path, &error) ||
+  if (!ParseRequest(args, &request, &error)) return Fail(error);
+  const InputMark in_mark = MarkInput(request.in_path, InputUse::kReplaced);
+  if (!output.Open(request.out_path, &error) || !input.Open(request.in_path, &error) ||
       !PlanFormats(request, input.info.format, &formats, &error)) {
     return Fail(error);
   }

@@ -5,9 +5,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <optional>
 #include <random>
 #include <string_view>
 
+#include "common/input_files.h"
 #include "common/output_file.h"
 #include "text/catalogue.h"
 
@@ -62,14 +64,13 @@ std::string RandomSuffix() {
   return suffix;
 }
 
-}  // namespace
-
-Result<> CanReplace(const std::string& path) {
-  struct stat info;
-  if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
-  if (MayWrite(path, info, W_OK)) return {};
-  return Failure{Say(Text::kOutputReadOnly)};
+std::optional<platform::FileFacts> FactsOf(const struct stat& info) {
+  return platform::FileFacts{
+      .id = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)},
+      .links = static_cast<uint32_t>(info.st_nlink)};
 }
+
+}  // namespace
 
 Result<> CanCreateIn(const std::string& folder) {
   struct stat info;
@@ -79,6 +80,24 @@ Result<> CanCreateIn(const std::string& folder) {
 }
 
 namespace platform {
+
+Result<> CanReplaceFile(const std::string& path) {
+  struct stat info;
+  if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+  if (MayWrite(path, info, W_OK)) return {};
+  return Failure{Say(Text::kOutputReadOnly)};
+}
+
+std::optional<FileFacts> FactsOfPath(const std::string& path, bool follow_links) {
+  struct stat info;
+  const int got = follow_links ? stat(path.c_str(), &info) : lstat(path.c_str(), &info);
+  return got == 0 ? FactsOf(info) : std::nullopt;
+}
+
+std::optional<FileFacts> FactsOfDescriptor(int fd) {
+  struct stat info;
+  return fstat(fd, &info) == 0 ? FactsOf(info) : std::nullopt;
+}
 
 namespace {
 PathKind KindOfMode(mode_t mode) {
@@ -168,6 +187,8 @@ std::FILE* OpenDescriptor(int descriptor) {
   return file;
 }
 
+std::optional<FileFacts> FactsOfFile(std::FILE* file) { return FactsOfDescriptor(fileno(file)); }
+
 bool CanSeekBack(std::FILE* file) {
   const int fd = fileno(file);
   struct stat info;
@@ -178,12 +199,6 @@ bool CanSeekBack(std::FILE* file) {
 
 bool RenameOnto(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat first, second;
-  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
-         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 bool Seek64(std::FILE* file, uint64_t position) {

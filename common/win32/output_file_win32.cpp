@@ -3,9 +3,12 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 
+#include "common/input_files.h"
 #include "common/output_file.h"
 #include "common/win32/code_pages.h"
 #include "text/catalogue.h"
@@ -64,9 +67,31 @@ std::string FinalPath(const std::string& path) {
   return result;
 }
 
+// A named pipe's name: opening one, even to ask what it is, would take the
+// instance its reader waits for.
+bool IsPipeName(const std::string& path) {
+  std::string start = path.substr(0, 9);
+  for (char& c : start) {
+    c = c == '/' ? '\\' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return start == "\\\\.\\pipe\\" || start == "\\\\?\\pipe\\";
+}
+
+std::optional<platform::FileFacts> FactsOfHandle(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info)) {
+    return std::nullopt;
+  }
+  return platform::FileFacts{
+      .id = {info.dwVolumeSerialNumber, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow},
+      .links = info.nNumberOfLinks};
+}
+
 }  // namespace
 
-Result<> CanReplace(const std::string& path) {
+namespace platform {
+
+Result<> CanReplaceFile(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
@@ -81,6 +106,8 @@ Result<> CanReplace(const std::string& path) {
   }
   return {};
 }
+
+}  // namespace platform
 
 // The folder's read-only attribute says nothing about its files; making
 // one (gone again when closed) is the one sure test.
@@ -102,6 +129,18 @@ Result<> CanCreateIn(const std::string& folder) {
 }
 
 namespace platform {
+
+std::optional<FileFacts> FactsOfPath(const std::string& path, bool follow_links) {
+  if (IsPipeName(path)) return std::nullopt;
+  const Probe probe(path, 0, follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+  return FactsOfHandle(probe.handle);
+}
+
+std::optional<FileFacts> FactsOfDescriptor(int fd) {
+  return FactsOfHandle(reinterpret_cast<HANDLE>(_get_osfhandle(fd)));
+}
+
+std::optional<FileFacts> FactsOfFile(std::FILE* file) { return FactsOfDescriptor(_fileno(file)); }
 
 PathKind KindOfPath(const std::string& path) {
   const Probe probe(path);
@@ -179,24 +218,6 @@ bool RenameOnto(const std::string& from, const std::string& to) {
   if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   errno = EACCES;
   return false;
-}
-
-namespace {
-
-// The volume and file index of an existing file.
-bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
-  const Probe probe(path);
-  return probe.exists() && GetFileInformationByHandle(probe.handle, info) != FALSE;
-}
-
-}  // namespace
-
-bool SameFile(const std::string& a, const std::string& b) {
-  BY_HANDLE_FILE_INFORMATION first, second;
-  return FileIdentity(a, &first) && FileIdentity(b, &second) &&
-         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-         first.nFileIndexHigh == second.nFileIndexHigh &&
-         first.nFileIndexLow == second.nFileIndexLow;
 }
 
 bool Seek64(std::FILE* file, uint64_t position) {

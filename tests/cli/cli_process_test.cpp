@@ -144,6 +144,33 @@ TEST_F(CliProcessTest, CtrlCStopsAnExportWithExit130) {
   for (const std::string& name : TestDirList(dir_.File("out"))) EXPECT_EQ(name, "all.wav");
 }
 
+// Standard output opened on the archive or on convert's IN is refused,
+// however the output names it, before anything is written; OUT = IN by
+// name is replaced whole.
+TEST_F(CliProcessTest, AnInputIsNeverWrittenInPlace) {
+  const std::string archive = MakeArchive(2, 0.2);
+  std::filesystem::current_path(dir_.path());
+  const std::string cli = Quoted(KOWAKI_CLI);
+  const std::string before = ReadBytes(archive);
+  for (const std::string merge : {"-", "/dev/stdout", "/dev/fd/1"}) {
+    const int status =
+        RunChild(Shell(cli + " export voice.arc --merge " + merge + " 1<>voice.arc"), nullptr);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << merge;
+    EXPECT_NE(ReadBytes("err").find(merge + ": is voice.arc, which this command reads"),
+              std::string::npos)
+        << ReadBytes("err");
+  }
+  EXPECT_TRUE(ReadBytes(archive) == before);
+
+  ASSERT_EQ(RunChild(Cli({"export", "voice.arc", "--merge", "in.wav", "-q"}), nullptr), kExited0);
+  const std::string in = ReadBytes("in.wav");
+  const int status = RunChild(Shell(cli + " convert in.wav - --rate 8000 1<>in.wav"), nullptr);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
+  EXPECT_TRUE(ReadBytes("in.wav") == in);
+  ASSERT_EQ(RunChild(Cli({"convert", "in.wav", "in.wav", "--rate", "8000"}), nullptr), kExited0);
+  EXPECT_EQ(SizeAt(ReadBytes("in.wav"), 24), 8000u);
+}
+
 // A signal while a temporary exists: kowaki-cli removes it and ends by
 // that signal.
 struct SignalCase {

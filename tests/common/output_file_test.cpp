@@ -2,15 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <thread>
+
+#include "common/input_files.h"
 
 #include "tests/support/files.h"
 #include "tests/support/why.h"
 #include "text/catalogue.h"
 
-#if !defined(_WIN32)
 #include <fcntl.h>
+#if defined(_WIN32)
+#include <io.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -28,6 +33,63 @@ std::string WriteOutput(const std::string& path, OutputPlace place, std::string_
   if (const Result<> opened = out.Open(path, place); !opened) return opened.failure().text;
   if (!out.Write(bytes.data(), bytes.size())) return "write failed";
   return test::Why(out.Commit());
+}
+
+fs::path PathOf(const std::string& utf8) {
+  return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+// Standard output opened on `path` while it lives, as the shell's
+// `1<>path` opens it.
+class StdoutOn {
+ public:
+  explicit StdoutOn(const std::string& path) {
+    std::fflush(stdout);
+#if defined(_WIN32)
+    saved_ = _dup(1);
+    const int fd = _wopen(PathOf(path).c_str(), _O_RDWR | _O_BINARY);
+    _dup2(fd, 1);
+    _close(fd);
+#else
+    saved_ = dup(1);
+    const int fd = open(PathOf(path).c_str(), O_RDWR);
+    dup2(fd, 1);
+    close(fd);
+#endif
+  }
+  ~StdoutOn() {
+#if defined(_WIN32)
+    _dup2(saved_, 1);
+    _close(saved_);
+#else
+    dup2(saved_, 1);
+    close(saved_);
+#endif
+  }
+  StdoutOn(const StdoutOn&) = delete;
+  StdoutOn& operator=(const StdoutOn&) = delete;
+
+ private:
+  int saved_;
+};
+
+// What each of `streams` gives as an output while standard output is
+// open on `path`.
+std::vector<std::string> WriteStreams(const std::vector<std::string>& streams,
+                                      const std::string& path) {
+  std::vector<std::string> got;
+  const StdoutOn redirected(path);
+  for (const std::string& stream : streams)
+    got.push_back(WriteOutput(stream, OutputPlace::kNamed, "x"));
+  return got;
+}
+
+// `name` in `dir`, holding `bytes`, with a second name `other`: its path.
+std::string TwoNamedFile(const test::TempDir& dir, const std::string& name,
+                         const std::string& other, std::string_view bytes) {
+  test::WriteBytes(dir.File(name), bytes);
+  fs::create_hard_link(dir.path() / name, dir.path() / other);
+  return dir.File(name);
 }
 
 TEST(OutputFileTest, AppearsOnlyWhenCommitted) {
@@ -99,6 +161,47 @@ TEST(OutputFileTest, AReadOnlyFileIsNotReplaced) {
   test::SetReadOnly(path, false);
   EXPECT_TRUE(CanReplace(path));
   EXPECT_TRUE(CanReplace(dir.File("missing.wav")));
+}
+
+// No output is a file the run reads, whether by its own name, another one
+// (a hard link, a symbolic one) or standard output opened on it; one the
+// run replaces whole (convert's IN) may be replaced, never written in place.
+TEST(OutputFileTest, AnInputIsNeverWrittenOverHoweverSpelt) {
+  SetLanguage(Language::kEnglish);
+  test::TempDir dir;
+  const std::string input = TwoNamedFile(dir, "voice.arc", "hard.wav", "archive");
+  std::vector<std::string> names = {input, dir.File("hard.wav")};
+  std::vector<std::string> streams = {"-"};
+#if !defined(_WIN32)
+  fs::create_symlink("voice.arc", dir.path() / "soft.wav");
+  names.push_back(dir.File("soft.wav"));
+  for (const std::string stream : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
+    if (fs::exists(stream)) streams.push_back(stream);
+  }
+#endif
+  const std::string refused = ": is " + input + ", which this command reads";
+  const std::vector<std::string> before = dir.List();
+  {
+    const InputMark mark = MarkInput(input);
+    for (const std::string& name : names) {
+      EXPECT_EQ(WriteOutput(name, OutputPlace::kNamed, "new"), name + refused);
+    }
+    EXPECT_EQ(WriteOutput(input, OutputPlace::kInFolder, "new"), input + refused);
+    const std::vector<std::string> got = WriteStreams(streams, input);
+    for (size_t i = 0; i < streams.size(); ++i) EXPECT_EQ(got[i], streams[i] + refused);
+  }
+  EXPECT_EQ(test::ReadBytes(input), "archive");
+  EXPECT_EQ(dir.List(), before);
+
+  fs::remove(dir.path() / "hard.wav");
+  {
+    const InputMark mark = MarkInput(input, InputUse::kReplaced);
+    EXPECT_EQ(WriteStreams({"-"}, input)[0], "-" + refused);
+    EXPECT_EQ(WriteOutput(input, OutputPlace::kNamed, "new"), "");
+  }
+  EXPECT_EQ(test::ReadBytes(input), "new");
+  EXPECT_EQ(WriteStreams({"-"}, input)[0], "");  // no longer an input: written in place
+  EXPECT_EQ(test::ReadBytes(input), "xew");
 }
 
 #if defined(_WIN32)
