@@ -27,6 +27,7 @@ Result<> CanReplace(const std::string& path) {
   if (const std::optional<std::string> input = InputAt(file->id, false)) {
     return Failure{Say(Text::kOutputIsInput, *input)};
   }
+  if (file->links > 1) return Failure{Say(Text::kOutputHasLinks, static_cast<int>(file->links))};
   return platform::CanReplaceFile(path);
 }
 

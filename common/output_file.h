@@ -5,7 +5,8 @@
 // renames it over the destination. Destroying an uncommitted OutputFile
 // removes the temporary (so does a signal that ends the process, see
 // common/temp_files.h), so an error or an interruption never leaves a
-// half-written file behind.
+// half-written file behind. The file it replaces keeps its permissions,
+// and its owner where the system allows (see CreateTempBeside).
 // A stream (a pipe, a terminal, a device, standard output) is written in
 // place instead: renaming over it would replace it.
 //
@@ -92,8 +93,9 @@ class OutputFile {
 
 // Whether the ordinary file at `path` (the name itself, a link not
 // followed) could be replaced; fails with why not: it is a kept input, it
-// is read-only, or on Windows another program holds it open without
-// sharing its removal. Succeeds when no ordinary file is there.
+// has other names (hard links), which would keep the old contents, it is
+// read-only, or on Windows another program holds it open without sharing
+// its removal. Succeeds when no ordinary file is there.
 Result<> CanReplace(const std::string& path);
 // Whether a file can be made in the existing `folder`; fails with why
 // not: no write permission (a folder without any write bit counts as
@@ -113,7 +115,11 @@ PathKind KindOfName(const std::string& path);
 // (/dev/stdout, /dev/fd/N, /proc/self/fd/N), else -1. False for a loop.
 bool FollowLinks(const std::string& path, std::string* target, int* descriptor);
 // Creates and opens a new, empty file with a unique name beside `path`;
-// none in a folder CanCreateIn refuses.
+// none in a folder CanCreateIn refuses. When it will replace a file
+// there, it gets that file's permissions, owner and group where the
+// system lets us set them, and on Linux its access ACL and user
+// attributes. (Windows keeps a replaced file's attributes and security at
+// the rename.)
 std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path);
 // True when both paths exist and name the same file, however spelt.
 bool SameFile(const std::string& a, const std::string& b);

@@ -1,13 +1,18 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/xattr.h>
+#endif
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <optional>
 #include <random>
 #include <string_view>
+#include <vector>
 
 #include "common/input_files.h"
 #include "common/output_file.h"
@@ -62,6 +67,44 @@ std::string RandomSuffix() {
   std::string suffix(6, ' ');
   for (char& c : suffix) c = kLetters[random() % kLetters.size()];
   return suffix;
+}
+
+// Where we may not give it the owner (EPERM), the group alone, where we
+// are in it; else it stays ours, as any file we make.
+bool KeepOwner(int fd, const struct stat& old) {
+  return fchown(fd, old.st_uid, old.st_gid) == 0 ||
+         fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0;
+}
+
+#if defined(__linux__)
+// The access ACL and the user's own attributes: the others are the
+// system's to set (security labels) or take privileges.
+void KeepExtendedAttributes(const std::string& path, int fd) {
+  const ssize_t size = listxattr(path.c_str(), nullptr, 0);
+  if (size <= 0) return;
+  std::vector<char> names(static_cast<size_t>(size));
+  const ssize_t listed = listxattr(path.c_str(), names.data(), names.size());
+  for (size_t at = 0; listed > 0 && at < static_cast<size_t>(listed);) {
+    const std::string_view name(names.data() + at);  // each ends in a zero
+    at += name.size() + 1;
+    if (name != "system.posix_acl_access" && !name.starts_with("user.")) continue;
+    std::vector<char> value(
+        static_cast<size_t>(std::max<ssize_t>(getxattr(path.c_str(), name.data(), nullptr, 0), 0)));
+    const ssize_t got = getxattr(path.c_str(), name.data(), value.data(), value.size());
+    if (got >= 0) fsetxattr(fd, name.data(), value.data(), static_cast<size_t>(got), 0);
+  }
+}
+#endif
+
+// What the file at `path` had that the new file `fd` replacing it keeps:
+// owner and group where allowed, then the permission bits (not set-id
+// ones), then on Linux the ACL, which agrees with them.
+void KeepAttributes(const std::string& path, const struct stat& old, int fd) {
+  KeepOwner(fd, old);
+  fchmod(fd, old.st_mode & 0777);
+#if defined(__linux__)
+  KeepExtendedAttributes(path, fd);
+#endif
 }
 
 std::optional<platform::FileFacts> FactsOf(const struct stat& info) {
@@ -136,6 +179,7 @@ bool FollowLinks(const std::string& path, std::string* target, int* descriptor) 
   return false;
 }
 
+// Made with the mode of the file it replaces, never more open than that.
 std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path) {
   const size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? "."
@@ -145,16 +189,20 @@ std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path) {
     errno = EACCES;
     return nullptr;
   }
+  struct stat old;
+  const bool replacing = stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
   // Not mkstemp: its private mode would need the umask changed back and
   // forth, which races with other threads creating files.
   constexpr int kAttempts = 100;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     std::string name = path + "." + RandomSuffix();
-    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+                        replacing ? old.st_mode & 0777 : 0666);
     if (fd < 0) {
       if (errno == EEXIST) continue;
       return nullptr;
     }
+    if (replacing) KeepAttributes(path, old, fd);
     std::FILE* file = fdopen(fd, "wb");
     if (!file) {
       close(fd);

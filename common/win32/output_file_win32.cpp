@@ -214,8 +214,17 @@ bool CanSeekBack(std::FILE* file) {
          _telli64(fd) == 0;
 }
 
+// ReplaceFileW gives the new file the replaced one's attributes, security
+// and streams; a file that is not there yet is moved into place.
 bool RenameOnto(const std::string& from, const std::string& to) {
-  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  const std::wstring source = Wide(from);
+  const std::wstring target = Wide(to);
+  if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                   nullptr, nullptr)) {
+    return true;
+  }
+  if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   errno = EACCES;
   return false;
 }

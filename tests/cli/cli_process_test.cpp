@@ -146,7 +146,7 @@ TEST_F(CliProcessTest, CtrlCStopsAnExportWithExit130) {
 
 // Standard output opened on the archive or on convert's IN is refused,
 // however the output names it, before anything is written; OUT = IN by
-// name is replaced whole.
+// name is replaced whole and keeps the file's mode.
 TEST_F(CliProcessTest, AnInputIsNeverWrittenInPlace) {
   const std::string archive = MakeArchive(2, 0.2);
   std::filesystem::current_path(dir_.path());
@@ -167,8 +167,12 @@ TEST_F(CliProcessTest, AnInputIsNeverWrittenInPlace) {
   const int status = RunChild(Shell(cli + " convert in.wav - --rate 8000 1<>in.wav"), nullptr);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
   EXPECT_TRUE(ReadBytes("in.wav") == in);
+  ASSERT_EQ(chmod("in.wav", 0600), 0);
   ASSERT_EQ(RunChild(Cli({"convert", "in.wav", "in.wav", "--rate", "8000"}), nullptr), kExited0);
   EXPECT_EQ(SizeAt(ReadBytes("in.wav"), 24), 8000u);
+  struct stat info;
+  ASSERT_EQ(stat("in.wav", &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
 // A signal while a temporary exists: kowaki-cli removes it and ends by

@@ -19,6 +19,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+#if defined(__linux__)
+#include <sys/xattr.h>
+#endif
 
 namespace kowaki {
 namespace {
@@ -204,6 +207,24 @@ TEST(OutputFileTest, AnInputIsNeverWrittenOverHoweverSpelt) {
   EXPECT_EQ(test::ReadBytes(input), "xew");
 }
 
+// Replacing a file that has other names would leave them the old
+// contents: refused until it has one name again.
+TEST(OutputFileTest, AFileWithOtherNamesIsNotReplaced) {
+  SetLanguage(Language::kEnglish);
+  test::TempDir dir;
+  const std::string path = TwoNamedFile(dir, "out.wav", "other.wav", "old");
+  const std::string refused =
+      "has 2 names (hard links): replacing it would leave the old contents under the others";
+  EXPECT_EQ(test::Why(CanReplace(path)), refused);
+  for (const OutputPlace place : kPlaces) {
+    EXPECT_EQ(WriteOutput(path, place, "new"), path + ": " + refused);
+  }
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"other.wav", "out.wav"}));
+  fs::remove(dir.path() / "other.wav");
+  EXPECT_EQ(WriteOutput(path, OutputPlace::kNamed, "new"), "");
+  EXPECT_EQ(test::ReadBytes(path), "new");
+}
+
 #if defined(_WIN32)
 TEST(OutputFileTest, AFileAnotherProgramHoldsOpenIsNotReplaced) {
   SetLanguage(Language::kEnglish);
@@ -319,6 +340,39 @@ TEST(OutputFileTest, ANamedDescriptorIsWrittenInPlace) {
   close(pipe_ends[0]);
   close(pipe_ends[1]);
   EXPECT_EQ(dir.List(), std::vector<std::string>{"file"});
+}
+
+// A replaced file keeps its permissions whatever the umask, and its
+// owner, group and user attributes where the system lets us set them.
+TEST(OutputFileTest, AReplacedFileKeepsItsModeOwnerAndAttributes) {
+  test::TempDir dir;
+  const std::string path = dir.File("kept.wav");
+  test::WriteBytes(path, "old");
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(path.c_str(), 4321, 4322), 0);
+  }
+#if defined(__linux__)
+  const bool attributes = setxattr(path.c_str(), "user.kowaki", "kept", 4, 0) == 0;
+#endif
+  const mode_t mask = umask(022);
+  for (const mode_t mode : {0600, 0666}) {
+    ASSERT_EQ(chmod(path.c_str(), mode), 0);
+    for (const OutputPlace place : kPlaces) {
+      ASSERT_EQ(WriteOutput(path, place, "new"), "");
+      struct stat info;
+      ASSERT_EQ(stat(path.c_str(), &info), 0);
+      EXPECT_EQ(info.st_mode & 07777, mode);
+      EXPECT_TRUE(!root || (info.st_uid == 4321 && info.st_gid == 4322));
+#if defined(__linux__)
+      char value[8] = {};
+      EXPECT_TRUE(!attributes || getxattr(path.c_str(), "user.kowaki", value, sizeof value) == 4);
+      EXPECT_STREQ(attributes ? value : "kept", "kept");
+#endif
+    }
+  }
+  umask(mask);
+  EXPECT_EQ(test::ReadBytes(path), "new");
 }
 
 // New files get the mode that the umask leaves of 0666, also when several
