@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/leftovers.h"
 #include "common/temp_files.h"
 #include "text/catalogue.h"
 
@@ -90,6 +91,7 @@ Result<> OutputFile::OpenTemporary(const std::string& destination) {
   if (const Result<> replaceable = CanReplace(destination); !replaceable) {
     return Refuse(replaceable.failure().text);
   }
+  RemoveLeftovers(platform::FolderOf(destination));
   {
     const TempCreation creation;
     if (!creation.allowed()) return Refuse(Say(Text::kOutputEnding));

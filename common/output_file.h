@@ -4,7 +4,8 @@
 // A file is written to a temporary beside its destination, and Commit()
 // renames it over the destination. Destroying an uncommitted OutputFile
 // removes the temporary (so does a signal that ends the process, see
-// common/temp_files.h), so an error or an interruption never leaves a
+// common/temp_files.h; common/leftovers.h names temporaries and removes
+// those of killed runs), so an error or an interruption never leaves a
 // half-written file behind. The file it replaces keeps its permissions,
 // and its owner where the system allows (see CreateTempBeside).
 // A stream (a pipe, a terminal, a device, standard output) is written in
@@ -114,9 +115,9 @@ PathKind KindOfName(const std::string& path);
 // Sets `descriptor` to the descriptor of ours the path names
 // (/dev/stdout, /dev/fd/N, /proc/self/fd/N), else -1. False for a loop.
 bool FollowLinks(const std::string& path, std::string* target, int* descriptor);
-// Creates and opens a new, empty file with a unique name beside `path`;
-// none in a folder CanCreateIn refuses. When it will replace a file
-// there, it gets that file's permissions, owner and group where the
+// Creates and opens a new, empty file with a temporary's name beside
+// `path`; none in a folder CanCreateIn refuses. When it will replace a
+// file there, it gets that file's permissions, owner and group where the
 // system lets us set them, and on Linux its access ACL and user
 // attributes. (Windows keeps a replaced file's attributes and security at
 // the rename.)

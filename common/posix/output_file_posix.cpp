@@ -10,11 +10,11 @@
 #include <climits>
 #include <cstdio>
 #include <optional>
-#include <random>
 #include <string_view>
 #include <vector>
 
 #include "common/input_files.h"
+#include "common/leftovers.h"
 #include "common/output_file.h"
 #include "text/catalogue.h"
 
@@ -57,16 +57,6 @@ int DescriptorNamed(const std::string& path) {
     if (number >= 0) return number;
   }
   return -1;
-}
-
-// Six letters or digits, different in every thread.
-std::string RandomSuffix() {
-  constexpr std::string_view kLetters =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  thread_local std::minstd_rand random(std::random_device{}());
-  std::string suffix(6, ' ');
-  for (char& c : suffix) c = kLetters[random() % kLetters.size()];
-  return suffix;
 }
 
 // Where we may not give it the owner (EPERM), the group alone, where we
@@ -181,21 +171,20 @@ bool FollowLinks(const std::string& path, std::string* target, int* descriptor) 
 
 // Made with the mode of the file it replaces, never more open than that.
 std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path) {
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "."
-                             : slash == 0               ? "/"
-                                                        : path.substr(0, slash);
-  if (!CanCreateIn(folder)) {
+  if (!CanCreateIn(FolderOf(path))) {
     errno = EACCES;
     return nullptr;
   }
   struct stat old;
   const bool replacing = stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  const size_t slash = path.rfind('/');
+  const std::string prefix = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  const std::string file_name = path.substr(prefix.size());
   // Not mkstemp: its private mode would need the umask changed back and
   // forth, which races with other threads creating files.
   constexpr int kAttempts = 100;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    std::string name = path + "." + RandomSuffix();
+    std::string name = prefix + TemporaryName(file_name);
     const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
                         replacing ? old.st_mode & 0777 : 0666);
     if (fd < 0) {

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "common/input_files.h"
+#include "common/leftovers.h"
 #include "common/output_file.h"
 #include "common/win32/code_pages.h"
 #include "text/catalogue.h"
@@ -165,12 +166,11 @@ bool FollowLinks(const std::string& path, std::string* target, int* descriptor) 
 
 // Removal shared: a temporary can be removed while it is still open.
 std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path) {
-  static LONG counter = 0;
+  const size_t separator = path.find_last_of("\\/");
+  const std::string prefix = separator == std::string::npos ? "" : path.substr(0, separator + 1);
+  const std::string file_name = path.substr(prefix.size());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[40];
-    std::snprintf(suffix, sizeof suffix, ".%lx-%lx.tmp", GetCurrentProcessId(),
-                  static_cast<unsigned long>(InterlockedIncrement(&counter)));
-    const std::string name = path + suffix;
+    const std::string name = prefix + TemporaryName(file_name);
     const HANDLE handle =
         CreateFileW(Wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -173,6 +174,37 @@ TEST_F(CliProcessTest, AnInputIsNeverWrittenInPlace) {
   struct stat info;
   ASSERT_EQ(stat("in.wav", &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+// kill -9 leaves an export's temporaries; the next run into the folder
+// removes them once they are old enough to be no live run's, and nothing
+// else.
+TEST_F(CliProcessTest, TheNextRunRemovesWhatAKilledOneLeft) {
+  const std::string archive = MakeArchive(4, 30.0);
+  const std::string out = dir_.File("out");
+  std::filesystem::create_directory(out);
+  ChildProcess child(Cli({"export", archive, "--to", out, "--type", "wav", "-j", "2"}));
+  for (int i = 0; i < 20000 && std::filesystem::is_empty(out); ++i) {
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  child.Signal(SIGKILL);
+  child.Wait();
+  const std::vector<std::string> left = TestDirList(out);
+  ASSERT_TRUE(std::ranges::any_of(left, [](const std::string& name) {
+    return name.starts_with(".v") && name.ends_with(".tmp");
+  }));
+  WriteBytes(dir_.File("out/notes.txt"), "mine");
+  for (const std::string& name : TestDirList(out)) {
+    std::filesystem::last_write_time(
+        dir_.File("out/" + name),
+        std::filesystem::file_time_type::clock::now() - std::chrono::minutes(20));
+  }
+  ASSERT_EQ(RunChild(Cli({"export", archive, "--to", out, "-q", "v0"}), nullptr), kExited0);
+  for (const std::string& name : TestDirList(out)) {
+    EXPECT_FALSE(name.ends_with(".tmp")) << name;
+  }
+  EXPECT_EQ(ReadBytes(dir_.File("out/notes.txt")), "mine");
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("out/v0.ogg")));
 }
 
 // A signal while a temporary exists: kowaki-cli removes it and ends by

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
 
 #include "common/input_files.h"
+#include "common/leftovers.h"
 
 #include "tests/support/files.h"
 #include "tests/support/why.h"
@@ -93,6 +96,10 @@ std::string TwoNamedFile(const test::TempDir& dir, const std::string& name,
   test::WriteBytes(dir.File(name), bytes);
   fs::create_hard_link(dir.path() / name, dir.path() / other);
   return dir.File(name);
+}
+
+void Age(const std::string& path, std::chrono::minutes age) {
+  fs::last_write_time(PathOf(path), fs::file_time_type::clock::now() - age);
 }
 
 TEST(OutputFileTest, AppearsOnlyWhenCommitted) {
@@ -223,6 +230,42 @@ TEST(OutputFileTest, AFileWithOtherNamesIsNotReplaced) {
   fs::remove(dir.path() / "other.wav");
   EXPECT_EQ(WriteOutput(path, OutputPlace::kNamed, "new"), "");
   EXPECT_EQ(test::ReadBytes(path), "new");
+}
+
+// A temporary of a process that is gone, not written to for ten minutes,
+// is a killed run's leftover: the first output into its folder removes
+// it. A newer one, one of a live process and anything named otherwise
+// stay.
+TEST(OutputFileTest, TheFirstOutputIntoAFolderRemovesLeftovers) {
+  test::TempDir dir;
+  const std::string gone = "999999999";  // no system's process
+  const std::string own = std::to_string(platform::ProcessId());
+  const std::vector<std::string> kept = {".fresh.wav.kowaki-" + gone + "-Ab3dEf.tmp",
+                                         ".mine.wav.kowaki-" + own + "-Ab3dEf.tmp",
+                                         "a.wav.kowaki-" + gone + "-Ab3dEf.tmp",
+                                         ".a.wav.kowaki-" + gone + "-Ab3dE.tmp",
+                                         ".a.wav.kowaki-9x-Ab3dEf.tmp",
+                                         "a.wav.Ab3dEf"};
+  for (const std::string& name : kept) test::WriteBytes(dir.File(name), "x");
+  const std::string folder = ".f.wav.kowaki-" + gone + "-Ab3dEf.tmp";
+  fs::create_directory(dir.path() / folder);
+  const std::string leftover = ".a.wav.kowaki-" + gone + "-Ab3dEf.tmp";
+  test::WriteBytes(dir.File(leftover), "x");
+  for (const std::string& name : dir.List()) {
+    if (name != folder && !name.starts_with(".fresh"))
+      Age(dir.File(name), std::chrono::minutes(20));
+  }
+  EXPECT_EQ(TemporaryOwner(leftover), 999999999u);
+  EXPECT_EQ(WriteOutput(dir.File("new.wav"), OutputPlace::kInFolder, "new"), "");
+  std::vector<std::string> expected = kept;
+  expected.push_back(folder);
+  expected.push_back("new.wav");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(dir.List(), expected);
+
+  const std::string name = TemporaryName(std::string(300, 'n'));
+  EXPECT_LE(name.size(), 255u);
+  EXPECT_EQ(TemporaryOwner(name), platform::ProcessId());
 }
 
 #if defined(_WIN32)
