@@ -55,15 +55,15 @@ class Maker {
   std::array<uint8_t, kBlockSize> buffer_;
 };
 
-// The archive itself is never an output: replacing it would lose it, and
-// the entries still to come are read from it.
+// Never the archive itself, however named (common/input_files.h):
+// replacing it would lose it.
 bool Maker::OpenOwnFile(const std::string& path) {
   errno = 0;
   made_.path = path;
-  if (!platform::SameFile(path, plan_.index->path)) {
-    made_.file = plan_.open_file(path, OutputPlace::kInFolder);
-  }
-  return made_.file != nullptr || Fail(EntryProblem::kCannotOpenOutput, errno);
+  Result<std::unique_ptr<ExportFile>> opened = plan_.open_file(path, OutputPlace::kInFolder);
+  if (!opened) return Fail(EntryProblem::kCannotOpenOutput, errno);
+  made_.file = std::move(*opened);
+  return true;
 }
 
 ExportedEntry Maker::Ogg(const std::string& path) {

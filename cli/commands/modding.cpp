@@ -34,10 +34,6 @@ std::string EntryLabel(size_t i, std::string_view name) {
   return Say(Text::kEntryLabel, static_cast<long long>(i), Cp932ToUtf8(name));
 }
 
-std::string BeingWrittenText(const std::string& path) {
-  return Say(Text::kBeingWritten, PathForDisplay(path));
-}
-
 std::string RearrangedText() { return Say(Text::kRearranged); }
 
 std::string CheckText(const EntryCheck& check) {
@@ -58,13 +54,11 @@ Result<> CheckClip(const std::string& path) {
   return Failure{PathForDisplay(path) + ": " + why + Say(Text::kForceTakesIt)};
 }
 
-Result<> RefuseInputsAsOutput(const std::string& output, std::span<const std::string> inputs) {
-  // Where nothing is there yet, nothing can be an input.
-  if (kowaki::platform::KindOfPath(output) == kowaki::platform::PathKind::kNone) return {};
-  for (const std::string& input : inputs) {
-    if (kowaki::platform::SameFile(output, input)) return Failure{BeingWrittenText(input)};
-  }
-  return {};
+std::vector<InputMark> MarkInputs(std::span<const std::string> paths) {
+  std::vector<InputMark> marks;
+  marks.reserve(paths.size());
+  for (const std::string& path : paths) marks.push_back(MarkInput(path));
+  return marks;
 }
 
 Result<std::vector<size_t>> MatchEntries(const std::string& argument, size_t count,

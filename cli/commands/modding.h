@@ -16,6 +16,7 @@
 #include "archive/archive_index.h"
 #include "archive/archive_writer.h"
 #include "cli/arguments/args.h"
+#include "common/input_files.h"
 #include "common/output_file.h"
 #include "common/result.h"
 #include "modding/entry_check.h"
@@ -28,9 +29,6 @@ ArchiveIndexPtr LoadArchiveArgument(const std::string& path);
 // "entry 3 (v_0001)": entry `i` by number and by its stored `name`.
 std::string EntryLabel(size_t i, std::string_view name);
 
-// Why `path` cannot be an input: it is the archive being written.
-std::string BeingWrittenText(const std::string& path);
-
 // What a writer says of an archive whose entries were not in table order.
 std::string RearrangedText();
 
@@ -42,9 +40,9 @@ std::string CheckText(const EntryCheck& check);
 // one, with the --force hint.
 Result<> CheckClip(const std::string& path);
 
-// The one place where a command's output meets its inputs: fails when
-// `output` is one of them, by whatever name.
-Result<> RefuseInputsAsOutput(const std::string& output, std::span<const std::string> inputs);
+// Marks the files a command reads: no output of its run is one of them,
+// whatever its name (see common/input_files.h).
+std::vector<InputMark> MarkInputs(std::span<const std::string> paths);
 
 // The entries of `count` (entry i named `name_of(i)`, its stored bytes)
 // that ENTRY `argument` names: fails when it names none, or more than one

@@ -85,9 +85,10 @@ int PackFiles(const ParsedArgs& parsed, const PackOptions& options) {
     return Fail(word.failure().text);
   }
   // The finished archive replaces the file at the output path: an input
-  // that is that file, by whatever path, would be lost.
-  if (Result<> apart = RefuseInputsAsOutput(options.output, inputs); !apart) {
-    return Fail(apart.failure().text);
+  // that is that file, by whatever name, would be lost.
+  const std::vector<InputMark> marks = MarkInputs(inputs);
+  if (Result<> apart = CanReplace(options.output); options.dry_run && !apart) {
+    return Fail(PathForDisplay(options.output) + ": " + apart.failure().text);
   }
   const StopButton stop;
   // Opened first: an output that cannot be replaced is found before any work.

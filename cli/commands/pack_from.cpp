@@ -113,8 +113,11 @@ int Pack(const PackFromRequest& pack, FolderRequest& request, OutputFile& out,
   request.running = stop.running();
   const WorkFolder work = CheckWorkFolder(request);
   if (work.stopped) return ReportStopped(pack.output);
-  if (Result<> apart = RefuseInputsAsOutput(pack.output, Inputs(request, work)); !apart) {
-    return Fail(apart.failure().text);
+  const std::vector<InputMark> marks = MarkInputs(Inputs(request, work));
+  if (!pack.dry_run) {
+    if (Result<> apart = out.CheckInputs(); !apart) return Fail(apart.failure().text);
+  } else if (Result<> apart = CanReplace(pack.output); !apart) {
+    return Fail(PathForDisplay(pack.output) + ": " + apart.failure().text);
   }
   if (work.Stops(request.force)) return ReportStops(request, work, pack.verbose);
   if (!work.extras.empty()) Report(Say(Text::kExtrasLeftOut, static_cast<int>(work.extras.size())));

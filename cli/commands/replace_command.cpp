@@ -122,6 +122,12 @@ int RunReplace(Arguments args) {
   const bool keep_backup = !parsed.Has("no-backup");
   const std::string& path = pairs[0];
   const StopButton stop;
+  // The archive is replaced whole, never written in place; the files
+  // that go into it are never the output.
+  const InputMark archive_mark = MarkInput(path, InputUse::kReplaced);
+  std::vector<std::string> new_files;
+  for (size_t i = 2; i < pairs.size(); i += 2) new_files.push_back(pairs[i]);
+  const std::vector<InputMark> file_marks = MarkInputs(new_files);
   // Before the archive is opened: on Windows our own open archive would
   // read as a file another program holds, which cannot be replaced.
   OutputFile out;

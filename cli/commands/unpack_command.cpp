@@ -106,6 +106,7 @@ int RunUnpack(Arguments args) {
   const bool verbose = parsed.Has("verbose");
   const ArchiveIndexPtr index = LoadArchiveArgument(parsed.positional()[0]);
   if (!index) return kExitError;
+  const InputMark archive_mark = MarkInput(index->fd, index->path);
   if (folder.empty() || !platform::MakeFolders(folder)) {
     Complain(Say(Text::kCannotMakeFolder, PathForDisplay(folder)));
     return kExitError;

@@ -108,6 +108,12 @@ void TerminalWindow::ShowMessage(std::string_view text, std::string_view caption
   Draw();
 }
 
+void TerminalWindow::ShowReason(std::string_view reason) {
+  ClearLine();
+  Complain(reason);
+  Draw();
+}
+
 bool TerminalWindow::PickFolder(std::string_view, std::string* folder) {
   if (!folder_answer) return false;
   *folder = *folder_answer;

@@ -506,7 +506,7 @@ TEST_F(CliModdingTest, PackFromReadsOnlyItsOwnFolderAndWritesOnlyItsOutput) {
   for (const char* output : {"un/manifest.txt", "un/v1.ogg"}) {
     test::CommandResult r = PackFrom("un", output);
     EXPECT_EQ(r.code, kExitError) << output;
-    EXPECT_NE(r.err.find("is the archive being written"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("which this command reads"), std::string::npos) << r.err;
   }
   EXPECT_EQ(Manifest("un"), manifest);
   std::string args[] = {"-o", "-", "--from", dir_.File("un")};

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -268,6 +269,73 @@ TEST_F(CliProcessTest, CtrlCStopsPackAndReplaceLeavingTheArchiveAsItWas) {
     EXPECT_EQ(TestDirList(dir_.File("out")), std::vector<std::string>{"voice.arc"}) << line;
     EXPECT_TRUE(ReadBytes(dir_.File("out/voice.arc")) == before) << line;
   }
+}
+
+// Standard output opened on the archive or on convert's IN is refused,
+// however the output names it, before anything is written; OUT = IN by
+// name is replaced whole and keeps the file's mode.
+TEST_F(CliProcessTest, AnInputIsNeverWrittenInPlace) {
+  const std::string archive = MakeArchive(2, 0.2);
+  std::filesystem::current_path(dir_.path());
+  const std::string cli = Quoted(KOWAKI_CLI);
+  const std::string before = ReadBytes(archive);
+  for (const std::string merge : {"-", "/dev/stdout", "/dev/fd/1"}) {
+    const int status =
+        RunChild(Shell(cli + " export voice.arc --merge " + merge + " 1<>voice.arc"), nullptr);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << merge;
+    EXPECT_NE(ReadBytes("err").find(merge + ": is voice.arc, which this command reads"),
+              std::string::npos)
+        << ReadBytes("err");
+  }
+  // replace rewrites its archive, but whole: never through a stream on it.
+  WriteBytes("new.ogg", VorbisClip(22050, 1, 0.1));
+  const int replaced =
+      RunChild(Shell(cli + " replace /dev/stdout v0 new.ogg --no-backup 1<>voice.arc"), nullptr);
+  EXPECT_TRUE(WIFEXITED(replaced) && WEXITSTATUS(replaced) == 2);
+  EXPECT_TRUE(ReadBytes(archive) == before);
+
+  ASSERT_EQ(RunChild(Cli({"export", "voice.arc", "--merge", "in.wav", "-q"}), nullptr), kExited0);
+  const std::string in = ReadBytes("in.wav");
+  const int status = RunChild(Shell(cli + " convert in.wav - --rate 8000 1<>in.wav"), nullptr);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
+  EXPECT_TRUE(ReadBytes("in.wav") == in);
+  ASSERT_EQ(chmod("in.wav", 0600), 0);
+  ASSERT_EQ(RunChild(Cli({"convert", "in.wav", "in.wav", "--rate", "8000"}), nullptr), kExited0);
+  EXPECT_EQ(SizeAt(ReadBytes("in.wav"), 24), 8000u);
+  struct stat info;
+  ASSERT_EQ(stat("in.wav", &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+// kill -9 leaves an export's temporaries; the next run into the folder
+// removes them once they are old enough to be no live run's, and nothing
+// else.
+TEST_F(CliProcessTest, TheNextRunRemovesWhatAKilledOneLeft) {
+  const std::string archive = MakeArchive(4, 30.0);
+  const std::string out = dir_.File("out");
+  std::filesystem::create_directory(out);
+  ChildProcess child(Cli({"export", archive, "--to", out, "--type", "wav", "-j", "2"}));
+  for (int i = 0; i < 20000 && std::filesystem::is_empty(out); ++i) {
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  child.Signal(SIGKILL);
+  child.Wait();
+  const std::vector<std::string> left = TestDirList(out);
+  ASSERT_TRUE(std::ranges::any_of(left, [](const std::string& name) {
+    return name.starts_with(".v") && name.ends_with(".tmp");
+  }));
+  WriteBytes(dir_.File("out/notes.txt"), "mine");
+  for (const std::string& name : TestDirList(out)) {
+    std::filesystem::last_write_time(
+        dir_.File("out/" + name),
+        std::filesystem::file_time_type::clock::now() - std::chrono::minutes(20));
+  }
+  ASSERT_EQ(RunChild(Cli({"export", archive, "--to", out, "-q", "v0"}), nullptr), kExited0);
+  for (const std::string& name : TestDirList(out)) {
+    EXPECT_FALSE(name.ends_with(".tmp")) << name;
+  }
+  EXPECT_EQ(ReadBytes(dir_.File("out/notes.txt")), "mine");
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("out/v0.ogg")));
 }
 
 // A signal while a temporary exists: kowaki-cli removes it and ends by

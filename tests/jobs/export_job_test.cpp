@@ -383,7 +383,7 @@ TEST_F(ExportJobTest, AMergeFileThatFillsUpKeepsTheEntriesWrittenWhole) {
   // Room for the header, the first entry and a little of the second.
   const size_t first = Decoded(0).size();
   open_file_ = [&](const std::string&, OutputPlace) {
-    return std::make_unique<ShortFile>(&log, 44 + first + 100);
+    return std::unique_ptr<ExportFile>(std::make_unique<ShortFile>(&log, 44 + first + 100));
   };
   const ExportResult result = Export();
   EXPECT_EQ(result.succeeded, 1);
@@ -404,7 +404,7 @@ TEST_F(ExportJobTest, AMergeFileWhoseHeaderCannotBeWrittenIsNotKept) {
   Ready({Voice("a", 8000, 1), Voice("b", 8000, 1)}, {1, -1, -1, 1});
   ShortFile::Log log;
   open_file_ = [&](const std::string&, OutputPlace) {
-    return std::make_unique<ShortFile>(&log, 10);
+    return std::unique_ptr<ExportFile>(std::make_unique<ShortFile>(&log, 10));
   };
   EXPECT_EQ(Export().succeeded, 0);
   EXPECT_EQ(window_.Calls("message"),
