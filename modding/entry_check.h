@@ -11,9 +11,10 @@
 namespace kowaki {
 
 struct EntryCheck {
-  // What is wrong with the entry: not Ogg Vorbis, damaged, cut short, a
-  // length other than its last page gives, a read that failed, an archive
-  // changed since it was loaded. Several may hold at once.
+  // What is wrong with the entry: not audio, not Ogg Vorbis, damaged (its
+  // pages, or no page near its end), cut short, a length other than its
+  // last page gives, a read that failed, an archive changed since it was
+  // loaded. Several may hold at once.
   ProblemSet problems;
   ProblemFacts facts;
   bool ok() const { return problems.empty(); }

@@ -41,7 +41,12 @@ bool CheckClip(const std::string& path, std::string* error) {
   }
   const EntryCheck check = CheckEntry(file->get(), 0);
   if (check.ok()) return true;
-  *error = PathForDisplay(path) + ": " + CheckText(check) + Say(Text::kForceTakesIt);
+  // A file of no Ogg data may well be audio (a WAV recording): what it is
+  // not is Ogg Vorbis.
+  const std::string why = check.problems.Has(EntryProblem::kNotAudio)
+                              ? ProblemText(EntryProblem::kNotVorbis)
+                              : CheckText(check);
+  *error = PathForDisplay(path) + ": " + why + Say(Text::kForceTakesIt);
   return false;
 }
 

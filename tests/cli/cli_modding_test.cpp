@@ -248,19 +248,19 @@ TEST_F(CliModdingTest, VerifyFindsEveryEntryTheGameCannotPlayWhole) {
   r = RunCommand(RunVerify, {Archive(flipped, "flipped.arc"), "-j", "2"});
   EXPECT_EQ(r.code, kExitIncomplete);
   EXPECT_NE(r.out.find("entry 0 (v1): damaged pages (1)"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("entry 2 (readme): not Ogg Vorbis\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("entry 2 (readme): not audio (no Ogg data)\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\n1 of 3 entries decode whole\n"), std::string::npos) << r.out;
   // In Japanese the words follow the language; the JSON's codes do not.
   SetLanguage(Language::kJapanese);
   const test::CommandResult ja = RunCommand(RunVerify, {dir_.File("flipped.arc")});
   const test::CommandResult ja_json = RunCommand(RunVerify, {dir_.File("flipped.arc"), "--json"});
   SetLanguage(Language::kEnglish);
-  EXPECT_NE(ja.out.find("エントリ 2 (readme): Ogg Vorbis ではありません\n"), std::string::npos)
+  EXPECT_NE(ja.out.find("エントリ 2 (readme): 音声ではありません (Ogg のデータではありません)\n"),
+            std::string::npos)
       << ja.out;
   EXPECT_NE(ja.out.find("\n最後までデコードできたエントリ: 1/3\n"), std::string::npos);
-  EXPECT_NE(
-      ja_json.out.find("\"problems\": [\"not_vorbis\"], \"text\": \"Ogg Vorbis ではありません\""),
-      std::string::npos)
+  EXPECT_NE(ja_json.out.find("\"problems\": [\"not_audio\"], \"text\": \"音声ではありません"),
+            std::string::npos)
       << ja_json.out;
 
   std::string cut = Contiguous(0, {{"v1", clip_}, {"v2", other_}});

@@ -343,7 +343,7 @@ TEST_F(ExportJobTest, AnEntryThatFailsAsWavLeavesAnEarlierFileAsItWas) {
   WriteBytes(out_.File("junk.wav"), "earlier");
   const ExportResult result = Export();
   EXPECT_EQ(result.succeeded, 1);
-  EXPECT_EQ(result.entries[1].problem, EntryProblem::kNotVorbis);
+  EXPECT_EQ(result.entries[1].problem, EntryProblem::kNotAudio);
   EXPECT_EQ(Out("junk.wav"), "earlier");
 }
 
