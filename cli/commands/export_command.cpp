@@ -159,7 +159,8 @@ int RunExport(Arguments args) {
   ReportRun(report, parsed.Has("json"));
   if (Interrupted()) return kExitInterrupted;
   const bool complete = !result.output_failed && result.processed == result.selected &&
-                        result.succeeded + result.skipped == result.processed;
+                        result.succeeded + result.skipped == result.processed &&
+                        result.damaged == 0;
   return complete ? kExitOk : kExitIncomplete;
 }
 
