@@ -83,14 +83,6 @@ uint64_t FramesHeld(const WaveFormat& format, uint64_t bytes) {
   return bytes / format.block_align * per_block;
 }
 
-// Ctrl-C clears `running` while this lives; the handler must not outlive it.
-struct InterruptScope {
-  explicit InterruptScope(std::atomic<int32_t>* running) { InstallInterruptHandler(running); }
-  ~InterruptScope() { InstallInterruptHandler(nullptr); }
-  InterruptScope(const InterruptScope&) = delete;
-  InterruptScope& operator=(const InterruptScope&) = delete;
-};
-
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };

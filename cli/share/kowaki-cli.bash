@@ -40,7 +40,7 @@ _kowaki_cli() {
     index) options="--json" ;;
     pack) options="-o --header-word --from --force" ;;
     replace) options="--force" ;;
-    verify) options="--json -j --jobs" ;;
+    verify) options="--json --strict -j --jobs" ;;
     convert) options="--rate --channels --bits --codec" ;;
     help) mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur"); return ;;
   esac
