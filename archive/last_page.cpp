@@ -20,8 +20,10 @@ constexpr std::string_view kCapture = "OggS";
 constexpr size_t kPageHeaderSize = 27;  // without its segment table
 constexpr size_t kChecksumAt = 22;
 constexpr uint8_t kEndOfStream = 0x04;
-// The first look covers what the decoder reads from the end anyway.
-constexpr int64_t kFirstLook = 64 * 1024;
+// How far back each look reads: a page of 8 KiB or less holds a stream's
+// last packets as encoders make them, 64 KiB the largest page there is,
+// and the window what a damaged entry may cost.
+constexpr int64_t kLooks[] = {8 * 1024, 64 * 1024, kPageWindow};
 
 // The length of the page at the start of `bytes`, when it is whole there
 // with a version 0 header; 0 otherwise.
@@ -62,13 +64,13 @@ std::optional<LastPage> LastPageIn(std::span<uint8_t> bytes, int64_t base, int64
 
 }  // namespace
 
-// The last 64 KiB first, where a whole stream's last page lies; only when
-// no page is there, the rest of the window.
+// Each look reads its whole span (the system's cache serves the part read
+// before) and looks only at pages that start before those seen already.
 Result<LastPage, OggScanError> FindLastPage(const EntryStream& stream) {
   const int64_t first = std::max<int64_t>(stream.entry.offset, stream.end - kPageWindow);
   std::vector<uint8_t> bytes;
   int64_t unseen = stream.end;  // pages starting here or later were looked at
-  for (const int64_t look : {kFirstLook, kPageWindow}) {
+  for (const int64_t look : kLooks) {
     const int64_t from = std::max(first, stream.end - look);
     if (from >= unseen) break;
     bytes.resize(static_cast<size_t>(stream.end - from));
