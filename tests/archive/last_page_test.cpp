@@ -15,15 +15,10 @@ namespace {
 
 const std::string kMiBOfZeros(size_t{1} << 20, '\0');
 
-// The first `count` pages of `ogg`.
+// The first `count` pages of `ogg`: up to the capture pattern after them.
 std::string Pages(const std::string& ogg, int count) {
   size_t at = 0;
-  for (int i = 0; i < count; ++i) {
-    const size_t table = at + 27;
-    const size_t body = table + static_cast<uint8_t>(ogg[at + 26]);
-    at = body;
-    for (size_t s = table; s < body; ++s) at += static_cast<uint8_t>(ogg[s]);
-  }
+  for (int i = 0; i < count; ++i) at = ogg.find("OggS", at + 1);
   return ogg.substr(0, at);
 }
 
@@ -58,11 +53,7 @@ class LastPageTest : public ::testing::Test {
     if (auto opened = OpenEntryVorbis(index_.get(), i, &vf); !opened) return opened.failure();
     if (links) *links = static_cast<int>(ov_streams(&vf));
     ov_pcm_seek(&vf, 0);  // from the first link of chained streams
-    std::string pcm;
-    char block[8192];
-    int link = 0;
-    for (long n; (n = ov_read(&vf, block, sizeof block, 0, 2, 1, &link)) > 0;)
-      pcm.append(block, static_cast<size_t>(n));
+    std::string pcm = test::ReadPcm(&vf);
     ov_clear(&vf);
     return pcm;
   }
