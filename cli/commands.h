@@ -28,5 +28,6 @@ int RunSettings(Arguments args);
 int RunUnpack(Arguments args);
 int RunReplace(Arguments args);
 int RunVerify(Arguments args);
+int RunStatus(Arguments args);
 
 }  // namespace kowaki::cli

@@ -27,6 +27,7 @@ constexpr Command kCommands[] = {
     {"index", kowaki::cli::RunIndex},   {"pack", kowaki::cli::RunPack},
     {"unpack", kowaki::cli::RunUnpack}, {"replace", kowaki::cli::RunReplace},
     {"verify", kowaki::cli::RunVerify}, {"convert", kowaki::cli::RunConvert},
+    {"status", kowaki::cli::RunStatus},
 };
 
 int PrintHelp(const std::string& text) {
@@ -43,9 +44,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> arguments = Utf8Arguments(argc, argv);
   std::vector<char*> args;
   for (std::string& argument : arguments) args.push_back(argument.data());
-  GlobalOptions options;
-  std::string error;
-  if (!TakeGlobalOptions(&args, &options, &error)) return BadArguments("", error);
+  const kowaki::Result<GlobalOptions> options = TakeGlobalOptions(&args);
+  if (!options) return BadArguments("", options.failure().text);
   const std::string_view name = args.empty() ? "" : args[0];
   if (name == "--version" || name == "-V") {
     std::puts("kowaki-cli " KOWAKI_VERSION);
@@ -54,14 +54,14 @@ int main(int argc, char** argv) {
   if (name == "help" && args.size() > 1 && !CommandHelp(args[1]).empty()) {
     return PrintHelp(CommandHelp(args[1]));
   }
-  if (name == "help" || (name.empty() && options.help)) return PrintHelp(OverallHelp());
+  if (name == "help" || (name.empty() && options->help)) return PrintHelp(OverallHelp());
   if (name.empty()) {
     PrintText(stderr, OverallHelp());
     return kExitError;
   }
   for (const Command& command : kCommands) {
     if (command.name != name) continue;
-    if (options.help) return PrintHelp(CommandHelp(name));
+    if (options->help) return PrintHelp(CommandHelp(name));
     return command.run(Arguments(args).subspan(1));
   }
   Complain(kowaki::Say(kowaki::Text::kArgUnknownCommand, PathForDisplay(name)));

@@ -28,6 +28,14 @@ enum class EntryProblem : uint8_t {
   kWriteFailed,       // the output could not be written
   kKept,              // its file existed and was kept: the entry was skipped
   kNoPlayer,          // the sound device took no player for its format
+  // Its file in a work folder (pack --from, status):
+  kFileMissing,        // not there
+  kFileLink,           // a link, or in a linked folder: not followed
+  kFileOutside,        // the manifest names a file outside the folder
+  kFileUnreadable,     // it cannot be read
+  kOggAndWav,          // its .ogg was changed, and a recording lies beside it
+  kRecordingUnusable,  // its recording cannot be encoded
+  kNotUnpacked,        // a stopped unpack left it out
 };
 
 // What a problem's words tell besides the problem.

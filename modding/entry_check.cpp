@@ -41,4 +41,24 @@ EntryCheck CheckEntry(const ArchiveIndex* index, int32_t i) {
   return check;
 }
 
+EntryCheck CheckClipFile(const ArchiveIndex* file) {
+  EntryCheck check = CheckEntry(file, 0);
+  if (check.problems.Has(EntryProblem::kNotAudio)) {
+    check.problems = {};
+    check.problems.Add(EntryProblem::kNotVorbis);
+  }
+  return check;
+}
+
+std::optional<ClipShape> ShapeOfEntry(const ArchiveIndex* index, int32_t i) {
+  EntryDecoder decoder(index, i);
+  const vorbis_info* info = decoder.is_open() ? ov_info(decoder.vorbis(), 0) : nullptr;
+  if (!info) return std::nullopt;
+  // A stream that names no nominal bitrate still has an average one.
+  const int64_t bitrate =
+      info->bitrate_nominal > 0 ? info->bitrate_nominal : ov_bitrate(decoder.vorbis(), 0);
+  return ClipShape{static_cast<uint32_t>(info->rate), static_cast<uint16_t>(info->channels),
+                   ov_pcm_total(decoder.vorbis(), -1), bitrate};
+}
+
 }  // namespace kowaki

@@ -29,9 +29,10 @@ bool ShortOption(std::string_view arg, std::initializer_list<ShortName> short_na
 
 }  // namespace
 
-bool ParsedArgs::Parse(std::span<char* const> argv, std::initializer_list<std::string_view> valued,
-                       std::initializer_list<std::string_view> switches, std::string* error,
-                       std::initializer_list<ShortName> short_names) {
+Result<> ParsedArgs::Parse(std::span<char* const> argv,
+                           std::initializer_list<std::string_view> valued,
+                           std::initializer_list<std::string_view> switches,
+                           std::initializer_list<ShortName> short_names) {
   bool options_done = false;
   for (size_t i = 0; i < argv.size(); ++i) {
     std::string_view arg = argv[i];
@@ -42,10 +43,7 @@ bool ParsedArgs::Parse(std::span<char* const> argv, std::initializer_list<std::s
         positional_.emplace_back(arg);
         continue;
       }
-      if (arg[1] != '-') {
-        *error = Say(Text::kArgUnknownOption, std::string(arg));
-        return false;
-      }
+      if (arg[1] != '-') return Failure{Say(Text::kArgUnknownOption, std::string(arg))};
       if (arg == "--") {
         options_done = true;
         continue;
@@ -57,22 +55,17 @@ bool ParsedArgs::Parse(std::span<char* const> argv, std::initializer_list<std::s
       }
     }
     if (Contains(valued, name)) {
-      if (inline_value) {
-        values_[std::string(name)] = std::string(*inline_value);
-      } else if (i + 1 < argv.size()) {
-        values_[std::string(name)] = argv[++i];
-      } else {
-        *error = Say(Text::kArgNeedsValue, std::string(name));
-        return false;
+      if (!inline_value && i + 1 == argv.size()) {
+        return Failure{Say(Text::kArgNeedsValue, std::string(name))};
       }
+      values_[std::string(name)] = std::string(inline_value ? *inline_value : argv[++i]);
     } else if (Contains(switches, name) && !inline_value) {
       switches_.emplace(name);
     } else {
-      *error = Say(Text::kArgUnknownOption, std::string(arg));
-      return false;
+      return Failure{Say(Text::kArgUnknownOption, std::string(arg))};
     }
   }
-  return true;
+  return {};
 }
 
 bool ParsedArgs::Has(std::string_view name) const {
@@ -85,22 +78,17 @@ std::optional<std::string> ParsedArgs::Value(std::string_view name) const {
   return it->second;
 }
 
-bool ParsedArgs::Integer(std::string_view name, long long min, long long max, long long fallback,
-                         long long* value, std::string* error) const {
+Result<long long> ParsedArgs::Integer(std::string_view name, long long min, long long max,
+                                      long long fallback) const {
   auto text = Value(name);
-  if (!text) {
-    *value = fallback;
-    return true;
-  }
+  if (!text) return fallback;
   long long parsed = 0;
   const char* end = text->data() + text->size();
   auto [ptr, ec] = std::from_chars(text->data(), end, parsed);
   if (text->empty() || ec != std::errc() || ptr != end || parsed < min || parsed > max) {
-    *error = Say(Text::kArgWholeNumber, std::string(name), min, max, *text);
-    return false;
+    return Failure{Say(Text::kArgWholeNumber, std::string(name), min, max, *text)};
   }
-  *value = parsed;
-  return true;
+  return parsed;
 }
 
 }  // namespace kowaki::cli

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/result.h"
+
 namespace kowaki::cli {
 
 // A one-letter form of an option: `-j` for `--jobs`.
@@ -25,19 +27,18 @@ struct ShortName {
 class ParsedArgs {
  public:
   // `valued` lists the options that take a value, `switches` those that
-  // do not, `short_names` their one-letter forms. False with a message on
-  // anything else.
-  bool Parse(std::span<char* const> argv, std::initializer_list<std::string_view> valued,
-             std::initializer_list<std::string_view> switches, std::string* error,
-             std::initializer_list<ShortName> short_names = {});
+  // do not, `short_names` their one-letter forms. Fails on anything else.
+  Result<> Parse(std::span<char* const> argv, std::initializer_list<std::string_view> valued,
+                 std::initializer_list<std::string_view> switches,
+                 std::initializer_list<ShortName> short_names = {});
 
   const std::vector<std::string>& positional() const { return positional_; }
   bool Has(std::string_view name) const;
   std::optional<std::string> Value(std::string_view name) const;
-  // An integer option in [min, max]; `fallback` when absent. False with a
-  // message when present but not such a number.
-  bool Integer(std::string_view name, long long min, long long max, long long fallback,
-               long long* value, std::string* error) const;
+  // An integer option in [min, max]; `fallback` when absent. Fails when
+  // present but not such a number.
+  Result<long long> Integer(std::string_view name, long long min, long long max,
+                            long long fallback) const;
 
  private:
   std::vector<std::string> positional_;

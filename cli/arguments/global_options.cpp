@@ -18,11 +18,12 @@ const char kExitCodesHelp[] =
     "  2    bad arguments or unusable input; nothing done\n"
     "  130  stopped by Ctrl-C (after the end messages and the clean-up)\n";
 
-bool TakeGlobalOptions(std::vector<char*>* args, GlobalOptions* options, std::string* error) {
+Result<GlobalOptions> TakeGlobalOptions(std::vector<char*>* args) {
   // The environment's language from the start, and each --lang's from
   // where it stands, so that a bad option is reported in the language
   // asked for so far.
   SetLanguage(LanguageFromEnvironment());
+  GlobalOptions options;
   std::vector<char*> rest;
   bool options_done = false;
   for (size_t i = 0; i < args->size(); ++i) {
@@ -33,18 +34,18 @@ bool TakeGlobalOptions(std::vector<char*>* args, GlobalOptions* options, std::st
     }
     options_done = arg == "--";
     if (arg == "-h" || arg == "--help") {
-      options->help = true;
+      options.help = true;
     } else if (arg == "-q" || arg == "--quiet") {
       g_quiet = true;
     } else if (arg == "--lang" || arg.substr(0, 7) == "--lang=") {
       const bool inline_value = arg.size() > 6;
       if (!inline_value && i + 1 == args->size()) {
-        return *error = Say(Text::kArgLangNeedsValue), false;
+        return Failure{Say(Text::kArgLangNeedsValue)};
       }
       const std::string_view value = inline_value ? arg.substr(7) : (*args)[++i];
       Language language{};
       if (!ParseLanguage(value, &language)) {
-        return *error = Say(Text::kArgLangTakes, std::string(value)), false;
+        return Failure{Say(Text::kArgLangTakes, std::string(value))};
       }
       SetLanguage(language);
     } else {
@@ -52,7 +53,7 @@ bool TakeGlobalOptions(std::vector<char*>* args, GlobalOptions* options, std::st
     }
   }
   *args = std::move(rest);
-  return true;
+  return options;
 }
 
 bool Quiet() { return g_quiet; }

@@ -3,8 +3,9 @@
 // -h/--help, -q/--quiet and --lang en|ja. They are taken off the command's
 // arguments here, before the command reads the rest.
 
-#include <string>
 #include <vector>
+
+#include "common/result.h"
 
 namespace kowaki::cli {
 
@@ -13,8 +14,8 @@ struct GlobalOptions {
 };
 
 // Takes the global options off `args` and applies --quiet and the language
-// (the environment's, or --lang's); false with a message for a bad one.
-bool TakeGlobalOptions(std::vector<char*>* args, GlobalOptions* options, std::string* error);
+// (the environment's, or --lang's); fails on a bad one.
+Result<GlobalOptions> TakeGlobalOptions(std::vector<char*>* args);
 
 // -q: no progress line and no summary, only what went wrong.
 bool Quiet();

@@ -11,13 +11,11 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/arguments/args.h"
 #include "cli/commands.h"
-#include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/input_file.h"
 #include "cli/terminal/interrupt.h"
@@ -83,10 +81,18 @@ uint64_t FramesHeld(const WaveFormat& format, uint64_t bytes) {
   return bytes / format.block_align * per_block;
 }
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
+// Ctrl-C clears `running` while this lives; the handler must not outlive it.
+struct InterruptScope {
+  explicit InterruptScope(std::atomic<int32_t>* running) { InstallInterruptHandler(running); }
+  ~InterruptScope() { InstallInterruptHandler(nullptr); }
+  InterruptScope(const InterruptScope&) = delete;
+  InterruptScope& operator=(const InterruptScope&) = delete;
 };
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// What went wrong with the file at `path`, after its name.
+Failure OfFile(const std::string& path, const Failure& failure) {
+  return Failure{PathForDisplay(path) + ": " + failure.text, failure.system_error};
+}
 
 // What the command line asks for.
 struct Request {
@@ -99,63 +105,60 @@ struct Request {
   const Codec* codec = nullptr;  // null: as the input, where we can
 };
 
-// False with the message to end with.
-bool ParseRequest(Arguments args, Request* request, std::string* error) {
-  ParsedArgs parsed;
-  if (!parsed.Parse(args, {"rate", "channels", "bits", "codec"}, {}, error)) {
-    *error += SeeHelp();
-    return false;
-  }
-  if (parsed.positional().size() != 2) {
-    *error = Say(Text::kArgGiveInAndOut) + SeeHelp();
-    return false;
-  }
-  request->in_path = parsed.positional()[0];
-  request->out_path = parsed.positional()[1];
-  if (!parsed.Integer("rate", 1, std::numeric_limits<int32_t>::max(), 0, &request->rate, error) ||
-      !parsed.Integer("channels", 1, 2, 0, &request->channels, error) ||
-      !parsed.Integer("bits", 8, 16, 0, &request->bits, error)) {
-    return false;
-  }
-  if (request->bits != 0 && request->bits != 8 && request->bits != 16) {
-    *error = Say(Text::kArgBitsTakes, request->bits);
-    return false;
-  }
+// The options with their values, past the grammar and the two paths.
+Result<> ReadOptions(const ParsedArgs& parsed, Request* request) {
+  const Result<long long> rate = parsed.Integer("rate", 1, std::numeric_limits<int32_t>::max(), 0);
+  if (!rate) return rate.failure();
+  const Result<long long> channels = parsed.Integer("channels", 1, 2, 0);
+  if (!channels) return channels.failure();
+  const Result<long long> bits = parsed.Integer("bits", 8, 16, 0);
+  if (!bits) return bits.failure();
+  if (*bits != 0 && *bits != 8 && *bits != 16) return Failure{Say(Text::kArgBitsTakes, *bits)};
+  request->rate = *rate;
+  request->channels = *channels;
+  request->bits = *bits;
   if (const auto name = parsed.Value("codec")) {
     for (const Codec& known : kCodecs) {
       if (*name == known.option) request->codec = &known;
     }
-    if (!request->codec) {
-      *error = Say(Text::kArgCodecTakes, *name);
-      return false;
-    }
+    if (!request->codec) return Failure{Say(Text::kArgCodecTakes, *name)};
   }
-  return true;
+  return {};
+}
+
+// Fails with the message to end with.
+Result<Request> ParseRequest(Arguments args) {
+  ParsedArgs parsed;
+  if (const Result<> parsing = parsed.Parse(args, {"rate", "channels", "bits", "codec"}, {});
+      !parsing) {
+    return Failure{parsing.failure().text + SeeHelp()};
+  }
+  if (parsed.positional().size() != 2) return Failure{Say(Text::kArgGiveInAndOut) + SeeHelp()};
+  Request request;
+  request.in_path = parsed.positional()[0];
+  request.out_path = parsed.positional()[1];
+  if (const Result<> options = ReadOptions(parsed, &request); !options) return options.failure();
+  return request;
 }
 
 // The input file, with where its audio lies.
 struct Input {
   std::string path;
-  FilePtr file;
+  platform::InputFilePtr file;
   WavInfo info;
 
-  bool Open(const std::string& in_path, std::string* error) {
+  Result<> Open(const std::string& in_path) {
     path = in_path;
-    file.reset(platform::OpenInputFile(path, error));
-    if (!file) {
-      *error = PathForDisplay(path) + ": " + *error;
-      return false;
-    }
+    Result<platform::InputFilePtr> opened = platform::OpenInputFile(path);
+    if (!opened) return OfFile(path, opened.failure());
+    file = std::move(*opened);
     const auto read_at = [this](uint64_t offset, std::span<uint8_t> out) {
       return ReadSome(offset, out) == static_cast<int64_t>(out.size());
     };
-    Result<WavInfo> read = ReadWavInfo(read_at);
-    if (!read) {
-      *error = PathForDisplay(path) + ": " + read.failure().text;
-      return false;
-    }
+    const Result<WavInfo> read = ReadWavInfo(read_at);
+    if (!read) return OfFile(path, read.failure());
     info = *read;
-    return true;
+    return {};
   }
 
   // Up to `out.size()` bytes from `offset`, as WavBlockReader reads them.
@@ -177,14 +180,10 @@ struct Formats {
 
 // Unless asked, the output keeps the input's codec when it is one we
 // write, else it is PCM.
-bool PlanFormats(const Request& request, const WaveFormat& source, Formats* formats,
-                 std::string* error) {
+Result<Formats> PlanFormats(const Request& request, const WaveFormat& source) {
   const Codec* codec = request.codec ? request.codec : CodecOfTag(source.format_tag);
   const uint16_t tag = codec ? codec->tag : kFormatPcm;
-  if (tag != kFormatPcm && request.bits != 0) {
-    *error = Say(Text::kBitsForPcm, codec->name);
-    return false;
-  }
+  if (tag != kFormatPcm && request.bits != 0) return Failure{Say(Text::kBitsForPcm, codec->name)};
   const bool source_pcm = source.format_tag == kFormatPcm;
   const uint32_t rate = request.rate ? static_cast<uint32_t>(request.rate) : source.samples_per_sec;
   const uint16_t channels =
@@ -192,19 +191,15 @@ bool PlanFormats(const Request& request, const WaveFormat& source, Formats* form
   const uint16_t bits = request.bits ? static_cast<uint16_t>(request.bits)
                                      : (source_pcm ? source.bits_per_sample : uint16_t{16});
   if (!PcmFormatFits(rate, channels, bits)) {
-    *error = Say(Text::kFormatBeyondWav, channels, bits, rate);
-    return false;
+    return Failure{Say(Text::kFormatBeyondWav, channels, bits, rate)};
   }
-  formats->source = source;
-  formats->pcm = MakePcmFormat(rate, channels, bits);
-  formats->target = WaveFormat{formats->pcm};
-  const PcmFormat& pcm = formats->pcm;
+  const PcmFormat pcm = MakePcmFormat(rate, channels, bits);
+  Formats formats{.source = source, .pcm = pcm, .target = WaveFormat{pcm}};
   if (tag != kFormatPcm &&
-      !MakeCodecFormat(tag, pcm.samples_per_sec, pcm.channels, &formats->target)) {
-    *error = Say(Text::kCodecChannels, codec->name, pcm.channels);
-    return false;
+      !MakeCodecFormat(tag, pcm.samples_per_sec, pcm.channels, &formats.target)) {
+    return Failure{Say(Text::kCodecChannels, codec->name, pcm.channels)};
   }
-  return true;
+  return formats;
 }
 
 // The input's audio converted to PCM and, for a codec output, encoded:
@@ -264,58 +259,57 @@ class Output {
     limit_ = std::numeric_limits<uint32_t>::max() - (Header(format, 0, 0).size() - 8) - 1;
   }
 
-  bool Open(const std::string& path, std::string* error) {
-    return Succeeded(file_.Open(path, OutputPlace::kNamed), error);
-  }
+  Result<> Open(const std::string& path) { return file_.Open(path, OutputPlace::kNamed); }
   bool is_stream() const { return file_.is_stream(); }
   uint64_t written() const { return written_; }
 
-  // False when the file would outgrow what its header can say or the
+  // Fails when the file would outgrow what its header can say or the
   // write fails.
-  bool Write(PcmSpan span, std::string* error) {
+  Result<> Write(PcmSpan span) {
     if (written_ + static_cast<uint64_t>(span.length) > limit_) {
-      *error = Say(Text::kConvertedTooLarge);
-      return false;
+      return Failure{Say(Text::kConvertedTooLarge)};
     }
     if (file_.is_open() && span.length > 0 &&
         !file_.Write(span.data, static_cast<size_t>(span.length))) {
-      return WriteFailed(error);
+      return WriteFailed();
     }
     written_ += static_cast<uint64_t>(span.length);
-    return true;
+    return {};
   }
 
   // The header for `data_size` bytes and, in a codec, `frames` frames put
   // into its encoder, written where the file stands.
-  bool WriteHeader(uint64_t data_size, uint64_t frames, std::string* error) {
+  Result<> WriteHeader(uint64_t data_size, uint64_t frames) {
     // An encoder may drop a last partial block (Wine's IMA ADPCM one does).
     frames = std::min(frames, FramesHeld(format_, data_size));
     if (frames > std::numeric_limits<uint32_t>::max()) {
-      *error = Say(Text::kConvertedTooManyFrames);
-      return false;
+      return Failure{Say(Text::kConvertedTooManyFrames)};
     }
     const auto header =
         Header(format_, static_cast<uint32_t>(data_size), static_cast<uint32_t>(frames));
-    return file_.Write(header.data(), header.size()) || WriteFailed(error);
+    if (!file_.Write(header.data(), header.size())) return WriteFailed();
+    return {};
   }
 
   // The pad byte that follows a data chunk of odd size.
-  bool EndData(std::string* error) {
+  Result<> EndData() {
     constexpr char kPad = 0;
-    return written_ % 2 == 0 || !file_.is_open() || file_.Write(&kPad, 1) || WriteFailed(error);
+    if (written_ % 2 == 0 || !file_.is_open() || file_.Write(&kPad, 1)) return {};
+    return WriteFailed();
   }
 
   // The header over the first one, for what was written.
-  bool PatchHeader(uint64_t frames, std::string* error) {
-    return (file_.Seek(0) || WriteFailed(error)) && WriteHeader(written_, frames, error);
+  Result<> PatchHeader(uint64_t frames) {
+    if (!file_.Seek(0)) return WriteFailed();
+    return WriteHeader(written_, frames);
   }
 
-  bool Commit(std::string* error) { return Succeeded(file_.Commit(), error); }
+  Result<> Commit() { return file_.Commit(); }
 
  private:
-  bool WriteFailed(std::string* error) {
-    *error = PathForDisplay(file_.path()) + ": " + std::strerror(errno);
-    return false;
+  Failure WriteFailed() const {
+    const int error = errno;
+    return Failure{PathForDisplay(file_.path()) + ": " + std::strerror(error), error};
   }
 
   OutputFile file_;
@@ -324,12 +318,12 @@ class Output {
   uint64_t written_ = 0;
 };
 
-enum class Converted { kDone, kFailed, kInterrupted };
+enum class Converted { kDone, kInterrupted };
 
 // The input's audio through the pipeline into the output, block by block.
 // Between blocks it looks at `running`.
-Converted ConvertAudio(Input& input, Pipeline& pipeline, Output& output,
-                       const std::atomic<int32_t>& running, std::string* error) {
+Result<Converted> ConvertAudio(Input& input, Pipeline& pipeline, Output& output,
+                               const std::atomic<int32_t>& running) {
   WavBlockReader blocks(input.info, [&input](uint64_t offset, std::span<uint8_t> out) {
     return input.ReadSome(offset, out);
   });
@@ -337,84 +331,82 @@ Converted ConvertAudio(Input& input, Pipeline& pipeline, Output& output,
   for (;;) {
     if (!running.load()) return Converted::kInterrupted;
     const Result<std::span<const uint8_t>> block = blocks.Next();
-    if (!block) {
-      *error = PathForDisplay(input.path) + ": " + block.failure().text;
-      return Converted::kFailed;
-    }
+    if (!block) return OfFile(input.path, block.failure());
     if (block->empty()) break;
     if (!pipeline.Put({block->data(), static_cast<int32_t>(block->size())}, &out)) {
-      *error = Say(Text::kConversionFailed);
-      return Converted::kFailed;
+      return Failure{Say(Text::kConversionFailed)};
     }
-    if (!output.Write(out, error)) return Converted::kFailed;
+    if (const Result<> written = output.Write(out); !written) return written.failure();
   }
-  if (!pipeline.Flush(&out)) {
-    *error = Say(Text::kConversionFailed);
-    return Converted::kFailed;
-  }
-  return output.Write(out, error) ? Converted::kDone : Converted::kFailed;
+  if (!pipeline.Flush(&out)) return Failure{Say(Text::kConversionFailed)};
+  if (const Result<> written = output.Write(out); !written) return written.failure();
+  return Converted::kDone;
 }
 
 // The audio through `pipeline` into `output` between its headers. A
 // stream cannot be patched, so a first pass through a pipeline of its own,
 // whose output is counted and not kept, finds the sizes it begins with.
-Converted ConvertInto(Input& input, const Formats& formats, Pipeline& pipeline, Output& output,
-                      const std::atomic<int32_t>& running, std::string* error) {
+Result<Converted> ConvertInto(Input& input, const Formats& formats, Pipeline& pipeline,
+                              Output& output, const std::atomic<int32_t>& running) {
   output.SetFormat(formats.target);
   Output counted;
   counted.SetFormat(formats.target);
   Pipeline counting;
   if (output.is_stream()) {
-    if (!counting.Setup(formats)) return *error = Say(Text::kConversionFailed), Converted::kFailed;
-    const Converted first = ConvertAudio(input, counting, counted, running, error);
-    if (first != Converted::kDone) return first;
+    if (!counting.Setup(formats)) return Failure{Say(Text::kConversionFailed)};
+    const Result<Converted> first = ConvertAudio(input, counting, counted, running);
+    if (!first || *first != Converted::kDone) return first;
   }
-  if (!output.WriteHeader(counted.written(), counting.frames(), error)) return Converted::kFailed;
-  const Converted done = ConvertAudio(input, pipeline, output, running, error);
-  if (done != Converted::kDone) return done;
-  if (!output.EndData(error)) return Converted::kFailed;
+  if (const Result<> header = output.WriteHeader(counted.written(), counting.frames()); !header) {
+    return header.failure();
+  }
+  const Result<Converted> done = ConvertAudio(input, pipeline, output, running);
+  if (!done || *done != Converted::kDone) return done;
+  if (const Result<> ended = output.EndData(); !ended) return ended.failure();
   if (!output.is_stream()) {
-    return output.PatchHeader(pipeline.frames(), error) ? done : Converted::kFailed;
+    if (const Result<> patched = output.PatchHeader(pipeline.frames()); !patched) {
+      return patched.failure();
+    }
+    return done;
   }
   if (output.written() == counted.written()) return done;
-  *error = Say(Text::kChangedWhileConverting, PathForDisplay(input.path));
-  return Converted::kFailed;
+  return Failure{Say(Text::kChangedWhileConverting, PathForDisplay(input.path))};
+}
+
+// The output opened, then the input, and the formats between them planned.
+// OUT before IN: were OUT IN, on Windows our own hold on IN would look
+// like another program's, which keeps OUT from being replaced.
+Result<Formats> Prepare(const Request& request, Output& output, Input& input) {
+  if (const Result<> opened = output.Open(request.out_path); !opened) return opened.failure();
+  if (const Result<> opened = input.Open(request.in_path); !opened) return opened.failure();
+  return PlanFormats(request, input.info.format);
 }
 
 }  // namespace
 
 int RunConvert(Arguments args) {
-  Request request;
-  Input input;
-  Formats formats;
-  std::string error;
-  // OUT before IN: were OUT IN, on Windows our own hold on IN would look
-  // like another program's, which keeps OUT from being replaced.
+  const Result<Request> request = ParseRequest(args);
+  if (!request) return Fail(request.failure().text);
   Output output;
-  if (!ParseRequest(args, &request, &error) || !output.Open(request.out_path, &error) ||
-      !input.Open(request.in_path, &error) ||
-      !PlanFormats(request, input.info.format, &formats, &error)) {
-    return Fail(error);
-  }
+  Input input;
+  const Result<Formats> formats = Prepare(*request, output, input);
+  if (!formats) return Fail(formats.failure().text);
   Pipeline pipeline;
-  if (!pipeline.Setup(formats)) {
+  if (!pipeline.Setup(*formats)) {
     return Fail(
-        Say(Text::kCannotConvertFormat, Describe(formats.source), Describe(formats.target)));
+        Say(Text::kCannotConvertFormat, Describe(formats->source), Describe(formats->target)));
   }
 
   std::atomic<int32_t> running{1};
   const InterruptScope interrupts(&running);
-  switch (ConvertInto(input, formats, pipeline, output, running, &error)) {
-    case Converted::kInterrupted:
-      Complain(Say(Text::kInterrupted));
-      return kExitInterrupted;
-    case Converted::kFailed:
-      return Fail(error);
-    case Converted::kDone:
-      break;
+  const Result<Converted> converted = ConvertInto(input, *formats, pipeline, output, running);
+  if (!converted) return Fail(converted.failure().text);
+  if (*converted == Converted::kInterrupted) {
+    Complain(Say(Text::kInterrupted));
+    return kExitInterrupted;
   }
   input.file.reset();  // OUT may be IN: let go of it before the rename
-  if (!output.Commit(&error)) return Fail(error);
+  if (const Result<> committed = output.Commit(); !committed) return Fail(committed.failure().text);
   return kExitOk;
 }
 

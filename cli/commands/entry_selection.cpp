@@ -100,20 +100,18 @@ bool EntryArgument::Names(int32_t entry, std::string_view name) const {
   return number_ >= 0 ? entry == number_ : Glob(text_, Cp932ToUtf8(name));
 }
 
-bool SelectRows(RowList& list, const std::vector<std::string>& entries, std::string* error) {
+Result<> SelectRows(RowList& list, const std::vector<std::string>& entries) {
   for (RowList::Row& row : list.rows()) row.selected = entries.empty();
+  Result<> selected;
   for (const std::string& entry : entries) {
     const EntryArgument argument(entry);
     bool found = false;
     for (RowList::Row& row : list.rows()) {
       if (argument.Names(row.entry, row.name)) row.selected = found = true;
     }
-    if (!found) {
-      *error = Say(Text::kArgNamesNoListedEntry, argument.text());
-      return false;
-    }
+    if (!found && selected) selected = Failure{Say(Text::kArgNamesNoListedEntry, argument.text())};
   }
-  return true;
+  return selected;
 }
 
 std::string TakeArchive(std::vector<std::string>* args) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/result.h"
 #include "jobs/row_list.h"
 
 namespace kowaki::cli {
@@ -26,9 +27,10 @@ class EntryArgument {
   std::string text_;
 };
 
-// Marks the rows `entries` name, every row when there are none; false
-// with a message for an entry that names no row.
-bool SelectRows(RowList& list, const std::vector<std::string>& entries, std::string* error);
+// Marks the rows `entries` name, every row when there are none. Fails on
+// the first entry that names no row; the rows the others name are marked
+// all the same (a listing that was stopped may not have reached it).
+Result<> SelectRows(RowList& list, const std::vector<std::string>& entries);
 
 // Takes the archive off the front of the positional arguments when the
 // first looks like a path to one; otherwise they are all entries of the

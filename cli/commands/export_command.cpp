@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,15 +38,17 @@ int Fail(const std::string& message) { return BadArguments("export", message); }
 
 // The stored settings with the options laid over them; the destination
 // option says whether the WAV output is merged.
-bool RunSettings(const ParsedArgs& parsed, OutputSettings* settings, std::string* error) {
-  *settings = LoadOutputSettings(*OpenSettingsStore());
-  if (!ApplyOutputOptions(parsed, settings, error)) return false;
-  settings->merge = parsed.Has("merge") ? 1 : 0;
-  if (parsed.Has("merge")) {
-    if (parsed.Value("type") == "ogg") return *error = Say(Text::kArgMergeIsWav), false;
-    settings->type = 1;
+Result<OutputSettings> RunSettings(const ParsedArgs& parsed) {
+  OutputSettings settings = LoadOutputSettings(*OpenSettingsStore());
+  if (const Result<> applied = ApplyOutputOptions(parsed, &settings); !applied) {
+    return applied.failure();
   }
-  return true;
+  settings.merge = parsed.Has("merge") ? 1 : 0;
+  if (parsed.Has("merge")) {
+    if (parsed.Value("type") == "ogg") return Failure{Say(Text::kArgMergeIsWav)};
+    settings.type = 1;
+  }
+  return settings;
 }
 
 // "wav, 22050 Hz, stereo (the options)": what the files are and where that came from.
@@ -70,98 +73,135 @@ struct Request {
   NameTemplate names;
 };
 
-// False with a message for arguments that do not make a run.
-bool ParseRequest(Arguments args, Request* request, std::string* error) {
-  ParsedArgs& parsed = request->parsed;
-  if (!parsed.Parse(args, {"to", "merge", "type", "rate", "channels", "jobs", "name", "wineprefix"},
-                    {"no-clobber", "json", "markers"}, error,
-                    {{'j', "jobs"}, {'n', "no-clobber"}}) ||
-      !parsed.Integer("jobs", 1, kMaxJobs, 0, &request->jobs, error)) {
-    return false;
-  }
-  if (parsed.Has("to") == parsed.Has("merge")) return *error = Say(Text::kArgGiveToOrMerge), false;
+// Options that do not go together, or are missing.
+Result<> CheckCombination(const ParsedArgs& parsed) {
+  if (parsed.Has("to") == parsed.Has("merge")) return Failure{Say(Text::kArgGiveToOrMerge)};
   if (parsed.Has("markers") && !parsed.Has("merge")) {
-    return *error = Say(Text::kArgMarkersWithMerge), false;
+    return Failure{Say(Text::kArgMarkersWithMerge)};
   }
   if (parsed.Has("json") && parsed.Value("merge") == "-") {
-    return *error = Say(Text::kArgJsonAndMergeStdout), false;
+    return Failure{Say(Text::kArgJsonAndMergeStdout)};
   }
-  if (parsed.Has("name") &&
-      (parsed.Has("merge") || !request->names.Parse(*parsed.Value("name"), error))) {
-    if (parsed.Has("merge")) *error = Say(Text::kArgNameNotMerge);
-    return false;
-  }
-  request->entries = parsed.positional();
-  request->archive = TakeArchive(&request->entries);
-  return RunSettings(parsed, &request->settings, error);
+  if (parsed.Has("name") && parsed.Has("merge")) return Failure{Say(Text::kArgNameNotMerge)};
+  return {};
 }
 
-}  // namespace
-
-int RunExport(Arguments args) {
+// Fails on arguments that do not make a run.
+Result<Request> ParseRequest(Arguments args) {
   Request request;
-  std::string error;
-  if (!ParseRequest(args, &request, &error)) return Fail(error);
-  const ParsedArgs& parsed = request.parsed;
-
-  TerminalSession session;
-  session.state().threads = static_cast<int32_t>(request.jobs);
-  TerminalWindow& window = session.window();
-  if (parsed.Has("to")) {
-    const std::string folder = *parsed.Value("to");
-    if (folder.empty() || !platform::MakeFolders(folder)) {
-      Complain(Say(Text::kCannotMakeFolder, PathForDisplay(folder)));
-      return kExitError;
-    }
-    window.folder_answer = folder;
-  } else {
-    window.save_answer = *parsed.Value("merge");
+  ParsedArgs& parsed = request.parsed;
+  if (const Result<> parsing = parsed.Parse(
+          args, {"to", "merge", "type", "rate", "channels", "jobs", "name", "wineprefix"},
+          {"no-clobber", "json", "markers"}, {{'j', "jobs"}, {'n', "no-clobber"}});
+      !parsing) {
+    return parsing.failure();
   }
-  if (auto code = session.Open(request.archive, "export", parsed.Value("wineprefix").value_or("")))
-    return *code;
-  if (!SelectRows(window.list(), request.entries, &error)) return Fail(error);
+  const Result<long long> jobs = parsed.Integer("jobs", 1, kMaxJobs, 0);
+  if (!jobs) return jobs.failure();
+  request.jobs = *jobs;
+  if (const Result<> combined = CheckCombination(parsed); !combined) return combined.failure();
+  if (parsed.Has("name")) {
+    if (const Result<> names = request.names.Parse(*parsed.Value("name")); !names) {
+      return names.failure();
+    }
+  }
+  const Result<OutputSettings> settings = RunSettings(parsed);
+  if (!settings) return settings.failure();
+  request.settings = *settings;
+  request.entries = parsed.positional();
+  request.archive = TakeArchive(&request.entries);
+  return request;
+}
+
+// Where the files go, as the pickers' answers: the folder --to names, made
+// when missing, or the merge file.
+Result<> SetDestination(const ParsedArgs& parsed, TerminalWindow& window) {
+  if (parsed.Has("merge")) {
+    window.save_answer = *parsed.Value("merge");
+    return {};
+  }
+  const std::string folder = *parsed.Value("to");
+  if (folder.empty() || !platform::MakeFolders(folder)) {
+    return Failure{Say(Text::kCannotMakeFolder, PathForDisplay(folder))};
+  }
+  window.folder_answer = folder;
+  return {};
+}
+
+// Before the job, on a listing that was not stopped: the exit code when
+// there is nothing to do, after saying so.
+std::optional<int> NothingToDo(const ParsedArgs& parsed, TerminalWindow& window) {
   if (window.SelectedCount() == 0) {
     window.ShowMessage(Say(Text::kNothingToExport), Say(Text::kCaptionWarning));
     return kExitError;
   }
-  if (parsed.Has("no-clobber") && parsed.Has("merge") && *parsed.Value("merge") != "-" &&
-      kowaki::platform::KindOfPath(*parsed.Value("merge")) != kowaki::platform::PathKind::kNone) {
-    Complain(Say(Text::kMergeFileKept, PathForDisplay(*parsed.Value("merge"))));
+  const std::string merge = parsed.Value("merge").value_or("-");
+  if (parsed.Has("no-clobber") && merge != "-" &&
+      kowaki::platform::KindOfPath(merge) != kowaki::platform::PathKind::kNone) {
+    Complain(Say(Text::kMergeFileKept, PathForDisplay(merge)));
     return kExitOk;
   }
+  return std::nullopt;
+}
 
-  window.CountBytes(*session.state().index);
+// The export job on the selected rows, with the settings for this run.
+ExportResult Export(const Request& request, TerminalSession& session) {
+  session.window().CountBytes(*session.state().index);
   MemoryStore run_settings;
   SaveOutputSettings(run_settings, request.settings);
   ExportSetup setup;
   setup.settings = &run_settings;
-  setup.keep_existing = parsed.Has("no-clobber");
-  setup.markers = parsed.Has("markers");
-  if (parsed.Has("name")) {
+  setup.keep_existing = request.parsed.Has("no-clobber");
+  setup.markers = request.parsed.Has("markers");
+  if (request.parsed.Has("name")) {
     setup.file_name = [&request](std::string_view name, int32_t entry, int32_t place) {
       return request.names.Apply(name, entry, place);
     };
   }
   ExportResult result;
-  const auto start = std::chrono::steady_clock::now();
   session.Run([&](AppState* state) { result = kowaki::RunExport(state, setup); });
-  if (!result.destination || (result.output_failed && result.processed == 0)) return kExitError;
+  return result;
+}
 
+}  // namespace
+
+int RunExport(Arguments args) {
+  const Result<Request> request = ParseRequest(args);
+  if (!request) return Fail(request.failure().text);
+  const ParsedArgs& parsed = request->parsed;
+  TerminalSession session;
+  session.state().threads = static_cast<int32_t>(request->jobs);
+  TerminalWindow& window = session.window();
+  if (const Result<> destination = SetDestination(parsed, window); !destination) {
+    Complain(destination.failure().text);
+    return kExitError;
+  }
+  if (auto code = session.Open(request->archive, "export", parsed.Value("wineprefix").value_or("")))
+    return *code;
+  const bool stopped = Interrupted();  // while listing: the rows not listed may be named
+  const Result<> selected = SelectRows(window.list(), request->entries);
+  if (!selected && !stopped) return Fail(selected.failure().text);
+  if (auto code = stopped ? std::nullopt : NothingToDo(parsed, window)) return *code;
+
+  const auto start = std::chrono::steady_clock::now();
+  ExportResult result;
+  if (stopped) {
+    result.selected = EndBeforeJob(window, Text::kExportFailed, Text::kExportStopped);
+  } else {
+    result = Export(*request, session);
+    if (!result.destination || (result.output_failed && result.processed == 0)) return kExitError;
+  }
   const RunReport report{.command = "export",
                          .archive = session.path(),
                          .index = session.state().index.get(),
                          .list = &window.list(),
                          .selected = result.selected,
                          .entries = &result.entries,
+                         .succeeded = result.succeeded + result.skipped,
                          .interrupted = Interrupted(),
                          .elapsed = std::chrono::steady_clock::now() - start,
-                         .output = OutputText(parsed, request.settings)};
-  ReportRun(report, parsed.Has("json"));
-  if (Interrupted()) return kExitInterrupted;
-  const bool complete = !result.output_failed && result.processed == result.selected &&
-                        result.succeeded + result.skipped == result.processed &&
-                        result.damaged == 0;
-  return complete ? kExitOk : kExitIncomplete;
+                         .output = OutputText(parsed, request->settings)};
+  return EndRun(report, parsed.Has("json"));
 }
 
 }  // namespace kowaki::cli

@@ -58,10 +58,10 @@ void PrintTable(const ArchiveIndex& index) {
 
 int RunIndex(Arguments args) {
   ParsedArgs parsed;
-  std::string error;
-  if (!parsed.Parse(args, {}, {"json"}, &error) || parsed.positional().size() != 1) {
-    return BadArguments("index", error.empty() ? Say(Text::kArgGiveOneArchive) : error);
+  if (const Result<> parsing = parsed.Parse(args, {}, {"json"}); !parsing) {
+    return BadArguments("index", parsing.failure().text);
   }
+  if (parsed.positional().size() != 1) return BadArguments("index", Say(Text::kArgGiveOneArchive));
   const std::string& path = parsed.positional()[0];
   const ArchiveLoad index = LoadArchiveIndex(path.c_str());
   if (!index) {

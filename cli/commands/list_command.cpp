@@ -108,25 +108,25 @@ void PrintRows(const std::string& path, const RowList& list, const ArchiveIndex&
 
 int RunList(Arguments args) {
   ParsedArgs parsed;
-  std::string error;
-  long long jobs = 0;
-  if (!parsed.Parse(args, {"jobs", "wineprefix"}, {"json", "all"}, &error, {{'j', "jobs"}}) ||
-      !parsed.Integer("jobs", 1, kMaxJobs, 0, &jobs, &error)) {
-    return BadArguments("list", error);
-  }
+  const Result<> parsing =
+      parsed.Parse(args, {"jobs", "wineprefix"}, {"json", "all"}, {{'j', "jobs"}});
+  if (!parsing) return BadArguments("list", parsing.failure().text);
+  const Result<long long> jobs = parsed.Integer("jobs", 1, kMaxJobs, 0);
+  if (!jobs) return BadArguments("list", jobs.failure().text);
   std::vector<std::string> entries = parsed.positional();
   const std::string archive = TakeArchive(&entries);
   TerminalSession session;
-  session.state().threads = static_cast<int32_t>(jobs);
-  if (auto code = session.Open(archive, "list", parsed.Value("wineprefix").value_or(""))) {
-    if (*code != kExitIncomplete) return *code;
-  }
+  session.state().threads = static_cast<int32_t>(*jobs);
+  if (auto code = session.Open(archive, "list", parsed.Value("wineprefix").value_or("")))
+    return *code;
   if (Interrupted()) return kExitInterrupted;
   RowList& list = session.window().list();
   const ArchiveIndex& index = *session.state().index;
   std::vector<std::string> reasons;
   if (parsed.Has("all")) AddUnplayable(index, &list, &reasons);
-  if (!SelectRows(list, entries, &error)) return BadArguments("list", error);
+  if (const Result<> selected = SelectRows(list, entries); !selected) {
+    return BadArguments("list", selected.failure().text);
+  }
   if (parsed.Has("json")) {
     PrintRows(session.path(), list, index, reasons);
   } else {

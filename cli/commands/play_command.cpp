@@ -74,39 +74,44 @@ class PlayWindow : public TerminalWindow {
 
 int RunPlay(Arguments args) {
   ParsedArgs parsed;
-  std::string error;
-  if (!parsed.Parse(args, {"wineprefix"}, {"json"}, &error)) return BadArguments("play", error);
+  if (const Result<> parsing = parsed.Parse(args, {"wineprefix"}, {"json"}); !parsing) {
+    return BadArguments("play", parsing.failure().text);
+  }
   std::vector<std::string> entries = parsed.positional();
   const std::string archive = TakeArchive(&entries);
 
   TerminalSession session;
   if (auto code = session.Open(archive, "play", parsed.Value("wineprefix").value_or("")))
     return *code;
+  const bool stopped = Interrupted();  // while listing: the rows not listed may be named
   PlayWindow window(TerminalWindow::DrawsProgress());
   window.list() = session.window().list();
-  if (!SelectRows(window.list(), entries, &error)) return BadArguments("play", error);
-  if (window.SelectedCount() == 0) {
+  const Result<> selected = SelectRows(window.list(), entries);
+  if (!selected && !stopped) return BadArguments("play", selected.failure().text);
+  if (!stopped && window.SelectedCount() == 0) {
     window.ShowMessage(Say(Text::kNothingToPlay), Say(Text::kCaptionWarning));
     return kExitError;
   }
-  window.CountBytes(*session.state().index);
-  session.state().window = &window;
   PlaybackResult result;
   const auto start = std::chrono::steady_clock::now();
-  session.Run([&](AppState* state) { result = RunPlayback(state, PlaybackSetup{}); });
+  if (stopped) {
+    result.selected = EndBeforeJob(window, Text::kPlayFailed, Text::kPlayStopped);
+  } else {
+    window.CountBytes(*session.state().index);
+    session.state().window = &window;
+    session.Run([&](AppState* state) { result = RunPlayback(state, PlaybackSetup{}); });
+  }
   const RunReport report{.command = "play",
                          .archive = session.path(),
                          .index = session.state().index.get(),
                          .list = &window.list(),
                          .selected = result.selected,
                          .entries = &result.entries,
+                         .succeeded = result.played,
                          .interrupted = Interrupted(),
                          .elapsed = std::chrono::steady_clock::now() - start,
                          .output = {}};
-  ReportRun(report, parsed.Has("json"));
-  if (Interrupted()) return kExitInterrupted;
-  const bool complete = result.started == result.selected && result.played == result.selected;
-  return complete ? kExitOk : kExitIncomplete;
+  return EndRun(report, parsed.Has("json"));
 }
 
 }  // namespace kowaki::cli

@@ -21,63 +21,75 @@ int Fail(const std::string& message) { return BadArguments("settings", message);
 
 // "source" or one of `choices`, the values the settings dialog offers: a
 // stored value is read as the dialog shows it, so another would not be
-// what the run uses.
-bool SourceOr(const ParsedArgs& parsed, const std::string& name, std::span<const int32_t> choices,
-              int32_t* value, std::string* error) {
+// what the run uses. `absent` when the option is not given.
+Result<int32_t> SourceOr(const ParsedArgs& parsed, const std::string& name,
+                         std::span<const int32_t> choices, int32_t absent) {
   const auto text = parsed.Value(name);
-  if (!text) return true;
+  if (!text) return absent;
   std::string listed;
   for (size_t i = 0; i < choices.size(); ++i) {
     const std::string choice = std::to_string(choices[i]);
-    if (*text == choice) return *value = choices[i], true;
+    if (*text == choice) return choices[i];
     listed += (i ? ", " : "") + choice;
   }
-  if (*text == "source") return *value = -1, true;
-  *error = Say(Text::kArgSourceOr, name, listed, *text);
-  return false;
+  if (*text == "source") return -1;
+  return Failure{Say(Text::kArgSourceOr, name, listed, *text)};
+}
+
+// The stored settings with the options laid over them.
+Result<OutputSettings> Requested(const ParsedArgs& parsed, const SettingsStore& store) {
+  OutputSettings settings = LoadOutputSettings(store);
+  if (const Result<> applied = ApplyOutputOptions(parsed, &settings); !applied) {
+    return applied.failure();
+  }
+  if (auto merge = parsed.Value("merge")) {
+    if (*merge != "on" && *merge != "off") return Failure{Say(Text::kArgMergeOnOff)};
+    settings.merge = *merge == "on" ? 1 : 0;
+  }
+  return settings;
 }
 
 std::string Shown(int32_t value) { return value > 0 ? std::to_string(value) : "source"; }
 
 }  // namespace
 
-bool ApplyOutputOptions(const ParsedArgs& parsed, OutputSettings* settings, std::string* error) {
+Result<> ApplyOutputOptions(const ParsedArgs& parsed, OutputSettings* settings) {
   if (auto type = parsed.Value("type")) {
-    if (*type != "ogg" && *type != "wav") {
-      *error = Say(Text::kArgTypeTakes, *type);
-      return false;
-    }
+    if (*type != "ogg" && *type != "wav") return Failure{Say(Text::kArgTypeTakes, *type)};
     settings->type = *type == "wav" ? 1 : 0;
   }
   constexpr int32_t kChannelCounts[] = {1, 2};
-  return SourceOr(parsed, "rate", kOfferedRates, &settings->frq, error) &&
-         SourceOr(parsed, "channels", kChannelCounts, &settings->ch, error);
+  const Result<int32_t> rate = SourceOr(parsed, "rate", kOfferedRates, settings->frq);
+  if (!rate) return rate.failure();
+  const Result<int32_t> channels = SourceOr(parsed, "channels", kChannelCounts, settings->ch);
+  if (!channels) return channels.failure();
+  settings->frq = *rate;
+  settings->ch = *channels;
+  return {};
 }
 
 int RunSettings(Arguments args) {
   ParsedArgs parsed;
-  std::string error;
-  if (!parsed.Parse(args, {"type", "rate", "channels", "merge"}, {}, &error)) return Fail(error);
+  if (const Result<> parsing = parsed.Parse(args, {"type", "rate", "channels", "merge"}, {});
+      !parsing) {
+    return Fail(parsing.failure().text);
+  }
   if (!parsed.positional().empty()) return Fail(Say(Text::kArgOptionsOnly));
   std::unique_ptr<SettingsStore> store = OpenSettingsStore();
-  OutputSettings settings = LoadOutputSettings(*store);
-  if (!ApplyOutputOptions(parsed, &settings, &error)) return Fail(error);
-  if (auto merge = parsed.Value("merge")) {
-    if (*merge != "on" && *merge != "off") return Fail(Say(Text::kArgMergeOnOff));
-    settings.merge = *merge == "on" ? 1 : 0;
-  }
+  const Result<OutputSettings> settings = Requested(parsed, *store);
+  if (!settings) return Fail(settings.failure().text);
   if (!args.empty()) {
-    SaveOutputSettings(*store, settings);
+    SaveOutputSettings(*store, *settings);
     const OutputSettings stored = LoadOutputSettings(*store);
-    if (stored.type != settings.type || stored.frq != settings.frq || stored.ch != settings.ch ||
-        stored.merge != settings.merge) {
+    if (stored.type != settings->type || stored.frq != settings->frq || stored.ch != settings->ch ||
+        stored.merge != settings->merge) {
       Complain(Say(Text::kSettingsNotStored));
       return kExitError;
     }
   }
-  PrintText(stdout, std::string("type      ") + (settings.type ? "wav" : "ogg") + "\nrate      " +
-                        Shown(settings.frq) + "\nchannels  " + Shown(settings.ch) + "\nmerge     " +
-                        (settings.merge ? "on" : "off") + "\n");
+  PrintText(stdout, std::string("type      ") + (settings->type ? "wav" : "ogg") + "\nrate      " +
+                        Shown(settings->frq) + "\nchannels  " + Shown(settings->ch) +
+                        "\nmerge     " + (settings->merge ? "on" : "off") + "\n");
   return kExitOk;
 }
 

@@ -4,20 +4,17 @@
 // (the archive keeps other files too): named, and a failure only with
 // --strict. Ctrl-C stops between entries.
 
-#include <atomic>
 #include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "cli/arguments/args.h"
-#include "cli/arguments/global_options.h"
 #include "cli/arguments/help.h"
 #include "cli/commands.h"
 #include "cli/commands/modding.h"
 #include "cli/output/json_output.h"
 #include "cli/output/text_output.h"
-#include "cli/terminal/interrupt.h"
 #include "cli/terminal/language.h"
 #include "jobs/ordered_work.h"
 #include "modding/entry_check.h"
@@ -53,11 +50,14 @@ void Take(const ArchiveIndex& index, int32_t i, const EntryCheck& check, bool st
   const bool not_audio = check.problems.Has(EntryProblem::kNotAudio);
   verified->not_audio += not_audio ? 1 : 0;
   const bool fails = strict || !not_audio;
-  if (fails || !Quiet()) {
-    Complain(EntryLabel(static_cast<size_t>(i), EntryName(index.entries[i])) + ": " +
-             CheckText(check));
+  const std::string line =
+      EntryLabel(static_cast<size_t>(i), EntryName(index.entries[i])) + ": " + CheckText(check);
+  if (fails) {
+    Complain(line);
+    verified->failures.push_back({i, check});
+  } else {
+    Report(line);
   }
-  if (fails) verified->failures.push_back({i, check});
 }
 
 void PrintJson(const std::string& path, const ArchiveIndex& index, const Verified& verified) {
@@ -96,34 +96,34 @@ std::string SummaryLine(const ArchiveIndex& index, const Verified& verified) {
 
 int RunVerify(Arguments args) {
   ParsedArgs parsed;
-  std::string error;
-  long long jobs = 0;
-  if (!parsed.Parse(args, {"jobs"}, {"json", "strict"}, &error, {{'j', "jobs"}}) ||
-      !parsed.Integer("jobs", 1, kMaxJobs, 0, &jobs, &error) || parsed.positional().size() != 1) {
-    return BadArguments("verify", error.empty() ? Say(Text::kArgGiveOneArchive) : error);
+  if (const Result<> parsing = parsed.Parse(args, {"jobs"}, {"json", "strict"}, {{'j', "jobs"}});
+      !parsing) {
+    return BadArguments("verify", parsing.failure().text);
   }
+  const Result<long long> jobs = parsed.Integer("jobs", 1, kMaxJobs, 0);
+  if (!jobs) return BadArguments("verify", jobs.failure().text);
+  if (parsed.positional().size() != 1) return BadArguments("verify", Say(Text::kArgGiveOneArchive));
   const std::string& path = parsed.positional()[0];
   const ArchiveIndexPtr index = LoadArchiveArgument(path);
   if (!index) return kExitError;
   Verified verified;
-  std::atomic<int32_t> running{1};
   {
-    const InterruptScope interrupts(&running);
+    const StopButton stop;
     OrderedWork<EntryCheck> work;
     work.count = index->count;
-    work.threads = jobs ? static_cast<int32_t>(jobs)
-                        : static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
-    work.keep_going = [&running] { return running.load() != 0; };
+    work.threads = *jobs ? static_cast<int32_t>(*jobs)
+                         : static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+    work.keep_going = [&stop] { return !stop.pressed(); };
     work.work = [&](int32_t i) { return CheckEntry(index.get(), i); };
     work.commit = [&](int32_t i, EntryCheck& check) {
       Take(*index, i, check, parsed.Has("strict"), &verified);
       return true;
     };
     RunOrdered(work);
-    verified.interrupted = running.load() == 0;
+    verified.interrupted = stop.pressed();
   }
   if (verified.interrupted) Complain(Say(Text::kInterrupted));
-  if (!Quiet()) Complain(SummaryLine(*index, verified));
+  Report(SummaryLine(*index, verified));
   if (parsed.Has("json")) PrintJson(path, *index, verified);
   if (verified.interrupted) return kExitInterrupted;
   return verified.failures.empty() ? kExitOk : kExitIncomplete;

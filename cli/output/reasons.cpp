@@ -7,11 +7,6 @@
 
 namespace kowaki::cli {
 
-bool Succeeded(const Result<>& result, std::string* error) {
-  if (!result) *error = result.failure().text;
-  return static_cast<bool>(result);
-}
-
 std::string LoadErrorText(const ArchiveLoadError& error) {
   using Cause = ArchiveLoadError::Cause;
   const auto value = static_cast<unsigned long long>(error.value);

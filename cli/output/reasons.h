@@ -5,13 +5,8 @@
 #include <string>
 
 #include "archive/archive_index.h"
-#include "common/result.h"
 
 namespace kowaki::cli {
-
-// For the commands' own steps that say why through `error`: whether
-// `result` succeeded, its failure's words in `error` when not.
-bool Succeeded(const Result<>& result, std::string* error);
 
 // Why an archive could not be loaded.
 std::string LoadErrorText(const ArchiveLoadError& error);

@@ -1,9 +1,11 @@
 #include "cli/output/run_report.h"
 
 #include "cli/arguments/global_options.h"
+#include "cli/commands.h"
 #include "cli/output/json_output.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/language.h"
+#include "jobs/job_end.h"
 #include "text/catalogue.h"
 #include "text/format_text.h"
 
@@ -105,6 +107,12 @@ std::string CountsText(const Totals& totals, bool play) {
 
 }  // namespace
 
+int32_t EndBeforeJob(JobWindow& window, Text failed_text, Text stopped_text) {
+  const int32_t selected = window.SelectedCount();
+  ShowEndMessages(window, failed_text, stopped_text, selected, 0, 0);
+  return selected;
+}
+
 std::string SummaryLine(const RunReport& report) {
   const Totals totals = Count(report);
   const bool play = std::string_view(report.command) == "play";
@@ -116,9 +124,14 @@ std::string SummaryLine(const RunReport& report) {
   return line;
 }
 
-void ReportRun(const RunReport& report, bool json) {
+int EndRun(const RunReport& report, bool json) {
   if (!Quiet()) Complain(SummaryLine(report));
   if (json) PrintRunJson(report);
+  if (report.interrupted) return kExitInterrupted;
+  const auto taken = static_cast<int32_t>(report.entries->size());
+  const bool complete =
+      taken == report.selected && report.succeeded == taken && Count(report).damaged == 0;
+  return complete ? kExitOk : kExitIncomplete;
 }
 
 }  // namespace kowaki::cli

@@ -4,13 +4,21 @@
 // for its data.
 
 #include <cstdio>
+#include <memory>
 #include <string>
+
+#include "common/result.h"
 
 namespace kowaki::cli::platform {
 
-// The regular file or device at `path`, opened for binary reads. Null with
-// the reason in `error` when it cannot be opened or is something else (a
-// folder, a FIFO, a socket).
-std::FILE* OpenInputFile(const std::string& path, std::string* error);
+struct InputFileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using InputFilePtr = std::unique_ptr<std::FILE, InputFileCloser>;
+
+// The regular file or device at `path`, opened for binary reads. Fails
+// when it cannot be opened or is something else (a folder, a FIFO, a
+// socket).
+Result<InputFilePtr> OpenInputFile(const std::string& path);
 
 }  // namespace kowaki::cli::platform

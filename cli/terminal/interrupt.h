@@ -17,12 +17,4 @@ void InstallInterruptHandler(std::atomic<int32_t>* running);
 // True once an interrupt stopped a job since the handler was installed.
 bool Interrupted();
 
-// Ctrl-C clears `running` while this lives; the handler must not outlive it.
-struct InterruptScope {
-  explicit InterruptScope(std::atomic<int32_t>* running) { InstallInterruptHandler(running); }
-  ~InterruptScope() { InstallInterruptHandler(nullptr); }
-  InterruptScope(const InterruptScope&) = delete;
-  InterruptScope& operator=(const InterruptScope&) = delete;
-};
-
 }  // namespace kowaki::cli

@@ -197,7 +197,6 @@ std::optional<int> TerminalSession::Open(std::string path, std::string_view comm
   }
   state_.index = std::move(*loaded);
   Run(ListingJob);
-  if (Interrupted()) return kExitIncomplete;
   return std::nullopt;
 }
 

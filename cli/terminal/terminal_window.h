@@ -86,8 +86,8 @@ class TerminalSession {
   TerminalSession& operator=(const TerminalSession&) = delete;
 
   // Loads `path` (empty: the game's archive, looked for in `wine_prefix`
-  // when given) and lists it. An exit code when that fails, after saying
-  // why; nothing when listed.
+  // when given) and lists it. An exit code when it cannot be loaded, after
+  // saying why; nothing once listed, whole or up to a stop (Interrupted()).
   std::optional<int> Open(std::string path, std::string_view command,
                           std::string_view wine_prefix = {});
   // Runs `job` on a worker, Ctrl-C being the stop button; returns when it ended.

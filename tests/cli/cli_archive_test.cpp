@@ -125,7 +125,7 @@ TEST_F(CliArchiveTest, PackNamesEntriesAfterTheFileStems) {
   test::WriteBytes(dir_.File("noext"), "three");
   const std::string out = dir_.File("out.arc");
   test::CommandResult r =
-      RunCommand(RunPack, {"-o", out, "--header-word", "7", dir_.File("v_0001.ogg"),
+      RunCommand(RunPack, {"-o", out, "--header-word", "7", "--force", dir_.File("v_0001.ogg"),
                            dir_.File("sys.end.ogg"), dir_.File("noext")});
   ASSERT_EQ(r.code, kExitOk) << r.err;
   ArchiveIndexPtr index = test::LoadIndex(out);
@@ -162,7 +162,7 @@ TEST_F(CliArchiveTest, PackTakesTheNameAfterTheLastSeparatorOnly) {
   const std::string path = dir_.path().string() + "/" + file;
   test::WriteBytes(path, "clip");
   const std::string out = dir_.File("out.arc");
-  test::CommandResult r = RunCommand(RunPack, {"-o", out, path});
+  test::CommandResult r = RunCommand(RunPack, {"-o", out, "--force", path});
   ASSERT_EQ(r.code, kExitOk) << r.err;
   ArchiveIndexPtr index = test::LoadIndex(out);
   ASSERT_TRUE(index);

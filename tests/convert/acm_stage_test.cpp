@@ -33,6 +33,22 @@ std::vector<uint8_t> Doubled(std::span<const uint8_t> bytes) {
   return out;
 }
 
+// A script of puts (each followed by a get), flushes and the stage's end:
+// after each, the bytes converted, and the conversions (and the close) so
+// far when given.
+constexpr int kFlush = -1;
+constexpr int kDestroy = -2;
+struct Step {
+  int put;           // bytes, or kFlush, or kDestroy
+  size_t converted;  // of the input, in order: what comes out is them doubled
+  std::optional<Calls> calls = std::nullopt;
+};
+struct Script {
+  const char* name;
+  int32_t block;
+  std::vector<Step> steps;
+};
+
 class AcmStageTest : public ::testing::Test {
  protected:
   PcmStagePtr Open(int32_t block) {
@@ -54,23 +70,32 @@ class AcmStageTest : public ::testing::Test {
     return out;
   }
 
-  std::unique_ptr<test::FakeAcm> acm_;
-};
+  // Runs `script` on a stage of its own, checking each step.
+  void RunScript(const Script& script) {
+    SCOPED_TRACE(script.name);
+    auto stage = Open(script.block);
+    const auto in = Input(5000);
+    size_t at = 0;
+    size_t converted = 0;
+    for (const Step& step : script.steps) {
+      std::vector<uint8_t> out;
+      if (step.put >= 0) {
+        out = Put(*stage, in, &at, static_cast<size_t>(step.put));
+      } else if (step.put == kFlush) {
+        EXPECT_TRUE(stage->flush());
+        test::Collect(*stage, &out);
+      } else {
+        stage.reset();
+      }
+      EXPECT_EQ(out, Doubled(std::span(in).subspan(converted, step.converted)));
+      converted += step.converted;
+      if (step.calls) {
+        EXPECT_EQ(acm_->TakeCalls(), *step.calls);
+      }
+    }
+  }
 
-// A script of puts (each followed by a get), flushes and the stage's end:
-// after each, the bytes converted, and the conversions (and the close) so
-// far when given.
-constexpr int kFlush = -1;
-constexpr int kDestroy = -2;
-struct Step {
-  int put;           // bytes, or kFlush, or kDestroy
-  size_t converted;  // of the input, in order: what comes out is them doubled
-  std::optional<Calls> calls = std::nullopt;
-};
-struct Script {
-  const char* name;
-  int32_t block;
-  std::vector<Step> steps;
+  std::unique_ptr<test::FakeAcm> acm_;
 };
 
 TEST_F(AcmStageTest, ConvertsWholeBlocksWithTheRightFlagsAndCarriesTheRest) {
@@ -111,29 +136,7 @@ TEST_F(AcmStageTest, ConvertsWholeBlocksWithTheRightFlagsAndCarriesTheRest) {
         {kDestroy, 0, Calls{"close"}}}},
       {"destroyed unused it only closes", 1, {{kDestroy, 0, Calls{"close"}}}},
   };
-  for (const Script& script : scripts) {
-    SCOPED_TRACE(script.name);
-    auto stage = Open(script.block);
-    const auto in = Input(5000);
-    size_t at = 0;
-    size_t converted = 0;
-    for (const Step& step : script.steps) {
-      std::vector<uint8_t> out;
-      if (step.put >= 0) {
-        out = Put(*stage, in, &at, static_cast<size_t>(step.put));
-      } else if (step.put == kFlush) {
-        EXPECT_TRUE(stage->flush());
-        test::Collect(*stage, &out);
-      } else {
-        stage.reset();
-      }
-      EXPECT_EQ(out, Doubled(std::span(in).subspan(converted, step.converted)));
-      converted += step.converted;
-      if (step.calls) {
-        EXPECT_EQ(acm_->TakeCalls(), *step.calls);
-      }
-    }
-  }
+  for (const Script& script : scripts) RunScript(script);
 }
 
 TEST_F(AcmStageTest, OutputOfPutAndFlushComeOutTogetherInOrder) {

@@ -74,6 +74,19 @@ void ChildProcess::WaitUntilTaken(int signal_number) const {
   std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
+void ChildProcess::WaitForThreads(int count) const {
+  const std::string status = "/proc/" + std::to_string(pid_) + "/status";
+  for (int i = 0; i < 100000; ++i) {
+    std::ifstream in(status);
+    if (!in) break;
+    for (std::string line; std::getline(in, line);) {
+      if (line.starts_with("Threads:") && std::stoi(line.substr(8)) >= count) return;
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(50));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
 int ChildProcess::Wait() {
   int status = -1;
   if (pid_ > 0 && waitpid(pid_, &status, 0) == pid_) pid_ = -1;

@@ -25,6 +25,9 @@ class ChildProcess {
   // Waits until the child took a signal sent to it: where /proc tells,
   // until it is no longer pending; elsewhere a few milliseconds.
   void WaitUntilTaken(int signal_number) const;
+  // Waits until the child runs `count` threads (a program's worker has
+  // started): where /proc tells; elsewhere a few milliseconds.
+  void WaitForThreads(int count) const;
   // Its wait status, once it ended.
   int Wait();
 

@@ -12,18 +12,11 @@
 namespace kowaki::cli::platform {
 
 // Opening a pipe never waits here, but reading one would.
-std::FILE* OpenInputFile(const std::string& path, std::string* error) {
-  std::FILE* file = _wfopen(win32::Wide(path).c_str(), L"rb");
-  if (!file) {
-    *error = std::strerror(errno);
-    return nullptr;
-  }
-  const DWORD type = GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))));
-  if (type != FILE_TYPE_DISK && type != FILE_TYPE_CHAR) {
-    *error = Say(Text::kInputNotAFile);
-    std::fclose(file);
-    return nullptr;
-  }
+Result<InputFilePtr> OpenInputFile(const std::string& path) {
+  InputFilePtr file(_wfopen(win32::Wide(path).c_str(), L"rb"));
+  if (!file) return Failure{std::strerror(errno), errno};
+  const DWORD type = GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file.get()))));
+  if (type != FILE_TYPE_DISK && type != FILE_TYPE_CHAR) return Failure{Say(Text::kInputNotAFile)};
   return file;
 }
 
