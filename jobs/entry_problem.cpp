@@ -22,7 +22,10 @@ struct ProblemRow {
 constexpr ProblemRow kProblems[] = {
     {EntryProblem::kNone, "none", Text::kProblemFailed, Takes::kNothing},
     {EntryProblem::kNotVorbis, "not_vorbis", Text::kProblemNotVorbis, Takes::kNothing},
+    {EntryProblem::kNotAudio, "not_audio", Text::kProblemNotAudio, Takes::kNothing},
     {EntryProblem::kDamaged, "damaged", Text::kProblemDamaged, Takes::kDamage},
+    {EntryProblem::kNoLastPage, "no_last_page", Text::kProblemNoLastPage, Takes::kNothing},
+    {EntryProblem::kPageGap, "page_gap", Text::kProblemPageGap, Takes::kNothing},
     {EntryProblem::kCutShort, "cut_short", Text::kProblemCutShort, Takes::kNothing},
     {EntryProblem::kLengthDiffers, "length_differs", Text::kProblemLengthDiffers, Takes::kLengths},
     {EntryProblem::kReadFailed, "read_failed", Text::kProblemReadFailed, Takes::kSystemError},

@@ -14,7 +14,10 @@ namespace kowaki {
 enum class EntryProblem : uint8_t {
   kNone,
   kNotVorbis,         // no Ogg Vorbis stream opens there
+  kNotAudio,          // not Ogg data at all: an archive keeps other files too
   kDamaged,           // damaged pages: stepped over, or the decoding stopped at one
+  kNoLastPage,        // damaged: no whole Ogg page near its end, so no end to decode to
+  kPageGap,           // damaged: so long a run without an Ogg page that the search gave up
   kCutShort,          // its data ends before the stream does (or past the archive's end)
   kLengthDiffers,     // it decodes to another length than its last page gives
   kReadFailed,        // the archive could not be read

@@ -251,6 +251,7 @@ bool ExportRun::Commit(ExportedEntry& made) {
   }
   const bool ok = plan_.merge ? AddToMerge(made, name) : FinishOwnFile(made);
   result_.succeeded += ok ? 1 : 0;
+  result_.damaged += ok && outcome.problem != EntryProblem::kNone ? 1 : 0;
   result_.skipped += outcome.problem == EntryProblem::kKept ? 1 : 0;
   ++result_.processed;
   made.outcome.path = plan_.merge ? merge_path_ : made.path;

@@ -33,12 +33,20 @@ EntryCheck CheckEntry(const ArchiveIndex* index, int32_t i) {
   if (facts.damage) check.problems.Add(EntryProblem::kDamaged);
   // The last page read ends the stream only when it says so: without it
   // the stream was cut, whatever the index claims.
-  if (decoder.cut_short() || !decoder.vorbis()->os.e_o_s)
-    check.problems.Add(EntryProblem::kCutShort);
+  if (!decoder.whole()) check.problems.Add(EntryProblem::kCutShort);
   if (facts.expected >= 0 && facts.decoded != facts.expected) {
     check.problems.Add(EntryProblem::kLengthDiffers);
   }
   if (!ArchiveUnchanged(index)) check.problems.Add(EntryProblem::kArchiveChanged);
+  return check;
+}
+
+EntryCheck CheckClipFile(const ArchiveIndex* file) {
+  EntryCheck check = CheckEntry(file, 0);
+  if (check.problems.Has(EntryProblem::kNotAudio)) {
+    check.problems = {};
+    check.problems.Add(EntryProblem::kNotVorbis);
+  }
   return check;
 }
 

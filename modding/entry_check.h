@@ -12,15 +12,20 @@
 namespace kowaki {
 
 struct EntryCheck {
-  // What is wrong with the entry: not Ogg Vorbis, damaged, cut short, a
-  // length other than its last page gives, a read that failed, an archive
-  // changed since it was loaded. Several may hold at once.
+  // What is wrong with the entry: not audio, not Ogg Vorbis, damaged (its
+  // pages, or no page near its end), cut short, a length other than its
+  // last page gives, a read that failed, an archive changed since it was
+  // loaded. Several may hold at once.
   ProblemSet problems;
   ProblemFacts facts;
   bool ok() const { return problems.empty(); }
 };
 
 EntryCheck CheckEntry(const ArchiveIndex* index, int32_t i);
+// A loose file (LoadFileAsEntry) checked as the clip it is meant to be:
+// one of no Ogg data may well be audio (a WAV recording, say), so what it
+// is not is Ogg Vorbis.
+EntryCheck CheckClipFile(const ArchiveIndex* file);
 
 // A clip's audio as the game plays it: its first stream's rate and
 // channels, its length in sample frames and its nominal bitrate (the

@@ -217,7 +217,7 @@ EntryFile EntryChecker::Clip(EntryState state, const std::string& path) const {
                    request_.force, errno);
   }
   EntryFile file = FileIn(state, path);
-  file.check = CheckEntry(loaded->get(), 0);
+  file.check = CheckClipFile(loaded->get());
   file.shape = ShapeOfEntry(loaded->get(), 0);
   file.forcible = !file.check.ok();
   file.stops = file.forcible && !request_.force;

@@ -105,8 +105,9 @@ constexpr Help kHelp[] = {
      "  --add, --remove, --all\n"
      "               as pack --from takes them\n"},
     {"verify", "decode every entry to its end and report those that fail",
-     "verify ARCHIVE [--json] [-j N]\n"
-     "  --json       one JSON object: the totals and a record per failing entry\n"},
+     "verify ARCHIVE [--json] [--strict] [-j N]\n"
+     "  --json       one JSON object: the totals and a record per failing entry\n"
+     "  --strict     an entry that is not audio (no Ogg data) fails too\n"},
     {"convert", "convert a WAV file, PCM or codec, to another format",
      "convert IN.wav OUT.wav [--rate N] [--channels 1|2] [--bits 8|16]\n"
      "                   [--codec pcm|ima-adpcm|ms-adpcm|mulaw|alaw]\n"},

@@ -48,7 +48,7 @@ std::string CheckText(const EntryCheck& check) {
 Result<> CheckClip(const std::string& path) {
   const ArchiveLoad file = LoadFileAsEntry(path.c_str());
   if (!file) return Failure{PathForDisplay(path) + ": " + LoadErrorText(file.failure())};
-  const EntryCheck check = CheckEntry(file->get(), 0);
+  const EntryCheck check = CheckClipFile(file->get());
   if (check.ok()) return {};
   const std::string why = IsWavFile(path) ? Say(Text::kWavNotClip) : CheckText(check);
   return Failure{PathForDisplay(path) + ": " + why + Say(Text::kForceTakesIt)};

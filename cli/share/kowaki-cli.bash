@@ -43,7 +43,7 @@ _kowaki_cli() {
     unpack) options="--force -v --verbose" ;;
     replace) options="--all --force --quality --dry-run --no-backup -v --verbose" ;;
     status) options="--json -v --verbose --add --remove --all" ;;
-    verify) options="--json -j --jobs" ;;
+    verify) options="--json --strict -j --jobs" ;;
     convert) options="--rate --channels --bits --codec" ;;
     help) mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur"); return ;;
   esac

@@ -541,12 +541,14 @@ TEST_F(CliModdingTest, PackFromReadsOnlyItsOwnFolderAndWritesOnlyItsOutput) {
 }
 
 // A byte flipped in an entry's audio, an entry cut short by the file's end
-// or by its size, and an entry that is no clip are each named with why.
+// or by its size, and an entry that is no clip are each named with why, on
+// stderr; the summary too, unless quiet.
 TEST_F(CliModdingTest, VerifyFindsEveryEntryTheGameCannotPlayWhole) {
   const std::string sound = Archive(Contiguous(0, {{"v1", clip_}, {"v2", other_}}));
   test::CommandResult r = RunCommand(RunVerify, {sound});
-  EXPECT_EQ(r.code, kExitOk) << r.out;
-  EXPECT_EQ(r.out, "2 of 2 entries decode whole\n");
+  EXPECT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "kowaki-cli: 2 of 2 entries decode whole\n");
 
   // In the middle of the page before the last, which holds audio.
   const std::string longer = test::VorbisClip(22050, 1, 3.0, 3);
@@ -556,28 +558,38 @@ TEST_F(CliModdingTest, VerifyFindsEveryEntryTheGameCannotPlayWhole) {
   flipped[16 + 3 * 17 + (before + last) / 2] ^= 0x20;
   r = RunCommand(RunVerify, {Archive(flipped, "flipped.arc"), "-j", "2"});
   EXPECT_EQ(r.code, kExitIncomplete);
-  EXPECT_NE(r.out.find("entry 0 (v1): damaged pages (1)"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("entry 2 (readme): not Ogg Vorbis\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("\n1 of 3 entries decode whole\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(r.err.starts_with("kowaki-cli: entry 0 (v1): damaged pages (1), ")) << r.err;
+  EXPECT_TRUE(
+      r.err.ends_with("\nkowaki-cli: entry 2 (readme): not audio (no Ogg data)\n"
+                      "kowaki-cli: 1 of 3 entries decode whole, 1 not audio\n"))
+      << r.err;
   // In Japanese the words follow the language; the JSON's codes do not.
   SetLanguage(Language::kJapanese);
   const test::CommandResult ja = RunCommand(RunVerify, {dir_.File("flipped.arc")});
   const test::CommandResult ja_json = RunCommand(RunVerify, {dir_.File("flipped.arc"), "--json"});
   SetLanguage(Language::kEnglish);
-  EXPECT_NE(ja.out.find("エントリ 2 (readme): Ogg Vorbis ではありません\n"), std::string::npos)
-      << ja.out;
-  EXPECT_NE(ja.out.find("\n最後までデコードできたエントリ: 1/3\n"), std::string::npos);
-  EXPECT_NE(
-      ja_json.out.find("\"problems\": [\"not_vorbis\"], \"text\": \"Ogg Vorbis ではありません\""),
-      std::string::npos)
+  EXPECT_NE(ja.err.find("エントリ 2 (readme): 音声ではありません (Ogg のデータではありません)\n"),
+            std::string::npos)
+      << ja.err;
+  EXPECT_NE(ja.err.find("\nkowaki-cli: 最後までデコードできたエントリ: 1/3、音声以外: 1\n"),
+            std::string::npos);
+  EXPECT_NE(ja_json.out.find("\"count\": 3, \"checked\": 3, \"failed\": 1, \"not_audio\": 1, "
+                             "\"interrupted\": false, \"failures\": [{\"entry\": 0,"),
+            std::string::npos)
+      << ja_json.out;
+  EXPECT_NE(ja_json.out.find("\"problems\": [\"damaged\", \"length_differs\"], \"text\": "
+                             "\"壊れたページが 1 個あります、"),
+            std::string::npos)
       << ja_json.out;
 
   std::string cut = Contiguous(0, {{"v1", clip_}, {"v2", other_}});
   cut.resize(cut.size() - 300);
   r = RunCommand(RunVerify, {Archive(cut, "cut.arc"), "--json"});
   EXPECT_EQ(r.code, kExitIncomplete);
-  EXPECT_NE(r.out.find("\"count\": 2, \"failed\": 1, \"failures\": [{\"entry\": 1, \"name\": "
-                       "\"v2\", \"name_hex\": \"7632\", \"problems\": [\"cut_short\""),
+  EXPECT_NE(r.out.find("\"failed\": 1, \"not_audio\": 0, \"interrupted\": false, \"failures\": "
+                       "[{\"entry\": 1, \"name\": \"v2\", \"name_hex\": \"7632\", \"problems\": "
+                       "[\"cut_short\""),
             std::string::npos)
       << r.out;
 
@@ -585,7 +597,36 @@ TEST_F(CliModdingTest, VerifyFindsEveryEntryTheGameCannotPlayWhole) {
   std::string shorter = Contiguous(0, {{"v1", clip_.substr(0, clip_.size() - 200)}});
   r = RunCommand(RunVerify, {Archive(shorter, "shorter.arc")});
   EXPECT_EQ(r.code, kExitIncomplete);
-  EXPECT_NE(r.out.find("entry 0 (v1): cut short"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("entry 0 (v1): cut short"), std::string::npos) << r.err;
+}
+
+// An entry that is no Ogg data is not audio: an archive keeps other files
+// too. It fails the run only with --strict; one that starts as Ogg and
+// does not decode always does.
+TEST_F(CliModdingTest, VerifyFailsForWhatIsNotAudioOnlyWhenStrict) {
+  const std::string archive =
+      Archive(Contiguous(0, {{"v1", clip_}, {"readme", "some text"}, {"empty", ""}}));
+  test::CommandResult r = RunCommand(RunVerify, {archive, "--json"});
+  EXPECT_EQ(r.code, kExitOk) << r.err;
+  EXPECT_NE(
+      r.out.find("\"failed\": 0, \"not_audio\": 2, \"interrupted\": false, \"failures\": []}"),
+      std::string::npos)
+      << r.out;
+  r = RunCommand(RunVerify, {archive, "--strict", "--json"});
+  EXPECT_EQ(r.code, kExitIncomplete);
+  EXPECT_NE(r.out.find("\"name\": \"readme\", \"name_hex\": \"726561646d65\", \"problems\": "
+                       "[\"not_audio\"]"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.err.find("kowaki-cli: entry 2 (empty): not audio (no Ogg data)\n"),
+            std::string::npos);
+
+  const std::string ogg_junk =
+      Archive(Contiguous(0, {{"v1", "OggS and then no page at all"}}), "junk.arc");
+  r = RunCommand(RunVerify, {ogg_junk});
+  EXPECT_EQ(r.code, kExitIncomplete);
+  EXPECT_NE(r.err.find("entry 0 (v1): damaged: no whole Ogg page near its end"), std::string::npos)
+      << r.err;
 }
 
 // The largest archive the format allows. KOWAKI_FULL_TABLE=1 runs it with

@@ -38,10 +38,14 @@ class CliProcessTest : public ::testing::Test {
  protected:
   void SetUp() override { SetEnvironment("XDG_CONFIG_HOME", dir_.File("config")); }
 
-  // An archive of `count` entries, each the same clip.
-  std::string MakeArchive(int count, double seconds) {
+  // An archive of `count` entries, each the same clip, after a text entry
+  // when `readme`.
+  std::string MakeArchive(int count, double seconds, bool readme = false) {
     const std::string clip = VorbisClip(22050, 1, seconds);
     ArchiveWriter writer;
+    if (readme) {
+      EXPECT_EQ(test::Why(writer.AddBytes("readme", "some text")), "");
+    }
     for (int i = 0; i < count; ++i)
       EXPECT_EQ(test::Why(writer.AddBytes("v" + std::to_string(i), clip)), "");
     const std::string path = dir_.File("voice.arc");
@@ -158,6 +162,51 @@ TEST_F(CliProcessTest, CtrlCStopsAnExportWithExit130) {
       << err;
   EXPECT_NE(err.find(" left; "), std::string::npos) << err;  // the summary
   for (const std::string& name : TestDirList(dir_.File("out"))) EXPECT_EQ(name, "all.wav");
+}
+
+// verify's summary and what is not audio go to stderr, which -q leaves to
+// what went wrong; stdout carries only the JSON.
+TEST_F(CliProcessTest, VerifyReportsOnStderr) {
+  const std::string archive = MakeArchive(1, 0.2, true);
+  std::filesystem::current_path(dir_.path());
+  const std::string verify = Quoted(KOWAKI_CLI) + " verify " + Quoted(archive);
+  std::string out;
+  ASSERT_EQ(RunChild(Shell(verify), &out), kExited0);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(ReadBytes(dir_.File("err")),
+            "kowaki-cli: entry 0 (readme): not audio (no Ogg data)\n"
+            "kowaki-cli: 1 of 2 entries decode whole, 1 not audio\n");
+  ASSERT_EQ(RunChild(Shell(verify + " -q --json"), &out), kExited0);
+  EXPECT_TRUE(out.starts_with("{\"path\": ")) << out;
+  EXPECT_EQ(ReadBytes(dir_.File("err")), "");
+  ASSERT_NE(RunChild(Shell(verify + " -q --strict"), &out), kExited0);
+  EXPECT_EQ(ReadBytes(dir_.File("err")), "kowaki-cli: entry 0 (readme): not audio (no Ogg data)\n");
+}
+
+// The first Ctrl-C stops verify between entries: the end messages and the
+// JSON say what was checked, and the exit code is 130.
+TEST_F(CliProcessTest, CtrlCStopsVerifyWithExit130) {
+  const std::string archive = MakeArchive(40, 30.0, true);
+  std::filesystem::current_path(dir_.path());
+  ChildProcess child(
+      Shell(Quoted(KOWAKI_CLI) + " verify " + Quoted(archive) + " --json -j 1 --lang en"));
+  // The text entry comes first: its line says the work began.
+  for (int i = 0; i < 20000 && ReadBytes(dir_.File("err")).empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  child.Signal(SIGINT);
+  const std::string json = child.ReadOutput();
+  const int status = child.Wait();
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  const std::string err = ReadBytes(dir_.File("err"));
+  EXPECT_NE(err.find("\nkowaki-cli: interrupted\nkowaki-cli: "), std::string::npos) << err;
+  EXPECT_NE(err.find(" entries decode whole, 1 not audio, "), std::string::npos) << err;
+  EXPECT_TRUE(err.ends_with(" left\n")) << err;
+  EXPECT_TRUE(json.starts_with("{\"path\": ")) << json;
+  EXPECT_NE(json.find("\"count\": 41, \"checked\": "), std::string::npos) << json;
+  EXPECT_EQ(json.find("\"checked\": 41"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"interrupted\": true, \"failures\": []}"), std::string::npos) << json;
 }
 
 // Ctrl-C while export or play still lists the archive stops the run
