@@ -197,6 +197,7 @@ Result<> ArchiveWriter::WriteInto(OutputFile& out) const {
     return Failure{Say(Text::kCannotWritePath, out.path())};
   }
   for (const Entry& entry : entries_) {
+    if (running_ && running_->load() == 0) return Failure{Say(Text::kInterrupted)};
     Result<> copied;
     if (entry.index) {
       copied = CopyEntry(entry.index, entry.entry, out);

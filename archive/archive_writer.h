@@ -4,6 +4,7 @@
 // The archive appears only when complete (see common/output_file.h).
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -48,6 +49,10 @@ class ArchiveWriter {
 
   size_t size() const { return entries_.size(); }
 
+  // Once `*running` is cleared (Ctrl-C), writing stops before the next
+  // entry and fails: the destination stays as it was.
+  void stop_when_cleared(const std::atomic<int32_t>* running) { running_ = running; }
+
  private:
   struct Entry {
     NameField field;
@@ -63,6 +68,7 @@ class ArchiveWriter {
 
   std::vector<Entry> entries_;
   uint32_t header_word_ = 0;
+  const std::atomic<int32_t>* running_ = nullptr;
 };
 
 }  // namespace kowaki

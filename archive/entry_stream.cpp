@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 #include "archive/archive_file.h"
 
@@ -12,6 +13,25 @@ namespace kowaki {
 namespace {
 
 EntryStream* AsStream(void* stream) { return static_cast<EntryStream*>(stream); }
+
+// After a seek the decoder looks for a page: backwards from a position, by
+// reading from 64 KiB before it up to it, then from 128 KiB before it, and
+// so on; forwards from a guess, when it bisects the links of chained
+// streams. Over a long run that holds no page either reads the run again
+// for every step. Handed kPageWindow bytes without a capture pattern, the
+// search is looking through damage: it is refused, and the stream reads
+// nothing after it. Reading on from a page (decoding) is no search.
+bool SearchGoesOn(EntryStream* s, const void* bytes, size_t size) {
+  if (!s->searching) return true;
+  const std::string_view read(static_cast<const char*>(bytes), size);
+  if (read.find("OggS") != std::string_view::npos) {
+    s->searching = false;
+    return true;
+  }
+  s->unpaged += static_cast<int64_t>(size);
+  s->search_refused = s->unpaged > kPageWindow;
+  return !s->search_refused;
+}
 
 }  // namespace
 
@@ -29,7 +49,8 @@ EntryStreamPtr OpenEntryStream(const ArchiveIndex* index, int32_t i) {
   const int64_t start = stream->entry.offset;
   const auto file_size = static_cast<int64_t>(index->identity.size);
   stream->end = start + int64_t{stream->entry.size};
-  if (file_size < stream->end) stream->end = std::max(file_size, start);
+  stream->cut_short = file_size < stream->end;
+  if (stream->cut_short) stream->end = std::max(file_size, start);
   stream->position = start;
   return EntryStreamPtr(stream);
 }
@@ -37,6 +58,7 @@ EntryStreamPtr OpenEntryStream(const ArchiveIndex* index, int32_t i) {
 size_t EntryRead(void* destination, size_t item_size, size_t item_count, void* stream) {
   EntryStream* s = AsStream(stream);
   if (item_size == 0 || item_count == 0) return 0;
+  if (s->search_refused) return static_cast<size_t>(-1) / item_size;
   // A position before the entry (the seek does not clamp) reads from there
   // up to the entry's end; one beyond the end reads nothing.
   const int64_t remaining = s->end - s->position;
@@ -46,7 +68,9 @@ size_t EntryRead(void* destination, size_t item_size, size_t item_count, void* s
   if (n == 0) return 0;
   const int64_t got =
       archive_file::ReadAt(s->fd, static_cast<uint64_t>(s->position), destination, item_size * n);
-  if (got < 0) return static_cast<size_t>(-1) / item_size;
+  if (got < 0 || !SearchGoesOn(s, destination, static_cast<size_t>(got))) {
+    return static_cast<size_t>(-1) / item_size;
+  }
   s->position += got;
   return static_cast<size_t>(got) / item_size;
 }
@@ -54,6 +78,7 @@ size_t EntryRead(void* destination, size_t item_size, size_t item_count, void* s
 // A position before the file's start is refused, as the file system would.
 int EntrySeek(void* stream, int64_t offset, int whence) {
   EntryStream* s = AsStream(stream);
+  if (s->search_refused) return -1;
   int64_t base;
   switch (whence) {
     case SEEK_SET:
@@ -71,6 +96,8 @@ int EntrySeek(void* stream, int64_t offset, int whence) {
   if (offset >= -base && offset <= std::numeric_limits<int64_t>::max() - base) {
     s->position = base + offset;
   }
+  s->searching = true;
+  s->unpaged = 0;
   return 0;
 }
 

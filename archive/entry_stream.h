@@ -15,15 +15,30 @@
 
 namespace kowaki {
 
+// How far a page is looked for: back from an entry's end (FindLastPage),
+// and by the decoder from where it seeks to (EntryRead). A page takes at
+// most 65,307 bytes, so a whole stream has one within any 64 KiB; the rest
+// allows for junk after a stream's last page or between two links while
+// bounding what a damaged entry costs.
+inline constexpr int64_t kPageWindow = int64_t{1} << 20;
+
 struct EntryStream {
   int fd;              // the stream's own descriptor of the archive the index holds open
   ArchiveEntry entry;  // a copy: the stream outlives nothing it points into
   // Where the entry's bytes really end: offset + size, or the end of the
   // file if that comes first. A damaged index can give an entry gigabytes
   // the file does not have, and the decoder would scan them all backwards
-  // looking for its last page.
+  // looking for its last page. Opened for decoding, the stream ends with
+  // its last page (OpenStreamVorbis).
   int64_t end;
   int64_t position;  // in the file; reads take it along, so streams share the file
+  bool cut_short;    // the file ends before the entry does
+  // After a seek the decoder looks for a page: the bytes it was handed
+  // since without a capture pattern, and whether they passed kPageWindow,
+  // after which nothing reads (EntryRead).
+  bool searching;
+  int64_t unpaged;
+  bool search_refused;
 };
 
 // Closes the stream's descriptor and frees it, as EntryClose does.
@@ -39,17 +54,17 @@ EntryStreamPtr OpenEntryStream(const ArchiveIndex* index, int32_t i);
 
 // Whether the entry claims bytes beyond the end of the file: its data was
 // cut short.
-inline bool EntryCutShort(const EntryStream& stream) {
-  return stream.end < int64_t{stream.entry.offset} + int64_t{stream.entry.size};
-}
+inline bool EntryCutShort(const EntryStream& stream) { return stream.cut_short; }
 
 // Whole items only, never past the entry's end; 0 at the end. A failed read
-// yields (size_t)-1 / item_size, which the decoder takes as a read error.
+// (and every read once a search went too far) yields (size_t)-1 / item_size,
+// which the decoder takes as a read error.
 size_t EntryRead(void* destination, size_t item_size, size_t item_count, void* stream);
 
 // whence SEEK_SET: from the entry's start, SEEK_CUR: from the current
 // position, SEEK_END: from the entry's end. 0 for those three whatever the
-// file system said, -1 and nothing moved for any other whence.
+// file system said, -1 and nothing moved for any other whence, and for
+// every seek once a search went too far.
 int EntrySeek(void* stream, int64_t offset, int whence);
 
 // The decoder's close callback; an EntryStreamPtr goes the same way.

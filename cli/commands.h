@@ -28,6 +28,7 @@ int RunSettings(Arguments args);
 int RunUnpack(Arguments args);
 int RunReplace(Arguments args);
 int RunVerify(Arguments args);
+int RunStatus(Arguments args);
 // A full-screen terminal browser; on Windows it says the window serves.
 int RunBrowse(Arguments args);
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/leftovers.h"
 #include "common/temp_files.h"
 #include "text/catalogue.h"
 
@@ -19,6 +20,25 @@ Failure Describe(const std::string& path) {
   return {path + ": " + std::strerror(system_error), system_error};
 }
 }  // namespace
+
+Result<> CanReplace(const std::string& path) {
+  if (platform::KindOfName(path) != platform::PathKind::kFile) return {};
+  const std::optional<platform::FileFacts> file = platform::FactsOfPath(path, false);
+  if (!file) return {};
+  if (const std::optional<std::string> input = InputAt(file->id, false)) {
+    return Failure{Say(Text::kOutputIsInput, *input)};
+  }
+  if (file->links > 1) return Failure{Say(Text::kOutputHasLinks, static_cast<int>(file->links))};
+  return platform::CanReplaceFile(path);
+}
+
+namespace platform {
+bool SameFile(const std::string& a, const std::string& b) {
+  const std::optional<FileFacts> first = FactsOfPath(a, true);
+  const std::optional<FileFacts> second = FactsOfPath(b, true);
+  return first && second && first->id == second->id;
+}
+}  // namespace platform
 
 OutputFile::~OutputFile() { Discard(); }
 
@@ -71,6 +91,7 @@ Result<> OutputFile::OpenTemporary(const std::string& destination) {
   if (const Result<> replaceable = CanReplace(destination); !replaceable) {
     return Refuse(replaceable.failure().text);
   }
+  RemoveLeftovers(platform::FolderOf(destination));
   {
     const TempCreation creation;
     if (!creation.allowed()) return Refuse(Say(Text::kOutputEnding));
@@ -86,10 +107,26 @@ Result<> OutputFile::OpenTemporary(const std::string& destination) {
   return {};
 }
 
+// However it was spelt, what it is open on is never an input: it was
+// opened without cutting it, so nothing is lost yet.
 Result<> OutputFile::OpenInPlace(std::FILE* file) {
   file_ = file;
   if (!file_) return Describe(path_);
+  const std::optional<platform::FileFacts> facts = platform::FactsOfFile(file_);
+  if (const auto input = facts ? InputAt(facts->id, true) : std::nullopt) {
+    Discard();
+    return Refuse(Say(Text::kOutputIsInput, *input));
+  }
   stream_ = !platform::CanSeekBack(file_);
+  return {};
+}
+
+Result<> OutputFile::CheckInputs() const {
+  const std::optional<platform::FileFacts> facts =
+      in_place() ? platform::FactsOfFile(file_) : platform::FactsOfPath(destination_, false);
+  if (const auto input = facts ? InputAt(facts->id, in_place()) : std::nullopt) {
+    return Refuse(Say(Text::kOutputIsInput, *input));
+  }
   return {};
 }
 

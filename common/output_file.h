@@ -4,15 +4,22 @@
 // A file is written to a temporary beside its destination, and Commit()
 // renames it over the destination. Destroying an uncommitted OutputFile
 // removes the temporary (so does a signal that ends the process, see
-// common/temp_files.h), so an error or an interruption never leaves a
-// half-written file behind, and the destination may be one of the inputs.
+// common/temp_files.h; common/leftovers.h names temporaries and removes
+// those of killed runs), so an error or an interruption never leaves a
+// half-written file behind. The file it replaces keeps its permissions,
+// and its owner where the system allows (see CreateTempBeside).
 // A stream (a pipe, a terminal, a device, standard output) is written in
 // place instead: renaming over it would replace it.
+//
+// No output is an input marked in common/input_files.h: one written in
+// place never is, one replaced whole never a kept one.
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
+#include "common/input_files.h"
 #include "common/result.h"
 
 namespace kowaki {
@@ -56,6 +63,9 @@ class OutputFile {
   bool Truncate(uint64_t size);
   // Flushes, closes and renames onto the destination.
   Result<> Commit();
+  // For a command that learns its inputs only after its output is open:
+  // whether the output writes over one of those marked since.
+  Result<> CheckInputs() const;
   // Throws the temporary away (a stream keeps what it took).
   void Discard();
 
@@ -85,12 +95,11 @@ class OutputFile {
   bool stream_ = false;
 };
 
-// Each system answers these two its own way.
-
 // Whether the ordinary file at `path` (the name itself, a link not
-// followed) could be replaced; fails with why not: it is read-only, or on
-// Windows another program holds it open without sharing its removal.
-// Succeeds when no ordinary file is there.
+// followed) could be replaced; fails with why not: it is a kept input, it
+// has other names (hard links), which would keep the old contents, it is
+// read-only, or on Windows another program holds it open without sharing
+// its removal. Succeeds when no ordinary file is there.
 Result<> CanReplace(const std::string& path);
 // Whether a file can be made in the existing `folder`; fails with why
 // not: no write permission (a folder without any write bit counts as
@@ -99,6 +108,8 @@ Result<> CanCreateIn(const std::string& folder);
 
 // Platform layer, one implementation per system.
 namespace platform {
+// What the system alone says of CanReplace: read-only, or held.
+Result<> CanReplaceFile(const std::string& path);
 // What `path` names, links followed (never kLink).
 PathKind KindOfPath(const std::string& path);
 // What stands at `path` itself: kLink for a link.
@@ -107,17 +118,23 @@ PathKind KindOfName(const std::string& path);
 // Sets `descriptor` to the descriptor of ours the path names
 // (/dev/stdout, /dev/fd/N, /proc/self/fd/N), else -1. False for a loop.
 bool FollowLinks(const std::string& path, std::string* target, int* descriptor);
+// Creates and opens a new, empty file with a temporary's name beside
+// `path`; none in a folder CanCreateIn refuses. When it will replace a
+// file there, it gets that file's permissions, owner and group where the
+// system lets us set them, and on Linux its access ACL and user
+// attributes. (Windows keeps a replaced file's attributes and security at
+// the rename.)
+std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path);
 // True when both paths exist and name the same file, however spelt.
 bool SameFile(const std::string& a, const std::string& b);
-// Creates and opens a new, empty file with a unique name beside `path`;
-// none in a folder CanCreateIn refuses.
-std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path);
 // Opens an existing device, pipe or terminal for writing, as it is.
 std::FILE* OpenInPlace(const std::string& path);
 // Opens our own temporary again for reading and writing, at its start.
 std::FILE* ReopenForUpdate(const std::string& path);
 // A new stream on a copy of our descriptor `descriptor`, in binary.
 std::FILE* OpenDescriptor(int descriptor);
+// What `file` is open on.
+std::optional<FileFacts> FactsOfFile(std::FILE* file);
 // Whether `file` is an ordinary file at its start, written at where it
 // is (not appended to): one whose start can be written again.
 bool CanSeekBack(std::FILE* file);

@@ -18,16 +18,27 @@ PcmFormat LinkFormat(OggVorbis_File* vf, int link) {
                        16);
 }
 
+// What the jobs say of an entry that did not open.
+EntryProblem OpenProblem(VorbisOpenError error, bool cut_short) {
+  switch (error) {
+    case VorbisOpenError::kNoStream:
+      return EntryProblem::kReadFailed;
+    case VorbisOpenError::kNoLastPage:
+      // Cut by the archive's end before its first whole page, or damaged.
+      return cut_short ? EntryProblem::kCutShort : EntryProblem::kNoLastPage;
+    case VorbisOpenError::kPageGap:
+      return EntryProblem::kPageGap;
+    case VorbisOpenError::kNotOgg:
+      return EntryProblem::kNotAudio;
+    case VorbisOpenError::kRefused:
+      break;
+  }
+  return EntryProblem::kNotVorbis;
+}
+
 }  // namespace
 
-// The fewest bytes an Ogg page takes; an entry of fewer holds no stream.
-constexpr uint32_t kOggPageHeaderSize = 27;
-
 EntryDecoder::EntryDecoder(const ArchiveIndex* index, int32_t i) {
-  if (index && i >= 0 && i < index->count && index->entries[i].size < kOggPageHeaderSize) {
-    problem_ = EntryProblem::kNotVorbis;
-    return;
-  }
   if (!ArchiveUnchanged(index)) {
     problem_ = EntryProblem::kArchiveChanged;
     return;
@@ -38,11 +49,12 @@ EntryDecoder::EntryDecoder(const ArchiveIndex* index, int32_t i) {
     return;
   }
   cut_short_ = EntryCutShort(*stream);
-  open_ = static_cast<bool>(OpenStreamVorbis(std::move(stream), &vf_));
-  if (!open_) {
-    problem_ = EntryProblem::kNotVorbis;
+  const Result<void, VorbisOpenError> opened = OpenStreamVorbis(std::move(stream), &vf_);
+  if (!opened) {
+    problem_ = OpenProblem(opened.failure(), cut_short_);
     return;
   }
+  open_ = true;
   if (ov_streams(&vf_) > 1) ov_pcm_seek(&vf_, 0);
   format_ = LinkFormat(&vf_, -1);
 }

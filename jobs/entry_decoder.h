@@ -32,6 +32,10 @@ class EntryDecoder {
   // The entry claims bytes beyond the archive's end: what decodes is only
   // its beginning.
   bool cut_short() const { return cut_short_; }
+  // Once Read gave the end: whether the stream ended with its end-of-stream
+  // page, the archive's end cutting none of it. Otherwise its data ended
+  // (or a decoding error ended it) before the stream did.
+  bool whole() const { return !cut_short_ && vf_.os.e_o_s; }
   OggVorbis_File* vorbis() { return &vf_; }
   // Damaged places met so far: pages the decoder stepped over, and a
   // decoding error that ended the entry.

@@ -22,7 +22,10 @@ struct ProblemRow {
 constexpr ProblemRow kProblems[] = {
     {EntryProblem::kNone, "none", Text::kProblemFailed, Takes::kNothing},
     {EntryProblem::kNotVorbis, "not_vorbis", Text::kProblemNotVorbis, Takes::kNothing},
+    {EntryProblem::kNotAudio, "not_audio", Text::kProblemNotAudio, Takes::kNothing},
     {EntryProblem::kDamaged, "damaged", Text::kProblemDamaged, Takes::kDamage},
+    {EntryProblem::kNoLastPage, "no_last_page", Text::kProblemNoLastPage, Takes::kNothing},
+    {EntryProblem::kPageGap, "page_gap", Text::kProblemPageGap, Takes::kNothing},
     {EntryProblem::kCutShort, "cut_short", Text::kProblemCutShort, Takes::kNothing},
     {EntryProblem::kLengthDiffers, "length_differs", Text::kProblemLengthDiffers, Takes::kLengths},
     {EntryProblem::kReadFailed, "read_failed", Text::kProblemReadFailed, Takes::kSystemError},
@@ -35,13 +38,22 @@ constexpr ProblemRow kProblems[] = {
     {EntryProblem::kWriteFailed, "write_failed", Text::kProblemWriteFailed, Takes::kSystemError},
     {EntryProblem::kKept, "exists", Text::kProblemExists, Takes::kNothing},
     {EntryProblem::kNoPlayer, "no_player", Text::kProblemNoPlayer, Takes::kNothing},
+    {EntryProblem::kFileMissing, "file_missing", Text::kProblemFileMissing, Takes::kNothing},
+    {EntryProblem::kFileLink, "file_link", Text::kProblemFileLink, Takes::kNothing},
+    {EntryProblem::kFileOutside, "file_outside", Text::kProblemFileOutside, Takes::kNothing},
+    {EntryProblem::kFileUnreadable, "file_unreadable", Text::kProblemFileUnreadable,
+     Takes::kSystemError},
+    {EntryProblem::kOggAndWav, "ogg_and_wav", Text::kProblemOggAndWav, Takes::kNothing},
+    {EntryProblem::kRecordingUnusable, "recording_unusable", Text::kProblemRecordingUnusable,
+     Takes::kNothing},
+    {EntryProblem::kNotUnpacked, "not_unpacked", Text::kProblemNotUnpacked, Takes::kNothing},
 };
 
 constexpr bool InEnumOrder() {
   for (size_t i = 0; i < std::size(kProblems); ++i) {
     if (static_cast<size_t>(kProblems[i].problem) != i) return false;
   }
-  return std::size(kProblems) == static_cast<size_t>(EntryProblem::kNoPlayer) + 1;
+  return std::size(kProblems) == static_cast<size_t>(EntryProblem::kNotUnpacked) + 1;
 }
 static_assert(InEnumOrder(), "a row for each problem, in the order of the enum");
 

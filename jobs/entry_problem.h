@@ -14,7 +14,10 @@ namespace kowaki {
 enum class EntryProblem : uint8_t {
   kNone,
   kNotVorbis,         // no Ogg Vorbis stream opens there
+  kNotAudio,          // not Ogg data at all: an archive keeps other files too
   kDamaged,           // damaged pages: stepped over, or the decoding stopped at one
+  kNoLastPage,        // damaged: no whole Ogg page near its end, so no end to decode to
+  kPageGap,           // damaged: so long a run without an Ogg page that the search gave up
   kCutShort,          // its data ends before the stream does (or past the archive's end)
   kLengthDiffers,     // it decodes to another length than its last page gives
   kReadFailed,        // the archive could not be read
@@ -25,6 +28,14 @@ enum class EntryProblem : uint8_t {
   kWriteFailed,       // the output could not be written
   kKept,              // its file existed and was kept: the entry was skipped
   kNoPlayer,          // the sound device took no player for its format
+  // Its file in a work folder (pack --from, status):
+  kFileMissing,        // not there
+  kFileLink,           // a link, or in a linked folder: not followed
+  kFileOutside,        // the manifest names a file outside the folder
+  kFileUnreadable,     // it cannot be read
+  kOggAndWav,          // its .ogg was changed, and a recording lies beside it
+  kRecordingUnusable,  // its recording cannot be encoded
+  kNotUnpacked,        // a stopped unpack left it out
 };
 
 // What a problem's words tell besides the problem.

@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "archive/entry_stream.h"
+#include "archive/last_page.h"
 #include "common/output_file.h"
 #include "convert/pcm_converter.h"
 #include "convert/wav_file.h"
@@ -30,6 +31,12 @@ class Maker {
     made_.outcome.ok = ok;
     return std::move(made_);
   }
+  // Written, and cut short when the stream ended before its last page: the
+  // file holds what there is, and says so.
+  ExportedEntry Written(bool ok, bool whole) {
+    if (ok && !whole) made_.outcome.problem = EntryProblem::kCutShort;
+    return Done(ok);
+  }
   bool Fail(EntryProblem problem, int system_error = 0) {
     if (made_.outcome.problem == EntryProblem::kNone) {
       made_.outcome.problem = problem;
@@ -55,25 +62,26 @@ class Maker {
   std::array<uint8_t, kBlockSize> buffer_;
 };
 
-// The archive itself is never an output: replacing it would lose it, and
-// the entries still to come are read from it.
+// Never the archive itself, however named (common/input_files.h):
+// replacing it would lose it.
 bool Maker::OpenOwnFile(const std::string& path) {
   errno = 0;
   made_.path = path;
-  if (!platform::SameFile(path, plan_.index->path)) {
-    made_.file = plan_.open_file(path, OutputPlace::kInFolder);
-  }
-  return made_.file != nullptr || Fail(EntryProblem::kCannotOpenOutput, errno);
+  Result<std::unique_ptr<ExportFile>> opened = plan_.open_file(path, OutputPlace::kInFolder);
+  if (!opened) return Fail(EntryProblem::kCannotOpenOutput, errno);
+  made_.file = std::move(*opened);
+  return true;
 }
 
 ExportedEntry Maker::Ogg(const std::string& path) {
   if (!StillListed()) return Done(false);
   const EntryStreamPtr stream = OpenEntryStream(plan_.index, entry());
   if (!stream) return Done(Fail(EntryProblem::kReadFailed, errno));
-  if (EntryCutShort(*stream)) return Done(Fail(EntryProblem::kCutShort));
+  const Result<LastPage, OggScanError> last = FindLastPage(*stream);
+  const bool whole = !EntryCutShort(*stream) && last && last->ends_stream;
   if (!OpenOwnFile(path)) return Done(false);
   out_ = made_.file.get();
-  return Done(CopyBytes(*stream) && StillListed());
+  return Written(CopyBytes(*stream) && StillListed(), whole);
 }
 
 bool Maker::CopyBytes(EntryStream& stream) {
@@ -86,14 +94,14 @@ bool Maker::CopyBytes(EntryStream& stream) {
     copied += n;
   }
   made_.bytes = copied;
-  // Fewer bytes than the index gives: the archive shrank under us.
-  return copied == stream.entry.size || Fail(EntryProblem::kArchiveChanged);
+  // Fewer bytes than the archive had: it shrank under us.
+  return static_cast<int64_t>(copied) == stream.end - int64_t{stream.entry.offset} ||
+         Fail(EntryProblem::kArchiveChanged);
 }
 
 ExportedEntry Maker::Wav(const std::string& path, const PcmFormat& target, MergeSink sink) {
   EntryDecoder decoder(plan_.index, entry());
   if (!decoder.is_open()) return Done(Fail(decoder.problem(), errno));
-  if (decoder.cut_short()) return Done(Fail(EntryProblem::kCutShort));
   const PcmFormat format = plan_.merge ? target : ExportFormat(plan_.settings, decoder.format());
   // The converter before the file: an entry it cannot take (more than
   // eight channels to mono or stereo, say) leaves no mislabelled file.
@@ -113,7 +121,8 @@ ExportedEntry Maker::Wav(const std::string& path, const PcmFormat& target, Merge
     if (!Write(header.data(), header.size())) return Done(false);
   }
   made_.format = format;
-  return Done(Convert(decoder, *converter, format) && StillListed());
+  const bool converted = Convert(decoder, *converter, format) && StillListed();
+  return Written(converted, decoder.whole());
 }
 
 // A merge entry writes straight into the merge file (which gets its header

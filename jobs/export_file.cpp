@@ -24,10 +24,10 @@ class OutputExportFile : public ExportFile {
 
 }  // namespace
 
-std::unique_ptr<ExportFile> OpenExportFile(const std::string& path, OutputPlace place) {
+Result<std::unique_ptr<ExportFile>> OpenExportFile(const std::string& path, OutputPlace place) {
   auto file = std::make_unique<OutputExportFile>();
-  if (!file->Open(path, place)) return nullptr;
-  return file;
+  if (Result<> opened = file->Open(path, place); !opened) return opened.failure();
+  return std::unique_ptr<ExportFile>(std::move(file));
 }
 
 }  // namespace kowaki

@@ -2,9 +2,8 @@
 // A file the export job writes: bytes appended, a header rewritten at the
 // start, and an end that makes the file complete. It goes through
 // common/output_file.h: written beside its name and renamed over it at
-// the end, so the archive being exported may even be the target; a
-// stream (a pipe, a device, standard output) is written in place, never
-// replaced.
+// the end; a stream (a pipe, a device, standard output) is written in
+// place, never replaced.
 
 #include <cstdint>
 #include <functional>
@@ -37,11 +36,12 @@ class ExportFile {
   virtual bool IsStream() const { return false; }
 };
 
-// Null when the file can't be opened for writing at `place` (a folder, no
-// such folder, no permission, a file that could not be replaced; in a
-// folder also a link or anything but an ordinary file in the way).
+// The file, or why it can't be opened for writing at `place` (a folder, no
+// such folder, no permission, a file that could not be replaced, the
+// archive being read; in a folder also a link or anything but an ordinary
+// file in the way).
 using ExportFileOpener =
-    std::function<std::unique_ptr<ExportFile>(const std::string& path, OutputPlace place)>;
-std::unique_ptr<ExportFile> OpenExportFile(const std::string& path, OutputPlace place);
+    std::function<Result<std::unique_ptr<ExportFile>>(const std::string& path, OutputPlace place)>;
+Result<std::unique_ptr<ExportFile>> OpenExportFile(const std::string& path, OutputPlace place);
 
 }  // namespace kowaki

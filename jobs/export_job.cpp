@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/input_files.h"
 #include "common/little_endian.h"
 #include "common/output_file.h"
 #include "convert/wav_file.h"
@@ -55,6 +56,7 @@ class ExportRun {
   };
 
   bool ChooseDestination();
+  bool CannotOpen(const std::string& path, const std::string& reason);
   bool Kept(const std::string& path) const {
     return setup_.keep_existing && !path.empty() &&
            platform::KindOfPath(path) != platform::PathKind::kNone;
@@ -109,6 +111,7 @@ ExportResult ExportRun::Run() {
   // Any type but 0 is WAV, as the settings dialog shows it.
   plan_.wav = plan_.settings.type != 0;
   plan_.merge = plan_.wav && plan_.settings.merge != 0;
+  const InputMark archive = index_ ? MarkInput(index_->fd, index_->path) : InputMark();
   if (ChooseDestination() && OutputsReplaceable()) {
     result_.destination = true;
     ExportRows();
@@ -123,16 +126,19 @@ bool ExportRun::ChooseDestination() {
   std::string path;
   if (!window_.PickSaveFile(&path)) return false;
   merge_path_ = path;
-  // The archive itself is never an output: replacing it would lose it.
-  if (!index_ || !platform::SameFile(path, index_->path)) {
-    merge_.file = setup_.open_file(path, OutputPlace::kNamed);
-  }
-  if (!merge_.file) {
-    window_.ShowMessage(Say(Text::kCannotOpenOutput, window_.PathText(path)),
-                        Say(Text::kCaptionFailure));
-    return false;
-  }
+  // Never the archive itself, however named (common/input_files.h).
+  Result<std::unique_ptr<ExportFile>> opened = setup_.open_file(path, OutputPlace::kNamed);
+  if (!opened) return CannotOpen(path, opened.failure().text);
+  merge_.file = std::move(*opened);
   return true;
+}
+
+// The window's message, and why for a face that has room for it.
+bool ExportRun::CannotOpen(const std::string& path, const std::string& reason) {
+  window_.ShowMessage(Say(Text::kCannotOpenOutput, window_.PathText(path)),
+                      Say(Text::kCaptionFailure));
+  window_.ShowReason(reason);
+  return false;
 }
 
 // Before the first entry: an entry's file that exists but could not be
@@ -141,22 +147,22 @@ bool ExportRun::ChooseDestination() {
 // finds the same.)
 bool ExportRun::OutputsReplaceable() {
   if (plan_.merge) return true;
-  std::string problem_path;
-  if (!CanCreateIn(folder_)) problem_path = folder_;
+  if (const Result<> creatable = CanCreateIn(folder_); !creatable) {
+    return CannotOpen(folder_, window_.PathText(folder_) + ": " + creatable.failure().text);
+  }
   OutputNames names = names_;  // nothing claimed yet: the names the run will give
   const char* extension = plan_.wav ? ".wav" : ".ogg";
   int32_t place = 0;
-  for (int32_t row = window_.NextSelectedRow(-1); row != -1 && problem_path.empty();
-       row = window_.NextSelectedRow(row)) {
+  for (int32_t row = window_.NextSelectedRow(-1); row != -1; row = window_.NextSelectedRow(row)) {
     const int32_t entry = window_.RowEntry(row);
     const std::string stem = names.Claim(FileName(entry, ++place), entry);
     const std::string path = window_.OutputPath(folder_, stem, extension);
-    if (!Kept(path) && !CanReplace(path)) problem_path = path;
+    const Result<> replaceable = Kept(path) ? Result<>() : CanReplace(path);
+    if (!replaceable) {
+      return CannotOpen(path, window_.PathText(path) + ": " + replaceable.failure().text);
+    }
   }
-  if (problem_path.empty()) return true;
-  window_.ShowMessage(Say(Text::kCannotOpenOutput, window_.PathText(problem_path)),
-                      Say(Text::kCaptionFailure));
-  return false;
+  return true;
 }
 
 void ExportRun::ExportRows() {
@@ -245,6 +251,7 @@ bool ExportRun::Commit(ExportedEntry& made) {
   }
   const bool ok = plan_.merge ? AddToMerge(made, name) : FinishOwnFile(made);
   result_.succeeded += ok ? 1 : 0;
+  result_.damaged += ok && outcome.problem != EntryProblem::kNone ? 1 : 0;
   result_.skipped += outcome.problem == EntryProblem::kKept ? 1 : 0;
   ++result_.processed;
   made.outcome.path = plan_.merge ? merge_path_ : made.path;

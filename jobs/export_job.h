@@ -43,6 +43,7 @@ struct ExportResult {
   int32_t selected = 0;
   int32_t processed = 0;  // entries taken up, whether they succeeded or not
   int32_t succeeded = 0;
+  int32_t damaged = 0;                // of those, written cut short (their outcome says so)
   int32_t skipped = 0;                // kept files (keep_existing), not counted as failures
   std::vector<EntryOutcome> entries;  // each entry taken up, in list order
 };

@@ -68,6 +68,9 @@ class JobWindow {
   virtual void ReportEntry(const EntryOutcome& /*outcome*/, std::string_view /*name*/) {}
   // A message box with an OK button, owned by the window.
   virtual void ShowMessage(std::string_view text, std::string_view caption) = 0;
+  // Why the output of the message just shown could not be opened, for a
+  // face with room for it; the window's messages stay as they are.
+  virtual void ShowReason(std::string_view /*reason*/) {}
 
   // The pickers; false when the user cancels. Paths are in the form the
   // platform's file functions take.

@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <numeric>
+#include <optional>
 
+#include "common/cp932.h"
+#include "common/crc32.h"
 #include "text/catalogue.h"
 #include "text/format_text.h"
 
@@ -72,23 +76,66 @@ bool ParseNumber(std::string_view text, int base, Number* value) {
   return !text.empty() && ec == std::errc() && end == text.data() + text.size();
 }
 
-Result<ManifestEntry> ParseEntry(std::string_view keyword, std::string_view rest) {
-  ManifestEntry entry;
-  entry.kind = keyword == "entry"    ? ManifestEntry::Kind::kEntry
-               : keyword == "shared" ? ManifestEntry::Kind::kShared
-                                     : ManifestEntry::Kind::kOutside;
-  if (!UnescapeNameField(TakeWord(&rest), &entry.name)) {
-    return Failure{Say(Text::kManifestBadName)};
+// Hex after "0x", decimal otherwise.
+template <typename Number>
+bool ParseHexOrDecimal(std::string_view text, Number* value) {
+  const bool hex = text.starts_with("0x") || text.starts_with("0X");
+  return ParseNumber(text, hex ? 16 : 10, value);
+}
+
+// RATE/CHANNELS/FRAMES/BITRATE, or "-" for data that is no clip.
+bool ParseShape(std::string_view text, std::optional<ClipShape>* shape) {
+  shape->reset();
+  if (text == "-") return true;
+  ClipShape parsed;
+  std::string_view fields[4];
+  for (std::string_view& field : fields) {
+    const size_t stop = std::min(text.find('/'), text.size());
+    field = text.substr(0, stop);
+    text.remove_prefix(std::min(stop + 1, text.size()));
   }
+  if (!ParseNumber(fields[0], 10, &parsed.rate) || !ParseNumber(fields[1], 10, &parsed.channels) ||
+      !ParseNumber(fields[2], 10, &parsed.frames) || !ParseNumber(fields[3], 10, &parsed.bitrate) ||
+      !text.empty()) {
+    return false;
+  }
+  *shape = parsed;
+  return true;
+}
+
+std::string FormatShape(const std::optional<ClipShape>& shape) {
+  if (!shape) return "-";
+  return FormatText("%u/%u/%lld/%lld", shape->rate, static_cast<unsigned>(shape->channels),
+                    static_cast<long long>(shape->frames), static_cast<long long>(shape->bitrate));
+}
+
+ManifestEntry::Kind KindOf(std::string_view keyword) {
+  using Kind = ManifestEntry::Kind;
+  return keyword == "entry"     ? Kind::kEntry
+         : keyword == "shared"  ? Kind::kShared
+         : keyword == "outside" ? Kind::kOutside
+                                : Kind::kStopped;
+}
+
+const char* KeywordOf(ManifestEntry::Kind kind) {
+  constexpr const char* kKeywords[] = {"entry", "shared", "outside", "stopped"};
+  return kKeywords[static_cast<size_t>(kind)];
+}
+
+// The fields after the name: "SIZE CRC32 [AUDIO] FILE", "SIZE REASON" or "SIZE".
+Result<ManifestEntry> ParseEntryData(ManifestEntry entry, int version, std::string_view rest) {
   if (!ParseNumber(TakeWord(&rest), 10, &entry.size) || entry.size > UINT32_MAX) {
     return Failure{Say(Text::kManifestBadSize)};
   }
-  if (entry.kind == ManifestEntry::Kind::kOutside) {
+  if (entry.kind == ManifestEntry::Kind::kOutside || entry.kind == ManifestEntry::Kind::kStopped) {
     entry.reason = rest;
     return entry;
   }
   if (!ParseNumber(TakeWord(&rest), 16, &entry.crc)) {
     return Failure{Say(Text::kManifestBadCrc)};
+  }
+  if (version >= 2 && !ParseShape(TakeWord(&rest), &entry.shape)) {
+    return Failure{Say(Text::kManifestBadAudio)};
   }
   if (rest.empty()) {
     return Failure{Say(Text::kManifestNoFile)};
@@ -145,6 +192,11 @@ std::string EscapeNameField(const NameField& field) {
   return out;
 }
 
+std::string LabelOf(size_t i, const NameField& name) {
+  return Say(Text::kEntryLabel, static_cast<long long>(i),
+             Cp932ToUtf8({name.data(), strnlen(name.data(), name.size())}));
+}
+
 bool UnescapeNameField(std::string_view text, NameField* field) {
   *field = {};
   size_t length = 0;
@@ -164,27 +216,53 @@ bool UnescapeNameField(std::string_view text, NameField* field) {
   return length > 0;
 }
 
+namespace {
+
+// What the checksum of the entry lines covers: each name in order, the
+// index the game finds its entries by. Sizes, CRCs and files describe
+// data and may be edited; a name or an order may not.
+uint32_t NamesChecksum(const std::vector<ManifestEntry>& entries) {
+  uint32_t crc = 0;
+  for (const ManifestEntry& entry : entries) {
+    const std::string line = EscapeNameField(entry.name) + "\n";
+    crc = Crc32(crc, line.data(), line.size());
+  }
+  return crc;
+}
+
+std::string FormatEntry(size_t number, const ManifestEntry& entry) {
+  std::string line =
+      FormatText("%s %llu %s %llu", KeywordOf(entry.kind), static_cast<unsigned long long>(number),
+                 EscapeNameField(entry.name).c_str(), static_cast<unsigned long long>(entry.size));
+  if (!entry.unpacked()) return (entry.reason.empty() ? line : line + " " + entry.reason) + "\n";
+  return line + FormatText(" %08x ", entry.crc) + FormatShape(entry.shape) + " " + entry.file +
+         "\n";
+}
+
+}  // namespace
+
+bool Manifest::partial() const {
+  return std::any_of(entries.begin(), entries.end(), [](const ManifestEntry& entry) {
+    return entry.kind == ManifestEntry::Kind::kStopped;
+  });
+}
+
 std::string FormatManifest(const Manifest& manifest) {
   std::string out = FormatText(
       "%.*s %d\n"
       "# Made by kowaki-cli unpack; kowaki-cli pack --from DIR builds the archive from it.\n"
-      "# In archive order: entry|shared NAME SIZE CRC32 FILE, or outside NAME SIZE REASON.\n"
+      "# In archive order: entry|shared N NAME SIZE CRC32 AUDIO FILE, outside N NAME SIZE "
+      "REASON, stopped N NAME SIZE.\n"
       "header-word 0x%08X\n"
-      "layout %s\n",
+      "layout %s\n"
+      "entries %llu %08x\n",
       static_cast<int>(kMagic.size()), kMagic.data(), kManifestVersion, manifest.header_word,
-      manifest.contiguous ? "contiguous" : "rearranged");
-  for (const ManifestEntry& entry : manifest.entries) {
-    const std::string name = EscapeNameField(entry.name);
-    const auto size = static_cast<unsigned long long>(entry.size);
-    if (entry.kind == ManifestEntry::Kind::kOutside) {
-      out += FormatText("outside %s %llu ", name.c_str(), size) + entry.reason + "\n";
-    } else {
-      out += FormatText("%s %s %llu %08x ",
-                        entry.kind == ManifestEntry::Kind::kShared ? "shared" : "entry",
-                        name.c_str(), size, entry.crc) +
-             entry.file + "\n";
-    }
+      manifest.contiguous ? "contiguous" : "rearranged",
+      static_cast<unsigned long long>(manifest.entries.size()), NamesChecksum(manifest.entries));
+  if (manifest.partial()) {
+    out += "# The unpack was stopped: the entries marked stopped were not unpacked.\n";
   }
+  for (size_t i = 0; i < manifest.entries.size(); ++i) out += FormatEntry(i, manifest.entries[i]);
   return out;
 }
 
@@ -195,20 +273,12 @@ class LineReader {
  public:
   explicit LineReader(Manifest* manifest) : manifest_(manifest) {}
 
-  Result<> Read(std::string_view line) {
+  Result<> Read(std::string_view line, int number) {
     const std::string_view keyword = TakeWord(&line);
-    if (!versioned_) {
-      int version = 0;
-      if (keyword != kMagic || !ParseNumber(line, 10, &version)) {
-        return Failure{Say(Text::kManifestNotOurs)};
-      }
-      versioned_ = true;
-      if (version == kManifestVersion) return {};
-      return Failure{Say(Text::kManifestOtherVersion, version, kManifestVersion)};
-    }
+    if (!versioned_) return ReadVersion(keyword, line);
     if (keyword == "header-word") {
       has_word_ =
-          ParseNumber(line, 16, &manifest_->header_word) && manifest_->header_word <= 0xFFFFFF;
+          ParseHexOrDecimal(line, &manifest_->header_word) && manifest_->header_word <= 0xFFFFFF;
       if (has_word_) return {};
       return Failure{Say(Text::kManifestHeaderWord)};
     }
@@ -218,31 +288,103 @@ class LineReader {
       if (has_layout_) return {};
       return Failure{Say(Text::kManifestLayout)};
     }
-    if (keyword == "entry" || keyword == "shared" || keyword == "outside") {
-      if (manifest_->entries.size() == kArchiveMaxEntries) {
-        return Failure{Say(Text::kManifestTooManyEntries)};
-      }
-      Result<ManifestEntry> entry = ParseEntry(keyword, line);
-      if (!entry) return entry.failure();
-      manifest_->entries.push_back(std::move(*entry));
-      return {};
+    if (keyword == "entries" && manifest_->version >= 2) return ReadCount(line);
+    if (keyword == "entry" || keyword == "shared" || keyword == "outside" ||
+        (keyword == "stopped" && manifest_->version >= 2)) {
+      return ReadEntry(keyword, line, number);
     }
     return Failure{Say(Text::kManifestUnknownLine)};
   }
 
-  // What a whole manifest must have said.
+  // What a whole manifest must have said, and its entry lines all there
+  // as unpack wrote them.
   Result<> Complete() const {
     if (!versioned_) return Failure{Say(Text::kManifestNotOurs)};
     if (!has_word_) return Failure{Say(Text::kManifestNoHeaderWord)};
     if (!has_layout_) return Failure{Say(Text::kManifestNoLayout)};
+    if (manifest_->version < 2) return {};
+    if (!count_) return Failure{Say(Text::kManifestNoCount)};
+    const size_t lines = manifest_->entries.size();
+    const auto said = [](size_t n) { return static_cast<long long>(n); };
+    if (lines + 1 == *count_)
+      return Failure{Say(Text::kManifestLostLast, said(lines), said(lines + 1))};
+    if (lines < *count_) {
+      return Failure{Say(Text::kManifestLostAtEnd, said(lines), said(*count_ - 1), said(*count_))};
+    }
+    if (NamesChecksum(manifest_->entries) != checksum_) {
+      return Failure{Say(Text::kManifestNamesChanged)};
+    }
     return {};
   }
 
  private:
+  Result<> ReadVersion(std::string_view keyword, std::string_view rest) {
+    int version = 0;
+    if (keyword != kMagic || !ParseNumber(rest, 10, &version)) {
+      return Failure{Say(Text::kManifestNotOurs)};
+    }
+    versioned_ = true;
+    manifest_->version = version;
+    if (version >= 1 && version <= kManifestVersion) return {};
+    return Failure{Say(Text::kManifestOtherVersion, version, kManifestVersion)};
+  }
+
+  Result<> ReadCount(std::string_view rest) {
+    size_t count = 0;
+    if (!ParseNumber(TakeWord(&rest), 10, &count) || count > kArchiveMaxEntries ||
+        !ParseNumber(rest, 16, &checksum_)) {
+      return Failure{Say(Text::kManifestBadCount)};
+    }
+    count_ = count;
+    return {};
+  }
+
+  Result<> ReadEntry(std::string_view keyword, std::string_view rest, int line) {
+    if (manifest_->entries.size() == kArchiveMaxEntries) {
+      return Failure{Say(Text::kManifestTooManyEntries)};
+    }
+    ManifestEntry entry;
+    entry.kind = KindOf(keyword);
+    if (manifest_->version >= 2) {
+      if (!count_) return Failure{Say(Text::kManifestNoCount)};
+      if (Result<> numbered = ReadNumber(TakeWord(&rest), line); !numbered) return numbered;
+    }
+    if (!UnescapeNameField(TakeWord(&rest), &entry.name)) {
+      return Failure{Say(Text::kManifestBadName)};
+    }
+    Result<ManifestEntry> read = ParseEntryData(std::move(entry), manifest_->version, rest);
+    if (!read) return read.failure();
+    manifest_->entries.push_back(std::move(*read));
+    return {};
+  }
+
+  // Entry lines number the entries from 0 in order: a line lost, repeated
+  // or moved shows as a number out of its place, which is named.
+  Result<> ReadNumber(std::string_view text, int line) {
+    size_t number = 0;
+    if (!ParseNumber(text, 10, &number)) return Failure{Say(Text::kManifestNoNumber)};
+    const size_t expected = manifest_->entries.size();
+    const auto said = [](size_t n) { return static_cast<long long>(n); };
+    if (number >= *count_) {
+      return Failure{Say(Text::kManifestBeyondCount, said(number), said(*count_))};
+    }
+    if (number < expected) {
+      return Failure{Say(Text::kManifestRepeats, said(number), lines_[number])};
+    }
+    if (number > expected) {
+      return Failure{Say(Text::kManifestLost, said(expected), said(number))};
+    }
+    lines_.push_back(line);
+    return {};
+  }
+
   Manifest* manifest_;
   bool versioned_ = false;
   bool has_word_ = false;
   bool has_layout_ = false;
+  std::optional<size_t> count_;
+  uint32_t checksum_ = 0;
+  std::vector<int> lines_;  // the line of each entry read, by number
 };
 
 }  // namespace
@@ -251,7 +393,7 @@ Result<Manifest> ParseManifest(std::string_view text) {
   Manifest manifest;
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // as some editors save
   LineReader reader(&manifest);
-  size_t number = 0;
+  int number = 0;
   while (!text.empty()) {
     ++number;
     const size_t stop = std::min(text.find('\n'), text.size());
@@ -262,8 +404,8 @@ Result<Manifest> ParseManifest(std::string_view text) {
     }
     const size_t start = line.find_first_not_of(kBlanks);
     if (start == std::string_view::npos || line[start] == '#') continue;
-    if (const Result<> read = reader.Read(line.substr(start)); !read) {
-      return Failure{Say(Text::kManifestLine, static_cast<int>(number), read.failure().text)};
+    if (const Result<> read = reader.Read(line.substr(start), number); !read) {
+      return Failure{Say(Text::kManifestLine, number, read.failure().text)};
     }
   }
   if (const Result<> complete = reader.Complete(); !complete) return complete.failure();

@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <optional>
 #include <span>
 
 #include "archive/archive_file.h"
@@ -107,48 +109,64 @@ Result<> Encode(WavBlockReader& blocks, PcmConverter& converter, VorbisEncoder& 
   }
 }
 
+// A recording's file, open and read as far as its format.
+class RecordingFile {
+ public:
+  Result<WavInfo> Open(const std::string& path) {
+    archive_file::OpenError open_error;
+    file_.emplace(archive_file::OpenShared(path.c_str(), &open_error));
+    if (!*file_) return CannotOpen(open_error.system_error);
+    const WavReadSome read_some = reader();
+    return ReadWavInfo([&](uint64_t offset, std::span<uint8_t> out) {
+      return read_some(offset, out) == static_cast<int64_t>(out.size());
+    });
+  }
+  WavReadSome reader() const {
+    return [fd = file_->fd()](uint64_t offset, std::span<uint8_t> out) {
+      return archive_file::ReadAt(fd, offset, out.data(), out.size());
+    };
+  }
+
+ private:
+  std::optional<archive_file::Handle> file_;
+};
+
+Result<VorbisEncoder> OpenEncoder(const RecordingTarget& target, OggSink sink) {
+  Result<VorbisEncoder, VorbisError> encoder = VorbisEncoder::Open(
+      {static_cast<int32_t>(target.rate), target.channels, target.quality, kRecordingSerial},
+      std::move(sink));
+  if (!encoder) return EncoderFailure(encoder.failure(), target);
+  return std::move(*encoder);
+}
+
 }  // namespace
+
+RecordingTarget TargetForShape(const ClipShape& shape, std::optional<float> quality) {
+  return {shape.rate, shape.channels,
+          quality.value_or(QualityNearest(shape.rate, shape.channels, shape.bitrate))};
+}
 
 Result<RecordingTarget> TargetForEntry(const ArchiveIndex* index, int32_t entry,
                                        std::optional<float> quality) {
   errno = 0;
-  EntryDecoder decoder(index, entry);
-  const vorbis_info* info = decoder.is_open() ? ov_info(decoder.vorbis(), 0) : nullptr;
-  if (!info) return EntryNotVorbis(errno);
-  RecordingTarget target{static_cast<uint32_t>(info->rate), static_cast<uint16_t>(info->channels),
-                         quality.value_or(kVorbisDefaultQuality)};
-  if (!quality) {
-    // A stream that names no nominal bitrate still has an average one.
-    const int64_t bitrate =
-        info->bitrate_nominal > 0 ? info->bitrate_nominal : ov_bitrate(decoder.vorbis(), 0);
-    target.quality = QualityNearest(target.rate, target.channels, bitrate);
-  }
-  return target;
+  const std::optional<ClipShape> shape = ShapeOfEntry(index, entry);
+  if (!shape) return EntryNotVorbis(errno);
+  return TargetForShape(*shape, quality);
 }
 
 Result<std::string> EncodeRecording(const std::string& wav_path, const RecordingTarget& target) {
   std::string ogg;
-  Result<VorbisEncoder, VorbisError> encoder = VorbisEncoder::Open(
-      {static_cast<int32_t>(target.rate), target.channels, target.quality, kRecordingSerial},
-      [&ogg](std::span<const uint8_t> bytes) {
-        ogg.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        return true;
-      });
-  if (!encoder) return EncoderFailure(encoder.failure(), target);
-
-  archive_file::OpenError open_error;
-  const archive_file::Handle file(archive_file::OpenShared(wav_path.c_str(), &open_error));
-  if (!file) return CannotOpen(open_error.system_error);
-  const WavReadSome read_some = [fd = file.fd()](uint64_t offset, std::span<uint8_t> out) {
-    return archive_file::ReadAt(fd, offset, out.data(), out.size());
-  };
-  const Result<WavInfo> info = ReadWavInfo([&](uint64_t offset, std::span<uint8_t> out) {
-    return read_some(offset, out) == static_cast<int64_t>(out.size());
+  Result<VorbisEncoder> encoder = OpenEncoder(target, [&ogg](std::span<const uint8_t> bytes) {
+    ogg.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return true;
   });
+  if (!encoder) return encoder.failure();
+  RecordingFile file;
+  const Result<WavInfo> info = file.Open(wav_path);
   if (!info) return info.failure();
   Result<PcmConverterPtr> converter = ConverterFor(info->format, target);
   if (!converter) return converter.failure();
-  WavBlockReader blocks(*info, read_some);
+  WavBlockReader blocks(*info, file.reader());
   if (Result<> encoded = Encode(blocks, **converter, *encoder); !encoded) return encoded.failure();
   if (encoder->frames() == 0) return NoAudio();
   return ogg;
@@ -159,6 +177,29 @@ Result<std::string> EncodeRecordingFor(const std::string& wav_path, const Archiv
   const Result<RecordingTarget> target = TargetForEntry(index, entry, quality);
   if (!target) return target.failure();
   return EncodeRecording(wav_path, *target);
+}
+
+Result<ClipShape> CheckRecording(const std::string& wav_path, const RecordingTarget& target) {
+  const Result<VorbisEncoder> encoder =
+      OpenEncoder(target, [](std::span<const uint8_t>) { return true; });
+  if (!encoder) return encoder.failure();
+  RecordingFile file;
+  const Result<WavInfo> info = file.Open(wav_path);
+  if (!info) return info.failure();
+  if (Result<PcmConverterPtr> converter = ConverterFor(info->format, target); !converter) {
+    return converter.failure();
+  }
+  const WaveFormat& format = info->format;
+  const bool counted = format.format_tag == kFormatPcm && info->data_size != kWavSizeUnknown;
+  return ClipShape{format.samples_per_sec, format.channels,
+                   counted ? int64_t{info->data_size / format.block_align} : 0, 0};
+}
+
+bool IsWavFile(const std::string& path) {
+  const archive_file::Handle file(archive_file::OpenShared(path.c_str()));
+  char head[12];
+  return file && archive_file::ReadAt(file.fd(), 0, head, sizeof head) == sizeof head &&
+         std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
 }
 
 }  // namespace kowaki

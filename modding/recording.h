@@ -10,6 +10,7 @@
 #include "archive/archive_index.h"
 #include "common/result.h"
 #include "convert/vorbis_encoder.h"
+#include "modding/entry_check.h"
 
 namespace kowaki {
 
@@ -20,13 +21,15 @@ struct RecordingTarget {
   float quality = 0;  // VBR, kVorbisQualityMin to kVorbisQualityMax
 };
 
-// The target for a recording that replaces entry `entry` of `index`: the
-// rate and channel count of its first stream, and `quality` or, without
-// one, the VBR quality whose nominal bitrate (as libvorbisenc sets it up
-// for that rate and channel count) is nearest the entry's own nominal
-// bitrate, its average where it names none. Where libvorbisenc names no
-// bitrate for the rate, kVorbisDefaultQuality. Fails when the entry does
-// not open as Ogg Vorbis.
+// The target for a recording that replaces a clip of `shape`: its rate
+// and channel count, and `quality` or, without one, the VBR quality whose
+// nominal bitrate (as libvorbisenc sets it up for that rate and channel
+// count) is nearest the clip's. Where libvorbisenc names no bitrate for
+// the rate, kVorbisDefaultQuality.
+RecordingTarget TargetForShape(const ClipShape& shape, std::optional<float> quality = std::nullopt);
+
+// The same for entry `entry` of `index`. Fails when the entry does not
+// open as Ogg Vorbis.
 Result<RecordingTarget> TargetForEntry(const ArchiveIndex* index, int32_t entry,
                                        std::optional<float> quality = std::nullopt);
 
@@ -40,5 +43,13 @@ Result<std::string> EncodeRecording(const std::string& wav_path, const Recording
 // Both in one: the clip to put in the place of entry `entry`.
 Result<std::string> EncodeRecordingFor(const std::string& wav_path, const ArchiveIndex* index,
                                        int32_t entry, std::optional<float> quality = std::nullopt);
+
+// Whether the file at `path` starts as a RIFF WAVE file does.
+bool IsWavFile(const std::string& path);
+
+// What EncodeRecording would find wrong before it encodes: the file is
+// read as far as its format, and the converter set up. The recording's
+// own rate, channels and length (0 for a codec's) when it would be taken.
+Result<ClipShape> CheckRecording(const std::string& wav_path, const RecordingTarget& target);
 
 }  // namespace kowaki

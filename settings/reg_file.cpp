@@ -16,17 +16,6 @@ std::string Folded(std::string_view text) {
   return folded;
 }
 
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -164,9 +153,6 @@ std::optional<RegFile::Value> ParseData(std::string name, std::string_view data)
 
 RegFile RegFile::Parse(std::string_view text) {
   RegFile file;
-  // Where each key stands, by its name without case: a prefix's registry
-  // files hold tens of thousands of keys.
-  std::unordered_map<std::string, size_t> positions;
   Key* key = nullptr;
   std::string line;
   bool continued = false;  // `line` is a hex value that goes on
@@ -189,12 +175,7 @@ RegFile RegFile::Parse(std::string_view text) {
     if (rest.starts_with("[")) {
       rest.remove_prefix(1);
       auto name = ParseEscaped(&rest, ']');
-      key = nullptr;
-      if (name) {
-        const auto [at, added] = positions.try_emplace(Folded(*name), file.keys_.size());
-        if (added) file.keys_.push_back(Key{*name, {}});
-        key = &file.keys_[at->second];
-      }
+      key = name ? file.KeyNamed(*name) : nullptr;
     } else if (key && (rest.starts_with("\"") || rest.starts_with("@="))) {
       std::optional<std::string> name = std::string();
       if (rest.starts_with("@")) {
@@ -237,40 +218,41 @@ std::string RegFile::Format() const {
   return out;
 }
 
-RegFile::Key* RegFile::FindKey(std::string_view key) {
-  for (Key& k : keys_) {
-    if (SameText(k.name, key)) return &k;
-  }
-  return nullptr;
+const RegFile::Key* RegFile::FindKey(std::string_view key) const {
+  const auto at = positions_.find(Folded(key));
+  return at == positions_.end() ? nullptr : &keys_[at->second];
+}
+
+RegFile::Key* RegFile::KeyNamed(std::string_view key) {
+  const auto [at, added] = positions_.try_emplace(Folded(key), keys_.size());
+  if (added) keys_.push_back(Key{std::string(key), {}, {}});
+  return &keys_[at->second];
 }
 
 const RegFile::Value* RegFile::Find(std::string_view key, std::string_view name) const {
-  const Key* k = const_cast<RegFile*>(this)->FindKey(key);
+  const Key* k = FindKey(key);
   if (!k) return nullptr;
-  for (const Value& value : k->values) {
-    if (SameText(value.name, name)) return &value;
-  }
-  return nullptr;
+  const auto at = k->positions.find(Folded(name));
+  return at == k->positions.end() ? nullptr : &k->values[at->second];
 }
 
-void RegFile::Set(std::string_view key, Value value) {
-  Key* k = FindKey(key);
-  if (!k) k = &keys_.emplace_back(Key{std::string(key), {}});
-  PutValue(k, std::move(value));
-}
+void RegFile::Set(std::string_view key, Value value) { PutValue(KeyNamed(key), std::move(value)); }
 
 void RegFile::PutValue(Key* key, Value value) {
-  for (Value& existing : key->values) {
-    if (SameText(existing.name, value.name)) {
-      existing = std::move(value);
-      return;
-    }
+  const auto [at, added] = key->positions.try_emplace(Folded(value.name), key->values.size());
+  if (added) {
+    key->values.push_back(std::move(value));
+  } else {
+    key->values[at->second] = std::move(value);
   }
-  key->values.push_back(std::move(value));
 }
 
 void RegFile::RemoveKey(std::string_view key) {
-  std::erase_if(keys_, [key](const Key& k) { return SameText(k.name, key); });
+  const auto at = positions_.find(Folded(key));
+  if (at == positions_.end()) return;
+  keys_.erase(keys_.begin() + static_cast<ptrdiff_t>(at->second));
+  positions_.clear();
+  for (size_t i = 0; i < keys_.size(); ++i) positions_.emplace(Folded(keys_[i].name), i);
 }
 
 }  // namespace kowaki

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kowaki {
@@ -37,14 +38,20 @@ class RegFile {
   void RemoveKey(std::string_view key);
 
  private:
+  // Keys and values keep their order, and are found by their names
+  // without case through a map: a prefix's files hold tens of thousands
+  // of keys, and a key may hold as many values.
   struct Key {
     std::string name;
     std::vector<Value> values;
+    std::unordered_map<std::string, size_t> positions;  // of `values`, by folded name
   };
-  Key* FindKey(std::string_view key);
+  const Key* FindKey(std::string_view key) const;
+  Key* KeyNamed(std::string_view key);  // made when missing
   // Sets `value` in `key`, in place of one of its name.
   static void PutValue(Key* key, Value value);
   std::vector<Key> keys_;
+  std::unordered_map<std::string, size_t> positions_;  // of `keys_`, by folded name
 };
 
 }  // namespace kowaki

@@ -68,20 +68,62 @@ constexpr Help kHelp[] = {
      "settings [--type ogg|wav] [--rate N|source] [--channels 1|2|source] [--merge on|off]\n"},
     {"index", "the raw index, without decoding", "index ARCHIVE [--json]\n"},
     {"pack", "build an archive; entry names from the file stems, or again from unpack's DIR",
-     "pack -o ARCHIVE [--header-word N] FILE...\n"
-     "       kowaki-cli pack -o ARCHIVE --from DIR [--force]\n"
+     "pack -o ARCHIVE [--header-word N] [--force] [--dry-run] [--no-backup] FILE...\n"
+     "       kowaki-cli pack -o ARCHIVE --from DIR [--force] [--quality Q] [--add NAME=FILE]...\n"
+     "                  [--remove ENTRY]... [--all] [--dry-run] [--no-backup] [-v]\n"
+     "  FILE...      Ogg Vorbis clips, one entry each, named after the file stem; no two of\n"
+     "               one name\n"
      "  --from DIR   the manifest's order, names and header word, each entry's data from\n"
-     "               its file as it is now\n"
-     "  --force      take changed files that are not sound Ogg Vorbis\n"},
+     "               its file as it is now, or from NAME.wav beside it, encoded; stops for a\n"
+     "               missing file, a lost manifest line, a link, and a file the manifest\n"
+     "               does not name that looks like an entry's\n"
+     "  --force      take files that are not sound Ogg Vorbis; with --from also leave out\n"
+     "               files the manifest does not name, take a changed .ogg over its .wav,\n"
+     "               and pack a stopped unpack's folder\n"
+     "  --quality Q  the Vorbis quality recordings are encoded at, -0.1 to 1 (default: the\n"
+     "               one nearest the original clip's bitrate)\n"
+     "  --add NAME=FILE\n"
+     "               a new entry NAME after the others, from FILE\n"
+     "  --remove ENTRY\n"
+     "               leave out the entry ENTRY names (a name, a pattern or #N)\n"
+     "  --all        let an ENTRY that names several entries take them all\n"
+     "  --dry-run    say what would be packed, and write nothing\n"
+     "  --no-backup  do not keep an archive replaced at ARCHIVE as ARCHIVE.bak\n"
+     "  -v, --verbose\n"
+     "               every line of a long list, not the first few\n"},
     {"unpack", "every entry's stored bytes into DIR, with a manifest for pack --from",
-     "unpack ARCHIVE DIR\n"},
+     "unpack ARCHIVE DIR [--force] [-v]\n"
+     "  --force      replace the files unpack writes (its manifest, the entries' files) when\n"
+     "               DIR holds them already; nothing else in DIR is touched\n"
+     "  -v, --verbose\n"
+     "               every line of a long list, not the first few\n"},
     {"replace", "give entries new data, keeping every other entry as it was",
-     "replace ARCHIVE ENTRY FILE [ENTRY FILE...] [--force]\n"
+     "replace ARCHIVE ENTRY FILE [ENTRY FILE...] [--all] [--force] [--quality Q]\n"
+     "                  [--dry-run] [--no-backup] [-v]\n"
      "  ENTRY        a name, a shell-style pattern or #N for entry number N\n"
-     "  --force      take files that are not sound Ogg Vorbis\n"},
+     "  FILE         an Ogg Vorbis clip, or a WAV recording, encoded at the entry's rate\n"
+     "               and channels\n"
+     "  --all        let an ENTRY that names several entries take them all\n"
+     "  --force      take files that are not sound Ogg Vorbis\n"
+     "  --quality Q  the Vorbis quality recordings are encoded at, -0.1 to 1\n"
+     "  --dry-run    say what would be replaced, and write nothing\n"
+     "  --no-backup  do not keep the archive as it was as ARCHIVE.bak\n"
+     "  -v, --verbose\n"
+     "               every line of a long list, not the first few\n"},
+    {"status", "compare unpack's DIR with its manifest: what pack --from would do",
+     "status DIR [--json] [-v] [--add NAME=FILE]... [--remove ENTRY]... [--all]\n"
+     "  DIR          a folder unpack filled; exit code 0 when pack --from would pack it,\n"
+     "               1 when it would stop\n"
+     "  --json       one JSON object: the counts, the files not in the manifest and a\n"
+     "               record per entry\n"
+     "  -v, --verbose\n"
+     "               also the entries that are as unpacked\n"
+     "  --add, --remove, --all\n"
+     "               as pack --from takes them\n"},
     {"verify", "decode every entry to its end and report those that fail",
-     "verify ARCHIVE [--json] [-j N]\n"
-     "  --json       one JSON object: the totals and a record per failing entry\n"},
+     "verify ARCHIVE [--json] [--strict] [-j N]\n"
+     "  --json       one JSON object: the totals and a record per failing entry\n"
+     "  --strict     an entry that is not audio (no Ogg data) fails too\n"},
     {"convert", "convert a WAV file, PCM or codec, to another format",
      "convert IN.wav OUT.wav [--rate N] [--channels 1|2] [--bits 8|16]\n"
      "                   [--codec pcm|ima-adpcm|ms-adpcm|mulaw|alaw]\n"},

@@ -20,6 +20,7 @@
 #include "cli/terminal/input_file.h"
 #include "cli/terminal/interrupt.h"
 #include "cli/terminal/language.h"
+#include "common/input_files.h"
 #include "common/output_file.h"
 #include "convert/pcm_converter.h"
 #include "convert/wav_file.h"
@@ -387,6 +388,8 @@ Result<Formats> Prepare(const Request& request, Output& output, Input& input) {
 int RunConvert(Arguments args) {
   const Result<Request> request = ParseRequest(args);
   if (!request) return Fail(request.failure().text);
+  // OUT may replace IN whole, never be written in place over it.
+  const InputMark in_mark = MarkInput(request->in_path, InputUse::kReplaced);
   Output output;
   Input input;
   const Result<Formats> formats = Prepare(*request, output, input);

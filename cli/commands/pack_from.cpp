@@ -1,158 +1,189 @@
 #include "cli/commands/pack_from.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "archive/archive_file.h"
 #include "archive/archive_writer.h"
 #include "cli/commands.h"
+#include "cli/commands/folder_report.h"
 #include "cli/commands/modding.h"
-#include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/language.h"
-#include "cli/terminal/terminal_window.h"
-#include "common/crc32.h"
 #include "common/output_file.h"
-#include "modding/manifest.h"
+#include "modding/folder.h"
 #include "text/catalogue.h"
-#include "text/format_text.h"
 
 namespace kowaki::cli {
 
 namespace {
-
-constexpr size_t kBlock = 1 << 16;
-constexpr int64_t kManifestMax = 256 << 20;  // a full table's lines take about 60 MiB
 
 int Fail(const std::string& message) {
   Complain(message);
   return kExitError;
 }
 
-// Reads a whole file: its bytes into `bytes` when given, with its size
-// and CRC-32. False when it cannot be read, or holds more than `limit`.
-bool ReadFile(const std::string& path, uint64_t limit, std::string* bytes, uint64_t* size,
-              uint32_t* crc) {
-  archive_file::Handle file(archive_file::OpenShared(path.c_str()));
-  if (!file) return false;
-  std::vector<char> buffer(kBlock);
-  int64_t n;
-  *size = 0;
-  *crc = 0;
-  while ((n = archive_file::Read(file.fd(), buffer.data(), buffer.size())) > 0) {
-    *size += static_cast<uint64_t>(n);
-    if (*size > limit) return false;
-    if (bytes) bytes->append(buffer.data(), static_cast<size_t>(n));
-    *crc = Crc32(*crc, buffer.data(), static_cast<size_t>(n));
-  }
-  return n == 0;
+std::string_view StoredName(const NameField& field) {
+  return {field.data(), strnlen(field.data(), field.size())};
 }
 
-// A manifest names files in its own folder or below it, never elsewhere:
-// one made by someone else must not pack this system's other files.
-bool StaysInFolder(std::string_view file) {
-  if (file.empty() || file[0] == '/' || file[0] == '\\' || file.find(':') != file.npos) {
-    return false;
+// NAME=FILE: the entry's name as pack names one after a file's stem.
+Result<AddedEntry> ParseAdd(const std::string& add) {
+  const size_t equals = add.find('=');
+  std::string name;
+  if (equals == std::string::npos || equals == 0 || equals + 1 == add.size()) {
+    return Failure{Say(Text::kArgAddTakes, add)};
   }
-  for (size_t start = 0; start <= file.size();) {
-    const size_t stop = std::min(file.find_first_of("/\\", start), file.size());
-    if (file.substr(start, stop - start) == "..") return false;
-    start = stop + 1;
+  if (!EntryNameFromStem(add.substr(0, equals), &name)) {
+    return Failure{Say(Text::kNameNotCp932, add.substr(0, equals))};
   }
-  return true;
+  if (name.size() > sizeof(NameField) || name.find('\0') != std::string::npos) {
+    return Failure{Say(Text::kNameLength, static_cast<int>(name.size()))};
+  }
+  AddedEntry added{{}, add.substr(equals + 1)};
+  std::copy(name.begin(), name.end(), added.name.begin());
+  return added;
 }
 
-std::string Which(size_t i, const NameField& name) {
-  return EntryLabel(i, {name.data(), strnlen(name.data(), name.size())});
+// The paths pack --from reads: none of them may be its output.
+std::vector<std::string> Inputs(const FolderRequest& request, const WorkFolder& work) {
+  std::vector<std::string> inputs{PathInFolder(request.folder, kManifestFileName)};
+  for (const EntryFile& file : work.entries) {
+    if (!file.path.empty() && file.state != EntryState::kRemoved) inputs.push_back(file.path);
+  }
+  return inputs;
 }
 
-// Builds the archive from a manifest's entries; each step says why it failed.
-class Packer {
- public:
-  Packer(std::string folder, std::string output, bool force)
-      : folder_(std::move(folder)), output_(std::move(output)), force_(force) {}
+const ManifestEntry* StoredEntry(const FolderRequest& request, size_t i) {
+  const std::vector<ManifestEntry>& entries = request.manifest->entries;
+  return i < entries.size() ? &entries[i] : nullptr;
+}
 
-  bool Add(const Manifest& manifest, std::string* error) {
-    if (!Succeeded(writer_.set_header_word(manifest.header_word), error)) return false;
-    for (size_t i = 0; i < manifest.entries.size(); ++i) {
-      if (!AddEntry(i, manifest.entries[i], error)) return false;
-    }
-    return true;
+// Says why pack --from stops: each entry and each extra file.
+int ReportStops(const FolderRequest& request, const WorkFolder& work, bool verbose) {
+  std::vector<std::string> lines;
+  bool forcible = !request.force && !work.extras.empty();
+  for (size_t i = 0; i < work.entries.size(); ++i) {
+    const EntryFile& file = work.entries[i];
+    if (!file.stops) continue;
+    lines.push_back(EntryLine(i, file, StoredEntry(request, i)));
+    forcible = forcible || file.forcible;
   }
-  bool Write(std::string* error) { return Succeeded(writer_.Write(output_), error); }
+  if (!request.force) {
+    for (const ExtraFile& extra : work.extras) lines.push_back(ExtraLine(request.folder, extra));
+  }
+  ComplainEach(lines, verbose);
+  Complain(Say(forcible ? Text::kNothingPackedForce : Text::kNothingPacked));
+  return kExitError;
+}
 
-  int32_t changed = 0;
-  std::vector<std::string> empty;  // entries written without data, and why
+// The lines of the entries in `states`.
+std::vector<std::string> LinesOf(const FolderRequest& request, const WorkFolder& work,
+                                 std::initializer_list<EntryState> states) {
+  std::vector<std::string> lines;
+  for (size_t i = 0; i < work.entries.size(); ++i) {
+    const EntryFile& file = work.entries[i];
+    if (std::find(states.begin(), states.end(), file.state) == states.end()) continue;
+    lines.push_back(EntryLine(i, file, StoredEntry(request, i)));
+  }
+  return lines;
+}
 
- private:
-  bool AddEntry(size_t i, const ManifestEntry& entry, std::string* error);
+// What was packed, or would be: the entries that differ from the
+// original's, the counts, the layout.
+void ReportPacked(const PackFromRequest& pack, const FolderRequest& request,
+                  const WorkFolder& work) {
+  const std::vector<std::string> changes = LinesOf(
+      request, work,
+      {EntryState::kChanged, EntryState::kRecording, EntryState::kAdded, EntryState::kRemoved});
+  ReportEach(changes, pack.verbose);
+  const int32_t packed =
+      static_cast<int32_t>(work.entries.size()) - work.Count(EntryState::kRemoved);
+  const int32_t changed = work.Count(EntryState::kChanged) + work.Count(EntryState::kAdded);
+  Report(Say(pack.dry_run ? Text::kWouldPackFrom : Text::kPackedFrom, packed,
+             PathForDisplay(pack.output), changed, work.Count(EntryState::kRecording),
+             work.Count(EntryState::kUnchanged)));
+  if (!request.manifest->contiguous) Report(RearrangedText());
+}
 
-  std::string folder_;
-  std::string output_;
-  bool force_;
-  ArchiveWriter writer_;
-};
-
-bool Packer::AddEntry(size_t i, const ManifestEntry& entry, std::string* error) {
-  const std::string which = Which(i, entry.name);
-  if (entry.kind == ManifestEntry::Kind::kOutside) {
-    // The manifest's own words for why.
-    empty.push_back(Say(Text::kPackedEmpty, which, entry.reason));
-    return Succeeded(writer_.AddBytes(entry.name, {}), error);
+// Checks the folder, then writes the archive: the exit code.
+int Pack(const PackFromRequest& pack, FolderRequest& request, OutputFile& out,
+         const StopButton& stop) {
+  request.running = stop.running();
+  const WorkFolder work = CheckWorkFolder(request);
+  if (work.stopped) return ReportStopped(pack.output);
+  const std::vector<InputMark> marks = MarkInputs(Inputs(request, work));
+  if (!pack.dry_run) {
+    if (Result<> apart = out.CheckInputs(); !apart) return Fail(apart.failure().text);
+  } else if (Result<> apart = CanReplace(pack.output); !apart) {
+    return Fail(PathForDisplay(pack.output) + ": " + apart.failure().text);
   }
-  if (!StaysInFolder(entry.file)) {
-    *error = Say(Text::kNotInFolder, which, PathForDisplay(entry.file));
-    return false;
+  if (work.Stops(request.force)) return ReportStops(request, work, pack.verbose);
+  if (!work.extras.empty()) Report(Say(Text::kExtrasLeftOut, static_cast<int>(work.extras.size())));
+  const std::vector<std::string> empty = LinesOf(request, work, {EntryState::kNoData});
+  ComplainEach(empty, pack.verbose);
+  if (pack.dry_run) {
+    ReportPacked(pack, request, work);
+    ReportBackupToBe(pack.output, pack.keep_backup);
+    return kExitOk;
   }
-  const std::string path = platform::PathInFolder(folder_, "") + entry.file;
-  if (kowaki::platform::SameFile(path, output_)) {
-    *error = BeingWrittenText(path);
-    return false;
-  }
-  uint64_t size = 0;
-  uint32_t crc = 0;
-  if (!ReadFile(path, UINT32_MAX, nullptr, &size, &crc)) {
-    *error = Say(Text::kCannotReadOf, which, PathForDisplay(path));
-    return false;
-  }
-  if (size != entry.size || crc != entry.crc) {
-    ++changed;
-    // The game cannot play what is no sound clip: a new file is checked.
-    if (!force_ && !CheckClip(path, error)) return false;
-  }
-  if (!Succeeded(writer_.AddFile(entry.name, path), error)) {
-    return *error = which + ": " + *error, false;
-  }
-  return true;
+  ArchiveWriter writer;
+  const Result<> added = AddWorkFolder(request, work, writer);
+  if (stop.pressed()) return ReportStopped(pack.output);
+  if (!added) return Fail(added.failure().text);
+  const int written = FinishArchive(writer, out, pack.output, pack.keep_backup, stop);
+  if (written != kExitOk) return written;
+  ReportPacked(pack, request, work);
+  return empty.empty() ? kExitOk : kExitIncomplete;
 }
 
 }  // namespace
 
-int PackFromManifest(const std::string& folder, const std::string& output, bool force) {
-  const std::string manifest_path = platform::PathInFolder(folder, kManifestFileName);
-  std::string text, error;
-  uint64_t size;
-  uint32_t crc;
-  if (!ReadFile(manifest_path, kManifestMax, &text, &size, &crc)) {
-    return Fail(Say(Text::kCannotReadManifest, PathForDisplay(manifest_path)));
+Result<FolderRequest> RequestFor(const std::string& folder, const Manifest& manifest,
+                                 const FolderEdits& edits) {
+  FolderRequest request;
+  request.folder = folder;
+  request.manifest = &manifest;
+  request.removed.assign(manifest.entries.size(), false);
+  const auto name_of = [&](size_t i) { return StoredName(manifest.entries[i].name); };
+  for (const std::string& remove : edits.removes) {
+    const Result<std::vector<size_t>> matched =
+        MatchEntries(remove, manifest.entries.size(), name_of, edits.all);
+    if (!matched) return matched.failure();
+    for (const size_t i : *matched) request.removed[i] = true;
   }
-  const Result<Manifest> parsed = ParseManifest(text);
-  if (!parsed) {
-    return Fail(PathForDisplay(manifest_path) + ", " + parsed.failure().text);
+  for (const std::string& add : edits.adds) {
+    Result<AddedEntry> added = ParseAdd(add);
+    if (!added) return added.failure();
+    const auto same = [&](const NameField& name) { return name == added->name; };
+    bool taken = std::any_of(request.added.begin(), request.added.end(),
+                             [&](const AddedEntry& other) { return same(other.name); });
+    for (size_t i = 0; i < manifest.entries.size(); ++i) {
+      taken = taken || (!request.removed[i] && same(manifest.entries[i].name));
+    }
+    if (taken) return Failure{Say(Text::kAddedNameTaken, add)};
+    request.added.push_back(std::move(*added));
   }
-  const Manifest& manifest = *parsed;
-  Packer packer(folder, output, force);
-  if (!packer.Add(manifest, &error) || !packer.Write(&error)) return Fail(error);
-  for (const std::string& line : packer.empty) Complain(line);
-  std::string report = Say(Text::kPacked, static_cast<int>(manifest.entries.size()),
-                           PathForDisplay(output), packer.changed) +
-                       "\n";
-  if (!manifest.contiguous) report += RearrangedText() + "\n";
-  PrintText(stdout, report);
-  return packer.empty.empty() ? kExitOk : kExitIncomplete;
+  return request;
+}
+
+int PackFromFolder(const PackFromRequest& pack) {
+  const Result<Manifest> manifest = ReadManifest(pack.folder);
+  if (!manifest) return Fail(manifest.failure().text);
+  Result<FolderRequest> request = RequestFor(pack.folder, *manifest, pack.edits);
+  if (!request) return Fail(request.failure().text);
+  request->force = pack.force;
+  request->quality = pack.quality;
+  const StopButton stop;
+  // Opened first: an output that cannot be replaced is found before any work.
+  OutputFile out;
+  if (!pack.dry_run) {
+    if (Result<> opened = out.Open(pack.output, OutputPlace::kNamed); !opened) {
+      return Fail(opened.failure().text);
+    }
+  }
+  return Pack(pack, *request, out, stop);
 }
 
 }  // namespace kowaki::cli

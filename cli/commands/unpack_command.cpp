@@ -1,151 +1,124 @@
-// kowaki-cli unpack ARCHIVE DIR: every entry's stored bytes in a file of
-// its own, named as export names them (.ogg for Ogg data, .bin for any
-// other), and a manifest from which pack --from builds the archive again.
+// kowaki-cli unpack ARCHIVE DIR [--force] [-v]: every entry's stored bytes
+// in a file of its own, named as export names them (.ogg for Ogg data,
+// .bin for any other), and a manifest from which pack --from builds the
+// archive again. Nothing is written over what is in DIR unless --force,
+// and then only the files unpack itself writes.
 
-#include <cstdio>
-#include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "archive/entry_stream.h"
 #include "cli/arguments/args.h"
 #include "cli/arguments/help.h"
 #include "cli/commands.h"
 #include "cli/commands/modding.h"
-#include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/language.h"
 #include "cli/terminal/terminal_window.h"
-#include "common/crc32.h"
-#include "common/output_file.h"
 #include "common/temp_files.h"
-#include "jobs/output_names.h"
-#include "modding/manifest.h"
+#include "modding/unpack.h"
 #include "text/catalogue.h"
-#include "text/format_text.h"
 
 namespace kowaki::cli {
 
 namespace {
 
-constexpr size_t kBlock = 1 << 16;
-
-int Fail(const std::string& message) {
-  Complain(message);
-  return kExitError;
+std::string ObstacleText(const Obstacle& obstacle) {
+  const std::string path = PathForDisplay(obstacle.path);
+  switch (obstacle.kind) {
+    case Obstacle::Kind::kFile:
+      return Say(Text::kInTheWay, path);
+    case Obstacle::Kind::kTheArchive:
+      return Say(Text::kIsTheArchive, path);
+    case Obstacle::Kind::kNotAFile:
+      return Say(Text::kInTheWayNotFile, path);
+    default:
+      return path + ": " + obstacle.why;
+  }
 }
 
-std::string CannotWrite(const std::string& path) {
-  return Say(Text::kCannotWritePath, PathForDisplay(path));
+// Whether nothing stands where the plan writes; otherwise says what does.
+bool WayIsClear(const std::vector<Obstacle>& obstacles, bool verbose) {
+  if (obstacles.empty()) return true;
+  std::vector<std::string> lines;
+  bool only_files = true;
+  for (const Obstacle& obstacle : obstacles) {
+    lines.push_back(ObstacleText(obstacle));
+    only_files = only_files && obstacle.kind == Obstacle::Kind::kFile;
+  }
+  ComplainEach(lines, verbose);
+  Complain(Say(only_files ? Text::kNothingUnpackedForce : Text::kNothingUnpacked));
+  return false;
 }
 
-class Unpacker {
- public:
-  Unpacker(const ArchiveIndex& index, std::string folder)
-      : index_(index), folder_(std::move(folder)), buffer_(kBlock) {}
-
-  // Writes entry `i` into its file; false with why.
-  bool Unpack(int32_t i, ManifestEntry* entry, std::string* error);
-  bool WriteManifest(const Manifest& manifest, std::string* error);
-
- private:
-  bool Copy(EntryStream& stream, size_t first, OutputFile& out, uint32_t* crc, std::string* error);
-
-  const ArchiveIndex& index_;
-  std::string folder_;
-  OutputNames names_{[](std::string_view stem) { return Cp932ToUtf8(stem); }};
-  std::vector<unsigned char> buffer_;
-};
-
-bool Unpacker::Unpack(int32_t i, ManifestEntry* entry, std::string* error) {
-  const EntryStreamPtr stream = OpenEntryStream(&index_, i);
-  const size_t first = stream ? EntryRead(buffer_.data(), 1, kBlock, stream.get()) : 0;
-  if (!stream || first == static_cast<size_t>(-1)) {
-    *error = ProblemText(EntryProblem::kReadFailed);
-    return false;
-  }
-  // What the data is decides the extension, as the game's own files have it.
-  const bool ogg = first >= 4 && std::memcmp(buffer_.data(), "OggS", 4) == 0;
-  const std::string stem = names_.Claim(EntryName(index_.entries[i]), i);
-  const std::string path = platform::PathInFolder(folder_, stem + (ogg ? ".ogg" : ".bin"));
-  entry->file = std::string(FileNameOf(path));
-  if (kowaki::platform::SameFile(path, index_.path)) {
-    *error = Say(Text::kIsTheArchive, PathForDisplay(path));
-    return false;
-  }
-  OutputFile out;
-  return Succeeded(out.Open(path, OutputPlace::kInFolder), error) &&
-         Copy(*stream, first, out, &entry->crc, error) && Succeeded(out.Commit(), error);
+// The name the file system shows for a file name of code page 932 bytes.
+std::string ShownFileName(std::string_view name) {
+  return std::string(FileNameOf(platform::PathInFolder("", name)));
 }
 
-bool Unpacker::Copy(EntryStream& stream, size_t first, OutputFile& out, uint32_t* crc,
-                    std::string* error) {
-  uint64_t copied = 0;
-  *crc = 0;
-  for (size_t n = first; n != 0; n = EntryRead(buffer_.data(), 1, kBlock, &stream)) {
-    if (n == static_cast<size_t>(-1)) return *error = ProblemText(EntryProblem::kReadFailed), false;
-    if (!out.Write(buffer_.data(), n)) return *error = CannotWrite(out.path()), false;
-    *crc = Crc32(*crc, buffer_.data(), n);
-    copied += n;
+// Unpacks every entry, Ctrl-C stopping after the entry being written; the
+// manifest describes what was unpacked.
+int UnpackAll(UnpackPlan& plan, const ArchiveIndex& index, const std::string& folder,
+              bool verbose) {
+  const StopButton stop;
+  std::vector<std::string> left_out;
+  int32_t unpacked = 0;
+  int32_t i = 0;
+  for (; i < index.count && !stop.pressed(); ++i) {
+    const ManifestEntry& entry = plan.manifest.entries[static_cast<size_t>(i)];
+    const std::string label = EntryLabel(static_cast<size_t>(i), EntryName(index.entries[i]));
+    // The reason in the manifest's own words, as it records them.
+    if (!entry.unpacked()) {
+      left_out.push_back(Say(Text::kNotUnpacked, label, entry.reason));
+      continue;
+    }
+    if (Result<> done = UnpackEntry(plan, index, i); !done) {
+      // A manifest naming files that are not there would only mislead.
+      Complain(Say(Text::kNoManifestWritten, label, done.failure().text));
+      return kExitIncomplete;
+    }
+    ++unpacked;
   }
-  if (copied != stream.entry.size || !ArchiveUnchanged(&index_)) {
-    *error = ProblemText(EntryProblem::kArchiveChanged);
-    return false;
+  ComplainEach(left_out, verbose);
+  if (stop.pressed()) MarkStopped(plan, i);
+  if (Result<> written = WriteManifest(plan); !written) {
+    Complain(written.failure().text);
+    return kExitIncomplete;
   }
-  return true;
-}
-
-bool Unpacker::WriteManifest(const Manifest& manifest, std::string* error) {
-  const std::string text = FormatManifest(manifest);
-  OutputFile out;
-  if (!Succeeded(
-          out.Open(platform::PathInFolder(folder_, kManifestFileName), OutputPlace::kInFolder),
-          error)) {
-    return false;
+  const std::string shown = PathForDisplay(folder);
+  if (stop.pressed()) {
+    Complain(Say(Text::kUnpackStopped, unpacked, index.count, shown, kManifestFileName));
+    return kExitInterrupted;
   }
-  if (!out.Write(text.data(), text.size())) return *error = CannotWrite(out.path()), false;
-  return Succeeded(out.Commit(), error);
+  Report(Say(Text::kUnpacked, unpacked, index.count, shown, kManifestFileName));
+  return left_out.empty() ? kExitOk : kExitIncomplete;
 }
 
 }  // namespace
 
 int RunUnpack(Arguments args) {
   ParsedArgs parsed;
-  std::string error;
-  if (!Succeeded(parsed.Parse(args, {}, {}), &error) || parsed.positional().size() != 2) {
-    return BadArguments("unpack", error.empty() ? Say(Text::kArgGiveArchiveAndFolder) : error);
+  const Result<> read = parsed.Parse(args, {}, {"force", "verbose"}, {{'v', "verbose"}});
+  if (!read) return BadArguments("unpack", read.failure().text);
+  if (parsed.positional().size() != 2) {
+    return BadArguments("unpack", Say(Text::kArgGiveArchiveAndFolder));
   }
   const std::string& folder = parsed.positional()[1];
+  const bool verbose = parsed.Has("verbose");
   const ArchiveIndexPtr index = LoadArchiveArgument(parsed.positional()[0]);
   if (!index) return kExitError;
+  const InputMark archive_mark = MarkInput(index->fd, index->path);
   if (folder.empty() || !platform::MakeFolders(folder)) {
-    return Fail(Say(Text::kCannotMakeFolder, PathForDisplay(folder)));
+    Complain(Say(Text::kCannotMakeFolder, PathForDisplay(folder)));
+    return kExitError;
+  }
+  UnpackPlan plan = PlanUnpack(*index, folder, ShownFileName);
+  if (!WayIsClear(FindObstacles(plan, folder, *index, parsed.Has("force")), verbose)) {
+    return kExitError;
   }
   // An earlier unpack's manifest goes first: beside this archive's files it
   // would describe neither, should this one fail before writing its own.
-  kowaki::platform::RemoveFileNow(platform::PathInFolder(folder, kManifestFileName).c_str());
-  Manifest manifest = ManifestOf(*index);
-  Unpacker unpacker(*index, folder);
-  int32_t left_out = 0;
-  for (int32_t i = 0; i < index->count; ++i) {
-    ManifestEntry& entry = manifest.entries[static_cast<size_t>(i)];
-    const std::string name = EntryLabel(static_cast<size_t>(i), EntryName(index->entries[i]));
-    // The reason in the manifest's own words, as it records them.
-    if (entry.kind == ManifestEntry::Kind::kOutside) {
-      Complain(Say(Text::kNotUnpacked, name, entry.reason));
-      ++left_out;
-    } else if (!unpacker.Unpack(i, &entry, &error)) {
-      // A manifest naming files that are not there would only mislead.
-      Fail(Say(Text::kNoManifestWritten, name, error));
-      return kExitIncomplete;
-    }
-  }
-  if (!unpacker.WriteManifest(manifest, &error)) return Fail(error), kExitIncomplete;
-  PrintText(stdout, Say(Text::kUnpacked, index->count - left_out, index->count,
-                        PathForDisplay(folder), kManifestFileName) +
-                        "\n");
-  return left_out ? kExitIncomplete : kExitOk;
+  kowaki::platform::RemoveFileNow(plan.manifest_path.c_str());
+  return UnpackAll(plan, *index, folder, verbose);
 }
 
 }  // namespace kowaki::cli

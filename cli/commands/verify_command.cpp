@@ -1,6 +1,8 @@
-// kowaki-cli verify ARCHIVE [--json] [-j N]: every entry decoded to its
-// end; each that the game could not play whole is reported, with exit
-// code 1 when there is any.
+// kowaki-cli verify ARCHIVE [--json] [--strict] [-j N]: every entry decoded
+// to its end; each that the game could not play whole is named, with exit
+// code 1 when there is any. An entry of no Ogg data at all is not audio
+// (the archive keeps other files too): named, and a failure only with
+// --strict. Ctrl-C stops between entries.
 
 #include <cstdio>
 #include <string>
@@ -29,14 +31,45 @@ struct FailedEntry {
   EntryCheck check;
 };
 
-void PrintJson(const std::string& path, const ArchiveIndex& index,
-               const std::vector<FailedEntry>& failures) {
+// What a run found, entry by entry in index order.
+struct Verified {
+  int32_t checked = 0;
+  int32_t not_whole = 0;  // failed, or not audio
+  int32_t not_audio = 0;
+  bool interrupted = false;
+  std::vector<FailedEntry> failures;
+};
+
+// Each entry with a problem is named on stderr as it is taken up; one that
+// is not audio only when it fails or nobody asked for quiet.
+void Take(const ArchiveIndex& index, int32_t i, const EntryCheck& check, bool strict,
+          Verified* verified) {
+  ++verified->checked;
+  if (check.ok()) return;
+  ++verified->not_whole;
+  const bool not_audio = check.problems.Has(EntryProblem::kNotAudio);
+  verified->not_audio += not_audio ? 1 : 0;
+  const bool fails = strict || !not_audio;
+  const std::string line =
+      EntryLabel(static_cast<size_t>(i), EntryName(index.entries[i])) + ": " + CheckText(check);
+  if (fails) {
+    Complain(line);
+    verified->failures.push_back({i, check});
+  } else {
+    Report(line);
+  }
+}
+
+void PrintJson(const std::string& path, const ArchiveIndex& index, const Verified& verified) {
   Json head;
   head["path"] = PathForDisplay(path);
   head["count"] = index.count;
-  head["failed"] = failures.size();
+  head["checked"] = verified.checked;
+  head["failed"] = verified.failures.size();
+  head["not_audio"] = verified.not_audio;
+  head["interrupted"] = verified.interrupted;
   JsonListPrinter printer(head, "failures");
-  for (const auto& [i, check] : failures) {
+  for (const auto& [i, check] : verified.failures) {
     Json record = EntryRecord(i, EntryName(index.entries[i]));
     Json& problems = record["problems"] = Json::array();
     for (const EntryProblem problem : check.problems.Listed())
@@ -49,21 +82,22 @@ void PrintJson(const std::string& path, const ArchiveIndex& index,
   printer.Finish();
 }
 
-void PrintTable(const ArchiveIndex& index, const std::vector<FailedEntry>& failures) {
-  std::string out;
-  for (const auto& [i, check] : failures) {
-    out += EntryLabel(static_cast<size_t>(i), EntryName(index.entries[i])) + ": " +
-           CheckText(check) + "\n";
-  }
-  const auto failed = static_cast<int32_t>(failures.size());
-  PrintText(stdout, out + Say(Text::kDecodedWhole, index.count - failed, index.count) + "\n");
+// "12 of 13 entries decode whole, 1 not audio, 7 left"
+std::string SummaryLine(const ArchiveIndex& index, const Verified& verified) {
+  std::string line =
+      Say(Text::kDecodedWhole, verified.checked - verified.not_whole, verified.checked);
+  if (verified.not_audio > 0) line += Say(Text::kNotAudioCount, verified.not_audio);
+  if (verified.checked < index.count)
+    line += Say(Text::kSummaryLeft, index.count - verified.checked);
+  return line;
 }
 
 }  // namespace
 
 int RunVerify(Arguments args) {
   ParsedArgs parsed;
-  if (const Result<> parsing = parsed.Parse(args, {"jobs"}, {"json"}, {{'j', "jobs"}}); !parsing) {
+  if (const Result<> parsing = parsed.Parse(args, {"jobs"}, {"json", "strict"}, {{'j', "jobs"}});
+      !parsing) {
     return BadArguments("verify", parsing.failure().text);
   }
   const Result<long long> jobs = parsed.Integer("jobs", 1, kMaxJobs, 0);
@@ -72,23 +106,27 @@ int RunVerify(Arguments args) {
   const std::string& path = parsed.positional()[0];
   const ArchiveIndexPtr index = LoadArchiveArgument(path);
   if (!index) return kExitError;
-  std::vector<FailedEntry> failures;
-  OrderedWork<EntryCheck> work;
-  work.count = index->count;
-  work.threads = *jobs ? static_cast<int32_t>(*jobs)
-                       : static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
-  work.work = [&](int32_t i) { return CheckEntry(index.get(), i); };
-  work.commit = [&](int32_t i, EntryCheck& check) {
-    if (!check.ok()) failures.push_back({i, check});
-    return true;
-  };
-  RunOrdered(work);
-  if (parsed.Has("json")) {
-    PrintJson(path, *index, failures);
-  } else {
-    PrintTable(*index, failures);
+  Verified verified;
+  {
+    const StopButton stop;
+    OrderedWork<EntryCheck> work;
+    work.count = index->count;
+    work.threads = *jobs ? static_cast<int32_t>(*jobs)
+                         : static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+    work.keep_going = [&stop] { return !stop.pressed(); };
+    work.work = [&](int32_t i) { return CheckEntry(index.get(), i); };
+    work.commit = [&](int32_t i, EntryCheck& check) {
+      Take(*index, i, check, parsed.Has("strict"), &verified);
+      return true;
+    };
+    RunOrdered(work);
+    verified.interrupted = stop.pressed();
   }
-  return failures.empty() ? kExitOk : kExitIncomplete;
+  if (verified.interrupted) Complain(Say(Text::kInterrupted));
+  Report(SummaryLine(*index, verified));
+  if (parsed.Has("json")) PrintJson(path, *index, verified);
+  if (verified.interrupted) return kExitInterrupted;
+  return verified.failures.empty() ? kExitOk : kExitIncomplete;
 }
 
 }  // namespace kowaki::cli

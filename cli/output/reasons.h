@@ -5,17 +5,8 @@
 #include <string>
 
 #include "archive/archive_index.h"
-#include "common/result.h"
 
 namespace kowaki::cli {
-
-// For the modders' commands, whose steps still say why through `error`:
-// whether `result` succeeded, its failure's words in `error` when not.
-template <class T>
-bool Succeeded(const Result<T>& result, std::string* error) {
-  if (!result) *error = result.failure().text;
-  return static_cast<bool>(result);
-}
 
 // Why an archive could not be loaded.
 std::string LoadErrorText(const ArchiveLoadError& error);

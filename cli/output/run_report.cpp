@@ -17,6 +17,7 @@ struct Totals {
   int32_t done = 0;
   int32_t skipped = 0;
   int32_t failed = 0;
+  int32_t damaged = 0;  // written all the same
   int32_t left = 0;
   uint64_t bytes = 0;
 };
@@ -26,6 +27,7 @@ Totals Count(const RunReport& report) {
   for (const EntryOutcome& outcome : *report.entries) {
     totals.done += outcome.ok ? 1 : 0;
     totals.skipped += outcome.problem == EntryProblem::kKept ? 1 : 0;
+    totals.damaged += outcome.ok && outcome.problem != EntryProblem::kNone ? 1 : 0;
     totals.bytes += outcome.ok ? outcome.bytes : 0;
   }
   totals.failed = static_cast<int32_t>(report.entries->size()) - totals.done - totals.skipped;
@@ -93,6 +95,16 @@ void PrintRunJson(const RunReport& report) {
   printer.Finish();
 }
 
+// "3 written (1 damaged), 0 skipped, 0 failed"
+std::string CountsText(const Totals& totals, bool play) {
+  if (play) return Say(Text::kSummaryPlayed, totals.done, totals.failed);
+  if (totals.damaged == 0) {
+    return Say(Text::kSummaryWritten, totals.done, totals.skipped, totals.failed);
+  }
+  return Say(Text::kSummaryWrittenDamaged, totals.done, totals.damaged, totals.skipped,
+             totals.failed);
+}
+
 }  // namespace
 
 int32_t EndBeforeJob(JobWindow& window, Text failed_text, Text stopped_text) {
@@ -104,8 +116,7 @@ int32_t EndBeforeJob(JobWindow& window, Text failed_text, Text stopped_text) {
 std::string SummaryLine(const RunReport& report) {
   const Totals totals = Count(report);
   const bool play = std::string_view(report.command) == "play";
-  std::string line = play ? Say(Text::kSummaryPlayed, totals.done, totals.failed)
-                          : Say(Text::kSummaryWritten, totals.done, totals.skipped, totals.failed);
+  std::string line = CountsText(totals, play);
   if (totals.left > 0) line += Say(Text::kSummaryLeft, totals.left);
   if (!play) line += "; " + Bytes(totals.bytes);
   line += Say(Text::kSummaryTime, Seconds(report.elapsed));
@@ -118,7 +129,9 @@ int EndRun(const RunReport& report, bool json) {
   if (json) PrintRunJson(report);
   if (report.interrupted) return kExitInterrupted;
   const auto taken = static_cast<int32_t>(report.entries->size());
-  return taken == report.selected && report.succeeded == taken ? kExitOk : kExitIncomplete;
+  const bool complete =
+      taken == report.selected && report.succeeded == taken && Count(report).damaged == 0;
+  return complete ? kExitOk : kExitIncomplete;
 }
 
 }  // namespace kowaki::cli

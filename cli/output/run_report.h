@@ -40,7 +40,8 @@ int32_t EndBeforeJob(JobWindow& window, Text failed_text, Text stopped_text);
 std::string SummaryLine(const RunReport& report);
 // The end of a run on the terminal: the summary unless quiet, the JSON
 // object when asked for. Returns the exit code: 130 after a stop, 0 when
-// every selected entry was taken up and done or kept, 1 otherwise.
+// every selected entry was taken up and done whole or kept, 1 otherwise
+// (an entry written damaged among them).
 int EndRun(const RunReport& report, bool json);
 
 }  // namespace kowaki::cli

@@ -7,7 +7,7 @@ _kowaki_cli() {
     words=("${COMP_WORDS[@]}")
     cword=$COMP_CWORD
   }
-  local commands="list play export browse settings index pack unpack replace verify convert help"
+  local commands="list play export browse settings index pack unpack replace status verify convert help"
   local common="-h --help -q --quiet --lang"
   if ((cword == 1)); then
     mapfile -t COMPREPLY < <(compgen -W "$commands --version -V --help" -- "$cur")
@@ -28,7 +28,8 @@ _kowaki_cli() {
     --to|--wineprefix|--from) mapfile -t COMPREPLY < <(compgen -d -- "$cur"); return ;;
     --bits) mapfile -t COMPREPLY < <(compgen -W "8 16" -- "$cur"); return ;;
     --codec) mapfile -t COMPREPLY < <(compgen -W "pcm ima-adpcm ms-adpcm mulaw alaw" -- "$cur"); return ;;
-    -j|--jobs|--name|--header-word) return ;;
+    -j|--jobs|--name|--header-word|--quality|--remove) return ;;
+    --add) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
     -o) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
   esac
   local options
@@ -39,9 +40,11 @@ _kowaki_cli() {
     export) options="--wineprefix --to --merge --type --rate --channels --name --markers -n --no-clobber --json -j --jobs" ;;
     settings) options="--type --rate --channels --merge" ;;
     index) options="--json" ;;
-    pack) options="-o --header-word --from --force" ;;
-    replace) options="--force" ;;
-    verify) options="--json -j --jobs" ;;
+    pack) options="-o --header-word --from --force --quality --add --remove --all --dry-run --no-backup -v --verbose" ;;
+    unpack) options="--force -v --verbose" ;;
+    replace) options="--all --force --quality --dry-run --no-backup -v --verbose" ;;
+    status) options="--json -v --verbose --add --remove --all" ;;
+    verify) options="--json --strict -j --jobs" ;;
     convert) options="--rate --channels --bits --codec" ;;
     help) mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur"); return ;;
   esac

@@ -96,20 +96,29 @@ void TerminalWindow::ClearLine() {
   drawn_ = false;
 }
 
-// A failed entry gets a line of its own, before the job's summary.
+// A failed entry, or one written damaged, gets a line of its own, before
+// the job's summary.
 void TerminalWindow::ReportEntry(const EntryOutcome& outcome, std::string_view name) {
   if (outcome.entry >= 0 && static_cast<size_t>(outcome.entry) < sizes_.size()) {
     done_bytes_ += sizes_[static_cast<size_t>(outcome.entry)];
   }
-  if (outcome.ok || (Quiet() && outcome.problem == EntryProblem::kKept)) return;
+  const EntryProblem problem = outcome.problem;
+  if (problem == EntryProblem::kNone || (Quiet() && problem == EntryProblem::kKept)) return;
   ClearLine();
-  Complain(NameText(name) + ": " + ProblemText(outcome));
+  const std::string why = ProblemText(outcome);
+  Complain(NameText(name) + ": " + (outcome.ok ? Say(Text::kWrittenDamaged, why) : why));
   Draw();
 }
 
 void TerminalWindow::ShowMessage(std::string_view text, std::string_view caption) {
   ClearLine();
   Complain(std::string(caption) + ": " + std::string(text));
+  Draw();
+}
+
+void TerminalWindow::ShowReason(std::string_view reason) {
+  ClearLine();
+  Complain(reason);
   Draw();
 }
 

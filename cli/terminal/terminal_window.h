@@ -43,6 +43,7 @@ class TerminalWindow : public JobWindow {
   void SetButtonText(Control, std::string_view) override {}
   void ReportEntry(const EntryOutcome& outcome, std::string_view name) override;
   void ShowMessage(std::string_view text, std::string_view caption) override;
+  void ShowReason(std::string_view reason) override;
   bool PickFolder(std::string_view title, std::string* folder) override;
   bool PickSaveFile(std::string* path) override;
   std::string NameText(std::string_view name) override;

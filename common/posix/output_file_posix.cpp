@@ -1,13 +1,20 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/xattr.h>
+#endif
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <random>
+#include <optional>
 #include <string_view>
+#include <vector>
 
+#include "common/input_files.h"
+#include "common/leftovers.h"
 #include "common/output_file.h"
 #include "text/catalogue.h"
 
@@ -52,24 +59,51 @@ int DescriptorNamed(const std::string& path) {
   return -1;
 }
 
-// Six letters or digits, different in every thread.
-std::string RandomSuffix() {
-  constexpr std::string_view kLetters =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  thread_local std::minstd_rand random(std::random_device{}());
-  std::string suffix(6, ' ');
-  for (char& c : suffix) c = kLetters[random() % kLetters.size()];
-  return suffix;
+// Where we may not give it the owner (EPERM), the group alone, where we
+// are in it; else it stays ours, as any file we make.
+bool KeepOwner(int fd, const struct stat& old) {
+  return fchown(fd, old.st_uid, old.st_gid) == 0 ||
+         fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0;
+}
+
+#if defined(__linux__)
+// The access ACL and the user's own attributes: the others are the
+// system's to set (security labels) or take privileges.
+void KeepExtendedAttributes(const std::string& path, int fd) {
+  const ssize_t size = listxattr(path.c_str(), nullptr, 0);
+  if (size <= 0) return;
+  std::vector<char> names(static_cast<size_t>(size));
+  const ssize_t listed = listxattr(path.c_str(), names.data(), names.size());
+  for (size_t at = 0; listed > 0 && at < static_cast<size_t>(listed);) {
+    const std::string_view name(names.data() + at);  // each ends in a zero
+    at += name.size() + 1;
+    if (name != "system.posix_acl_access" && !name.starts_with("user.")) continue;
+    std::vector<char> value(
+        static_cast<size_t>(std::max<ssize_t>(getxattr(path.c_str(), name.data(), nullptr, 0), 0)));
+    const ssize_t got = getxattr(path.c_str(), name.data(), value.data(), value.size());
+    if (got >= 0) fsetxattr(fd, name.data(), value.data(), static_cast<size_t>(got), 0);
+  }
+}
+#endif
+
+// What the file at `path` had that the new file `fd` replacing it keeps:
+// owner and group where allowed, then the permission bits (not set-id
+// ones), then on Linux the ACL, which agrees with them.
+void KeepAttributes(const std::string& path, const struct stat& old, int fd) {
+  KeepOwner(fd, old);
+  fchmod(fd, old.st_mode & 0777);
+#if defined(__linux__)
+  KeepExtendedAttributes(path, fd);
+#endif
+}
+
+std::optional<platform::FileFacts> FactsOf(const struct stat& info) {
+  return platform::FileFacts{
+      .id = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)},
+      .links = static_cast<uint32_t>(info.st_nlink)};
 }
 
 }  // namespace
-
-Result<> CanReplace(const std::string& path) {
-  struct stat info;
-  if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
-  if (MayWrite(path, info, W_OK)) return {};
-  return Failure{Say(Text::kOutputReadOnly)};
-}
 
 Result<> CanCreateIn(const std::string& folder) {
   struct stat info;
@@ -79,6 +113,24 @@ Result<> CanCreateIn(const std::string& folder) {
 }
 
 namespace platform {
+
+Result<> CanReplaceFile(const std::string& path) {
+  struct stat info;
+  if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+  if (MayWrite(path, info, W_OK)) return {};
+  return Failure{Say(Text::kOutputReadOnly)};
+}
+
+std::optional<FileFacts> FactsOfPath(const std::string& path, bool follow_links) {
+  struct stat info;
+  const int got = follow_links ? stat(path.c_str(), &info) : lstat(path.c_str(), &info);
+  return got == 0 ? FactsOf(info) : std::nullopt;
+}
+
+std::optional<FileFacts> FactsOfDescriptor(int fd) {
+  struct stat info;
+  return fstat(fd, &info) == 0 ? FactsOf(info) : std::nullopt;
+}
 
 namespace {
 PathKind KindOfMode(mode_t mode) {
@@ -117,25 +169,29 @@ bool FollowLinks(const std::string& path, std::string* target, int* descriptor) 
   return false;
 }
 
+// Made with the mode of the file it replaces, never more open than that.
 std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path) {
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "."
-                             : slash == 0               ? "/"
-                                                        : path.substr(0, slash);
-  if (!CanCreateIn(folder)) {
+  if (!CanCreateIn(FolderOf(path))) {
     errno = EACCES;
     return nullptr;
   }
+  struct stat old;
+  const bool replacing = stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  const size_t slash = path.rfind('/');
+  const std::string prefix = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  const std::string file_name = path.substr(prefix.size());
   // Not mkstemp: its private mode would need the umask changed back and
   // forth, which races with other threads creating files.
   constexpr int kAttempts = 100;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    std::string name = path + "." + RandomSuffix();
-    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    std::string name = prefix + TemporaryName(file_name);
+    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+                        replacing ? old.st_mode & 0777 : 0666);
     if (fd < 0) {
       if (errno == EEXIST) continue;
       return nullptr;
     }
+    if (replacing) KeepAttributes(path, old, fd);
     std::FILE* file = fdopen(fd, "wb");
     if (!file) {
       close(fd);
@@ -168,6 +224,8 @@ std::FILE* OpenDescriptor(int descriptor) {
   return file;
 }
 
+std::optional<FileFacts> FactsOfFile(std::FILE* file) { return FactsOfDescriptor(fileno(file)); }
+
 bool CanSeekBack(std::FILE* file) {
   const int fd = fileno(file);
   struct stat info;
@@ -178,12 +236,6 @@ bool CanSeekBack(std::FILE* file) {
 
 bool RenameOnto(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat first, second;
-  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
-         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 bool Seek64(std::FILE* file, uint64_t position) {

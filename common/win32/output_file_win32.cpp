@@ -3,9 +3,13 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 
+#include "common/input_files.h"
+#include "common/leftovers.h"
 #include "common/output_file.h"
 #include "common/win32/code_pages.h"
 #include "text/catalogue.h"
@@ -64,9 +68,31 @@ std::string FinalPath(const std::string& path) {
   return result;
 }
 
+// A named pipe's name: opening one, even to ask what it is, would take the
+// instance its reader waits for.
+bool IsPipeName(const std::string& path) {
+  std::string start = path.substr(0, 9);
+  for (char& c : start) {
+    c = c == '/' ? '\\' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return start == "\\\\.\\pipe\\" || start == "\\\\?\\pipe\\";
+}
+
+std::optional<platform::FileFacts> FactsOfHandle(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info)) {
+    return std::nullopt;
+  }
+  return platform::FileFacts{
+      .id = {info.dwVolumeSerialNumber, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow},
+      .links = info.nNumberOfLinks};
+}
+
 }  // namespace
 
-Result<> CanReplace(const std::string& path) {
+namespace platform {
+
+Result<> CanReplaceFile(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
@@ -81,6 +107,8 @@ Result<> CanReplace(const std::string& path) {
   }
   return {};
 }
+
+}  // namespace platform
 
 // The folder's read-only attribute says nothing about its files; making
 // one (gone again when closed) is the one sure test.
@@ -102,6 +130,18 @@ Result<> CanCreateIn(const std::string& folder) {
 }
 
 namespace platform {
+
+std::optional<FileFacts> FactsOfPath(const std::string& path, bool follow_links) {
+  if (IsPipeName(path)) return std::nullopt;
+  const Probe probe(path, 0, follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+  return FactsOfHandle(probe.handle);
+}
+
+std::optional<FileFacts> FactsOfDescriptor(int fd) {
+  return FactsOfHandle(reinterpret_cast<HANDLE>(_get_osfhandle(fd)));
+}
+
+std::optional<FileFacts> FactsOfFile(std::FILE* file) { return FactsOfDescriptor(_fileno(file)); }
 
 PathKind KindOfPath(const std::string& path) {
   const Probe probe(path);
@@ -126,12 +166,11 @@ bool FollowLinks(const std::string& path, std::string* target, int* descriptor) 
 
 // Removal shared: a temporary can be removed while it is still open.
 std::FILE* CreateTempBeside(const std::string& path, std::string* temp_path) {
-  static LONG counter = 0;
+  const size_t separator = path.find_last_of("\\/");
+  const std::string prefix = separator == std::string::npos ? "" : path.substr(0, separator + 1);
+  const std::string file_name = path.substr(prefix.size());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[40];
-    std::snprintf(suffix, sizeof suffix, ".%lx-%lx.tmp", GetCurrentProcessId(),
-                  static_cast<unsigned long>(InterlockedIncrement(&counter)));
-    const std::string name = path + suffix;
+    const std::string name = prefix + TemporaryName(file_name);
     const HANDLE handle =
         CreateFileW(Wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -175,28 +214,19 @@ bool CanSeekBack(std::FILE* file) {
          _telli64(fd) == 0;
 }
 
+// ReplaceFileW gives the new file the replaced one's attributes, security
+// and streams; a file that is not there yet is moved into place.
 bool RenameOnto(const std::string& from, const std::string& to) {
-  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  const std::wstring source = Wide(from);
+  const std::wstring target = Wide(to);
+  if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                   nullptr, nullptr)) {
+    return true;
+  }
+  if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   errno = EACCES;
   return false;
-}
-
-namespace {
-
-// The volume and file index of an existing file.
-bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
-  const Probe probe(path);
-  return probe.exists() && GetFileInformationByHandle(probe.handle, info) != FALSE;
-}
-
-}  // namespace
-
-bool SameFile(const std::string& a, const std::string& b) {
-  BY_HANDLE_FILE_INFORMATION first, second;
-  return FileIdentity(a, &first) && FileIdentity(b, &second) &&
-         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-         first.nFileIndexHigh == second.nFileIndexHigh &&
-         first.nFileIndexLow == second.nFileIndexLow;
 }
 
 bool Seek64(std::FILE* file, uint64_t position) {

@@ -6,6 +6,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include "common/input_files.h"
 #include "common/output_file.h"
 #include "settings/posix/small_file.h"
 #include "settings/posix/user_folders.h"
@@ -66,6 +67,8 @@ class RegFileStore : public SettingsStore {
       mkdir(folder_.substr(0, slash).c_str(), 0777);
       if (slash == std::string::npos) break;
     }
+    // The file read is replaced whole, never written in place.
+    const InputMark read = MarkInput(path_, InputUse::kReplaced);
     OutputFile out;
     const std::string text = file.Format();
     return out.Open(path_, OutputPlace::kNamed) && out.Write(text.data(), text.size()) &&

@@ -203,8 +203,8 @@ TEST(EntryVorbisTest, DecodesEntriesAndRefusesTheRest) {
   ASSERT_TRUE(index);
 
   OggVorbis_File vf;
-  EXPECT_EQ(OpenEntryVorbis(index.get(), 0, &vf).failure(), VorbisOpenError::kRefused);
-  EXPECT_EQ(OpenEntryVorbis(index.get(), 2, &vf).failure(), VorbisOpenError::kRefused);
+  EXPECT_EQ(OpenEntryVorbis(index.get(), 0, &vf).failure(), VorbisOpenError::kNotOgg);
+  EXPECT_EQ(OpenEntryVorbis(index.get(), 2, &vf).failure(), VorbisOpenError::kNoLastPage);
   EXPECT_EQ(OpenEntryVorbis(index.get(), 3, &vf).failure(), VorbisOpenError::kNoStream);
   ASSERT_TRUE(OpenEntryVorbis(index.get(), 1, &vf));
   vorbis_info* info = ov_info(&vf, -1);

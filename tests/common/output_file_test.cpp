@@ -2,17 +2,28 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <thread>
+
+#include "common/input_files.h"
+#include "common/leftovers.h"
 
 #include "tests/support/files.h"
 #include "tests/support/why.h"
 #include "text/catalogue.h"
 
-#if !defined(_WIN32)
 #include <fcntl.h>
+#if defined(_WIN32)
+#include <io.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
+#if defined(__linux__)
+#include <sys/xattr.h>
 #endif
 
 namespace kowaki {
@@ -28,6 +39,67 @@ std::string WriteOutput(const std::string& path, OutputPlace place, std::string_
   if (const Result<> opened = out.Open(path, place); !opened) return opened.failure().text;
   if (!out.Write(bytes.data(), bytes.size())) return "write failed";
   return test::Why(out.Commit());
+}
+
+fs::path PathOf(const std::string& utf8) {
+  return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+// Standard output opened on `path` while it lives, as the shell's
+// `1<>path` opens it.
+class StdoutOn {
+ public:
+  explicit StdoutOn(const std::string& path) {
+    std::fflush(stdout);
+#if defined(_WIN32)
+    saved_ = _dup(1);
+    const int fd = _wopen(PathOf(path).c_str(), _O_RDWR | _O_BINARY);
+    _dup2(fd, 1);
+    _close(fd);
+#else
+    saved_ = dup(1);
+    const int fd = open(PathOf(path).c_str(), O_RDWR);
+    dup2(fd, 1);
+    close(fd);
+#endif
+  }
+  ~StdoutOn() {
+#if defined(_WIN32)
+    _dup2(saved_, 1);
+    _close(saved_);
+#else
+    dup2(saved_, 1);
+    close(saved_);
+#endif
+  }
+  StdoutOn(const StdoutOn&) = delete;
+  StdoutOn& operator=(const StdoutOn&) = delete;
+
+ private:
+  int saved_;
+};
+
+// What each of `streams` gives as an output while standard output is
+// open on `path`.
+std::vector<std::string> WriteStreams(const std::vector<std::string>& streams,
+                                      const std::string& path) {
+  std::vector<std::string> got;
+  const StdoutOn redirected(path);
+  for (const std::string& stream : streams)
+    got.push_back(WriteOutput(stream, OutputPlace::kNamed, "x"));
+  return got;
+}
+
+// `name` in `dir`, holding `bytes`, with a second name `other`: its path.
+std::string TwoNamedFile(const test::TempDir& dir, const std::string& name,
+                         const std::string& other, std::string_view bytes) {
+  test::WriteBytes(dir.File(name), bytes);
+  fs::create_hard_link(dir.path() / name, dir.path() / other);
+  return dir.File(name);
+}
+
+void Age(const std::string& path, std::chrono::minutes age) {
+  fs::last_write_time(PathOf(path), fs::file_time_type::clock::now() - age);
 }
 
 TEST(OutputFileTest, AppearsOnlyWhenCommitted) {
@@ -99,6 +171,101 @@ TEST(OutputFileTest, AReadOnlyFileIsNotReplaced) {
   test::SetReadOnly(path, false);
   EXPECT_TRUE(CanReplace(path));
   EXPECT_TRUE(CanReplace(dir.File("missing.wav")));
+}
+
+// No output is a file the run reads, whether by its own name, another one
+// (a hard link, a symbolic one) or standard output opened on it; one the
+// run replaces whole (convert's IN) may be replaced, never written in place.
+TEST(OutputFileTest, AnInputIsNeverWrittenOverHoweverSpelt) {
+  SetLanguage(Language::kEnglish);
+  test::TempDir dir;
+  const std::string input = TwoNamedFile(dir, "voice.arc", "hard.wav", "archive");
+  std::vector<std::string> names = {input, dir.File("hard.wav")};
+  std::vector<std::string> streams = {"-"};
+#if !defined(_WIN32)
+  fs::create_symlink("voice.arc", dir.path() / "soft.wav");
+  names.push_back(dir.File("soft.wav"));
+  for (const std::string stream : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
+    if (fs::exists(stream)) streams.push_back(stream);
+  }
+#endif
+  const std::string refused = ": is " + input + ", which this command reads";
+  const std::vector<std::string> before = dir.List();
+  {
+    const InputMark mark = MarkInput(input);
+    for (const std::string& name : names) {
+      EXPECT_EQ(WriteOutput(name, OutputPlace::kNamed, "new"), name + refused);
+    }
+    EXPECT_EQ(WriteOutput(input, OutputPlace::kInFolder, "new"), input + refused);
+    const std::vector<std::string> got = WriteStreams(streams, input);
+    for (size_t i = 0; i < streams.size(); ++i) EXPECT_EQ(got[i], streams[i] + refused);
+  }
+  EXPECT_EQ(test::ReadBytes(input), "archive");
+  EXPECT_EQ(dir.List(), before);
+
+  fs::remove(dir.path() / "hard.wav");
+  {
+    const InputMark mark = MarkInput(input, InputUse::kReplaced);
+    EXPECT_EQ(WriteStreams({"-"}, input)[0], "-" + refused);
+    EXPECT_EQ(WriteOutput(input, OutputPlace::kNamed, "new"), "");
+  }
+  EXPECT_EQ(test::ReadBytes(input), "new");
+  EXPECT_EQ(WriteStreams({"-"}, input)[0], "");  // no longer an input: written in place
+  EXPECT_EQ(test::ReadBytes(input), "xew");
+}
+
+// Replacing a file that has other names would leave them the old
+// contents: refused until it has one name again.
+TEST(OutputFileTest, AFileWithOtherNamesIsNotReplaced) {
+  SetLanguage(Language::kEnglish);
+  test::TempDir dir;
+  const std::string path = TwoNamedFile(dir, "out.wav", "other.wav", "old");
+  const std::string refused =
+      "has 2 names (hard links): replacing it would leave the old contents under the others";
+  EXPECT_EQ(test::Why(CanReplace(path)), refused);
+  for (const OutputPlace place : kPlaces) {
+    EXPECT_EQ(WriteOutput(path, place, "new"), path + ": " + refused);
+  }
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"other.wav", "out.wav"}));
+  fs::remove(dir.path() / "other.wav");
+  EXPECT_EQ(WriteOutput(path, OutputPlace::kNamed, "new"), "");
+  EXPECT_EQ(test::ReadBytes(path), "new");
+}
+
+// A temporary of a process that is gone, not written to for ten minutes,
+// is a killed run's leftover: the first output into its folder removes
+// it. A newer one, one of a live process and anything named otherwise
+// stay.
+TEST(OutputFileTest, TheFirstOutputIntoAFolderRemovesLeftovers) {
+  test::TempDir dir;
+  const std::string gone = "999999999";  // no system's process
+  const std::string own = std::to_string(platform::ProcessId());
+  const std::vector<std::string> kept = {".fresh.wav.kowaki-" + gone + "-Ab3dEf.tmp",
+                                         ".mine.wav.kowaki-" + own + "-Ab3dEf.tmp",
+                                         "a.wav.kowaki-" + gone + "-Ab3dEf.tmp",
+                                         ".a.wav.kowaki-" + gone + "-Ab3dE.tmp",
+                                         ".a.wav.kowaki-9x-Ab3dEf.tmp",
+                                         "a.wav.Ab3dEf"};
+  for (const std::string& name : kept) test::WriteBytes(dir.File(name), "x");
+  const std::string folder = ".f.wav.kowaki-" + gone + "-Ab3dEf.tmp";
+  fs::create_directory(dir.path() / folder);
+  const std::string leftover = ".a.wav.kowaki-" + gone + "-Ab3dEf.tmp";
+  test::WriteBytes(dir.File(leftover), "x");
+  for (const std::string& name : dir.List()) {
+    if (name != folder && !name.starts_with(".fresh"))
+      Age(dir.File(name), std::chrono::minutes(20));
+  }
+  EXPECT_EQ(TemporaryOwner(leftover), 999999999u);
+  EXPECT_EQ(WriteOutput(dir.File("new.wav"), OutputPlace::kInFolder, "new"), "");
+  std::vector<std::string> expected = kept;
+  expected.push_back(folder);
+  expected.push_back("new.wav");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(dir.List(), expected);
+
+  const std::string name = TemporaryName(std::string(300, 'n'));
+  EXPECT_LE(name.size(), 255u);
+  EXPECT_EQ(TemporaryOwner(name), platform::ProcessId());
 }
 
 #if defined(_WIN32)
@@ -216,6 +383,39 @@ TEST(OutputFileTest, ANamedDescriptorIsWrittenInPlace) {
   close(pipe_ends[0]);
   close(pipe_ends[1]);
   EXPECT_EQ(dir.List(), std::vector<std::string>{"file"});
+}
+
+// A replaced file keeps its permissions whatever the umask, and its
+// owner, group and user attributes where the system lets us set them.
+TEST(OutputFileTest, AReplacedFileKeepsItsModeOwnerAndAttributes) {
+  test::TempDir dir;
+  const std::string path = dir.File("kept.wav");
+  test::WriteBytes(path, "old");
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(path.c_str(), 4321, 4322), 0);
+  }
+#if defined(__linux__)
+  const bool attributes = setxattr(path.c_str(), "user.kowaki", "kept", 4, 0) == 0;
+#endif
+  const mode_t mask = umask(022);
+  for (const mode_t mode : {0600, 0666}) {
+    ASSERT_EQ(chmod(path.c_str(), mode), 0);
+    for (const OutputPlace place : kPlaces) {
+      ASSERT_EQ(WriteOutput(path, place, "new"), "");
+      struct stat info;
+      ASSERT_EQ(stat(path.c_str(), &info), 0);
+      EXPECT_EQ(info.st_mode & 07777, mode);
+      EXPECT_TRUE(!root || (info.st_uid == 4321 && info.st_gid == 4322));
+#if defined(__linux__)
+      char value[8] = {};
+      EXPECT_TRUE(!attributes || getxattr(path.c_str(), "user.kowaki", value, sizeof value) == 4);
+      EXPECT_STREQ(attributes ? value : "kept", "kept");
+#endif
+    }
+  }
+  umask(mask);
+  EXPECT_EQ(test::ReadBytes(path), "new");
 }
 
 // New files get the mode that the umask leaves of 0666, also when several

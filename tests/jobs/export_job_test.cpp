@@ -307,10 +307,12 @@ TEST_F(ExportJobTest, AnArchiveReplacedDuringTheRunIsStillTheOneRead) {
   EXPECT_TRUE(Out("e2.wav").substr(kWavHeaderSize) == last);
 }
 
-// An entry whose size runs past the archive's end fails in every mode, and
-// a failed entry never replaces an earlier file of its name.
-TEST_F(ExportJobTest, AnEntryCutShortFailsAndLeavesAnEarlierFileAsItWas) {
-  MakeArchive({Voice("a", 8000, 1), Voice("b", 8000, 1, 1.0)});
+// An entry cut short, whether its stored bytes end before its last page or
+// the archive's end cuts it, is written as far as it goes in every mode,
+// and said to be damaged.
+TEST_F(ExportJobTest, AnEntryCutShortIsWrittenAsFarAsItGoesAndSaysSo) {
+  const std::string clip = VorbisClip(8000, 1, 1.0);
+  MakeArchive({Voice("a", 8000, 1), {"b", clip.substr(0, clip.size() - 300)}, {"c", clip}});
   const std::string archive = dir_.File("voice.arc");
   const std::string bytes = ReadBytes(archive);
   WriteBytes(archive, bytes.substr(0, bytes.size() - 300));
@@ -318,20 +320,25 @@ TEST_F(ExportJobTest, AnEntryCutShortFailsAndLeavesAnEarlierFileAsItWas) {
   List();
   window_.SelectAll();
   window_.folder_answer = out_.path().string();
-  WriteBytes(out_.File("b.ogg"), "earlier");
-  WriteBytes(out_.File("b.wav"), "earlier");
-  for (const OutputSettings& settings : {OutputSettings{0, -1, -1, 0}, {1, -1, -1, 0}}) {
+  window_.save_answer = out_.File("all.wav");
+  const std::string b = Decoded(1);
+  ASSERT_EQ(Decoded(2), b);
+  for (const OutputSettings& settings :
+       {OutputSettings{0, -1, -1, 0}, {1, -1, -1, 0}, {1, -1, -1, 1}}) {
     SaveOutputSettings(settings_, settings);
     const ExportResult result = Export();
-    EXPECT_EQ(result.succeeded, 1);
-    EXPECT_EQ(result.entries[1].problem, EntryProblem::kCutShort);
+    EXPECT_EQ(result.succeeded, 3);
+    EXPECT_EQ(result.damaged, 2);
+    EXPECT_EQ(result.entries[0].problem, EntryProblem::kNone);
+    for (const int entry : {1, 2}) {
+      EXPECT_TRUE(result.entries[entry].ok);
+      EXPECT_EQ(result.entries[entry].problem, EntryProblem::kCutShort);
+    }
   }
-  EXPECT_EQ(Out("b.ogg"), "earlier");
-  EXPECT_EQ(Out("b.wav"), "earlier");
-  window_.save_answer = out_.File("all.wav");
-  SaveOutputSettings(settings_, {1, -1, -1, 1});
-  EXPECT_EQ(Export().succeeded, 1);
-  EXPECT_TRUE(Out("all.wav").substr(kWavHeaderSize) == Decoded(0));
+  EXPECT_TRUE(Out("b.ogg") == clip.substr(0, clip.size() - 300));
+  EXPECT_TRUE(Out("c.ogg") == clip.substr(0, clip.size() - 300));
+  EXPECT_TRUE(Out("c.wav").substr(kWavHeaderSize) == b);
+  EXPECT_TRUE(Out("all.wav").substr(kWavHeaderSize) == Decoded(0) + b + b);
 }
 
 TEST_F(ExportJobTest, AnEntryThatFailsAsWavLeavesAnEarlierFileAsItWas) {
@@ -343,7 +350,7 @@ TEST_F(ExportJobTest, AnEntryThatFailsAsWavLeavesAnEarlierFileAsItWas) {
   WriteBytes(out_.File("junk.wav"), "earlier");
   const ExportResult result = Export();
   EXPECT_EQ(result.succeeded, 1);
-  EXPECT_EQ(result.entries[1].problem, EntryProblem::kNotVorbis);
+  EXPECT_EQ(result.entries[1].problem, EntryProblem::kNotAudio);
   EXPECT_EQ(Out("junk.wav"), "earlier");
 }
 
@@ -383,7 +390,7 @@ TEST_F(ExportJobTest, AMergeFileThatFillsUpKeepsTheEntriesWrittenWhole) {
   // Room for the header, the first entry and a little of the second.
   const size_t first = Decoded(0).size();
   open_file_ = [&](const std::string&, OutputPlace) {
-    return std::make_unique<ShortFile>(&log, 44 + first + 100);
+    return std::unique_ptr<ExportFile>(std::make_unique<ShortFile>(&log, 44 + first + 100));
   };
   const ExportResult result = Export();
   EXPECT_EQ(result.succeeded, 1);
@@ -404,7 +411,7 @@ TEST_F(ExportJobTest, AMergeFileWhoseHeaderCannotBeWrittenIsNotKept) {
   Ready({Voice("a", 8000, 1), Voice("b", 8000, 1)}, {1, -1, -1, 1});
   ShortFile::Log log;
   open_file_ = [&](const std::string&, OutputPlace) {
-    return std::make_unique<ShortFile>(&log, 10);
+    return std::unique_ptr<ExportFile>(std::make_unique<ShortFile>(&log, 10));
   };
   EXPECT_EQ(Export().succeeded, 0);
   EXPECT_EQ(window_.Calls("message"),

@@ -52,11 +52,7 @@ std::string JobTest::Decoded(int32_t entry) {
   OggVorbis_File vf;
   EXPECT_TRUE(OpenEntryVorbis(state_.index.get(), entry, &vf));
   ov_pcm_seek(&vf, 0);  // from the first link of chained streams
-  std::string pcm;
-  char block[4096];
-  int bitstream = 0;
-  for (long n; (n = ov_read(&vf, block, sizeof block, 0, 2, 1, &bitstream)) > 0;)
-    pcm.append(block, static_cast<size_t>(n));
+  std::string pcm = ReadPcm(&vf);
   ov_clear(&vf);
   return pcm;
 }

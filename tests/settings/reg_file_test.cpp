@@ -57,6 +57,10 @@ TEST(RegFileTest, WhatItWritesReadsBackTheSame) {
   removed.RemoveKey("SOFTWARE\\TOBIRA\\KOWAKI.EXE");
   EXPECT_EQ(removed.Find("Software\\tobira\\kowaki.exe", "type"), nullptr);
   EXPECT_NE(removed.Find("Software\\a[b]", "bytes"), nullptr);
+  // Keys after the removed one are still found, and a new one is added.
+  removed.Set("Software\\c", {"n", RegFile::Kind::kText, "x"});
+  EXPECT_EQ(removed.Find("software\\A[B]", "BYTES")->data, std::string("\0\x7f", 2));
+  EXPECT_EQ(removed.Find("Software\\C", "N")->data, "x");
 }
 
 }  // namespace

@@ -155,4 +155,13 @@ DecodedVorbis DecodeVorbis(std::string_view ogg) {
   return decoded;
 }
 
+std::string ReadPcm(OggVorbis_File* vf) {
+  std::string pcm;
+  char block[8192];
+  int link = 0;
+  for (long n; (n = ov_read(vf, block, sizeof block, 0, 2, 1, &link)) > 0;)
+    pcm.append(block, static_cast<size_t>(n));
+  return pcm;
+}
+
 }  // namespace kowaki::test

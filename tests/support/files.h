@@ -10,6 +10,8 @@
 
 #include "archive/archive_index.h"
 
+struct OggVorbis_File;
+
 namespace kowaki::test {
 
 // A fresh folder under the system's temporary folder, removed with its
@@ -76,5 +78,8 @@ struct DecodedVorbis {
   std::vector<int16_t> samples;
 };
 DecodedVorbis DecodeVorbis(std::string_view ogg);
+// What an open decoder gives from where it stands to its end, as 16-bit
+// PCM bytes.
+std::string ReadPcm(OggVorbis_File* vf);
 
 }  // namespace kowaki::test
