@@ -185,7 +185,7 @@ TEST_F(BrowseModelTest, TheLoaderReadsEveryEntrysFactsInTheBackground) {
   BrowseModel model(*state_.index, loader.facts(), false);
   model.Learn(loader.known());
   EXPECT_EQ(Shown(model), (Entries{0, 2}));
-  EXPECT_EQ(model.Facts(1)->problem, EntryProblem::kNotVorbis);
+  EXPECT_EQ(model.Facts(1)->problem, EntryProblem::kNotAudio);
   const RowFacts& c = model.Facts(2)->facts;
   EXPECT_EQ(c.channels, 2);
   EXPECT_EQ(c.rate, 44100);
