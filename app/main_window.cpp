@@ -9,12 +9,12 @@
 
 #include "app/file_dialogs.h"
 #include "app/layout.h"
-#include "app/row_order.h"
 #include "app/settings_dialog.h"
 #include "app/wide_text.h"
 #include "jobs/export_job.h"
 #include "jobs/listing_job.h"
 #include "jobs/playback_job.h"
+#include "jobs/row_order.h"
 #include "res/resource.h"
 #include "settings/game_archive.h"
 #include "settings/output_settings.h"
@@ -213,9 +213,8 @@ int CALLBACK CompareListedEntries(LPARAM a, LPARAM b, LPARAM context) {
 // reads the list.
 void SortByColumn(MainWindow* state, int column) {
   if (state->jobs.running || !state->jobs.index || column < 0 || column > 4) return;
-  state->sort_descending = column == state->sort_column && !state->sort_descending;
-  state->sort_column = column;
-  SortOrder order = {state->jobs.index.get(), &state->job_window, column, state->sort_descending};
+  state->sort.Click(column);
+  SortOrder order = {state->jobs.index.get(), &state->job_window, column, state->sort.descending};
   SendDlgItemMessageW(state->window, IDC_LIST, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&order),
                       reinterpret_cast<LPARAM>(CompareListedEntries));
 }
@@ -283,7 +282,7 @@ void OpenArchive(MainWindow* state, const std::string& path) {
     return;
   }
   SetDlgItemTextW(state->window, IDC_PATH, Wide(path).c_str());
-  state->sort_column = -1;  // the listing fills the list in entry order
+  state->sort = {};  // the listing fills the list in entry order
   for (Control control : {Control::kBrowse, Control::kPlay, Control::kOutput})
     state->job_window.EnableControl(control, false);
   ReleaseEndedWorker(state);

@@ -8,6 +8,7 @@
 
 #include "app/win32_job_window.h"
 #include "jobs/app_state.h"
+#include "jobs/row_order.h"
 
 namespace kowaki {
 
@@ -21,10 +22,8 @@ struct MainWindow {
 
   HINSTANCE instance = nullptr;
   HWND window;
-  // The column the rows were last sorted by (-1: none, entry order) and
-  // whether that was the reverse.
-  int sort_column = -1;
-  bool sort_descending = false;
+  // How the rows were last sorted.
+  RowSort sort;
   Win32JobWindow job_window;
   AppState jobs;
 };

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "app/main_window.h"
-#include "app/settings_choices.h"
 #include "app/wide_text.h"
 #include "res/resource.h"
 #include "settings/output_settings.h"
+#include "settings/settings_choices.h"
 #include "settings/settings_store.h"
 #include "text/catalogue.h"
 

@@ -102,8 +102,13 @@ class WaveDevice {
   // Fails with kStillPlaying while the header is queued; succeeds when it
   // was played or never prepared.
   virtual WaveResult unprepare(WaveHeader* header) = 0;
-  // Stops at once and marks every queued header done.
+  // Stops at once and marks every queued header done; the position
+  // counts from 0 again.
   virtual void reset() = 0;
+  // Holds the sound where it is, keeping what is queued; restart plays on
+  // from there.
+  virtual WaveResult pause() = 0;
+  virtual WaveResult restart() = 0;
   // The position since the device opened, in `format` if the device can,
   // otherwise in a format of its choosing.
   virtual Result<WaveTime, WaveError> position(WaveTimeFormat format) = 0;

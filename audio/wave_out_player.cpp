@@ -141,4 +141,19 @@ uint32_t WaveOutPlayer::position() {
   }
 }
 
+// A device that cannot pause plays on: the sound is not held, nothing is lost.
+void WaveOutPlayer::pause() {
+  if (device_) static_cast<void>(device_->pause());
+}
+
+void WaveOutPlayer::resume() {
+  if (device_) static_cast<void>(device_->restart());
+}
+
+// The buffers the reset marks done are free for the next write, which
+// unprepares them as it does played ones.
+void WaveOutPlayer::flush() {
+  if (device_) device_->reset();
+}
+
 }  // namespace kowaki

@@ -5,8 +5,9 @@
 // `drain` waits, up to a time-out per call, until everything queued has
 // been played; `position` tells how many sample frames have been played.
 // Calling order: create, any number of writes (with positions between
-// them), drain while it answers kTimedOut, destroy. Destroying stops the sound at
-// once. One thread calls all of these.
+// them), drain while it answers kTimedOut, destroy; pause, resume and flush
+// between them. Destroying stops the sound at once. One thread calls all
+// of these.
 
 #include <cstdint>
 #include <functional>
@@ -61,8 +62,15 @@ class WaveOutPlayer {
   WriteResult write(const void* data, uint32_t n);
   // Waits up to `timeout_ms` for everything queued to be played.
   DrainResult drain(uint32_t timeout_ms);
-  // Sample frames played since the device opened; 0 when unknown.
+  // Sample frames played since the device opened or the last flush; 0
+  // when unknown.
   uint32_t position();
+  // Holds the sound where it is, and plays on from there.
+  void pause();
+  void resume();
+  // Stops the sound at once and drops what is queued; the position counts
+  // from 0 again. For a seek: the next write plays from there.
+  void flush();
 
  private:
   WaveOutPlayer() = default;

@@ -85,6 +85,8 @@ class TimedDevice : public kowaki::WaveDevice {
     device_->reset();
     *reset_at_ = Clock::now();
   }
+  kowaki::WaveResult pause() override { return device_->pause(); }
+  kowaki::WaveResult restart() override { return device_->restart(); }
   kowaki::Result<kowaki::WaveTime, kowaki::WaveError> position(
       kowaki::WaveTimeFormat format) override {
     return device_->position(format);

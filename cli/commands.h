@@ -29,5 +29,7 @@ int RunUnpack(Arguments args);
 int RunReplace(Arguments args);
 int RunVerify(Arguments args);
 int RunStatus(Arguments args);
+// A full-screen terminal browser; on Windows it says the window serves.
+int RunBrowse(Arguments args);
 
 }  // namespace kowaki::cli

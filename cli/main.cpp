@@ -27,7 +27,7 @@ constexpr Command kCommands[] = {
     {"index", kowaki::cli::RunIndex},   {"pack", kowaki::cli::RunPack},
     {"unpack", kowaki::cli::RunUnpack}, {"replace", kowaki::cli::RunReplace},
     {"verify", kowaki::cli::RunVerify}, {"convert", kowaki::cli::RunConvert},
-    {"status", kowaki::cli::RunStatus},
+    {"status", kowaki::cli::RunStatus}, {"browse", kowaki::cli::RunBrowse},
 };
 
 int PrintHelp(const std::string& text) {

@@ -89,4 +89,8 @@ EntryDecoder::Block EntryDecoder::Read(std::span<uint8_t> buffer) {
   }
 }
 
+bool EntryDecoder::Seek(int64_t frame) { return open_ && ov_pcm_seek(&vf_, frame) == 0; }
+
+int64_t EntryDecoder::Tell() { return open_ ? ov_pcm_tell(&vf_) : 0; }
+
 }  // namespace kowaki

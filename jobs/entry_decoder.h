@@ -54,6 +54,11 @@ class EntryDecoder {
   // the audio goes on after it. Any other decoding error ends the entry
   // like its end; a failed read says so.
   Block Read(std::span<uint8_t> buffer);
+  // Moves to sample frame `frame` of the entry (of all its links), where
+  // the next block starts; false when the decoder cannot go there. The
+  // frame the next block starts at, either way.
+  bool Seek(int64_t frame);
+  int64_t Tell();
 
  private:
   OggVorbis_File vf_;

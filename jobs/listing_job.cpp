@@ -19,21 +19,48 @@ std::string WithUnit(uint64_t size, uint64_t unit, const char* suffix) {
   return FormatText("%u.%02u %s", whole, hundredths, suffix);
 }
 
-// What listing one entry finds; the row is made in list order.
-struct Listed {
-  bool playable = false;
-  RowFacts facts;
-};
+}  // namespace
 
-Listed ListEntry(const ArchiveIndex* index, int32_t i) {
-  EntryDecoder decoder(index, i);
-  if (!decoder.is_open()) return {};
+EntryFacts ReadEntryFacts(const ArchiveIndex* index, int32_t entry) {
+  EntryDecoder decoder(index, entry);
+  if (!decoder.is_open()) return {decoder.problem(), {}};
   OggVorbis_File* vf = decoder.vorbis();
-  return {true, RowFacts{ov_time_total(vf, -1), ov_pcm_total(vf, -1), decoder.format().channels,
-                         static_cast<int32_t>(decoder.format().samples_per_sec)}};
+  return {EntryProblem::kNone,
+          RowFacts{ov_time_total(vf, -1), ov_pcm_total(vf, -1), decoder.format().channels,
+                   static_cast<int32_t>(decoder.format().samples_per_sec)}};
 }
 
-}  // namespace
+// Opening the entries is the cost: they are opened on every core, and
+// handed on in entry order as a single thread would.
+void ListEntries(const ArchiveIndex* index, int32_t threads,
+                 const std::function<bool()>& keep_going,
+                 const std::function<void(int32_t entry, const EntryFacts& facts)>& found) {
+  OrderedWork<EntryFacts> work;
+  work.count = index ? index->count : 0;
+  work.threads = threads;
+  work.keep_going = keep_going;
+  work.work = [index](int32_t i) { return ReadEntryFacts(index, i); };
+  work.commit = [&found](int32_t i, EntryFacts& facts) {
+    found(i, facts);
+    return true;
+  };
+  RunOrdered(work);
+}
+
+std::string ColumnText(int column, uint32_t size, const RowFacts& facts) {
+  switch (column) {
+    case 1:
+      return FormatSize(size);
+    case 2:
+      return FormatText("%0.2f", facts.seconds);
+    case 3:
+      return FormatText("%d", facts.channels);
+    case 4:
+      return FormatText("%d", facts.rate);
+    default:
+      return {};
+  }
+}
 
 // Unsigned throughout, so entries of 2 GiB and more show as sizes too.
 std::string FormatSize(uint32_t size) {
@@ -43,8 +70,6 @@ std::string FormatSize(uint32_t size) {
   return FormatText("%u", size);
 }
 
-// Opening the entries is the cost: they are opened on every core, and the
-// rows added in list order as a single thread adds them.
 void ListingJob(AppState* state) {
   JobWindow& window = *state->window;
   const ArchiveIndex* index = state->index.get();
@@ -56,26 +81,18 @@ void ListingJob(AppState* state) {
   window.ReserveRows(count);
 
   int32_t rows = 0;
-  OrderedWork<Listed> work;
-  work.count = count;
-  work.threads = JobThreads(*state);
-  work.keep_going = [state] { return state->running.load() != 0; };
-  work.work = [index](int32_t i) { return ListEntry(index, i); };
-  work.commit = [&](int32_t i, Listed& listed) {
-    if (!listed.playable) return true;
-    const ArchiveEntry& entry = index->entries[i];
-    window.InsertRow(rows, EntryName(entry), i);
-    window.SetCellText(rows, 1, FormatSize(entry.size));
-    window.SetCellText(rows, 2, FormatText("%0.2f", listed.facts.seconds));
-    window.SetCellText(rows, 3, FormatText("%d", listed.facts.channels));
-    window.SetCellText(rows, 4, FormatText("%d", listed.facts.rate));
+  const auto keep_going = [state] { return state->running.load() != 0; };
+  ListEntries(index, JobThreads(*state), keep_going, [&](int32_t i, const EntryFacts& listed) {
+    if (!listed.playable()) return;
+    window.InsertRow(rows, EntryName(index->entries[i]), i);
+    for (int column = 1; column <= 4; ++column) {
+      window.SetCellText(rows, column, ColumnText(column, index->entries[i].size, listed.facts));
+    }
     window.SetRowFacts(rows, listed.facts);
     ++rows;
     window.SetProgressPosition(i);
     window.SetJobTitle(Say(Text::kWorkListing, i + 1, count));
-    return true;
-  };
-  RunOrdered(work);
+  });
 
   window.SetProgressRange(0, 100);
   window.SetProgressPosition(0);

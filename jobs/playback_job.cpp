@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "common/little_endian.h"
 #include "jobs/entry_decoder.h"
 #include "jobs/job_end.h"
 #include "text/catalogue.h"
@@ -18,6 +21,7 @@ namespace {
 // One player buffer holds one read: 2048 frames.
 constexpr int32_t kFramesPerBuffer = 2048;
 constexpr uint32_t kDrainWaitMs = 100;
+constexpr std::chrono::milliseconds kPauseWait{20};
 
 int32_t ProgressValue(int64_t frames) {
   return static_cast<int32_t>(std::clamp<int64_t>(frames, 0, std::numeric_limits<int32_t>::max()));
@@ -35,8 +39,12 @@ class PlaybackRun {
   EntryOutcome PlayEntry(int32_t entry);
   void Decode(EntryDecoder& decoder, WaveOutPlayerPtr player);
   WaveOutPlayerPtr OpenPlayer(const PcmFormat& format);
+  bool Follow(EntryDecoder& decoder, WaveOutPlayer& player, int64_t* base);
+  void Seek(EntryDecoder& decoder, WaveOutPlayer& player, int64_t* base);
+  bool Requested() const;
+  void ApplyVolume(size_t n);
   bool PlayBlock(WaveOutPlayer& player, size_t n, int64_t base);
-  bool PlayOut(WaveOutPlayer& player, int64_t base);
+  bool PlayOut(WaveOutPlayer& player, int64_t base, bool requests = false);
   void EndMessages();
   void Restore();
 
@@ -100,12 +108,14 @@ WaveOutPlayerPtr PlaybackRun::OpenPlayer(const PcmFormat& format) {
 // sound off. A link of chained streams in another format than the one
 // before it gets a player of its own, once the earlier one has played out.
 void PlaybackRun::Decode(EntryDecoder& decoder, WaveOutPlayerPtr player) {
-  int64_t base = 0;  // frames the players of earlier links played
-  for (;;) {
+  int64_t base = 0;  // the frame the player's position counts from: earlier links', a seek's
+  while (Follow(decoder, *player, &base)) {
     const EntryDecoder::Block block = decoder.Read({buffer_.data(), player_buffer_});
     if (block.length == 0) {
-      PlayOut(*player, base);
-      break;
+      // Played out or stopped; else the face asked for something, which
+      // the loop's top honours (a seek back plays on).
+      if (PlayOut(*player, base, true) || Stopped()) break;
+      continue;
     }
     if (block.format_changed) {
       if (!PlayOut(*player, base)) break;
@@ -114,10 +124,58 @@ void PlaybackRun::Decode(EntryDecoder& decoder, WaveOutPlayerPtr player) {
       player = OpenPlayer(decoder.format());
       if (!player) break;
     }
+    ApplyVolume(block.length);
     if (!PlayBlock(*player, block.length, base)) break;
   }
   window_.SetProgressPosition(0);
   player.reset();  // on a stop this cuts the sound off
+}
+
+// What the face asked for since the last block: the sound is held while
+// paused, a seek is made; false to end the entry (the next one was asked
+// for, or a stop). Without a control the entry plays through.
+bool PlaybackRun::Follow(EntryDecoder& decoder, WaveOutPlayer& player, int64_t* base) {
+  PlaybackControl* control = setup_.control;
+  if (!control) return true;
+  if (control->paused) {
+    player.pause();
+    while (control->paused && !control->next && !Stopped()) {
+      Seek(decoder, player, base);
+      std::this_thread::sleep_for(kPauseWait);
+    }
+    player.resume();
+  }
+  Seek(decoder, player, base);
+  return !control->next.exchange(false) && !Stopped();
+}
+
+// From the frame being heard: what is queued is dropped, and the bar
+// follows at once.
+void PlaybackRun::Seek(EntryDecoder& decoder, WaveOutPlayer& player, int64_t* base) {
+  const int32_t ms = setup_.control->seek_ms.exchange(0);
+  if (ms == 0) return;
+  const int64_t heard = *base + player.position();
+  const int64_t total = std::max<int64_t>(ov_pcm_total(decoder.vorbis(), -1), 0);
+  const int64_t by = int64_t{ms} * decoder.format().samples_per_sec / 1000;
+  player.flush();
+  decoder.Seek(std::clamp<int64_t>(heard + by, 0, total));
+  *base = decoder.Tell();
+  window_.SetProgressPosition(ProgressValue(*base));
+}
+
+bool PlaybackRun::Requested() const {
+  const PlaybackControl* control = setup_.control;
+  return control && (control->paused || control->seek_ms != 0 || control->next);
+}
+
+// The face's volume, on the 16-bit samples of the block just decoded.
+void PlaybackRun::ApplyVolume(size_t n) {
+  const int32_t volume = setup_.control ? std::max(setup_.control->volume.load(), 0) : 100;
+  if (volume >= 100) return;
+  for (size_t at = 0; at + 1 < n; at += 2) {
+    const auto sample = static_cast<int16_t>(ReadLe16(&buffer_[at]));
+    WriteLe16(&buffer_[at], static_cast<uint16_t>(sample * volume / 100));
+  }
 }
 
 // Writes a decoded block, in pieces the player's buffers hold (one, but
@@ -135,12 +193,14 @@ bool PlaybackRun::PlayBlock(WaveOutPlayer& player, size_t n, int64_t base) {
   return true;
 }
 
-// Waits for everything written to be played, following the position; false on a stop.
-bool PlaybackRun::PlayOut(WaveOutPlayer& player, int64_t base) {
+// Waits for everything written to be played, following the position;
+// false on a stop, and with `requests` when the face asks for something.
+bool PlaybackRun::PlayOut(WaveOutPlayer& player, int64_t base, bool requests) {
   while (player.drain(kDrainWaitMs) == DrainResult::kTimedOut) {
     const uint32_t position = player.position();
     if (Stopped()) return false;
     window_.SetProgressPosition(ProgressValue(base + position));
+    if (requests && Requested()) return false;
   }
   return true;
 }

@@ -3,6 +3,7 @@
 // another, in list order, through a WaveOutPlayer per entry, with the
 // entry in the title and the device's position on the progress bar.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -20,8 +21,18 @@ using PlayerFactory =
 // A player on the system's default device.
 WaveOutPlayerPtr CreateDefaultPlayer(const PcmFormat& format, int32_t frames_per_buffer);
 
+// What a face asks of the entry playing, besides the stop: the job
+// honours it between blocks. Any thread writes it; the job reads it.
+struct PlaybackControl {
+  std::atomic<bool> paused{false};   // the sound is held while set
+  std::atomic<int32_t> seek_ms{0};   // seeks not yet honoured, added up; + forward
+  std::atomic<int32_t> volume{100};  // percent of the decoded level, 0 to 100
+  std::atomic<bool> next{false};     // ends the entry playing; the next one follows
+};
+
 struct PlaybackSetup {
   PlayerFactory make_player = CreateDefaultPlayer;
+  PlaybackControl* control = nullptr;  // null: the entries play through
 };
 
 struct PlaybackResult {

@@ -13,7 +13,7 @@ want=${1:-native}
 native_pkgs=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
              libogg-dev libvorbis-dev googletest libgtest-dev libgmock-dev
              libbenchmark-dev python3 libsdl2-dev sox libsox-fmt-all vorbis-tools clang-format zip unzip
-             man-db groff-base nlohmann-json3-dev)
+             man-db groff-base nlohmann-json3-dev libncurses-dev tmux)
 # 64-bit Wine runs everywhere; 32-bit Wine is installed too, and used where
 # the kernel runs 32-bit programs.
 windows_pkgs=(mingw-w64 dpkg-dev wine wine64 wine32:i386 xvfb xauth x11-utils locales

@@ -27,6 +27,15 @@ class SdlWaveDevice : public WaveDevice {
   WaveResult write(WaveHeader* header) override;
   WaveResult unprepare(WaveHeader* header) override;
   void reset() override;
+  // SDL stops calling back while paused: nothing is handed out or retired.
+  WaveResult pause() override {
+    SDL_PauseAudioDevice(id_, 1);
+    return {};
+  }
+  WaveResult restart() override {
+    SDL_PauseAudioDevice(id_, 0);
+    return {};
+  }
   Result<WaveTime, WaveError> position(WaveTimeFormat format) override;
 
  private:

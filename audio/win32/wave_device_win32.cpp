@@ -59,6 +59,8 @@ class Win32WaveDevice : public WaveDevice {
     return Checked(waveOutUnprepareHeader(handle_, Native(header), sizeof(WAVEHDR)));
   }
   void reset() override { waveOutReset(handle_); }
+  WaveResult pause() override { return Checked(waveOutPause(handle_)); }
+  WaveResult restart() override { return Checked(waveOutRestart(handle_)); }
   Result<WaveTime, WaveError> position(WaveTimeFormat format) override;
 
  private:

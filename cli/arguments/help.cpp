@@ -11,8 +11,9 @@ namespace {
 
 struct Help {
   std::string_view command;
-  const char* summary;  // one line for the overall help
-  const char* usage;    // the rest, after "usage: kowaki-cli "
+  const char* summary;     // one line for the overall help
+  const char* usage;       // the rest, after "usage: kowaki-cli "
+  const char* after = "";  // after the options every command of its kind takes
 };
 
 constexpr char kEntryHelp[] =
@@ -48,6 +49,21 @@ constexpr Help kHelp[] = {
      "  -n, --no-clobber\n"
      "               keep files that exist; their entries are reported as skipped\n"
      "  --json       one JSON object on stdout: the totals and a record per entry\n"},
+    {"browse", "browse, filter, play and export entries in a full-screen terminal",
+     "browse [ARCHIVE | --wineprefix DIR] [--all]\n"
+     "  --all        also the entries that do not open, dimmed, with the reason\n",
+     "keys:\n"
+     "  Up Down PgUp PgDn Home End, wheel   move\n"
+     "  /            filter as you type: * ? [a-z] #N, or part of a name;\n"
+     "               Enter keeps it, Esc clears it\n"
+     "  space        mark or unmark, then down; a: mark the rows shown; u: unmark all\n"
+     "  Enter        play the marks (or the current row); s: stop; p: pause, resume\n"
+     "  Left Right   5 s back, on; , . 30 s; + - volume; n: the next entry\n"
+     "  e            export the marks (or the current row) with the stored settings;\n"
+     "               Tab, then t r c m: type, rate, channels, merge for this run; Esc stops\n"
+     "  1-5          sort by that column; again: reversed\n"
+     "  ?            the keys; q: quit\n"
+     "On Windows the window browses the archive instead.\n"},
     {"settings", "show or store the output settings",
      "settings [--type ogg|wav] [--rate N|source] [--channels 1|2|source] [--merge on|off]\n"},
     {"index", "the raw index, without decoding", "index ARCHIVE [--json]\n"},
@@ -144,9 +160,10 @@ std::string CommandHelp(std::string_view command) {
   for (const Help& help : kHelp) {
     if (help.command != command) continue;
     std::string text = "usage: kowaki-cli " + std::string(help.usage);
-    if (TakesEntries(command)) text += std::string(kGameHelp) + kEntryHelp;
+    if (TakesEntries(command) || command == "browse") text += kGameHelp;
+    if (TakesEntries(command)) text += kEntryHelp;
     if (TakesEntries(command) && command != "play") text += kJobsHelp;
-    return text + "\n" + kGlobalHelp + "\n" + kExitCodesHelp;
+    return text + help.after + "\n" + kGlobalHelp + "\n" + kExitCodesHelp;
   }
   return {};
 }

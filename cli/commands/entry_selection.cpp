@@ -95,9 +95,23 @@ EntryArgument::EntryArgument(const std::string& argument) : text_(PathForDisplay
   }
 }
 
+EntryArgument EntryArgument::Filter(const std::string& typed) {
+  EntryArgument filter(typed);
+  if (filter.number_ < 0 && filter.text_.find_first_of("*?[") == std::string::npos) {
+    filter.part_ = filter.text_;
+    filter.text_ = "*" + filter.text_ + "*";
+  }
+  return filter;
+}
+
 bool EntryArgument::Names(int32_t entry, std::string_view name) const {
   // Arguments come in the ANSI code page on Windows; names are matched as text.
-  return number_ >= 0 ? entry == number_ : Glob(text_, Cp932ToUtf8(name));
+  return number_ >= 0 ? entry == number_ : NamesShown(entry, Cp932ToUtf8(name));
+}
+
+bool EntryArgument::NamesShown(int32_t entry, std::string_view shown) const {
+  if (number_ >= 0) return entry == number_;
+  return part_.empty() ? Glob(text_, shown) : shown.find(part_) != std::string_view::npos;
 }
 
 Result<> SelectRows(RowList& list, const std::vector<std::string>& entries) {

@@ -17,14 +17,23 @@ namespace kowaki::cli {
 class EntryArgument {
  public:
   explicit EntryArgument(const std::string& argument);
+  // A filter as typed in kowaki-cli browse: the same forms, but plain text
+  // (no * ? [ and no #N) names the entries whose names hold it.
+  static EntryArgument Filter(const std::string& typed);
   // Whether it names entry number `entry`, whose stored name is `name`.
   bool Names(int32_t entry, std::string_view name) const;
+  // The same for a name as `list` shows it (Cp932ToUtf8), for those who
+  // keep the names' texts.
+  bool NamesShown(int32_t entry, std::string_view shown) const;
   // The argument as the terminal shows it.
   const std::string& text() const { return text_; }
 
  private:
   long long number_ = -1;  // #N: N; else the pattern is matched
   std::string text_;
+  // A filter of plain text: what a name must hold. Found by bytes, as UTF-8
+  // lets a character be found.
+  std::string part_;
 };
 
 // Marks the rows `entries` name, every row when there are none. Fails on

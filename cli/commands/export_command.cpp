@@ -53,13 +53,7 @@ Result<OutputSettings> RunSettings(const ParsedArgs& parsed) {
 
 // "wav, 22050 Hz, stereo (the options)": what the files are and where that came from.
 std::string OutputText(const ParsedArgs& parsed, const OutputSettings& settings) {
-  std::string text = settings.type ? "wav" : "ogg";
-  if (settings.type) {
-    text += settings.frq > 0 ? Say(Text::kOutputRate, settings.frq) : Say(Text::kOutputSourceRate);
-    text += Say(settings.ch == 1   ? Text::kOutputMono
-                : settings.ch == 2 ? Text::kOutputStereo
-                                   : Text::kOutputSourceChannels);
-  }
+  const std::string text = OutputFormatText(settings);
   const bool options = parsed.Has("type") || parsed.Has("rate") || parsed.Has("channels");
   return text + Say(options ? Text::kOutputFromOptions : Text::kOutputFromSettings);
 }

@@ -2,6 +2,8 @@
 // The output-settings options that `settings` stores and `export` applies
 // to one run: --type ogg|wav, --rate N|source, --channels 1|2|source.
 
+#include <string>
+
 #include "cli/arguments/args.h"
 #include "common/result.h"
 #include "settings/output_settings.h"
@@ -10,5 +12,8 @@ namespace kowaki::cli {
 
 // Lays the options given over `settings`; fails on a bad one.
 Result<> ApplyOutputOptions(const ParsedArgs& parsed, OutputSettings* settings);
+
+// What the exported files are: "ogg", or "wav, 22050 Hz, stereo".
+std::string OutputFormatText(const OutputSettings& settings);
 
 }  // namespace kowaki::cli

@@ -68,6 +68,15 @@ Result<> ApplyOutputOptions(const ParsedArgs& parsed, OutputSettings* settings) 
   return {};
 }
 
+std::string OutputFormatText(const OutputSettings& settings) {
+  if (!settings.type) return "ogg";
+  return "wav" +
+         (settings.frq > 0 ? Say(Text::kOutputRate, settings.frq) : Say(Text::kOutputSourceRate)) +
+         Say(settings.ch == 1   ? Text::kOutputMono
+             : settings.ch == 2 ? Text::kOutputStereo
+                                : Text::kOutputSourceChannels);
+}
+
 int RunSettings(Arguments args) {
   ParsedArgs parsed;
   if (const Result<> parsing = parsed.Parse(args, {"type", "rate", "channels", "merge"}, {});

@@ -7,7 +7,7 @@ _kowaki_cli() {
     words=("${COMP_WORDS[@]}")
     cword=$COMP_CWORD
   }
-  local commands="list play export settings index pack unpack replace status verify convert help"
+  local commands="list play export browse settings index pack unpack replace status verify convert help"
   local common="-h --help -q --quiet --lang"
   if ((cword == 1)); then
     mapfile -t COMPREPLY < <(compgen -W "$commands --version -V --help" -- "$cur")
@@ -36,6 +36,7 @@ _kowaki_cli() {
   case ${words[1]} in
     list) options="--wineprefix --json --all -j --jobs" ;;
     play) options="--wineprefix --json" ;;
+    browse) options="--wineprefix --all" ;;
     export) options="--wineprefix --to --merge --type --rate --channels --name --markers -n --no-clobber --json -j --jobs" ;;
     settings) options="--type --rate --channels --merge" ;;
     index) options="--json" ;;

@@ -16,5 +16,9 @@ namespace kowaki::cli {
 void InstallInterruptHandler(std::atomic<int32_t>* running);
 // True once an interrupt stopped a job since the handler was installed.
 bool Interrupted();
+// `restore` runs first whenever a signal or event ends the process (null:
+// nothing): a full-screen terminal put back as it was. Only
+// async-signal-safe calls in it.
+void SetEndingCleanup(void (*restore)());
 
 }  // namespace kowaki::cli

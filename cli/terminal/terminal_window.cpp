@@ -46,16 +46,21 @@ void TerminalWindow::Draw() {
     ClearLine();
     return;
   }
-  const int64_t span = int64_t{high_} - low_;
-  int64_t filled = span > 0 ? (int64_t{position_} - low_) * kBarWidth / span : 0;
-  filled = filled < 0 ? 0 : filled > kBarWidth ? kBarWidth : filled;
-  std::string line = "\r[";
-  line.append(static_cast<size_t>(filled), '#');
-  line.append(static_cast<size_t>(kBarWidth - filled), '-');
-  line += "] " + Share() + title_ + "\x1b[K";
+  const std::string line =
+      "\r" + ProgressBar(low_, high_, position_, kBarWidth) + " " + Share() + title_ + "\x1b[K";
   PrintText(stderr, line);
   std::fflush(stderr);
   drawn_ = true;
+}
+
+std::string ProgressBar(int32_t low, int32_t high, int32_t position, int width) {
+  const int64_t span = int64_t{high} - low;
+  int64_t filled = span > 0 ? (int64_t{position} - low) * width / span : 0;
+  filled = filled < 0 ? 0 : filled > width ? width : filled;
+  std::string bar = "[";
+  bar.append(static_cast<size_t>(filled), '#');
+  bar.append(static_cast<size_t>(width - filled), '-');
+  return bar + "]";
 }
 
 void TerminalWindow::CountBytes(const ArchiveIndex& index) {
@@ -178,6 +183,13 @@ TerminalSession::~TerminalSession() {
 
 std::optional<int> TerminalSession::Open(std::string path, std::string_view command,
                                          std::string_view wine_prefix) {
+  if (auto code = Load(std::move(path), command, wine_prefix)) return code;
+  Run(ListingJob);
+  return std::nullopt;
+}
+
+std::optional<int> TerminalSession::Load(std::string path, std::string_view command,
+                                         std::string_view wine_prefix) {
   if (!path.empty() && !wine_prefix.empty()) {
     Complain(std::string(command) + ": " + Say(Text::kArchiveOrPrefix));
     return kExitError;
@@ -202,7 +214,6 @@ std::optional<int> TerminalSession::Open(std::string path, std::string_view comm
     return kExitError;
   }
   state_.index = std::move(*loaded);
-  Run(ListingJob);
   return std::nullopt;
 }
 

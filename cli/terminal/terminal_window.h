@@ -77,6 +77,10 @@ class TerminalWindow : public JobWindow {
   std::chrono::steady_clock::time_point start_;
 };
 
+// "[######------]": a bar of `width` cells filled as far as `position`
+// stands from `low` to `high`.
+std::string ProgressBar(int32_t low, int32_t high, int32_t position, int width);
+
 // An archive loaded and listed as the window does it, for the commands
 // that work on its rows.
 class TerminalSession {
@@ -90,6 +94,9 @@ class TerminalSession {
   // when given) and lists it. An exit code when it cannot be loaded, after
   // saying why; nothing once listed, whole or up to a stop (Interrupted()).
   std::optional<int> Open(std::string path, std::string_view command,
+                          std::string_view wine_prefix = {});
+  // The same without the listing: the index alone.
+  std::optional<int> Load(std::string path, std::string_view command,
                           std::string_view wine_prefix = {});
   // Runs `job` on a worker, Ctrl-C being the stop button; returns when it ended.
   void Run(JobProcedure job);

@@ -12,6 +12,8 @@ class SimulatedWaveOut::Device : public WaveDevice {
   WaveResult write(WaveHeader* header) override;
   WaveResult unprepare(WaveHeader* header) override;
   void reset() override;
+  WaveResult pause() override;
+  WaveResult restart() override;
   Result<WaveTime, WaveError> position(WaveTimeFormat format) override;
 
  private:
@@ -52,7 +54,7 @@ WaveResult SimulatedWaveOut::Device::write(WaveHeader* header) {
     SetHeaderFlags(*header, (flags & ~kHeaderDone) | kHeaderInQueue);
     board_.queue_.push_back(header);
     board_.written_.push_back(header);
-    if (board_.behaviour_.finish_at_once) {
+    if (board_.behaviour_.finish_at_once && !board_.paused_) {
       board_.queue_.pop_back();
       done = board_.Finish(header);
     }
@@ -82,6 +84,25 @@ void SimulatedWaveOut::Device::reset() {
     done = board_.done_;
   }
   done->Set();
+}
+
+WaveResult SimulatedWaveOut::Device::pause() {
+  std::lock_guard<std::mutex> lock(board_.mutex_);
+  board_.paused_ = true;
+  ++board_.pauses_;
+  return {};
+}
+
+// Plays on; a device that finishes buffers at once finishes those held.
+WaveResult SimulatedWaveOut::Device::restart() {
+  bool finish;
+  {
+    std::lock_guard<std::mutex> lock(board_.mutex_);
+    board_.paused_ = false;
+    finish = board_.behaviour_.finish_at_once;
+  }
+  if (finish) board_.FinishAll();
+  return {};
 }
 
 // In the format the test chose, whatever the player asks for.
@@ -120,6 +141,7 @@ WaveOutput SimulatedWaveOut::Output(std::function<uint32_t()> ticks) {
       format_ = format;
       done_ = done;
       played_bytes_ = 0;
+      paused_ = false;
       opened_.push_back(format);
     }
     done->Set();  // opened
@@ -146,7 +168,7 @@ bool SimulatedWaveOut::FinishOne() {
   WaveEvent* done;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (queue_.empty()) return false;
+    if (queue_.empty() || paused_) return false;
     WaveHeader* header = queue_.front();
     queue_.pop_front();
     done = Finish(header);

@@ -34,7 +34,8 @@ class SimulatedWaveOut {
   std::function<WaveOutPlayerPtr(const PcmFormat&, int32_t)> Players();
 
   // The device's side: finishes the oldest queued buffer, as a device
-  // does when it has played it. False when none is queued.
+  // does when it has played it. False when none is queued, or while the
+  // device is paused.
   bool FinishOne();
   void FinishAll();
 
@@ -46,6 +47,8 @@ class SimulatedWaveOut {
   std::string Played() { return Locked(played_); }  // the bytes of every finished buffer, in order
   std::vector<PcmFormat> Opened() { return Locked(opened_); }  // the format of every device opened
   int32_t Resets() { return Locked(resets_); }
+  int32_t Pauses() { return Locked(pauses_); }
+  bool Paused() { return Locked(paused_); }  // held: no buffer finishes
   int32_t Closes() { return Locked(closes_); }
   bool Open() { return Locked(open_); }  // a device is open now
 
@@ -72,6 +75,8 @@ class SimulatedWaveOut {
   std::string played_;
   std::vector<PcmFormat> opened_;
   int32_t resets_ = 0;
+  int32_t pauses_ = 0;
+  bool paused_ = false;
   int32_t closes_ = 0;
 };
 

@@ -88,8 +88,16 @@ else()
   file(REMOVE_RECURSE ${WORK}/home)
 endif()
 
+# browse needs a terminal; on Windows the window browses instead.
+run(2 browse ${WORK}/voice.arc --lang en)
+if(RUNNER)
+  expect_match("${err}" "^kowaki-cli: on Windows the window \\(kowaki.exe\\) browses the archive\n$")
+else()
+  expect_match("${err}" "^kowaki-cli: browse runs in a terminal\n$")
+endif()
+
 # Help for each command on stdout, with the exit codes; the version.
-foreach(command list play export settings index pack unpack replace status convert)
+foreach(command list play export settings index pack unpack replace status convert browse)
   run(0 ${command} --help)
   expect_match("${out}" "^usage: kowaki-cli ${command} .*\n  -q, --quiet .*\n  130  stopped by Ctrl-C")
   run(0 ${command} -h --lang ja)

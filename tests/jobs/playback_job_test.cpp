@@ -29,12 +29,13 @@ Calls Formats(SimulatedWaveOut& device) {
 
 class PlaybackJobTest : public JobTest {
  protected:
-  PlaybackResult Play(SimulatedWaveOut& device) {
+  PlaybackResult Play(SimulatedWaveOut& device, PlaybackControl* control = nullptr) {
     started_at_ = window_.calls().size();
     window_.StartJob(Control::kPlay);
     state_.running = 1;
     PlaybackSetup setup;
     setup.make_player = device.Players();
+    setup.control = control;
     return RunPlayback(&state_, setup);
   }
   PlaybackResult Play() { return Play(device_); }
@@ -206,6 +207,55 @@ TEST_F(PlaybackJobTest, ChainedStreamsPlayEachLinkInItsOwnFormat) {
   EXPECT_EQ(Ranges(), Calls{"progress range 0 33075"});
   EXPECT_EQ(progress[progress.size() - 2], 33075);
   EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end() - 1));
+}
+
+// 16-bit samples at half their level, as a volume of 50 makes them.
+std::string AtHalf(std::string pcm) {
+  for (size_t at = 0; at + 1 < pcm.size(); at += 2) {
+    const auto sample = static_cast<int16_t>(static_cast<uint8_t>(pcm[at]) |
+                                             static_cast<uint8_t>(pcm[at + 1]) << 8);
+    const auto half = static_cast<uint16_t>(sample / 2);
+    pcm[at] = static_cast<char>(half & 0xFF);
+    pcm[at + 1] = static_cast<char>(half >> 8);
+  }
+  return pcm;
+}
+
+TEST_F(PlaybackJobTest, AControlSeeksTurnsTheVolumeDownAndSkipsToTheNextEntry) {
+  ListAndSelectAll(Voices(2, 8000, 0.5));
+  PlaybackControl control;
+  control.seek_ms = 250;  // to frame 2000 of 4000
+  control.volume = 50;
+  window_.OnTitle([&control](const std::string& title) {
+    if (title.ends_with(" 2/2")) control.next = true;
+  });
+  const PlaybackResult result = Play(device_, &control);
+  EXPECT_EQ(result.played, 2);
+  EXPECT_TRUE(device_.Played() == AtHalf(Decoded(0).substr(2000 * 2)));
+  EXPECT_EQ(Progress().front(), 2000);  // the bar follows the seek at once
+  EXPECT_EQ(device_.Opened().size(), 2u);
+  EXPECT_FALSE(control.next);
+  EXPECT_TRUE(window_.Calls("message").empty());
+  EXPECT_TRUE(window_.Idle());
+}
+
+TEST_F(PlaybackJobTest, APauseHoldsTheSoundAtTheDeviceUntilItIsLifted) {
+  ListAndSelectAll(Voices(1, 8000, 0.5));
+  PlaybackControl control;
+  control.paused = true;
+  PlaybackSetup setup;
+  setup.make_player = device_.Players();
+  setup.control = &control;
+  ASSERT_TRUE(StartWorker(&state_, [&setup](AppState* state) { RunPlayback(state, setup); }));
+  while (device_.Pauses() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_TRUE(device_.Paused());
+  EXPECT_TRUE(device_.Played().empty());
+  EXPECT_FALSE(WorkerEnded(state_));
+  control.paused = false;
+  JoinWorker(&state_);
+  EXPECT_TRUE(device_.Played() == Decoded(0));
+  EXPECT_EQ(device_.Pauses(), 1);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@ namespace {
 
 std::atomic<std::atomic<int32_t>*> g_running{nullptr};
 volatile sig_atomic_t g_interrupted = 0;
+std::atomic<void (*)()> g_restore{nullptr};
 
 constexpr int kEndingSignals[] = {SIGHUP, SIGTERM, SIGQUIT, SIGPIPE};
 
@@ -20,6 +21,7 @@ void OnSignal(int signal_number) {
     running->store(0);
     return;
   }
+  if (void (*restore)() = g_restore.load()) restore();
   RemoveTemporaryFiles();
   // Ends the process as the signal would have: it is blocked in here, and
   // delivered with its default action once the handler returns.
@@ -41,5 +43,7 @@ void InstallInterruptHandler(std::atomic<int32_t>* running) {
 }
 
 bool Interrupted() { return g_interrupted != 0; }
+
+void SetEndingCleanup(void (*restore)()) { g_restore = restore; }
 
 }  // namespace kowaki::cli

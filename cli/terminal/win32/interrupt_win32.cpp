@@ -9,6 +9,7 @@ namespace {
 
 std::atomic<std::atomic<int32_t>*> g_running{nullptr};
 std::atomic<int32_t> g_interrupted{0};
+std::atomic<void (*)()> g_restore{nullptr};
 
 // Runs on a thread of its own, which the system starts for each event.
 BOOL WINAPI OnConsoleControl(DWORD type) {
@@ -18,6 +19,7 @@ BOOL WINAPI OnConsoleControl(DWORD type) {
     return TRUE;
   }
   // The next handler is the system's, which ends the process.
+  if (void (*restore)() = g_restore.load()) restore();
   RemoveTemporaryFiles();
   return FALSE;
 }
@@ -32,5 +34,7 @@ void InstallInterruptHandler(std::atomic<int32_t>* running) {
 }
 
 bool Interrupted() { return g_interrupted.load() != 0; }
+
+void SetEndingCleanup(void (*restore)()) { g_restore = restore; }
 
 }  // namespace kowaki::cli

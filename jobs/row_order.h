@@ -2,7 +2,8 @@
 // The order of the list's rows when a column header is clicked: the name
 // column by the name's bytes, the others by the numbers they show, not by
 // their texts (9 before 10). Rows that tie keep their entries' order, so
-// that a second click on the column reverses the list exactly.
+// that a second click on the column reverses the list exactly. Both faces
+// sort by these rules: the window's list and kowaki-cli browse.
 
 #include <algorithm>
 #include <cstdint>
@@ -52,5 +53,17 @@ inline int CompareRows(const RowKey& a, const RowKey& b, int column) {
   }
   return order != 0 ? order : Compare(a.entry, b.entry);
 }
+
+// How the rows were last sorted: by a column (-1: none, entry order),
+// ascending or reversed.
+struct RowSort {
+  int column = -1;
+  bool descending = false;
+  // A click on `column`: ascending, or reversed when it sorted the rows last.
+  void Click(int clicked) {
+    descending = clicked == column && !descending;
+    column = clicked;
+  }
+};
 
 }  // namespace kowaki
