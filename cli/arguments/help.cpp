@@ -37,7 +37,7 @@ constexpr Help kHelp[] = {
     {"export", "write entries as .ogg or .wav files, or merged into one .wav",
      "export [ARCHIVE | --wineprefix DIR] (--to DIR | --merge FILE) [--type ogg|wav]\n"
      "                  [--rate N|source] [--channels 1|2|source] [--name TEMPLATE]\n"
-     "                  [--markers] [-n] [--json] [-j N] [ENTRY...]\n"
+     "                  [--markers] [-n [-v]] [--json] [-j N] [ENTRY...]\n"
      "  --to DIR     a file per entry in DIR, named after the entry\n"
      "  --merge FILE all entries in one WAV file; - for standard output\n"
      "  --markers    with --merge: each entry's start as a cue point labelled with its name\n"
@@ -47,7 +47,10 @@ constexpr Help kHelp[] = {
      "               file names from {name}, {entry} (the entry number; {entry:05} for\n"
      "               five digits) and {n} (the place in this run, from 1)\n"
      "  -n, --no-clobber\n"
-     "               keep files that exist; their entries are reported as skipped\n"
+     "               keep files that exist; their entries are reported as skipped (the\n"
+     "               first five, then how many more)\n"
+     "  -v, --verbose\n"
+     "               with -n: a line for every entry skipped\n"
      "  --json       one JSON object on stdout: the totals and a record per entry\n"},
     {"browse", "browse, filter, play and export entries in a full-screen terminal",
      "browse [ARCHIVE | --wineprefix DIR] [--all]\n"

@@ -86,7 +86,8 @@ Result<Request> ParseRequest(Arguments args) {
   ParsedArgs& parsed = request.parsed;
   if (const Result<> parsing = parsed.Parse(
           args, {"to", "merge", "type", "rate", "channels", "jobs", "name", "wineprefix"},
-          {"no-clobber", "json", "markers"}, {{'j', "jobs"}, {'n', "no-clobber"}});
+          {"no-clobber", "json", "markers", "verbose"},
+          {{'j', "jobs"}, {'n', "no-clobber"}, {'v', "verbose"}});
       !parsing) {
     return parsing.failure();
   }
@@ -166,6 +167,7 @@ int RunExport(Arguments args) {
   TerminalSession session;
   session.state().threads = static_cast<int32_t>(request->jobs);
   TerminalWindow& window = session.window();
+  window.ShowEveryKept(parsed.Has("verbose"));
   if (const Result<> destination = SetDestination(parsed, window); !destination) {
     Complain(destination.failure().text);
     return kExitError;
@@ -185,6 +187,7 @@ int RunExport(Arguments args) {
     result = Export(*request, session);
     if (!result.destination || (result.output_failed && result.processed == 0)) return kExitError;
   }
+  window.EndKeptLines();
   const RunReport report{.command = "export",
                          .archive = session.path(),
                          .index = session.state().index.get(),

@@ -37,7 +37,7 @@ _kowaki_cli() {
     list) options="--wineprefix --json --all -j --jobs" ;;
     play) options="--wineprefix --json" ;;
     browse) options="--wineprefix --all" ;;
-    export) options="--wineprefix --to --merge --type --rate --channels --name --markers -n --no-clobber --json -j --jobs" ;;
+    export) options="--wineprefix --to --merge --type --rate --channels --name --markers -n --no-clobber -v --verbose --json -j --jobs" ;;
     settings) options="--type --rate --channels --merge" ;;
     index) options="--json" ;;
     pack) options="-o --header-word --from --force --quality --add --remove --all --dry-run --no-backup -v --verbose" ;;

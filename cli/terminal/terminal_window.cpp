@@ -16,6 +16,8 @@ namespace kowaki::cli {
 
 namespace {
 constexpr int kBarWidth = 24;
+// Lines of entries kept by --no-clobber shown before they are only counted.
+constexpr int32_t kFewKeptLines = 5;
 }  // namespace
 
 // The idle title: no line. A job's work is what the line shows.
@@ -104,10 +106,21 @@ void TerminalWindow::ReportEntry(const EntryOutcome& outcome, std::string_view n
   }
   const EntryProblem problem = outcome.problem;
   if (problem == EntryProblem::kNone || (Quiet() && problem == EntryProblem::kKept)) return;
+  if (problem == EntryProblem::kKept && !every_kept_ && kept_shown_++ >= kFewKeptLines) {
+    ++kept_hidden_;
+    return;
+  }
   ClearLine();
   const std::string why = ProblemText(outcome);
   Complain(NameText(name) + ": " + (outcome.ok ? Say(Text::kWrittenDamaged, why) : why));
   Draw();
+}
+
+void TerminalWindow::EndKeptLines() {
+  if (kept_hidden_ == 0) return;
+  ClearLine();
+  Complain(Say(Text::kAndMore, kept_hidden_));
+  kept_hidden_ = 0;
 }
 
 void TerminalWindow::ShowMessage(std::string_view text, std::string_view caption) {

@@ -52,6 +52,10 @@ class TerminalWindow : public JobWindow {
                          std::string_view extension) override;
 
   RowList& list() { return list_; }
+  // Every entry kept by --no-clobber gets its line; otherwise the first
+  // few, and EndKeptLines counts the rest.
+  void ShowEveryKept(bool every) { every_kept_ = every; }
+  void EndKeptLines();
   // From here the progress line also shows the run's share done, by the
   // bytes of the selected rows' entries, with the time taken and left.
   void CountBytes(const ArchiveIndex& index);
@@ -71,6 +75,9 @@ class TerminalWindow : public JobWindow {
   int32_t high_ = 100;
   int32_t position_ = 0;
   bool drawn_ = false;
+  bool every_kept_ = false;
+  int32_t kept_shown_ = 0;
+  int32_t kept_hidden_ = 0;
   std::vector<uint64_t> sizes_;  // by entry, for CountBytes
   uint64_t total_bytes_ = 0;
   uint64_t done_bytes_ = 0;

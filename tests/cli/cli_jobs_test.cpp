@@ -181,6 +181,28 @@ TEST_F(CliJobsTest, ExportWithNoClobberSkipsExistingFiles) {
   EXPECT_EQ(RunCommand(RunExport, {archive_, "--merge", "-", "--json"}).code, 2);
 }
 
+// Many kept files: the first five get their lines, the rest one line that
+// counts them; -v gives each its line.
+TEST_F(CliJobsTest, ExportWithNoClobberCountsWhatItKeepsBeyondAFew) {
+  MakeArchive(Voices(8, 8000, 0.1));
+  const std::string to = out_.path().string();
+  ASSERT_EQ(RunCommand(RunExport, {archive_, "--to", to, "--type", "ogg"}).code, 0);
+  const auto lines = [](const std::string& err) {
+    return std::count(err.begin(), err.end(), '\n');
+  };
+  CommandResult few = RunCommand(RunExport, {archive_, "--to", to, "--type", "ogg", "-n"});
+  EXPECT_EQ(few.code, 0) << few.err;
+  EXPECT_EQ(lines(few.err), 7) << few.err;  // five, "and 3 more", the summary
+  EXPECT_NE(few.err.find("kowaki-cli: e4: skipped: its file exists (--no-clobber)\n"
+                         "kowaki-cli: ... and 3 more (-v shows each)\n"
+                         "kowaki-cli: 0 written, 8 skipped, 0 failed"),
+            std::string::npos)
+      << few.err;
+  CommandResult each = RunCommand(RunExport, {archive_, "--to", to, "--type", "ogg", "-n", "-v"});
+  EXPECT_EQ(lines(each.err), 9) << each.err;
+  EXPECT_NE(each.err.find("kowaki-cli: e7: skipped"), std::string::npos) << each.err;
+}
+
 // --name builds each file's name; the result is made safe and kept apart
 // from the run's other names as entry names are.
 TEST_F(CliJobsTest, ExportNamesFilesAfterTheTemplate) {
