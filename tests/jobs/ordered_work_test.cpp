@@ -91,6 +91,29 @@ TEST(OrderedWorkTest, AStopCommitsNothingMoreAndDiscardsWhatWasMade) {
   }
 }
 
+// The item the calling thread turned to, the oldest not committed, is
+// made and committed whatever comes after: a stop ends the work between
+// items, wherever the threads are.
+TEST(OrderedWorkTest, AStopAfterAnItemIsTakenUpStillCommitsIt) {
+  for (int32_t threads : {1, 3}) {
+    Tally tally;
+    OrderedWork<Tally::Result> work = tally.Work(100, threads);
+    std::atomic<bool> running{true};
+    work.keep_going = [&] { return running.load(); };
+    std::vector<int32_t> taken;
+    work.take_up = [&](int32_t item) {
+      EXPECT_EQ(tally.committed_.size(), static_cast<size_t>(item));
+      taken.push_back(item);
+      if (item == 40) running = false;  // the stop button, pressed under item 40's title
+    };
+    RunOrdered(work);
+    EXPECT_EQ(taken, Range(41)) << threads;
+    EXPECT_EQ(tally.committed_, Range(41)) << threads;
+    EXPECT_EQ(tally.made_.load(), 41 + tally.discarded_) << threads;
+    EXPECT_EQ(tally.held_.load(), 0) << threads;
+  }
+}
+
 TEST(OrderedWorkTest, ACommitThatEndsTheWorkIsTheLast) {
   Tally tally;
   OrderedWork<Tally::Result> work = tally.Work(100, 4);
