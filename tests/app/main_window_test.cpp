@@ -219,7 +219,7 @@ LRESULT CALLBACK RecordTitles(HWND window, UINT message, WPARAM wparam, LPARAM l
 
 // Whether the window's player finds a device: only the sound run has one.
 bool HasSoundDevice() {
-  return WaveOutPlayer::create(MakePcmFormat(22050, 1, 16), 2048) != nullptr;
+  return static_cast<bool>(WaveOutPlayer::create(MakePcmFormat(22050, 1, 16), 2048));
 }
 
 class MainWindowTest : public ::testing::Test {
