@@ -115,9 +115,16 @@ class WaveDevice {
 };
 using WaveDevicePtr = std::unique_ptr<WaveDevice>;
 
+// Why no device could be had for a format.
+enum class WaveOpenError {
+  kNoDevice,       // the system has no output device, or none free
+  kFormatRefused,  // the device there does not play the format
+  kFailed,         // anything else: memory, an event or a heap the system did not give
+};
+
 // Opens the system's default output device for `format`, signalling
-// `done`. Null when there is no device or it refuses the format.
-WaveDevicePtr OpenWaveDevice(const PcmFormat& format, WaveEvent* done);
+// `done`; or why not.
+Result<WaveDevicePtr, WaveOpenError> OpenWaveDevice(const PcmFormat& format, WaveEvent* done);
 
 // A private heap: every block in it goes when it is destroyed.
 class BufferHeap {

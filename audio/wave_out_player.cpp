@@ -18,37 +18,40 @@ bool StillPlaying(const WaveResult& unprepared) {
 }
 }  // namespace
 
-WaveOutPlayerPtr WaveOutPlayer::create(const PcmFormat& format, int32_t frames_per_buffer,
-                                       const WaveOutput& output) {
+Result<WaveOutPlayerPtr, WaveOpenError> WaveOutPlayer::create(const PcmFormat& format,
+                                                              int32_t frames_per_buffer,
+                                                              const WaveOutput& output) {
   WaveOutPlayerPtr player(new (std::nothrow) WaveOutPlayer());
-  if (!player) return nullptr;
+  if (!player) return WaveOpenError::kFailed;
   // A player that cannot be finished goes through destroy, which releases
   // whatever it got.
-  if (!player->Build(format, frames_per_buffer, output)) return nullptr;
+  const Result<void, WaveOpenError> built = player->Build(format, frames_per_buffer, output);
+  if (!built) return built.failure();
   return player;
 }
 
-bool WaveOutPlayer::Build(const PcmFormat& format, int32_t frames_per_buffer,
-                          const WaveOutput& output) {
+Result<void, WaveOpenError> WaveOutPlayer::Build(const PcmFormat& format, int32_t frames_per_buffer,
+                                                 const WaveOutput& output) {
   ticks_ = output.ticks;
   done_ = WaveEvent::Create();
-  if (!done_) return false;
+  if (!done_) return WaveOpenError::kFailed;
   format_ = format;
-  device_ = output.open(format_, done_.get());
-  if (!device_) return false;
+  Result<WaveDevicePtr, WaveOpenError> device = output.open(format_, done_.get());
+  if (!device) return device.failure();
+  device_ = std::move(*device);
   const uint64_t size = static_cast<uint64_t>(frames_per_buffer) * format_.block_align;
-  if (frames_per_buffer <= 0 || size > kMaxBufferSize) return false;
+  if (frames_per_buffer <= 0 || size > kMaxBufferSize) return WaveOpenError::kFailed;
   buffer_size_ = static_cast<uint32_t>(size);
   heap_ = BufferHeap::Create((buffer_size_ + kHeapMargin) * kBuffers);
-  if (!heap_) return false;
+  if (!heap_) return WaveOpenError::kFailed;
   headers_ = static_cast<WaveHeader*>(heap_->Alloc(sizeof(WaveHeader) * kBuffers));
-  if (!headers_) return false;
+  if (!headers_) return WaveOpenError::kFailed;
   std::memset(headers_, 0, sizeof(WaveHeader) * kBuffers);
   for (int32_t i = 0; i < kBuffers; ++i) {
     headers_[i].data = static_cast<uint8_t*>(heap_->Alloc(buffer_size_));
-    if (!headers_[i].data) return false;
+    if (!headers_[i].data) return WaveOpenError::kFailed;
   }
-  return true;
+  return {};
 }
 
 void WaveOutPlayer::destroy(WaveOutPlayer* player) {

@@ -20,7 +20,8 @@ namespace kowaki {
 
 // Where a player's sound goes and the clock its drain reads.
 struct WaveOutput {
-  std::function<WaveDevicePtr(const PcmFormat& format, WaveEvent* done)> open = OpenWaveDevice;
+  std::function<Result<WaveDevicePtr, WaveOpenError>(const PcmFormat& format, WaveEvent* done)>
+      open = OpenWaveDevice;
   std::function<uint32_t()> ticks = TickCount;
 };
 
@@ -48,10 +49,11 @@ class WaveOutPlayer {
   static constexpr int32_t kBuffers = 16;
 
   // A player on the device for `format` with buffers of `frames_per_buffer`
-  // frames; null when anything fails (no device, a format it refuses, no
-  // memory), with everything obtained released again.
-  static WaveOutPlayerPtr create(const PcmFormat& format, int32_t frames_per_buffer,
-                                 const WaveOutput& output = {});
+  // frames; or why not (no device, a format it refuses, no memory), with
+  // everything obtained released again.
+  static Result<WaveOutPlayerPtr, WaveOpenError> create(const PcmFormat& format,
+                                                        int32_t frames_per_buffer,
+                                                        const WaveOutput& output = {});
 
   WaveOutPlayer(const WaveOutPlayer&) = delete;
   WaveOutPlayer& operator=(const WaveOutPlayer&) = delete;
@@ -76,7 +78,8 @@ class WaveOutPlayer {
   WaveOutPlayer() = default;
   ~WaveOutPlayer() = default;
   void Release();
-  bool Build(const PcmFormat& format, int32_t frames_per_buffer, const WaveOutput& output);
+  Result<void, WaveOpenError> Build(const PcmFormat& format, int32_t frames_per_buffer,
+                                    const WaveOutput& output);
 
   WaveDevicePtr device_;
   WaveHeader* headers_ = nullptr;  // kBuffers of them, in the heap

@@ -99,11 +99,11 @@ class TimedDevice : public kowaki::WaveDevice {
 
 kowaki::WaveOutput TimedOutput(Clock::time_point* reset_at) {
   kowaki::WaveOutput output;
-  output.open = [reset_at](const kowaki::PcmFormat& format,
-                           kowaki::WaveEvent* done) -> kowaki::WaveDevicePtr {
-    kowaki::WaveDevicePtr device = kowaki::OpenWaveDevice(format, done);
-    if (!device) return nullptr;
-    return std::make_unique<TimedDevice>(std::move(device), reset_at);
+  output.open = [reset_at](const kowaki::PcmFormat& format, kowaki::WaveEvent* done)
+      -> kowaki::Result<kowaki::WaveDevicePtr, kowaki::WaveOpenError> {
+    auto device = kowaki::OpenWaveDevice(format, done);
+    if (!device) return device.failure();
+    return kowaki::WaveDevicePtr(std::make_unique<TimedDevice>(std::move(*device), reset_at));
   };
   return output;
 }
@@ -168,7 +168,8 @@ void StopToSilence_Baseline(benchmark::State& state) {
   const std::vector<char> block(kFrames * format.block_align);
   const auto size = static_cast<uint32_t>(block.size());
   for (auto _ : state) {
-    kowaki::WaveOutPlayerPtr player = kowaki::WaveOutPlayer::create(format, kFrames);
+    kowaki::WaveOutPlayerPtr player =
+        kowaki::WaveOutPlayer::create(format, kFrames).value_or(nullptr);
     if (!player) return state.SkipWithError("no sound device");
     for (int i = 0; i < kowaki::WaveOutPlayer::kBuffers; ++i) player->write(block.data(), size);
     const Clock::time_point start = Clock::now();

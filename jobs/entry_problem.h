@@ -27,7 +27,9 @@ enum class EntryProblem : uint8_t {
   kCannotOpenOutput,  // its output file could not be created
   kWriteFailed,       // the output could not be written
   kKept,              // its file existed and was kept: the entry was skipped
-  kNoPlayer,          // the sound device took no player for its format
+  kNoDevice,          // no sound device to play on (none, or none free)
+  kFormatRefused,     // the sound device does not play its format
+  kDeviceFailed,      // the sound device could not be opened otherwise (memory)
   // Its file in a work folder (pack --from, status):
   kFileMissing,        // not there
   kFileLink,           // a link, or in a linked folder: not followed

@@ -64,7 +64,8 @@ class ExportRun {
   bool OutputsReplaceable();
   void ExportRows();
   void PlanRows();
-  PlannedEntry NextRow(int32_t item);
+  void TakeUp(int32_t item);
+  PlannedEntry NextRow();
   PlannedEntry PlanEntry(int32_t entry);
   std::string FileName(int32_t entry, int32_t place) const {
     const std::string_view name = EntryName(index_, entry);
@@ -94,6 +95,7 @@ class ExportRun {
   bool parallel_ = false;
   std::vector<PlannedEntry> planned_;  // every selected row, planned before a parallel run
   int32_t last_row_ = -1;              // the row a single thread took up last
+  PlannedEntry taken_;                 // its entry and file
   int32_t planned_count_ = 0;          // rows planned so far
   ExportResult result_;
 };
@@ -174,6 +176,7 @@ void ExportRun::ExportRows() {
   work.count = parallel_ ? static_cast<int32_t>(planned_.size()) : selected;
   work.threads = parallel_ ? JobThreads(state_) : 1;
   work.keep_going = [this] { return state_.running.load() != 0; };
+  work.take_up = [this](int32_t item) { TakeUp(item); };
   work.work = [this](int32_t item) { return Make(item); };
   work.commit = [this](int32_t, ExportedEntry& made) { return Commit(made); };
   work.discard = [](ExportedEntry& made) { made.Discard(); };
@@ -192,9 +195,19 @@ void ExportRun::PlanRows() {
   }
 }
 
+// The entry the job turns to, the oldest not yet finished, is named in the
+// title, with the progress bar at the entries finished, before it is made.
+void ExportRun::TakeUp(int32_t item) {
+  if (!parallel_) taken_ = NextRow();
+  const PlannedEntry& planned = parallel_ ? planned_[static_cast<size_t>(item)] : taken_;
+  if (planned.entry == -1) return;  // no more rows selected after all
+  const std::string name = window_.NameText(EntryName(index_, planned.entry));
+  window_.SetJobTitle(Say(Text::kWorkExporting, name, result_.processed + 1, result_.selected));
+  window_.SetProgressPosition(result_.processed);
+}
+
 // A single thread takes up the rows as it goes.
-PlannedEntry ExportRun::NextRow(int32_t item) {
-  if (parallel_) return planned_[static_cast<size_t>(item)];
+PlannedEntry ExportRun::NextRow() {
   last_row_ = window_.NextSelectedRow(last_row_);
   if (last_row_ == -1) return {};
   PlannedEntry planned = PlanEntry(window_.RowEntry(last_row_));
@@ -219,8 +232,8 @@ void ExportRun::FixMergeFormat(int32_t entry) {
 // Any thread in a parallel run; a single thread writes a merge entry
 // straight into the merge file.
 ExportedEntry ExportRun::Make(int32_t item) {
-  const PlannedEntry planned = NextRow(item);
-  if (!parallel_ && last_row_ == -1) return {};  // no more rows selected after all
+  const PlannedEntry planned = parallel_ ? planned_[static_cast<size_t>(item)] : taken_;
+  if (planned.entry == -1) return {};  // no more rows selected after all
   if (Kept(planned.path)) {
     ExportedEntry kept;
     kept.outcome.entry = planned.entry;
@@ -241,8 +254,6 @@ bool ExportRun::Commit(ExportedEntry& made) {
   if (!parallel_ && last_row_ == -1) return false;
   const EntryOutcome& outcome = made.outcome;
   const std::string name = window_.NameText(EntryName(index_, outcome.entry));
-  window_.SetJobTitle(Say(Text::kWorkExporting, name, result_.processed + 1, result_.selected));
-  window_.SetProgressPosition(result_.processed);
   if (made.cannot_open) {
     window_.ShowMessage(Say(Text::kCannotOpenOutput, window_.PathText(made.path)),
                         Say(Text::kCaptionFailure));

@@ -4,7 +4,8 @@
 // core decodes while the window sees exactly the calls one thread would
 // make: results are committed strictly in item order, and a stop or an end
 // seen at an item leaves the items after it uncommitted, as if never
-// started.
+// started. The item the calling thread has turned to is made and committed
+// even when a stop comes after that: a stop ends the work between items.
 //
 // At most `2 * threads` items are ahead of the next one to commit, so what
 // the results hold is bounded by that many, whatever the number of items.
@@ -27,6 +28,9 @@ struct OrderedWork {
   // Asked before each item is taken up and before each is committed; false
   // stops the work there. Any thread.
   std::function<bool()> keep_going = [] { return true; };
+  // The calling thread turns to item i, the oldest not yet committed: with
+  // one thread before making it, with several before waiting for it.
+  std::function<void(int32_t)> take_up = [](int32_t) {};
   // Makes item i's result. Any thread, several at once.
   std::function<Result(int32_t)> work;
   // Takes up item i's result, in order, on the calling thread; false ends
@@ -78,9 +82,10 @@ class Runner {
       });
       if (stop_ || next_ >= work_.count) return;
       const int32_t item = next_++;
+      const bool go = item <= taken_up_ || work_.keep_going();
       lock.unlock();
       std::optional<Result> result;
-      if (work_.keep_going()) result.emplace(work_.work(item));
+      if (go) result.emplace(work_.work(item));
       lock.lock();
       states_[Slot(item)] = result ? kReady : kAbandoned;
       results_[Slot(item)] = std::move(result);
@@ -90,25 +95,30 @@ class Runner {
 
   void CommitInOrder() {
     for (int32_t item = 0; item < work_.count; ++item) {
-      const size_t slot = Slot(item);
-      std::optional<Result> result;
+      if (!work_.keep_going()) return;
       {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return states_[slot] != kWaiting; });
-        if (states_[slot] == kAbandoned) return;
-        result = std::move(results_[slot]);
-        results_[slot].reset();
-        states_[slot] = kWaiting;
+        std::lock_guard lock(mutex_);
+        taken_up_ = item;
       }
-      if (!work_.keep_going()) {
-        work_.discard(*result);
-        return;
-      }
-      if (!work_.commit(item, *result)) return;
+      work_.take_up(item);
+      std::optional<Result> result = Await(item);
+      if (!result || !work_.commit(item, *result)) return;
       std::lock_guard lock(mutex_);
       committed_ = item + 1;
       changed_.notify_all();
     }
+  }
+
+  // The item's result once made; none when it was given up.
+  std::optional<Result> Await(int32_t item) {
+    const size_t slot = Slot(item);
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return states_[slot] != kWaiting; });
+    if (states_[slot] == kAbandoned) return std::nullopt;
+    std::optional<Result> result = std::move(results_[slot]);
+    results_[slot].reset();
+    states_[slot] = kWaiting;
+    return result;
   }
 
   void Stop() {
@@ -127,6 +137,7 @@ class Runner {
   std::vector<State> states_;
   int32_t next_ = 0;       // the next item to take up
   int32_t committed_ = 0;  // items committed
+  int32_t taken_up_ = -1;  // the item the calling thread turned to last: made whatever comes
   bool stop_ = false;
 };
 
@@ -140,6 +151,7 @@ void RunOrdered(OrderedWork<Result>& work) {
   }
   for (int32_t item = 0; item < work.count; ++item) {
     if (!work.keep_going()) return;
+    work.take_up(item);
     Result result = work.work(item);
     if (!work.commit(item, result)) return;
   }

@@ -23,6 +23,19 @@ constexpr int32_t kFramesPerBuffer = 2048;
 constexpr uint32_t kDrainWaitMs = 100;
 constexpr std::chrono::milliseconds kPauseWait{20};
 
+// Why an entry got no player, in the words every face uses.
+EntryProblem PlayerProblem(WaveOpenError error) {
+  switch (error) {
+    case WaveOpenError::kNoDevice:
+      return EntryProblem::kNoDevice;
+    case WaveOpenError::kFormatRefused:
+      return EntryProblem::kFormatRefused;
+    case WaveOpenError::kFailed:
+      break;
+  }
+  return EntryProblem::kDeviceFailed;
+}
+
 int32_t ProgressValue(int64_t frames) {
   return static_cast<int32_t>(std::clamp<int64_t>(frames, 0, std::numeric_limits<int32_t>::max()));
 }
@@ -38,7 +51,7 @@ class PlaybackRun {
   bool Stopped() const { return state_.running.load() == 0; }
   EntryOutcome PlayEntry(int32_t entry);
   void Decode(EntryDecoder& decoder, WaveOutPlayerPtr player);
-  WaveOutPlayerPtr OpenPlayer(const PcmFormat& format);
+  Result<WaveOutPlayerPtr, WaveOpenError> OpenPlayer(const PcmFormat& format);
   bool Follow(EntryDecoder& decoder, WaveOutPlayer& player, int64_t* base);
   void Seek(EntryDecoder& decoder, WaveOutPlayer& player, int64_t* base);
   bool Requested() const;
@@ -86,19 +99,19 @@ EntryOutcome PlaybackRun::PlayEntry(int32_t entry) {
     outcome.system_error = errno;
     return outcome;
   }
-  WaveOutPlayerPtr player = OpenPlayer(decoder.format());
+  Result<WaveOutPlayerPtr, WaveOpenError> player = OpenPlayer(decoder.format());
   if (!player) {
-    outcome.problem = EntryProblem::kNoPlayer;
+    outcome.problem = PlayerProblem(player.failure());
     return outcome;
   }
   window_.SetProgressRange(0, ProgressValue(ov_pcm_total(decoder.vorbis(), -1)));
-  Decode(decoder, std::move(player));
+  Decode(decoder, std::move(*player));
   outcome.ok = true;
   return outcome;
 }
 
-WaveOutPlayerPtr PlaybackRun::OpenPlayer(const PcmFormat& format) {
-  if (format.block_align == 0) return nullptr;
+Result<WaveOutPlayerPtr, WaveOpenError> PlaybackRun::OpenPlayer(const PcmFormat& format) {
+  if (format.block_align == 0) return WaveOpenError::kFormatRefused;
   player_buffer_ = uint32_t{kFramesPerBuffer} * format.block_align;
   buffer_.resize(std::max<size_t>(buffer_.size(), player_buffer_));
   return setup_.make_player(format, kFramesPerBuffer);
@@ -121,7 +134,7 @@ void PlaybackRun::Decode(EntryDecoder& decoder, WaveOutPlayerPtr player) {
       if (!PlayOut(*player, base)) break;
       base += player->position();
       player.reset();
-      player = OpenPlayer(decoder.format());
+      player = OpenPlayer(decoder.format()).value_or(nullptr);
       if (!player) break;
     }
     ApplyVolume(block.length);
@@ -217,7 +230,8 @@ void PlaybackRun::Restore() {
 
 }  // namespace
 
-WaveOutPlayerPtr CreateDefaultPlayer(const PcmFormat& format, int32_t frames_per_buffer) {
+Result<WaveOutPlayerPtr, WaveOpenError> CreateDefaultPlayer(const PcmFormat& format,
+                                                            int32_t frames_per_buffer) {
   return WaveOutPlayer::create(format, frames_per_buffer);
 }
 

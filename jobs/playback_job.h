@@ -15,11 +15,12 @@
 namespace kowaki {
 
 // Makes the player for an entry: `format` and frames per buffer.
-using PlayerFactory =
-    std::function<WaveOutPlayerPtr(const PcmFormat& format, int32_t frames_per_buffer)>;
+using PlayerFactory = std::function<Result<WaveOutPlayerPtr, WaveOpenError>(
+    const PcmFormat& format, int32_t frames_per_buffer)>;
 
 // A player on the system's default device.
-WaveOutPlayerPtr CreateDefaultPlayer(const PcmFormat& format, int32_t frames_per_buffer);
+Result<WaveOutPlayerPtr, WaveOpenError> CreateDefaultPlayer(const PcmFormat& format,
+                                                            int32_t frames_per_buffer);
 
 // What a face asks of the entry playing, besides the stop: the job
 // honours it between blocks. Any thread writes it; the job reads it.

@@ -17,11 +17,21 @@ namespace {
 
 constexpr uint16_t kSdlSamples = 512;  // frames per callback
 
+SDL_AudioSpec Spec(const PcmFormat& format) {
+  SDL_AudioSpec spec;
+  SDL_zero(spec);
+  spec.freq = static_cast<int>(format.samples_per_sec);
+  spec.format = format.bits_per_sample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
+  spec.channels = static_cast<Uint8>(format.channels);
+  spec.samples = kSdlSamples;
+  return spec;
+}
+
 class SdlWaveDevice : public WaveDevice {
  public:
   SdlWaveDevice(WaveEvent* done, uint32_t block_align) : done_(done), block_align_(block_align) {}
   ~SdlWaveDevice() override;
-  bool Open(const PcmFormat& format);
+  Result<void, WaveOpenError> Open(const PcmFormat& format);
 
   WaveResult prepare(WaveHeader* header) override;
   WaveResult write(WaveHeader* header) override;
@@ -90,32 +100,35 @@ SdlWaveDevice::~SdlWaveDevice() {
   SDL_TLSCleanup();
 }
 
-bool SdlWaveDevice::Open(const PcmFormat& format) {
+// No audio driver is no device; a driver without a device to open is none
+// either, which a plain format that does not open either tells.
+Result<void, WaveOpenError> SdlWaveDevice::Open(const PcmFormat& format) {
+  subsystem_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+  if (!subsystem_) return WaveOpenError::kNoDevice;
   if (format.format_tag != kFormatPcm || format.channels == 0 ||
       (format.bits_per_sample != 8 && format.bits_per_sample != 16) ||
       format.block_align != format.channels * format.bits_per_sample / 8 ||
       format.samples_per_sec == 0 || format.samples_per_sec > 0x7FFFFFFF ||
       format.channels > 0xFF) {
-    return false;
+    return WaveOpenError::kFormatRefused;
   }
-  subsystem_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-  if (!subsystem_) return false;
-  SDL_AudioSpec want;
-  SDL_zero(want);
-  want.freq = static_cast<int>(format.samples_per_sec);
-  want.format = format.bits_per_sample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
-  want.channels = static_cast<Uint8>(format.channels);
-  want.samples = kSdlSamples;
+  SDL_AudioSpec want = Spec(format);
   want.callback = Fill;
   want.userdata = this;
   // SDL converts to whatever the hardware takes.
   SDL_AudioSpec have;
   id_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (id_ == 0) return false;
+  if (id_ == 0) {
+    SDL_AudioSpec plain = Spec(MakePcmFormat(44100, 2, 16));
+    const SDL_AudioDeviceID probe = SDL_OpenAudioDevice(nullptr, 0, &plain, nullptr, 0);
+    if (probe == 0) return WaveOpenError::kNoDevice;
+    SDL_CloseAudioDevice(probe);
+    return WaveOpenError::kFormatRefused;
+  }
   silence_ = have.silence;
   done_->Set();  // opened
   SDL_PauseAudioDevice(id_, 0);
-  return true;
+  return {};
 }
 
 WaveResult SdlWaveDevice::prepare(WaveHeader* header) {
@@ -207,11 +220,13 @@ void SDLCALL SdlWaveDevice::Fill(void* self, Uint8* stream, int length) {
 
 }  // namespace
 
-WaveDevicePtr OpenWaveDevice(const PcmFormat& format, WaveEvent* done) {
+Result<WaveDevicePtr, WaveOpenError> OpenWaveDevice(const PcmFormat& format, WaveEvent* done) {
   auto device =
       std::unique_ptr<SdlWaveDevice>(new (std::nothrow) SdlWaveDevice(done, format.block_align));
-  if (!device || !device->Open(format)) return nullptr;
-  return device;
+  if (!device) return WaveOpenError::kFailed;
+  const Result<void, WaveOpenError> opened = device->Open(format);
+  if (!opened) return opened.failure();
+  return WaveDevicePtr(std::move(device));
 }
 
 }  // namespace kowaki

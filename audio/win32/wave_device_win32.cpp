@@ -93,15 +93,26 @@ Result<WaveTime, WaveError> Win32WaveDevice::position(WaveTimeFormat format) {
 
 }  // namespace
 
-WaveDevicePtr OpenWaveDevice(const PcmFormat& format, WaveEvent* done) {
+Result<WaveDevicePtr, WaveOpenError> OpenWaveDevice(const PcmFormat& format, WaveEvent* done) {
   HWAVEOUT handle = nullptr;
-  if (waveOutOpen(&handle, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(&format),
-                  reinterpret_cast<DWORD_PTR>(done->native()), 0,
-                  CALLBACK_EVENT) != MMSYSERR_NOERROR) {
-    return nullptr;
+  switch (waveOutOpen(&handle, WAVE_MAPPER, reinterpret_cast<const WAVEFORMATEX*>(&format),
+                      reinterpret_cast<DWORD_PTR>(done->native()), 0, CALLBACK_EVENT)) {
+    case MMSYSERR_NOERROR:
+      break;
+    case MMSYSERR_NODRIVER:
+    case MMSYSERR_BADDEVICEID:
+    case MMSYSERR_ALLOCATED:  // another program holds the only one
+      return WaveOpenError::kNoDevice;
+    case WAVERR_BADFORMAT:
+      return WaveOpenError::kFormatRefused;
+    default:
+      return WaveOpenError::kFailed;
   }
   auto* device = new (std::nothrow) Win32WaveDevice(handle);
-  if (!device) waveOutClose(handle);
+  if (!device) {
+    waveOutClose(handle);
+    return WaveOpenError::kFailed;
+  }
   return WaveDevicePtr(device);
 }
 

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -202,19 +203,23 @@ std::vector<std::string> FilesIn(const std::string& folder) {
   return names;
 }
 
-// Every text the window's title was given, in order.
+// Every text the window's title was given, in order, with what a test
+// notes of the window at that moment (the worker waits meanwhile).
 std::vector<std::string> g_titles;
+std::function<std::string(HWND)> g_noted;
 WNDPROC g_dialog_proc = nullptr;
 
 LRESULT CALLBACK RecordTitles(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_SETTEXT)
-    g_titles.push_back(test::Utf8(reinterpret_cast<const wchar_t*>(lparam)));
+  if (message == WM_SETTEXT) {
+    g_titles.push_back(test::Utf8(reinterpret_cast<const wchar_t*>(lparam)) +
+                       (g_noted ? g_noted(window) : ""));
+  }
   return CallWindowProcW(g_dialog_proc, window, message, wparam, lparam);
 }
 
 // Whether the window's player finds a device: only the sound run has one.
 bool HasSoundDevice() {
-  return WaveOutPlayer::create(MakePcmFormat(22050, 1, 16), 2048) != nullptr;
+  return static_cast<bool>(WaveOutPlayer::create(MakePcmFormat(22050, 1, 16), 2048));
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -223,6 +228,7 @@ class MainWindowTest : public ::testing::Test {
     RegDeleteKeyW(HKEY_CURRENT_USER, test::Wide(kGameKey).c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, test::Wide(kSettingsKey).c_str());
     g_titles.clear();
+    g_noted = nullptr;
   }
 
   void TearDown() override {
@@ -816,6 +822,58 @@ TEST_F(MainWindowTest, StopDuringAnExport) {
   EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_OUTPUT)), "出力");
   for (int id : {IDC_BROWSE, IDC_LIST, IDC_PLAY, IDC_OUTPUT})
     EXPECT_TRUE(Enabled(dialog, id)) << id;
+}
+
+// What an export's folder holds: its whole files, then the files being
+// written, in brackets, by the names they will have.
+std::string FolderAsSeen(const std::string& folder) {
+  std::string whole, written;
+  for (const std::string& name : FilesIn(folder)) {
+    if (!name.starts_with(".")) {
+      whole += " " + name;
+    } else {  // .NAME.kowaki-PID-XXXXXX.tmp
+      written += " (" + name.substr(1, name.find(".kowaki-") - 1) + ")";
+    }
+  }
+  return whole + written;
+}
+
+// During the second of four entries the title names the second, 2/4, and
+// the progress bar stands at 1. On one thread nothing of an entry is
+// written before its title; on several the title names the oldest entry
+// not yet finished, so the files finished are those before it.
+TEST_F(MainWindowTest, TheExportTitleNamesTheEntryBeforeItsFileIsWritten) {
+  MakeArchive(4);
+  SetWord(kSettingsKey, "type", 1);
+  HWND dialog = CreateListed();
+  g_dialog_proc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordTitles)));
+  auto* state = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+  for (const int threads : {1, 4}) {
+    const std::string out = dir_.File("out" + std::to_string(threads));
+    CreateDirectoryW(test::Wide(out).c_str(), nullptr);
+    // At each title: where the bar stood under the one before, the folder.
+    g_noted = [&out, threads](HWND window) {
+      const std::string folder = FolderAsSeen(out);
+      const auto bar = SendDlgItemMessageW(window, IDC_PROGRESS, PBM_GETPOS, 0, 0);
+      return " | bar " + std::to_string(bar) + " |" +
+             (threads == 1 ? folder : folder.substr(0, folder.find(" (")));
+    };
+    g_titles.clear();
+    state->jobs.threads = threads;
+    SelectAll(dialog);
+    const auto picker = AnswerFolder(out);
+    Press(dialog, IDC_OUTPUT);
+    ASSERT_TRUE(WaitIdle(dialog));
+    EXPECT_TRUE(PumpUntil([&] { return picker->done(); }, 5000));
+    EXPECT_EQ(g_titles, (std::vector<std::string>{
+                            "こわき : v_000 出力中 1/4 | bar 0 |",
+                            "こわき : v_001 出力中 2/4 | bar 0 | v_000.wav",
+                            "こわき : v_002 出力中 3/4 | bar 1 | v_000.wav v_001.wav",
+                            "こわき : v_003 出力中 4/4 | bar 2 | v_000.wav v_001.wav v_002.wav",
+                            "こわき | bar 3 | v_000.wav v_001.wav v_002.wav v_003.wav"}))
+        << threads;
+  }
 }
 
 // Closing the window during an export stops it and ends the program,

@@ -47,9 +47,29 @@ uint32_t PlayToTheEnd(WaveOutPlayer& player, const std::string& sound) {
 
 #if !defined(_WIN32)
 
-TEST(DefaultDeviceTest, WithoutASoundDeviceNoPlayerIsMade) {
+// Why `format` gets no player; kFailed when it gets one.
+WaveOpenError Refusal(const PcmFormat& format) {
+  const auto player = WaveOutPlayer::create(format, kFrames);
+  EXPECT_FALSE(player);
+  return player ? WaveOpenError::kFailed : player.failure();
+}
+
+// No audio driver, or a driver without a device, is no device; a device
+// that is there refuses what SDL does not take.
+TEST(DefaultDeviceTest, NoDeviceIsToldFromAFormatTheDeviceRefuses) {
   SetEnvironment("SDL_AUDIODRIVER", "kowaki-none");
-  EXPECT_FALSE(WaveOutPlayer::create(kFormat, kFrames));
+  EXPECT_EQ(Refusal(kFormat), WaveOpenError::kNoDevice);
+  TempDir dir;
+  const std::string empty = dir.File("asound.conf");  // no PCM at all, not even "default"
+  WriteBytes(empty, "");
+  SetEnvironment("ALSA_CONFIG_PATH", empty);
+  SetEnvironment("SDL_AUDIODRIVER", "alsa");
+  EXPECT_EQ(Refusal(kFormat), WaveOpenError::kNoDevice);
+
+  SetEnvironment("SDL_AUDIODRIVER", "dummy");
+  EXPECT_TRUE(WaveOutPlayer::create(kFormat, kFrames));
+  EXPECT_EQ(Refusal(MakePcmFormat(22050, 9, 16)), WaveOpenError::kFormatRefused);  // 8 at most
+  EXPECT_EQ(Refusal(MakePcmFormat(22050, 2, 24)), WaveOpenError::kFormatRefused);
 }
 
 TEST(DefaultDeviceTest, TheDeviceGetsEveryByteWrittenInOrder) {
@@ -57,7 +77,7 @@ TEST(DefaultDeviceTest, TheDeviceGetsEveryByteWrittenInOrder) {
   const std::string file = dir.File("heard.raw");
   SetEnvironment("SDL_AUDIODRIVER", "disk");
   SetEnvironment("SDL_DISKAUDIOFILE", file);
-  WaveOutPlayerPtr player = WaveOutPlayer::create(kFormat, kFrames);
+  WaveOutPlayerPtr player = WaveOutPlayer::create(kFormat, kFrames).value_or(nullptr);
   ASSERT_TRUE(player);
   EXPECT_EQ(player->position(), 0u);
   const std::string sound = Sound(20);  // more than the ring holds
@@ -70,12 +90,16 @@ TEST(DefaultDeviceTest, TheDeviceGetsEveryByteWrittenInOrder) {
 
 TEST(DefaultDeviceTest, PlaysThroughWinmmWhereThereIsADevice) {
   const char* file = std::getenv("KOWAKI_SOUND_FILE");
-  WaveOutPlayerPtr player = WaveOutPlayer::create(kFormat, kFrames);
+  auto opened = WaveOutPlayer::create(kFormat, kFrames);
   if (!file) {
-    // No device set up: none may be left open either.
-    if (!player) return;
+    // No device set up: none may be left open either, and that is the reason.
+    if (!opened) {
+      EXPECT_EQ(opened.failure(), WaveOpenError::kNoDevice);
+      return;
+    }
     GTEST_SKIP() << "a sound card of its own";
   }
+  WaveOutPlayerPtr player = std::move(opened).value_or(nullptr);
   ASSERT_TRUE(player) << "the test's sound device is missing";
   const std::string sound = Sound(20);
   EXPECT_EQ(PlayToTheEnd(*player, sound), 20u * kFrames);

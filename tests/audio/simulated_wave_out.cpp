@@ -133,10 +133,12 @@ WaveOutput SimulatedWaveOut::Output() { return Output(TickCount); }
 
 WaveOutput SimulatedWaveOut::Output(std::function<uint32_t()> ticks) {
   WaveOutput output;
-  output.open = [this](const PcmFormat& format, WaveEvent* done) -> WaveDevicePtr {
+  output.open = [this](const PcmFormat& format,
+                       WaveEvent* done) -> Result<WaveDevicePtr, WaveOpenError> {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      if (!behaviour_.present || open_) return nullptr;
+      if (!behaviour_.present || open_) return WaveOpenError::kNoDevice;
+      if (!behaviour_.takes_formats) return WaveOpenError::kFormatRefused;
       open_ = true;
       format_ = format;
       done_ = done;
@@ -145,13 +147,14 @@ WaveOutput SimulatedWaveOut::Output(std::function<uint32_t()> ticks) {
       opened_.push_back(format);
     }
     done->Set();  // opened
-    return std::make_unique<Device>(*this);
+    return WaveDevicePtr(std::make_unique<Device>(*this));
   };
   output.ticks = std::move(ticks);
   return output;
 }
 
-std::function<WaveOutPlayerPtr(const PcmFormat&, int32_t)> SimulatedWaveOut::Players() {
+std::function<Result<WaveOutPlayerPtr, WaveOpenError>(const PcmFormat&, int32_t)>
+SimulatedWaveOut::Players() {
   return [this](const PcmFormat& format, int32_t frames) {
     return WaveOutPlayer::create(format, frames, Output());
   };

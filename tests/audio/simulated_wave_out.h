@@ -16,6 +16,7 @@ namespace kowaki::test {
 // How the devices a SimulatedWaveOut opens behave.
 struct SimulatedBehaviour {
   bool present = true;                                    // false: no device, every open fails
+  bool takes_formats = true;                              // false: the device refuses every format
   bool finish_at_once = false;                            // a buffer is played as it is queued
   WaveTimeFormat time_format = WaveTimeFormat::kSamples;  // the positions' format
   int32_t refuse_prepares = 0;                            // so many of the next prepares fail
@@ -31,7 +32,7 @@ class SimulatedWaveOut {
   WaveOutput Output();
   WaveOutput Output(std::function<uint32_t()> ticks);
   // The factory a playback job takes.
-  std::function<WaveOutPlayerPtr(const PcmFormat&, int32_t)> Players();
+  std::function<Result<WaveOutPlayerPtr, WaveOpenError>(const PcmFormat&, int32_t)> Players();
 
   // The device's side: finishes the oldest queued buffer, as a device
   // does when it has played it. False when none is queued, or while the

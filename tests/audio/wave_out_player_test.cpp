@@ -39,7 +39,14 @@ class WaveOutPlayerTest : public ::testing::Test {
  protected:
   WaveOutPlayerPtr Create(SimulatedWaveOut& device, const PcmFormat& format,
                           int32_t frames = 2048) {
-    return WaveOutPlayer::create(format, frames, device.Output());
+    return WaveOutPlayer::create(format, frames, device.Output()).value_or(nullptr);
+  }
+  // Why no player is made.
+  static WaveOpenError Refusal(SimulatedWaveOut& device, const PcmFormat& format,
+                               int32_t frames = 2048) {
+    const auto player = WaveOutPlayer::create(format, frames, device.Output());
+    EXPECT_FALSE(player);
+    return player ? WaveOpenError::kFailed : player.failure();
   }
   WriteResult Write(WaveOutPlayer& player, const std::string& block) {
     return player.write(block.data(), static_cast<uint32_t>(block.size()));
@@ -126,8 +133,9 @@ TEST_F(WaveOutPlayerTest, DrainTimesOutAcrossTheTickCountsWrap) {
   SimulatedWaveOut device;
   // A clock 40 ms short of wrapping to 0.
   const uint32_t offset = 0u - TickCount() - 40;
-  WaveOutPlayerPtr player =
-      WaveOutPlayer::create(mono_, 2048, device.Output([offset] { return TickCount() + offset; }));
+  WaveOutPlayerPtr player = WaveOutPlayer::create(mono_, 2048, device.Output([offset] {
+                              return TickCount() + offset;
+                            })).value_or(nullptr);
   ASSERT_TRUE(player);
   Write(*player, Block(mono_, 10, 'w'));
   const Clock::time_point start = Clock::now();
@@ -211,14 +219,18 @@ TEST_F(WaveOutPlayerTest, ABlockLargerThanABufferIsRefused) {
   EXPECT_EQ(device.Queued(), 1u);
 }
 
-TEST_F(WaveOutPlayerTest, CreateFailsWithoutADeviceAndLeavesNothingOpen) {
+TEST_F(WaveOutPlayerTest, CreateSaysWhyItFailsAndLeavesNothingOpen) {
   SimulatedWaveOut absent({.present = false});
-  EXPECT_FALSE(Create(absent, stereo_));
+  EXPECT_EQ(Refusal(absent, stereo_), WaveOpenError::kNoDevice);
   EXPECT_TRUE(absent.Opened().empty());
+  SimulatedWaveOut refusing({.takes_formats = false});
+  EXPECT_EQ(Refusal(refusing, stereo_), WaveOpenError::kFormatRefused);
+  EXPECT_TRUE(refusing.Opened().empty());
 
   SimulatedWaveOut device;
-  EXPECT_FALSE(Create(device, stereo_, 0));
-  EXPECT_FALSE(Create(device, stereo_, 0x7FFFFFFF));  // buffers beyond what 32 bits count
+  EXPECT_EQ(Refusal(device, stereo_, 0), WaveOpenError::kFailed);
+  // Buffers beyond what 32 bits count.
+  EXPECT_EQ(Refusal(device, stereo_, 0x7FFFFFFF), WaveOpenError::kFailed);
   EXPECT_EQ(device.Opened().size(), 2u);
   EXPECT_EQ(device.Closes(), 2);
   EXPECT_FALSE(device.Open());

@@ -605,11 +605,15 @@ TEST_F(CliJobsTest, PlayWithoutASoundDeviceFailsEveryEntry) {
   UseNoSoundDevice();
   if (WaveOutPlayer::create(MakePcmFormat(22050, 1, 16), 2048))
     GTEST_SKIP() << "a sound device is present";
-  CommandResult result = RunCommand(RunPlay, {archive_});
+  CommandResult result = RunCommand(RunPlay, {archive_, "--json"});
   EXPECT_EQ(result.code, 1);
-  EXPECT_NE(result.err.find("kowaki-cli: v_0001: the sound device cannot play its format\n"),
+  EXPECT_NE(result.err.find("kowaki-cli: v_0001: there is no sound device to play on\n"),
             std::string::npos)
       << result.err;
+  EXPECT_NE(result.out.find("\"status\": \"failed\", \"problem\": \"no_device\", \"reason\": "
+                            "\"there is no sound device to play on\""),
+            std::string::npos)
+      << result.out;
   EXPECT_NE(result.err.find("warning: 3 taken up, 3 could not be played"), std::string::npos)
       << result.err;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "common/output_file.h"
 #include "convert/wav_file.h"
@@ -29,6 +30,33 @@ void ExpectWavHeader(const std::string& file, uint32_t rate, uint16_t channels,
 double Samples16(const std::string& file) {
   return static_cast<double>(file.size() - kWavHeaderSize) / 2;
 }
+
+// A file of the export's that says when it is first written to and when
+// it is finished, on the job's own thread `job` (the entries made on other
+// threads are written there unseen).
+class WatchedFile : public ExportFile {
+ public:
+  WatchedFile(std::unique_ptr<ExportFile> file, std::thread::id job,
+              std::function<void(const char*)> seen)
+      : file_(std::move(file)), seen_(std::move(seen)), job_(job) {}
+  bool Write(const void* data, size_t size) override {
+    if (std::this_thread::get_id() == job_) seen_("write");
+    return file_->Write(data, size);
+  }
+  bool Flush() override { return file_->Flush(); }
+  bool CutBack(uint64_t size) override { return file_->CutBack(size); }
+  bool Finish(std::span<const uint8_t> header) override {
+    seen_("finish");
+    return file_->Finish(header);
+  }
+  void Discard() override { file_->Discard(); }
+  bool IsStream() const override { return file_->IsStream(); }
+
+ private:
+  std::unique_ptr<ExportFile> file_;
+  std::function<void(const char*)> seen_;
+  std::thread::id job_;
+};
 
 class ExportJobTest : public JobTest {
  protected:
@@ -149,6 +177,51 @@ TEST_F(ExportJobTest, AStopDuringTheSecondOfFiveCompletesItAndReportsThree) {
   EXPECT_EQ(Out("e1.ogg"), clips_[1].data);
   EXPECT_EQ(window_.Calls("message"), Calls{"message 警告: 3 を残して出力を中断しました"});
   EXPECT_TRUE(window_.Idle());
+}
+
+// While entry k of 4 is made the title names it and the progress bar
+// stands at k - 1: its file is written and finished under that title. On
+// several threads the title names the oldest entry not yet finished.
+TEST_F(ExportJobTest, TheTitleNamesTheEntryBeingMadeBeforeItsFileIsWritten) {
+  Calls seen;  // titles, and what the files saw with the progress bar's place
+  const std::thread::id job = std::this_thread::get_id();
+  const auto Progress = [this] {
+    const Calls calls = window_.Calls("progress ");
+    return *std::find_if(calls.rbegin(), calls.rend(), [](const std::string& call) {
+      return !call.starts_with("progress range");
+    });
+  };
+  window_.OnTitle([&](const std::string& title) { seen.push_back(title); });
+  open_file_ = [&](const std::string& path, OutputPlace place) {
+    Result<std::unique_ptr<ExportFile>> opened = OpenExportFile(path, place);
+    if (!opened) return opened;
+    const std::string name = std::filesystem::path(path).filename().string();
+    return Result<std::unique_ptr<ExportFile>>(
+        std::make_unique<WatchedFile>(std::move(*opened), job, [&, name](const char* what) {
+          const std::string event = what + (" " + name) + ", " + Progress();
+          if (seen.back() != event) seen.push_back(event);
+        }));
+  };
+  for (const int32_t merge : {0, 1}) {
+    for (const int32_t threads : {1, 4}) {
+      Ready(Voices(4, 8000), {1, -1, -1, merge});
+      state_.threads = threads;
+      seen.clear();
+      EXPECT_EQ(Export().succeeded, 4);
+      Calls expected;
+      for (int k = 1; k <= 4; ++k) {
+        const std::string file = merge ? "all.wav" : "e" + std::to_string(k - 1) + ".wav";
+        const std::string progress = ", progress " + std::to_string(k - 1);
+        expected.push_back("こわき : e" + std::to_string(k - 1) + " 出力中 " + std::to_string(k) +
+                           "/4");
+        if (merge || threads == 1) expected.push_back("write " + file + progress);
+        if (!merge) expected.push_back("finish " + file + progress);
+      }
+      if (merge) expected.push_back("finish all.wav, progress 3");
+      expected.push_back("こわき");
+      EXPECT_EQ(seen, expected) << merge << " " << threads;
+    }
+  }
 }
 
 TEST_F(ExportJobTest, AWavFileThatCannotBeCreatedEndsTheRunWithoutEndMessages) {
@@ -277,9 +350,9 @@ TEST_F(ExportJobTest, MoreThanTwoChannelsAreKeptOrMixedDown) {
 TEST_F(ExportJobTest, AnArchiveWrittenToDuringTheRunFailsTheEntriesStillToCome) {
   Ready(Voices(3, 8000));
   const std::string archive = dir_.File("voice.arc");
-  // The first entry is finished under its title; the second is read after.
+  // The first entry is finished before the second's title; the second is read after.
   window_.OnTitle([&](const std::string& title) {
-    if (title.ends_with(" 1/3")) {
+    if (title.ends_with(" 2/3")) {
       std::FILE* file = std::fopen(archive.c_str(), "ab");
       std::fputc('!', file);
       std::fclose(file);

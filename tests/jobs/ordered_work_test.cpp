@@ -73,21 +73,34 @@ TEST(OrderedWorkTest, CommitsInItemOrderHoldingAtMostTwiceTheThreadsAhead) {
   }
 }
 
+// A stop ends the work between items: pressed while item 40 is committed,
+// or once the calling thread turned to it (the oldest not committed, made
+// and committed whatever comes after), nothing after it is committed and
+// what was made beyond it is discarded, wherever the threads are.
 TEST(OrderedWorkTest, AStopCommitsNothingMoreAndDiscardsWhatWasMade) {
-  for (int32_t threads : {1, 3}) {
-    Tally tally;
-    OrderedWork<Tally::Result> work = tally.Work(100, threads);
-    std::atomic<bool> running{true};
-    work.keep_going = [&] { return running.load(); };
-    auto commit = work.commit;
-    work.commit = [&](int32_t item, Tally::Result& result) {
-      if (item == 40) running = false;  // the stop button, pressed while item 40 is taken up
-      return commit(item, result);
-    };
-    RunOrdered(work);
-    EXPECT_EQ(tally.committed_, Range(41)) << threads;
-    EXPECT_EQ(tally.made_.load(), 41 + tally.discarded_) << threads;
-    EXPECT_EQ(tally.held_.load(), 0) << threads;
+  for (const bool at_take_up : {false, true}) {
+    for (int32_t threads : {1, 3}) {
+      Tally tally;
+      OrderedWork<Tally::Result> work = tally.Work(100, threads);
+      std::atomic<bool> running{true};
+      work.keep_going = [&] { return running.load(); };
+      std::vector<int32_t> taken;
+      work.take_up = [&](int32_t item) {
+        EXPECT_EQ(tally.committed_.size(), static_cast<size_t>(item));
+        taken.push_back(item);
+        if (at_take_up && item == 40) running = false;  // the stop button, under item 40's title
+      };
+      auto commit = work.commit;
+      work.commit = [&](int32_t item, Tally::Result& result) {
+        if (!at_take_up && item == 40) running = false;
+        return commit(item, result);
+      };
+      RunOrdered(work);
+      EXPECT_EQ(taken, Range(41)) << threads << at_take_up;
+      EXPECT_EQ(tally.committed_, Range(41)) << threads << at_take_up;
+      EXPECT_EQ(tally.made_.load(), 41 + tally.discarded_) << threads << at_take_up;
+      EXPECT_EQ(tally.held_.load(), 0) << threads << at_take_up;
+    }
   }
 }
 

@@ -157,6 +157,24 @@ TEST_F(PlaybackJobTest, WithoutASoundDeviceEveryEntryFails) {
   EXPECT_TRUE(window_.Idle());
 }
 
+// No device, a format the device refuses and an entry that is no Ogg
+// Vorbis are each their own reason.
+TEST_F(PlaybackJobTest, AnEntryThatDoesNotPlaySaysWhy) {
+  MakeArchive({Voice("a", 8000, 1), {"junk", "not audio"}});
+  window_.AddRows(2);  // rows left from an archive where entry 1 was fine
+  window_.SelectAll();
+  SimulatedWaveOut absent({.present = false});
+  SimulatedWaveOut refusing({.takes_formats = false});
+  const std::pair<SimulatedWaveOut*, EntryProblem> cases[] = {
+      {&absent, EntryProblem::kNoDevice}, {&refusing, EntryProblem::kFormatRefused}};
+  for (const auto& [device, problem] : cases) {
+    const PlaybackResult result = Play(*device);
+    ASSERT_EQ(result.entries.size(), 2u);
+    EXPECT_EQ(result.entries[0].problem, problem);
+    EXPECT_EQ(result.entries[1].problem, EntryProblem::kNotAudio);
+  }
+}
+
 TEST_F(PlaybackJobTest, EntriesThatDoNotOpenFailAndTheOthersPlay) {
   MakeArchive({Voice("a", 8000, 1), {"junk", "not vorbis"}, Voice("c", 8000, 1)});
   window_.AddRows(4);  // rows left from another archive; row 3 names no entry
