@@ -1,6 +1,6 @@
 #pragma once
 // The output-settings options that `settings` stores and `export` applies
-// to one run: --type ogg|wav, --rate N|source, --channels 1|2|source.
+// to one run: --type ogg|wav|flac, --rate N|source, --channels 1|2|source.
 
 #include "cli/arguments/args.h"
 #include "common/result.h"
@@ -10,5 +10,8 @@ namespace kowaki::cli {
 
 // Lays the options given over `settings`; fails on a bad one.
 Result<> ApplyOutputOptions(const ParsedArgs& parsed, OutputSettings* settings);
+
+// "ogg", "wav" or "flac": a stored type as --type names it.
+const char* OutputTypeName(int32_t type);
 
 }  // namespace kowaki::cli
