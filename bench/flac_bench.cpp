@@ -7,35 +7,24 @@
 // FLAC export on every core its cost over the WAV export's, in wall time.
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "bench/bench_archives.h"
+#include "bench/processor_time.h"
 #include "settings/memory_store.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using kowaki::bench::kVoiceClips;
-using kowaki::bench::Scratch;
-using kowaki::bench::Session;
-using kowaki::bench::VoiceArchive;
+namespace bench = kowaki::bench;
+using bench::ProcessorSeconds;
 
 constexpr kowaki::OutputSettings kWav{kowaki::kOutputTypeWav, -1, -1, 0};
 constexpr kowaki::OutputSettings kFlac{kowaki::kOutputTypeFlac, -1, -1, 0};
 constexpr int32_t kEveryThread = 0;
-
-double ProcessorSeconds(int who) {
-  rusage usage{};
-  getrusage(who, &usage);
-  const auto seconds = [](const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-  };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 uint64_t BytesIn(const fs::path& folder, const std::string& extension) {
   uint64_t bytes = 0;
@@ -49,22 +38,23 @@ uint64_t BytesIn(const fs::path& folder, const std::string& extension) {
 // `processor`, each run timed by the process's processor time.
 void Export(benchmark::State& state, kowaki::OutputSettings settings, int32_t threads,
             bool processor) {
-  Session session(VoiceArchive(), threads);
+  bench::Session session(bench::VoiceArchive(), threads);
   if (!session.state.index) return state.SkipWithError("no archive");
   kowaki::MemoryStore store;
   kowaki::SaveOutputSettings(store, settings);
   kowaki::ExportSetup setup;
   setup.settings = &store;
   setup.flac = true;
-  const fs::path outs = Scratch() / "flac-out";
+  const fs::path outs = bench::Scratch() / "flac-out";
   fs::remove_all(outs);
   int run = 0;
   for (auto _ : state) {
     const fs::path out = outs / std::to_string(run++);
     const double start = ProcessorSeconds(RUSAGE_SELF);
-    const kowaki::ExportResult result = kowaki::bench::ExportAll(session, setup, out);
+    const kowaki::ExportResult result = bench::ExportAll(session, setup, out);
     if (processor) state.SetIterationTime(ProcessorSeconds(RUSAGE_SELF) - start);
-    if (result.succeeded != kVoiceClips) return state.SkipWithError("not every entry was written");
+    if (result.succeeded != bench::kVoiceClips)
+      return state.SkipWithError("not every entry was written");
     const char* extension = settings.type == kowaki::kOutputTypeFlac ? ".flac" : ".wav";
     state.counters["MiB"] = static_cast<double>(BytesIn(out, extension)) / (1 << 20);
   }
@@ -73,14 +63,14 @@ void Export(benchmark::State& state, kowaki::OutputSettings settings, int32_t th
 
 // The WAV export's files, made once.
 fs::path WavFiles() {
-  const fs::path in = Scratch() / "flac-wav-in";
+  const fs::path in = bench::Scratch() / "flac-wav-in";
   if (fs::exists(in / "v_0599.wav")) return in;
-  Session session(VoiceArchive());
+  bench::Session session(bench::VoiceArchive());
   kowaki::MemoryStore store;
   kowaki::SaveOutputSettings(store, kWav);
   kowaki::ExportSetup setup;
   setup.settings = &store;
-  kowaki::bench::ExportAll(session, setup, in);
+  bench::ExportAll(session, setup, in);
   return in;
 }
 
@@ -89,10 +79,10 @@ void Flac_Baseline(benchmark::State& state) {
     return state.SkipWithError("no flac here");
   }
   const fs::path in = WavFiles();
-  const fs::path out = Scratch() / "flac-tool-out";
+  const fs::path out = bench::Scratch() / "flac-tool-out";
   fs::create_directories(out);
-  const std::string run = "flac -s -f -5 --output-prefix='" + out.string() + "/' '" +
-                          in.string() + "'/*.wav";
+  const std::string run =
+      "flac -s -f -5 --output-prefix='" + out.string() + "/' '" + in.string() + "'/*.wav";
   for (auto _ : state) {
     const double start = ProcessorSeconds(RUSAGE_CHILDREN);
     if (std::system(run.c_str()) != 0) return state.SkipWithError(("failed: " + run).c_str());

@@ -193,8 +193,7 @@ Result<FlacEncoder, FlacError> FlacEncoder::Open(const FlacSetup& setup, FlacSin
       !FLAC__stream_encoder_set_bits_per_sample(encoder, 16) ||
       !FLAC__stream_encoder_set_sample_rate(encoder, static_cast<uint32_t>(setup.rate)) ||
       !FLAC__stream_encoder_set_compression_level(encoder, 5) ||
-      FLAC__stream_encoder_init_stream(encoder, State::OnWrite, nullptr, nullptr,
-                                       State::OnMetadata,
+      FLAC__stream_encoder_init_stream(encoder, State::OnWrite, nullptr, nullptr, State::OnMetadata,
                                        state.get()) != FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
     return FlacError::kSetup;
   }
@@ -241,7 +240,8 @@ FlacResult FlacEncoder::Write(std::span<const uint8_t> pcm) {
   return {};
 }
 
-Result<std::vector<uint8_t>, FlacError> FlacEncoder::Finish(std::span<const uint64_t> track_starts) {
+Result<std::vector<uint8_t>, FlacError> FlacEncoder::Finish(
+    std::span<const uint64_t> track_starts) {
   State& state = *state_;
   if (state.ended) return FlacError::kFinished;
   if (!FLAC__stream_encoder_finish(state.encoder.get())) return state.Failed();

@@ -53,7 +53,7 @@ class Maker {
   const ExportPlan& plan_;
   ExportedEntry made_;
   PcmWriter* out_ = nullptr;  // where decoded data goes; null: the spill buffer
-  uint64_t before_ = 0;        // data the merge file held before this entry
+  uint64_t before_ = 0;       // data the merge file held before this entry
   std::array<uint8_t, kBlockSize> buffer_;
 };
 
@@ -183,7 +183,7 @@ bool Maker::WriteOut(PcmConverter& converter) {
 // its own file.
 bool Maker::Write(std::span<const uint8_t> bytes) {
   errno = 0;
-  const bool written = out_          ? out_->Write(bytes)
+  const bool written = out_         ? out_->Write(bytes)
                        : made_.file ? made_.file->Write(bytes.data(), bytes.size())
                                     : made_.spill.Write(bytes.data(), bytes.size());
   return written || Fail(EntryProblem::kWriteFailed, errno);

@@ -34,14 +34,14 @@ struct ExportPlan {
 // An entry made, waiting for its turn.
 struct ExportedEntry {
   EntryOutcome outcome;
-  std::unique_ptr<ExportFile> file;    // an entry's own file, written but not finished
+  std::unique_ptr<ExportFile> file;   // an entry's own file, written but not finished
   std::unique_ptr<PcmWriter> writer;  // decoded: the audio of that file
   std::string path;                   // its path
-  bool cannot_open = false;  // its own WAV or FLAC file could not be opened: the run ends
-  PcmFormat format{};        // decoded: what the data is; set once the data began
-  uint64_t bytes = 0;        // data bytes written (decoded: PCM, a merge's silence before it too)
-  uint64_t lead = 0;         // a merge entry's silence before its audio, in bytes
-  SpillBuffer spill;         // a merge entry's data, when not written straight
+  bool cannot_open = false;           // its own WAV or FLAC file could not be opened: the run ends
+  PcmFormat format{};                 // decoded: what the data is; set once the data began
+  uint64_t bytes = 0;  // data bytes written (decoded: PCM, a merge's silence before it too)
+  uint64_t lead = 0;   // a merge entry's silence before its audio, in bytes
+  SpillBuffer spill;   // a merge entry's data, when not written straight
 
   // Throws away what was written: no file of its own appears.
   void Discard();

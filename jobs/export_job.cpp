@@ -64,7 +64,9 @@ class ExportRun {
   }
   bool OutputsReplaceable();
   const char* Extension() const {
-    return plan_.kind == OutputKind::kOgg ? ".ogg" : plan_.kind == OutputKind::kWav ? ".wav" : ".flac";
+    return plan_.kind == OutputKind::kOgg   ? ".ogg"
+           : plan_.kind == OutputKind::kWav ? ".wav"
+                                            : ".flac";
   }
   // FLAC frames cannot be cut back to an entry's start: a FLAC merge entry
   // waits whole in its spill buffer, as every entry of a parallel run does.
@@ -118,9 +120,9 @@ ExportResult ExportRun::Run() {
   plan_.album = setup_.album;
   // Any type but 0 is WAV, as the settings dialog shows it, unless the
   // face offers FLAC.
-  plan_.kind = plan_.settings.type == 0 ? OutputKind::kOgg
+  plan_.kind = plan_.settings.type == 0                                ? OutputKind::kOgg
                : plan_.settings.type == kOutputTypeFlac && setup_.flac ? OutputKind::kFlac
-                                                                        : OutputKind::kWav;
+                                                                       : OutputKind::kWav;
   plan_.merge = plan_.kind != OutputKind::kOgg && plan_.settings.merge != 0;
   const InputMark archive = index_ ? MarkInput(index_->fd, index_->path) : InputMark();
   if (ChooseDestination() && OutputsReplaceable()) {
@@ -225,8 +227,9 @@ void ExportRun::FixMergeFormat(int32_t entry) {
   if (!source) return;
   merge_.format = ExportFormat(plan_.settings, *source);
   merge_.format_fixed = true;
-  merge_.gap = static_cast<uint64_t>(std::llround(setup_.gap_seconds * merge_.format.samples_per_sec)) *
-               merge_.format.block_align;
+  merge_.gap =
+      static_cast<uint64_t>(std::llround(setup_.gap_seconds * merge_.format.samples_per_sec)) *
+      merge_.format.block_align;
 }
 
 // Any thread in a parallel run; a single thread writes a merge entry

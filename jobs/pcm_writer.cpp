@@ -53,10 +53,11 @@ class FlacWriter : public PcmWriter {
 
   bool Start(const PcmFileSetup& setup) {
     // A stream keeps its first metadata: no room for a cue sheet there.
-    FlacSetup flac{.rate = static_cast<int32_t>(format_.samples_per_sec),
-                   .channels = format_.channels,
-                   .tags = {},
-                   .cue_tracks = file_.IsStream() ? 0 : std::min(setup.cue_tracks, kFlacMaxCueTracks)};
+    FlacSetup flac{
+        .rate = static_cast<int32_t>(format_.samples_per_sec),
+        .channels = format_.channels,
+        .tags = {},
+        .cue_tracks = file_.IsStream() ? 0 : std::min(setup.cue_tracks, kFlacMaxCueTracks)};
     for (const auto& tag : setup.tags) {
       if (!tag.second.empty()) flac.tags.push_back(tag);
     }

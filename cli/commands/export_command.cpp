@@ -6,8 +6,8 @@
 // stored output settings, changed by the options for this run only.
 
 #include <algorithm>
-#include <charconv>
 #include <cctype>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -44,8 +44,9 @@ constexpr double kMaxGapSeconds = 3600;
 
 bool EndsWithNoCase(std::string_view text, std::string_view end) {
   return text.size() >= end.size() &&
-         std::equal(end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()),
-                    [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+         std::equal(
+             end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()),
+             [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
 }
 
 // A merge without --type is what its name ends in, else FLAC where that is
@@ -80,7 +81,8 @@ Result<double> GapSeconds(const ParsedArgs& parsed) {
                      text->find_first_of("0123456789") != std::string::npos;
   double seconds = -1;
   const char* end = text->data() + text->size();
-  if (!plain || std::from_chars(text->data(), end, seconds).ptr != end || seconds > kMaxGapSeconds) {
+  if (!plain || std::from_chars(text->data(), end, seconds).ptr != end ||
+      seconds > kMaxGapSeconds) {
     return Failure{Say(Text::kArgGapTakes, *text)};
   }
   return seconds;

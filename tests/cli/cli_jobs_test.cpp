@@ -288,7 +288,8 @@ TEST_F(CliJobsTest, ExportRefusesBadRequestsBeforeWritingAnything) {
   EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", to, "--rate", "96000"}).code, 2);
   EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", to, "--channels", "6"}).code, 2);
   for (const char* gap : {"-1", "1e3", "inf", "0.5s", ".", "3601", ""}) {
-    CommandResult bad = RunCommand(RunExport, {archive_, "--merge", out_.File("a.wav"), "--gap", gap});
+    CommandResult bad =
+        RunCommand(RunExport, {archive_, "--merge", out_.File("a.wav"), "--gap", gap});
     EXPECT_EQ(bad.code, 2) << gap;
     EXPECT_NE(bad.err.find("--gap takes seconds from 0 to 3600"), std::string::npos) << bad.err;
   }
@@ -463,9 +464,10 @@ TEST_F(CliJobsTest, FlacIsStoredAndAMergeFollowsItsFilesName) {
   EXPECT_EQ(ReadBytes(out_.File("m.wav")).substr(0, 4), "RIFF");
   EXPECT_EQ(ReadBytes(out_.File("m.FLAC")).substr(0, 4), "fLaC");
   EXPECT_EQ(ReadBytes(out_.File("m")).substr(0, 4), "fLaC");
-  EXPECT_EQ(RunCommand(RunExport, {archive_, "--merge", out_.File("w.flac"), "--type", "wav",
-                                   "v_0003"}).code,
-            0);
+  EXPECT_EQ(
+      RunCommand(RunExport, {archive_, "--merge", out_.File("w.flac"), "--type", "wav", "v_0003"})
+          .code,
+      0);
   EXPECT_EQ(ReadBytes(out_.File("w.flac")).substr(0, 4), "RIFF");  // --type says
 }
 

@@ -112,8 +112,9 @@ TEST_F(CliProcessTest, FlacFilesReadBackWithTheFlacTools) {
     return data_of(ReadBytes(dir_.File("d.wav")));
   };
   for (const char* type : {"wav", "flac"}) {
-    ASSERT_EQ(RunChild(Cli({"export", archive, "--to", dir_.File(type), "--type", type, "-q"}), nullptr),
-              kExited0);
+    ASSERT_EQ(
+        RunChild(Cli({"export", archive, "--to", dir_.File(type), "--type", type, "-q"}), nullptr),
+        kExited0);
   }
   for (const std::string entry : {"0", "1", "2"}) {
     const std::string flac = dir_.File("flac/v" + entry + ".flac");
@@ -137,10 +138,12 @@ TEST_F(CliProcessTest, FlacFilesReadBackWithTheFlacTools) {
     expected += "  TRACK 0" + std::to_string(track + 1) + " AUDIO\n    INDEX 01 " +
                 std::to_string(track * (clip + gap)) + "\n";
   }
-  expected += "REM FLAC__lead-in 0\nREM FLAC__lead-out 255 " + std::to_string(3 * clip + 2 * gap) + "\n";
+  expected +=
+      "REM FLAC__lead-in 0\nREM FLAC__lead-out 255 " + std::to_string(3 * clip + 2 * gap) + "\n";
   std::string cue_sheet;
-  EXPECT_EQ(RunChild({KOWAKI_METAFLAC, "--export-cuesheet-to=-", dir_.File("all.flac")}, &cue_sheet),
-            kExited0);
+  EXPECT_EQ(
+      RunChild({KOWAKI_METAFLAC, "--export-cuesheet-to=-", dir_.File("all.flac")}, &cue_sheet),
+      kExited0);
   EXPECT_EQ(cue_sheet, expected);
 }
 

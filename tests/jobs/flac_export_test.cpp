@@ -46,8 +46,8 @@ class FlacExportTest : public JobTest {
 // An entry's FLAC file decodes to its WAV file's samples, MD5 and all,
 // and names it, in UTF-8, with its number and archive.
 TEST_F(FlacExportTest, FilesHoldTheWavExportsSamplesAndNameTheirEntry) {
-  ListAndSelectAll({Voice("mono", 22050, 1), Voice("\x82\xa0\x82\xa2", 44100, 2),
-                    Voice("six", 48000, 6)});
+  ListAndSelectAll(
+      {Voice("mono", 22050, 1), Voice("\x82\xa0\x82\xa2", 44100, 2), Voice("six", 48000, 6)});
   std::filesystem::create_directories(out_.File("wav"));
   std::filesystem::create_directories(out_.File("flac"));
   ASSERT_EQ(Export(kOutputTypeWav, false, out_.File("wav")).succeeded, 3);
@@ -56,7 +56,8 @@ TEST_F(FlacExportTest, FilesHoldTheWavExportsSamplesAndNameTheirEntry) {
     const char* stem;  // as the recording window names files: the name's bytes
     const char* title;
     uint32_t rate, channels;
-  } files[] = {{"mono", "mono", 22050, 1}, {"\x82\xa0\x82\xa2", "あい", 44100, 2}, {"six", "six", 48000, 6}};
+  } files[] = {
+      {"mono", "mono", 22050, 1}, {"\x82\xa0\x82\xa2", "あい", 44100, 2}, {"six", "six", 48000, 6}};
   for (size_t i = 0; i < std::size(files); ++i) {
     SCOPED_TRACE(files[i].title);
     const std::string stem = std::string("/") + files[i].stem;
@@ -84,8 +85,8 @@ TEST_F(FlacExportTest, TheWindowWritesAStoredFlacTypeAsWav) {
 // the cue sheet room kept for it is padding. Merged on one thread or two,
 // the FLAC file is the same.
 TEST_F(FlacExportTest, MergesHoldTheEntriesWithTheGapBetweenThem) {
-  ListAndSelectAll({Voice("a", 22050, 1), Voice("b", 22050, 1), {"bad", "not vorbis"},
-                    Voice("c", 22050, 1)});
+  ListAndSelectAll(
+      {Voice("a", 22050, 1), Voice("b", 22050, 1), {"bad", "not vorbis"}, Voice("c", 22050, 1)});
   gap_ = 0.123;
   const uint64_t gap = 2712;
   std::string expected;
@@ -98,14 +99,15 @@ TEST_F(FlacExportTest, MergesHoldTheEntriesWithTheGapBetweenThem) {
   ASSERT_EQ(Export(kOutputTypeWav, true, out_.File("all.wav")).succeeded, 3);
   const std::string wav = ReadBytes(out_.File("all.wav"));
   EXPECT_TRUE(WavData(wav) == expected);
-  EXPECT_EQ(expected.size() / 2 - gap * 2, (Decoded(0).size() + Decoded(1).size() +
-                                            Decoded(3).size()) / 2);  // exactly (n-1) gaps
+  EXPECT_EQ(expected.size() / 2 - gap * 2,
+            (Decoded(0).size() + Decoded(1).size() + Decoded(3).size()) / 2);  // exactly (n-1) gaps
   std::vector<CuePoint> cues;
   for (size_t i = 0; i < starts.size(); ++i) {
     cues.push_back({static_cast<uint32_t>(starts[i]), std::string(1, "abc"[i])});
   }
   const auto chunks = MakeCueChunks(cues);
-  EXPECT_TRUE(wav.substr(kWavHeaderSize + expected.size()) == std::string(chunks.begin(), chunks.end()));
+  EXPECT_TRUE(wav.substr(kWavHeaderSize + expected.size()) ==
+              std::string(chunks.begin(), chunks.end()));
 
   std::string single;
   for (int32_t threads : {1, 2}) {
