@@ -49,12 +49,11 @@ bool EndsWithNoCase(std::string_view text, std::string_view end) {
              [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
 }
 
-// A merge without --type is what its name ends in, else FLAC where that is
-// stored and WAV otherwise.
-int32_t MergeType(std::string_view file, int32_t stored) {
+// The type a merge file's name asks for, if any.
+std::optional<int32_t> TypeOfName(std::string_view file) {
   if (EndsWithNoCase(file, ".flac")) return kOutputTypeFlac;
   if (EndsWithNoCase(file, ".wav")) return kOutputTypeWav;
-  return stored == kOutputTypeFlac ? kOutputTypeFlac : kOutputTypeWav;
+  return std::nullopt;
 }
 
 // The stored settings with the options laid over them; the destination
@@ -67,7 +66,10 @@ Result<OutputSettings> RunSettings(const ParsedArgs& parsed) {
   settings.merge = parsed.Has("merge") ? 1 : 0;
   if (parsed.Has("merge")) {
     if (parsed.Value("type") == "ogg") return Failure{Say(Text::kArgMergeIsWav)};
-    if (!parsed.Has("type")) settings.type = MergeType(*parsed.Value("merge"), settings.type);
+    // Without --type: what the name ends in, else FLAC where that is
+    // stored and WAV otherwise.
+    const int32_t stored = settings.type == kOutputTypeFlac ? kOutputTypeFlac : kOutputTypeWav;
+    if (!parsed.Has("type")) settings.type = TypeOfName(*parsed.Value("merge")).value_or(stored);
   }
   return settings;
 }
@@ -97,7 +99,8 @@ std::string OutputText(const ParsedArgs& parsed, const OutputSettings& settings)
                 : settings.ch == 2 ? Text::kOutputStereo
                                    : Text::kOutputSourceChannels);
   }
-  const bool options = parsed.Has("type") || parsed.Has("rate") || parsed.Has("channels");
+  const bool named = parsed.Has("merge") && TypeOfName(*parsed.Value("merge"));
+  const bool options = parsed.Has("type") || parsed.Has("rate") || parsed.Has("channels") || named;
   return text + Say(options ? Text::kOutputFromOptions : Text::kOutputFromSettings);
 }
 
