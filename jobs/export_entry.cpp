@@ -136,6 +136,7 @@ bool Maker::StartOwnAudio(const PcmFormat& format) {
 bool Maker::Begin(const PcmFormat& target, const MergeSink& sink) {
   if (!sink.begin) return true;
   before_ = sink.written_before;
+  if (before_ + sink.lead > kWavDataMax) return Fail(EntryProblem::kTooLarge);
   errno = 0;
   out_ = sink.begin(target);
   if (!out_) return Fail(EntryProblem::kWriteFailed, errno);
