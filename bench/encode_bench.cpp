@@ -6,7 +6,6 @@
 // the neighbours too.
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/processor_time.h"
 #include "convert/samples.h"
 #include "convert/wav_file.h"
 #include "modding/recording.h"
@@ -54,16 +54,7 @@ struct Scratch {
   }
 };
 
-// Processor seconds, user and system, of the process or of its children
-// that ended.
-double ProcessorSeconds(int who) {
-  rusage usage{};
-  getrusage(who, &usage);
-  const auto seconds = [](const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-  };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
+using kowaki::bench::ProcessorSeconds;
 
 const Scratch& Files() {
   static const Scratch scratch;

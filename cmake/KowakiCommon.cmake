@@ -31,7 +31,7 @@ if(KOWAKI_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# Ogg Vorbis: Debian's packages natively, our own static cross build for
+# Ogg Vorbis and FLAC: Debian's packages natively, our own static cross build for
 # Windows (tools/build-windows-deps.sh fills KOWAKI_DEPS_PREFIX).
 find_package(PkgConfig REQUIRED)
 if(KOWAKI_DEPS_PREFIX)
@@ -43,6 +43,12 @@ endif()
 # One target for the four libraries, in link order: vorbisfile and
 # vorbisenc need libvorbis, which needs libogg.
 pkg_check_modules(VORBIS REQUIRED IMPORTED_TARGET vorbisfile vorbisenc vorbis ogg)
+# libFLAC for the FLAC export. Its Windows headers declare the functions
+# as DLL imports unless told the library is static.
+pkg_check_modules(FLAC REQUIRED IMPORTED_TARGET flac)
+if(WIN32)
+  set_property(TARGET PkgConfig::FLAC APPEND PROPERTY INTERFACE_COMPILE_DEFINITIONS FLAC__NO_DLL)
+endif()
 
 # JSON for kowaki-cli: nlohmann/json, header-only. A cross build takes
 # Debian's copy, installed for this machine outside the cross root (headers

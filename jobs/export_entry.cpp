@@ -5,6 +5,7 @@
 
 #include "archive/entry_stream.h"
 #include "archive/last_page.h"
+#include "common/cp932.h"
 #include "common/output_file.h"
 #include "convert/pcm_converter.h"
 #include "convert/wav_file.h"
@@ -24,7 +25,7 @@ class Maker {
   Maker(const ExportPlan& plan, int32_t entry) : plan_(plan) { made_.outcome.entry = entry; }
 
   ExportedEntry Ogg(const std::string& path);
-  ExportedEntry Wav(const std::string& path, const PcmFormat& target, MergeSink sink);
+  ExportedEntry Decoded(const std::string& path, const PcmFormat& target, MergeSink sink);
 
  private:
   ExportedEntry Done(bool ok) {
@@ -49,16 +50,17 @@ class Maker {
     return ArchiveUnchanged(plan_.index) || Fail(EntryProblem::kArchiveChanged);
   }
   bool OpenOwnFile(const std::string& path);
+  bool StartOwnAudio(const PcmFormat& format);
   bool CopyBytes(EntryStream& stream);
   bool Begin(const PcmFormat& target, const MergeSink& sink);
   bool Convert(EntryDecoder& decoder, PcmConverter& converter, const PcmFormat& target);
   bool WriteOut(PcmConverter& converter);
-  bool Write(const void* data, size_t size);
+  bool Write(std::span<const uint8_t> bytes);
 
   const ExportPlan& plan_;
   ExportedEntry made_;
-  ExportFile* out_ = nullptr;  // where the data goes; null: the spill buffer
-  uint64_t before_ = 0;        // data the merge file held before this entry
+  PcmWriter* out_ = nullptr;  // where decoded data goes; null: the spill buffer
+  uint64_t before_ = 0;       // data the merge file held before this entry
   std::array<uint8_t, kBlockSize> buffer_;
 };
 
@@ -80,7 +82,6 @@ ExportedEntry Maker::Ogg(const std::string& path) {
   const Result<LastPage, OggScanError> last = FindLastPage(*stream);
   const bool whole = !EntryCutShort(*stream) && last && last->ends_stream;
   if (!OpenOwnFile(path)) return Done(false);
-  out_ = made_.file.get();
   return Written(CopyBytes(*stream) && StillListed(), whole);
 }
 
@@ -90,7 +91,7 @@ bool Maker::CopyBytes(EntryStream& stream) {
     const size_t n = EntryRead(buffer_.data(), 1, buffer_.size(), &stream);
     if (n == static_cast<size_t>(-1)) return Fail(EntryProblem::kReadFailed, errno);
     if (n == 0) break;
-    if (!Write(buffer_.data(), n)) return false;
+    if (!Write({buffer_.data(), n})) return false;
     copied += n;
   }
   made_.bytes = copied;
@@ -99,7 +100,7 @@ bool Maker::CopyBytes(EntryStream& stream) {
          Fail(EntryProblem::kArchiveChanged);
 }
 
-ExportedEntry Maker::Wav(const std::string& path, const PcmFormat& target, MergeSink sink) {
+ExportedEntry Maker::Decoded(const std::string& path, const PcmFormat& target, MergeSink sink) {
   EntryDecoder decoder(plan_.index, entry());
   if (!decoder.is_open()) return Done(Fail(decoder.problem(), errno));
   const PcmFormat format = plan_.merge ? target : ExportFormat(plan_.settings, decoder.format());
@@ -114,24 +115,42 @@ ExportedEntry Maker::Wav(const std::string& path, const PcmFormat& target, Merge
   } else if (!OpenOwnFile(path)) {
     made_.cannot_open = true;
     return Done(false);
-  } else {
-    out_ = made_.file.get();
-    // The header's sizes are patched when the file is finished.
-    const auto header = MakeWavHeader(format, 0);
-    if (!Write(header.data(), header.size())) return Done(false);
+  } else if (!StartOwnAudio(format)) {
+    return Done(false);
   }
   made_.format = format;
   const bool converted = Convert(decoder, *converter, format) && StillListed();
   return Written(converted, decoder.whole());
 }
 
-// A merge entry writes straight into the merge file (which gets its header
-// from the first entry that comes this far) or into its spill buffer.
-bool Maker::Begin(const PcmFormat& target, const MergeSink& sink) {
-  out_ = sink.file;
-  before_ = sink.written_before;
+// The header goes first; its sizes are patched when the file is finished.
+// FLAC takes the entry's name, number and archive as its tags.
+bool Maker::StartOwnAudio(const PcmFormat& format) {
+  PcmFileSetup setup{.kind = plan_.kind, .format = format, .tags = {}, .cue_tracks = 0};
+  if (plan_.kind == OutputKind::kFlac) {
+    setup.tags = {{"TITLE", Cp932ToUtf8(EntryName(plan_.index, entry()))},
+                  {"TRACKNUMBER", std::to_string(entry())},
+                  {"ALBUM", plan_.album}};
+  }
   errno = 0;
-  return !out_ || sink.begin(target) || Fail(EntryProblem::kWriteFailed, errno);
+  made_.writer = StartPcmFile(*made_.file, setup);
+  out_ = made_.writer.get();
+  // No error from the system: the encoder takes no such format.
+  return out_ || Fail(errno ? EntryProblem::kWriteFailed : EntryProblem::kCannotConvert, errno);
+}
+
+// A merge entry writes straight into the merge file (which is started by
+// the first entry that comes this far), after the silence between it and
+// the entry before, or into its spill buffer.
+bool Maker::Begin(const PcmFormat& target, const MergeSink& sink) {
+  if (!sink.begin) return true;
+  before_ = sink.written_before;
+  if (before_ + sink.lead > kWavDataMax) return Fail(EntryProblem::kTooLarge);
+  errno = 0;
+  out_ = sink.begin(target);
+  if (!out_) return Fail(EntryProblem::kWriteFailed, errno);
+  made_.lead = made_.bytes = sink.lead;
+  return WriteSilence(*out_, sink.lead) || Fail(EntryProblem::kWriteFailed, errno);
 }
 
 // An entry of chained streams may change rate or channels from one link to
@@ -165,20 +184,25 @@ bool Maker::WriteOut(PcmConverter& converter) {
   const auto length = static_cast<uint64_t>(span.length);
   if (before_ + made_.bytes + length > kWavDataMax) return Fail(EntryProblem::kTooLarge);
   if (length == 0) return true;
-  if (!Write(span.data, static_cast<size_t>(length))) return false;
+  if (!Write({span.data, static_cast<size_t>(length)})) return false;
   made_.bytes += length;
   return true;
 }
 
-bool Maker::Write(const void* data, size_t size) {
+// Decoded audio to its file or the spill buffer; an .ogg copy's bytes to
+// its own file.
+bool Maker::Write(std::span<const uint8_t> bytes) {
   errno = 0;
-  const bool written = out_ ? out_->Write(data, size) : made_.spill.Write(data, size);
+  const bool written = out_         ? out_->Write(bytes)
+                       : made_.file ? made_.file->Write(bytes.data(), bytes.size())
+                                    : made_.spill.Write(bytes.data(), bytes.size());
   return written || Fail(EntryProblem::kWriteFailed, errno);
 }
 
 }  // namespace
 
 void ExportedEntry::Discard() {
+  writer.reset();
   if (file) file->Discard();
   file.reset();
   spill = SpillBuffer{};
@@ -187,7 +211,8 @@ void ExportedEntry::Discard() {
 ExportedEntry ExportEntry(const ExportPlan& plan, int32_t entry, const std::string& path,
                           const PcmFormat& target, MergeSink sink) {
   Maker maker(plan, entry);
-  return plan.wav ? maker.Wav(path, target, std::move(sink)) : maker.Ogg(path);
+  return plan.kind == OutputKind::kOgg ? maker.Ogg(path)
+                                       : maker.Decoded(path, target, std::move(sink));
 }
 
 PcmFormat ExportFormat(const OutputSettings& settings, const PcmFormat& source) {

@@ -1,6 +1,6 @@
 #pragma once
 // One entry of an export, made on any thread: read from the archive,
-// decoded and converted where the output is WAV, and written to its own
+// decoded and converted where the output is WAV or FLAC, and written to its own
 // file or held for the merge file. Nothing here is final: the export job
 // finishes the entries one after another in list order, and throws away
 // those it never reaches.
@@ -14,6 +14,7 @@
 #include "convert/pcm_format.h"
 #include "jobs/entry_outcome.h"
 #include "jobs/export_file.h"
+#include "jobs/pcm_writer.h"
 #include "jobs/spill_buffer.h"
 #include "settings/output_settings.h"
 
@@ -23,21 +24,24 @@ namespace kowaki {
 // so fixed before the first entry is taken up.
 struct ExportPlan {
   const ArchiveIndex* index = nullptr;
-  bool wav = false;
+  OutputKind kind = OutputKind::kOgg;
   bool merge = false;
   OutputSettings settings{};  // the rate and channels asked for (-1: the source's)
   ExportFileOpener open_file;
+  std::string album;  // a FLAC file's ALBUM: the archive's file name
 };
 
 // An entry made, waiting for its turn.
 struct ExportedEntry {
   EntryOutcome outcome;
-  std::unique_ptr<ExportFile> file;  // an entry's own file, written but not finished
-  std::string path;                  // its path
-  bool cannot_open = false;          // its own WAV file could not be opened: the run ends
-  PcmFormat format{};                // WAV: what the data is; set once the data began
-  uint64_t bytes = 0;                // data bytes written (WAV: after the header)
-  SpillBuffer spill;                 // a merge entry's data, when not written straight
+  std::unique_ptr<ExportFile> file;   // an entry's own file, written but not finished
+  std::unique_ptr<PcmWriter> writer;  // decoded: the audio of that file
+  std::string path;                   // its path
+  bool cannot_open = false;           // its own WAV or FLAC file could not be opened: the run ends
+  PcmFormat format{};                 // decoded: what the data is; set once the data began
+  uint64_t bytes = 0;  // data bytes written (decoded: PCM, a merge's silence before it too)
+  uint64_t lead = 0;   // a merge entry's silence before its audio, in bytes
+  SpillBuffer spill;   // a merge entry's data, when not written straight
 
   // Throws away what was written: no file of its own appears.
   void Discard();
@@ -46,14 +50,15 @@ struct ExportedEntry {
 // Where a merge entry's data goes: straight into the merge file (one
 // entry at a time, in list order), or into the entry's spill buffer.
 struct MergeSink {
-  ExportFile* file = nullptr;   // null: the spill buffer
+  // Starts the merge file when it has not started yet, and gives its
+  // audio; null when that failed. Empty: the spill buffer.
+  std::function<PcmWriter*(const PcmFormat&)> begin;
   uint64_t written_before = 0;  // data the merge file held before this entry
-  // Writes the file's header first when it has none yet; false when that failed.
-  std::function<bool(const PcmFormat&)> begin;
+  uint64_t lead = 0;            // bytes of silence before this entry's audio
 };
 
 // The entry's own file at `path` (empty in merge mode); `target` is the
-// WAV format (for merging, the one the first entry fixed).
+// decoded format (for merging, the one the first entry fixed).
 ExportedEntry ExportEntry(const ExportPlan& plan, int32_t entry, const std::string& path,
                           const PcmFormat& target, MergeSink sink);
 

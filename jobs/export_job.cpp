@@ -1,12 +1,12 @@
 #include "jobs/export_job.h"
 
 #include <cerrno>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "common/input_files.h"
-#include "common/little_endian.h"
 #include "common/output_file.h"
 #include "convert/wav_file.h"
 #include "jobs/export_entry.h"
@@ -46,9 +46,10 @@ class ExportRun {
   // The merge file, open for the whole run.
   struct MergeFile {
     std::unique_ptr<ExportFile> file;
-    PcmFormat format{};  // fixed by the first entry that opens
+    std::unique_ptr<PcmWriter> writer;  // its audio, once its header is written
+    PcmFormat format{};                 // fixed by the first entry that opens
     bool format_fixed = false;
-    bool has_header = false;
+    uint64_t gap = 0;            // bytes of silence between entries
     bool broken = false;         // a header write fell short: nothing more goes in
     uint64_t data_bytes = 0;     // in entries written whole
     std::string last_whole;      // the name of the last of them, as text
@@ -62,6 +63,14 @@ class ExportRun {
            platform::KindOfPath(path) != platform::PathKind::kNone;
   }
   bool OutputsReplaceable();
+  const char* Extension() const {
+    return plan_.kind == OutputKind::kOgg   ? ".ogg"
+           : plan_.kind == OutputKind::kWav ? ".wav"
+                                            : ".flac";
+  }
+  // FLAC frames cannot be cut back to an entry's start: a FLAC merge entry
+  // waits whole in its spill buffer, as every entry of a parallel run does.
+  bool Spills() const { return parallel_ || plan_.kind == OutputKind::kFlac; }
   void ExportRows();
   void PlanRows();
   void TakeUp(int32_t item);
@@ -77,7 +86,7 @@ class ExportRun {
   bool FinishOwnFile(ExportedEntry& made);
   bool AddToMerge(ExportedEntry& made, const std::string& name);
   bool AppendSpill(ExportedEntry& made);
-  bool WriteMergeHeader(const PcmFormat& format);
+  PcmWriter* StartMerge(const PcmFormat& format);
   void KeepWholeEntries(EntryProblem problem);
   bool FinishMerge();
   void EndMessages();
@@ -110,9 +119,13 @@ ExportResult ExportRun::Run() {
   plan_.settings = LoadOutputSettings(*store);
   plan_.index = index_;
   plan_.open_file = setup_.open_file;
-  // Any type but 0 is WAV, as the settings dialog shows it.
-  plan_.wav = plan_.settings.type != 0;
-  plan_.merge = plan_.wav && plan_.settings.merge != 0;
+  plan_.album = setup_.album;
+  // Any type but 0 is WAV, as the settings dialog shows it, unless the
+  // face offers FLAC.
+  plan_.kind = plan_.settings.type == 0                                ? OutputKind::kOgg
+               : plan_.settings.type == kOutputTypeFlac && setup_.flac ? OutputKind::kFlac
+                                                                       : OutputKind::kWav;
+  plan_.merge = plan_.kind != OutputKind::kOgg && plan_.settings.merge != 0;
   const InputMark archive = index_ ? MarkInput(index_->fd, index_->path) : InputMark();
   if (ChooseDestination() && OutputsReplaceable()) {
     result_.destination = true;
@@ -153,7 +166,7 @@ bool ExportRun::OutputsReplaceable() {
     return CannotOpen(folder_, window_.PathText(folder_) + ": " + creatable.failure().text);
   }
   OutputNames names = names_;  // nothing claimed yet: the names the run will give
-  const char* extension = plan_.wav ? ".wav" : ".ogg";
+  const char* extension = Extension();
   int32_t place = 0;
   for (int32_t row = window_.NextSelectedRow(-1); row != -1; row = window_.NextSelectedRow(row)) {
     const int32_t entry = window_.RowEntry(row);
@@ -218,7 +231,7 @@ PlannedEntry ExportRun::NextRow() {
 PlannedEntry ExportRun::PlanEntry(int32_t entry) {
   if (plan_.merge) return {entry, {}};
   const std::string stem = names_.Claim(FileName(entry, ++planned_count_), entry);
-  return {entry, window_.OutputPath(folder_, stem, plan_.wav ? ".wav" : ".ogg")};
+  return {entry, window_.OutputPath(folder_, stem, Extension())};
 }
 
 // "Same as the source" in a merge file means as the first entry that opens.
@@ -227,6 +240,9 @@ void ExportRun::FixMergeFormat(int32_t entry) {
   if (!source) return;
   merge_.format = ExportFormat(plan_.settings, *source);
   merge_.format_fixed = true;
+  merge_.gap =
+      static_cast<uint64_t>(std::llround(setup_.gap_seconds * merge_.format.samples_per_sec)) *
+      merge_.format.block_align;
 }
 
 // Any thread in a parallel run; a single thread writes a merge entry
@@ -242,10 +258,10 @@ ExportedEntry ExportRun::Make(int32_t item) {
     return kept;
   }
   MergeSink sink;
-  if (plan_.merge && !parallel_) {
-    sink.file = merge_.file.get();
+  if (plan_.merge && !Spills()) {
+    sink.begin = [this](const PcmFormat& format) { return StartMerge(format); };
     sink.written_before = merge_.data_bytes;
-    sink.begin = [this](const PcmFormat& format) { return WriteMergeHeader(format); };
+    sink.lead = merge_.data_bytes > 0 ? merge_.gap : 0;
   }
   return ExportEntry(plan_, planned.entry, planned.path, merge_.format, std::move(sink));
 }
@@ -285,13 +301,9 @@ bool ExportRun::FinishOwnFile(ExportedEntry& made) {
     made.Discard();
     return false;
   }
-  std::vector<uint8_t> header;
-  if (plan_.wav) {
-    const auto wav = MakeWavHeader(made.format, static_cast<uint32_t>(made.bytes));
-    header.assign(wav.begin(), wav.end());
-  }
   errno = 0;
-  outcome.ok = made.file->Finish(header);
+  outcome.ok = made.writer ? made.writer->Finish({}) : made.file->Finish({});
+  made.writer.reset();
   made.file.reset();
   if (!outcome.ok) {
     outcome.problem = EntryProblem::kWriteFailed;
@@ -304,11 +316,11 @@ bool ExportRun::FinishOwnFile(ExportedEntry& made) {
 // out again.
 bool ExportRun::AddToMerge(ExportedEntry& made, const std::string& name) {
   EntryOutcome& outcome = made.outcome;
-  if (outcome.ok && parallel_) outcome.ok = AppendSpill(made);
+  if (outcome.ok && Spills()) outcome.ok = AppendSpill(made);
   if (outcome.ok) {
     if (setup_.markers && made.format.block_align != 0) {
       merge_.cues.push_back(
-          {static_cast<uint32_t>(merge_.data_bytes / made.format.block_align), name});
+          {static_cast<uint32_t>((merge_.data_bytes + made.lead) / made.format.block_align), name});
     }
     merge_.data_bytes += made.bytes;
     merge_.last_whole = name;
@@ -320,7 +332,8 @@ bool ExportRun::AddToMerge(ExportedEntry& made, const std::string& name) {
   return false;
 }
 
-// A parallel run's merge entry waited in its spill buffer; now it goes in.
+// A merge entry that waited in its spill buffer goes in now, after the
+// silence between it and the entry before.
 bool ExportRun::AppendSpill(ExportedEntry& made) {
   EntryOutcome& outcome = made.outcome;
   const auto fail = [&](EntryProblem problem, int system_error) {
@@ -328,39 +341,47 @@ bool ExportRun::AppendSpill(ExportedEntry& made) {
     outcome.system_error = system_error;
     return false;
   };
-  if (merge_.data_bytes + made.bytes > 0xFFFFFFFFu - 36) return fail(EntryProblem::kTooLarge, 0);
-  errno = 0;
-  if (merge_.broken || !WriteMergeHeader(made.format)) {
-    return fail(EntryProblem::kWriteFailed, errno);
+  const uint64_t lead = merge_.data_bytes > 0 ? merge_.gap : 0;
+  if (merge_.data_bytes + lead + made.bytes > 0xFFFFFFFFu - 36) {
+    return fail(EntryProblem::kTooLarge, 0);
   }
-  ExportFile& file = *merge_.file;
-  const bool appended = made.spill.DrainTo(
-      [&file](const uint8_t* data, size_t size) { return file.Write(data, size); });
-  if (!appended || !file.Flush()) return fail(EntryProblem::kWriteFailed, errno);
+  errno = 0;
+  PcmWriter* writer = StartMerge(made.format);
+  if (!writer) return fail(EntryProblem::kWriteFailed, errno);
+  made.lead = lead;
+  made.bytes += lead;
+  const bool appended =
+      WriteSilence(*writer, lead) && made.spill.DrainTo([writer](const uint8_t* data, size_t size) {
+        return writer->Write({data, size});
+      });
+  if (!appended || !writer->Flush()) return fail(EntryProblem::kWriteFailed, errno);
   return true;
 }
 
 // The first entry that gets this far writes the merge file's header; it
 // gets no other. A header that falls short leaves the file broken. A
 // stream gets the sizes of one whose length is not known: it cannot be
-// patched.
-bool ExportRun::WriteMergeHeader(const PcmFormat& format) {
-  if (merge_.has_header) return true;
-  if (merge_.broken) return false;
-  const auto header = MakeWavHeader(format, merge_.file->IsStream() ? kWavSizeUnknown : 0);
-  merge_.has_header = merge_.file->Write(header.data(), header.size());
-  merge_.broken = !merge_.has_header;
-  return merge_.has_header;
+// patched. A FLAC file keeps room for a track per selected entry.
+PcmWriter* ExportRun::StartMerge(const PcmFormat& format) {
+  if (merge_.writer || merge_.broken) return merge_.writer.get();
+  const PcmFileSetup setup{.kind = plan_.kind,
+                           .format = format,
+                           .tags = {{"ALBUM", plan_.album}},
+                           .cue_tracks = setup_.markers ? result_.selected : 0};
+  merge_.writer = StartPcmFile(*merge_.file, setup);
+  merge_.broken = !merge_.writer;
+  return merge_.writer.get();
 }
 
 // After an entry failed in the middle of the merge file: the file is cut
 // back to the entries written whole. A file that cannot be written to any
 // more ends the run, keeping what it has.
 void ExportRun::KeepWholeEntries(EntryProblem problem) {
-  const bool cut = merge_.has_header && merge_.file->CutBack(kWavHeaderSize + merge_.data_bytes);
+  const bool cut = merge_.writer && merge_.writer->CutBack(merge_.data_bytes);
   if (cut && problem != EntryProblem::kWriteFailed) return;
   result_.merge_write_failed = true;
   if (merge_.data_bytes == 0 || !cut) {
+    merge_.writer.reset();
     merge_.file->Discard();
     merge_.file.reset();
     window_.ShowMessage(Say(Text::kMergeWriteFailedEmpty), Say(Text::kCaptionFailure));
@@ -372,21 +393,13 @@ void ExportRun::KeepWholeEntries(EntryProblem problem) {
 
 // A merge file that never got its header is not kept: it would hold no audio.
 bool ExportRun::FinishMerge() {
-  std::unique_ptr<ExportFile> file = std::move(merge_.file);
-  if (!merge_.has_header) {
+  const std::unique_ptr<ExportFile> file = std::move(merge_.file);
+  const std::unique_ptr<PcmWriter> writer = std::move(merge_.writer);
+  if (!writer) {
     file->Discard();
     return false;
   }
-  auto header = MakeWavHeader(merge_.format, static_cast<uint32_t>(merge_.data_bytes));
-  if (!merge_.cues.empty() && !file->IsStream()) {
-    const std::vector<uint8_t> chunks = MakeCueChunks(merge_.cues);
-    if (!file->Write(chunks.data(), chunks.size())) {
-      file->Discard();
-      return false;
-    }
-    WriteLe32(&header[4], ReadLe32(&header[4]) + static_cast<uint32_t>(chunks.size()));
-  }
-  return file->Finish(header);
+  return writer->Finish(merge_.cues);
 }
 
 void ExportRun::EndMessages() {
@@ -398,6 +411,7 @@ void ExportRun::EndMessages() {
 }
 
 void ExportRun::Restore() {
+  merge_.writer.reset();
   if (merge_.file) merge_.file->Discard();  // only after a run that ended on an open failure
   RestoreControls(window_, Control::kOutput);
   window_.SetProgressPosition(0);

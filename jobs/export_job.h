@@ -1,8 +1,8 @@
 #pragma once
 // The export job: writes the entries of the selected rows, in list order,
-// as untouched .ogg copies or as 16-bit .wav files (one per entry, or all
-// merged into one), converted to the rate and channel count of the output
-// settings.
+// as untouched .ogg copies or as 16-bit .wav or .flac files (one per entry,
+// or all merged into one), converted to the rate and channel count of the
+// output settings.
 
 #include <cstdint>
 #include <functional>
@@ -31,6 +31,14 @@ struct ExportSetup {
   bool markers = false;
   // An entry's own file that exists is kept, and the entry skipped.
   bool keep_existing = false;
+  // A stored type kOutputTypeFlac writes FLAC; the window, whose dialog
+  // offers two types, writes WAV for it.
+  bool flac = false;
+  // A FLAC file's ALBUM tag: the archive's file name.
+  std::string album;
+  // Silence between the entries of a merge file, in seconds (rounded to
+  // whole sample frames); markers are where each entry's audio starts.
+  double gap_seconds = 0;
   // The name of an entry's own file, before it is made safe, from the
   // entry's name, number and place in the run (from 1); null: its name.
   std::function<std::string(std::string_view name, int32_t entry, int32_t place)> file_name;
@@ -38,7 +46,7 @@ struct ExportSetup {
 
 struct ExportResult {
   bool destination = false;         // a folder was picked or the merge file opened
-  bool output_failed = false;       // a WAV file could not be opened: the run ended there
+  bool output_failed = false;       // a WAV or FLAC file could not be opened: the run ended there
   bool merge_write_failed = false;  // a merge file stopped taking data: the run ended there
   int32_t selected = 0;
   int32_t processed = 0;  // entries taken up, whether they succeeded or not

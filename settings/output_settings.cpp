@@ -18,7 +18,9 @@ OutputSettings LoadOutputSettings(const SettingsStore& store) {
   settings.frq = ReadWord(store, "frq", kDefaultOutputSettings.frq);
   settings.ch = ReadWord(store, "ch", kDefaultOutputSettings.ch);
   settings.merge = ReadWord(store, "merge", kDefaultOutputSettings.merge);
-  settings.type = settings.type != 0 ? 1 : 0;
+  if (settings.type != kOutputTypeOgg && settings.type != kOutputTypeFlac) {
+    settings.type = kOutputTypeWav;
+  }
   settings.frq = OfferedRate(settings.frq);
   settings.ch = settings.ch == 1 || settings.ch == 2 ? settings.ch : -1;
   settings.merge = settings.merge != 0 ? 1 : 0;

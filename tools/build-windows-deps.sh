@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Cross-builds libogg and libvorbis for Windows from Debian's source
-# packages into PREFIX as static libraries. Does nothing when PREFIX already
+# Cross-builds libogg, libvorbis, libFLAC and libebur128 for Windows from
+# Debian's source packages into PREFIX as static libraries. Does nothing when PREFIX already
 # holds the same versions. With `benchmark`, Google Benchmark as well (for
 # the Windows benchmarks only).
 #   tools/build-windows-deps.sh HOST PREFIX [benchmark]
@@ -35,17 +35,27 @@ if [[ ${3:-} == benchmark ]]; then
   exit 0
 fi
 
-versions="$host $(apt-cache showsrc libogg libvorbis 2>/dev/null |
+sources=(libogg libvorbis flac libebur128)
+versions="$host $(apt-cache showsrc "${sources[@]}" 2>/dev/null |
            awk '/^Package:/{p=$2} /^Version:/{print p "=" $2}' | sort -u | tr '\n' ' ')"
-if [[ -f $stamp && "$(cat "$stamp")" == "$versions" && -f $prefix/lib/libvorbisfile.a ]]; then
+if [[ -f $stamp && "$(cat "$stamp")" == "$versions" && -f $prefix/lib/libebur128.a ]]; then
   exit 0
 fi
 
-echo "build-windows-deps: building libogg and libvorbis for $host" >&2
+echo "build-windows-deps: building ${sources[*]} for $host" >&2
 rm -rf "$work" "$prefix"
 mkdir -p "$work" "$prefix"
 cd "$work"
-apt-get source -qq libogg libvorbis >/dev/null 2>&1 || apt-get source libogg libvorbis
+# A mirror may serve a package's upstream tarball without Debian's own
+# (which holds only packaging here): unpack the upstream one then.
+for source in "${sources[@]}"; do
+  apt-get source -qq "$source" >/dev/null 2>&1 || apt-get source "$source" >/dev/null 2>&1 || true
+  if ! compgen -G "$source-[0-9]*/" >/dev/null; then
+    orig=$(compgen -G "${source}_*.orig.tar.*" | head -n 1) ||
+      { echo "build-windows-deps: no source of $source" >&2; exit 1; }
+    tar xf "$orig"
+  fi
+done
 
 export CC=$host-gcc-posix AR=$host-ar RANLIB=$host-ranlib
 export CFLAGS="-O2 -g0"
@@ -64,4 +74,11 @@ build() {
 }
 build libogg-*/
 build libvorbis-*/ --with-ogg="$prefix" --disable-docs --disable-examples
+build flac-*/ --disable-ogg --disable-programs --disable-examples --disable-cpplibs \
+  --disable-doxygen-docs --disable-stack-smash-protection --disable-fortify-source
+{ cmake -S libebur128-*/ -B libebur128-build -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$here/../cmake/toolchain-${host%%-*}-w64-mingw32.cmake" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF -DENABLE_INTERNAL_QUEUE_H=ON &&
+  cmake --build libebur128-build --target install; } >"$work/build.log" 2>&1 ||
+  { tail -n 40 "$work/build.log" >&2; exit 1; }
 echo "$versions" > "$stamp"

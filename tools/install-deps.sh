@@ -11,7 +11,7 @@ set -euo pipefail
 want=${1:-native}
 [[ $want == win32 ]] && want=windows
 native_pkgs=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-             libogg-dev libvorbis-dev googletest libgtest-dev libgmock-dev
+             libogg-dev libvorbis-dev libflac-dev flac libebur128-dev ffmpeg googletest libgtest-dev libgmock-dev
              libbenchmark-dev python3 libsdl2-dev sox libsox-fmt-all vorbis-tools clang-format zip unzip
              man-db groff-base nlohmann-json3-dev libncurses-dev tmux)
 # 64-bit Wine runs everywhere; 32-bit Wine is installed too, and used where

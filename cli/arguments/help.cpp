@@ -34,13 +34,17 @@ constexpr Help kHelp[] = {
     {"play", "play entries on the default sound device (Ctrl-C stops)",
      "play [ARCHIVE | --wineprefix DIR] [--json] [ENTRY...]\n"
      "  --json       one JSON object on stdout: the totals and a record per entry\n"},
-    {"export", "write entries as .ogg or .wav files, or merged into one .wav",
-     "export [ARCHIVE | --wineprefix DIR] (--to DIR | --merge FILE) [--type ogg|wav]\n"
+    {"export", "write entries as .ogg, .wav or .flac files, or merged into one",
+     "export [ARCHIVE | --wineprefix DIR] (--to DIR | --merge FILE) [--type ogg|wav|flac]\n"
      "                  [--rate N|source] [--channels 1|2|source] [--name TEMPLATE]\n"
-     "                  [--markers] [-n [-v]] [--json] [-j N] [ENTRY...]\n"
+     "                  [--markers] [--gap SECONDS] [-n [-v]] [--json] [-j N] [ENTRY...]\n"
      "  --to DIR     a file per entry in DIR, named after the entry\n"
-     "  --merge FILE all entries in one WAV file; - for standard output\n"
+     "  --merge FILE all entries in one WAV or FLAC file (FLAC for FILE.flac or\n"
+     "               --type flac); - for standard output\n"
      "  --markers    with --merge: each entry's start as a cue point labelled with its name\n"
+     "               (FLAC: a CUESHEET track per entry)\n"
+     "  --gap SECONDS\n"
+     "               with --merge: that much silence between entries, e.g. 0.5\n"
      "  --type, --rate, --channels\n"
      "               the output format for this run (default: the stored settings)\n"
      "  --name TEMPLATE\n"
@@ -68,7 +72,7 @@ constexpr Help kHelp[] = {
      "  ?            the keys; q: quit\n"
      "On Windows the window browses the archive instead.\n"},
     {"settings", "show or store the output settings",
-     "settings [--type ogg|wav] [--rate N|source] [--channels 1|2|source] [--merge on|off]\n"},
+     "settings [--type ogg|wav|flac] [--rate N|source] [--channels 1|2|source] [--merge on|off]\n"},
     {"index", "the raw index, without decoding", "index ARCHIVE [--json]\n"},
     {"pack", "build an archive; entry names from the file stems, or again from unpack's DIR",
      "pack -o ARCHIVE [--header-word N] [--force] [--dry-run] [--no-backup] FILE...\n"

@@ -43,7 +43,8 @@ int Browse(TerminalSession& session, bool all) {
   }
   // Made after the screen, the controller goes before it: a job stops
   // while the screen still stands.
-  BrowseController controller(jobs, window, model, facts, LoadOutputSettings(*OpenSettingsStore()));
+  BrowseController controller(jobs, window, model, facts, LoadOutputSettings(*OpenSettingsStore()),
+                              std::string(FileNameOf(session.path())));
   const BrowseView view(index, model, controller, window, session.path());
   do {
     controller.Tick();

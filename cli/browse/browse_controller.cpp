@@ -47,10 +47,13 @@ std::string Expanded(const std::string& path) {
 }  // namespace
 
 BrowseController::BrowseController(AppState& jobs, BrowseWindow& window, BrowseModel& model,
-                                   const FactsLoader& facts, const OutputSettings& settings)
+                                   const FactsLoader& facts, const OutputSettings& settings,
+                                   std::string album)
     : jobs_(jobs), window_(window), model_(model), facts_(facts), settings_(settings) {
   play_setup_.control = &control_;
   export_setup_.settings = &export_store_;
+  export_setup_.flac = true;
+  export_setup_.album = std::move(album);
 }
 
 BrowseController::~BrowseController() { StopJob(); }
@@ -246,7 +249,7 @@ void BrowseController::OnExportKey(const Key& key) {
 void BrowseController::ChangeSetting(char c) {
   switch (c) {
     case 't':
-      settings_.type = settings_.type ? 0 : 1;
+      settings_.type = (settings_.type + 1) % kOutputTypes;
       break;
     case 'r':
       settings_.frq = RateOfChoice((RateChoice(settings_.frq) + 1) % kRateChoices);

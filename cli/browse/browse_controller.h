@@ -52,9 +52,10 @@ class BrowseController {
   // The export prompt's line that takes the keys.
   enum class Focus : uint8_t { kDestination, kSettings };
 
-  // `jobs` holds the index and runs the jobs, with `window` as their window.
+  // `jobs` holds the index and runs the jobs, with `window` as their window;
+  // `album` (the archive's file name) tags the FLAC files it exports.
   BrowseController(AppState& jobs, BrowseWindow& window, BrowseModel& model,
-                   const FactsLoader& facts, const OutputSettings& settings);
+                   const FactsLoader& facts, const OutputSettings& settings, std::string album);
   ~BrowseController();
   BrowseController(const BrowseController&) = delete;
   BrowseController& operator=(const BrowseController&) = delete;

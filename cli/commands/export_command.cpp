@@ -1,10 +1,13 @@
-// kowaki-cli export [ARCHIVE] (--to DIR | --merge FILE) [--type ogg|wav]
-//   [--rate N|source] [--channels 1|2|source] [--name TEMPLATE] [--markers] [-n] [--json]
-//   [ENTRY...]
+// kowaki-cli export [ARCHIVE] (--to DIR | --merge FILE) [--type ogg|wav|flac]
+//   [--rate N|source] [--channels 1|2|source] [--name TEMPLATE] [--markers]
+//   [--gap SECONDS] [-n] [--json] [ENTRY...]
 // Lists the archive as the window does, selects the rows the ENTRY
 // arguments name (all when none), and runs the export job on them with the
 // stored output settings, changed by the options for this run only.
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -23,6 +26,7 @@
 #include "cli/terminal/language.h"
 #include "cli/terminal/terminal_window.h"
 #include "common/output_file.h"
+#include "convert/flac_encoder.h"
 #include "jobs/export_file.h"
 #include "jobs/export_job.h"
 #include "jobs/output_names.h"
@@ -36,8 +40,24 @@ namespace {
 
 int Fail(const std::string& message) { return BadArguments("export", message); }
 
+constexpr double kMaxGapSeconds = 3600;
+
+bool EndsWithNoCase(std::string_view text, std::string_view end) {
+  return text.size() >= end.size() &&
+         std::equal(
+             end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()),
+             [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+}
+
+// The type a merge file's name asks for, if any.
+std::optional<int32_t> TypeOfName(std::string_view file) {
+  if (EndsWithNoCase(file, ".flac")) return kOutputTypeFlac;
+  if (EndsWithNoCase(file, ".wav")) return kOutputTypeWav;
+  return std::nullopt;
+}
+
 // The stored settings with the options laid over them; the destination
-// option says whether the WAV output is merged.
+// option says whether the output is merged.
 Result<OutputSettings> RunSettings(const ParsedArgs& parsed) {
   OutputSettings settings = LoadOutputSettings(*OpenSettingsStore());
   if (const Result<> applied = ApplyOutputOptions(parsed, &settings); !applied) {
@@ -46,21 +66,42 @@ Result<OutputSettings> RunSettings(const ParsedArgs& parsed) {
   settings.merge = parsed.Has("merge") ? 1 : 0;
   if (parsed.Has("merge")) {
     if (parsed.Value("type") == "ogg") return Failure{Say(Text::kArgMergeIsWav)};
-    settings.type = 1;
+    // Without --type: what the name ends in, else FLAC where that is
+    // stored and WAV otherwise.
+    const int32_t stored = settings.type == kOutputTypeFlac ? kOutputTypeFlac : kOutputTypeWav;
+    if (!parsed.Has("type")) settings.type = TypeOfName(*parsed.Value("merge")).value_or(stored);
   }
   return settings;
+}
+
+// --gap: plain decimal seconds (no sign, exponent or "inf"), 0 when absent.
+Result<double> GapSeconds(const ParsedArgs& parsed) {
+  const std::optional<std::string> text = parsed.Value("gap");
+  if (!text) return 0.0;
+  const bool plain = text->find_first_not_of("0123456789.") == std::string::npos &&
+                     std::count(text->begin(), text->end(), '.') <= 1 &&
+                     text->find_first_of("0123456789") != std::string::npos;
+  double seconds = -1;
+  const char* end = text->data() + text->size();
+  if (!plain || std::from_chars(text->data(), end, seconds).ptr != end ||
+      seconds > kMaxGapSeconds) {
+    return Failure{Say(Text::kArgGapTakes, *text)};
+  }
+  return seconds;
 }
 
 // "wav, 22050 Hz, stereo (the options)": what the files are and where that came from.
 std::string OutputText(const ParsedArgs& parsed, const OutputSettings& settings) {
   const std::string text = OutputFormatText(settings);
-  const bool options = parsed.Has("type") || parsed.Has("rate") || parsed.Has("channels");
+  const bool named = parsed.Has("merge") && TypeOfName(*parsed.Value("merge"));
+  const bool options = parsed.Has("type") || parsed.Has("rate") || parsed.Has("channels") || named;
   return text + Say(options ? Text::kOutputFromOptions : Text::kOutputFromSettings);
 }
 
 struct Request {
   ParsedArgs parsed;
   long long jobs = 0;
+  double gap = 0;
   OutputSettings settings;
   std::vector<std::string> entries;
   std::string archive;
@@ -73,6 +114,7 @@ Result<> CheckCombination(const ParsedArgs& parsed) {
   if (parsed.Has("markers") && !parsed.Has("merge")) {
     return Failure{Say(Text::kArgMarkersWithMerge)};
   }
+  if (parsed.Has("gap") && !parsed.Has("merge")) return Failure{Say(Text::kArgGapWithMerge)};
   if (parsed.Has("json") && parsed.Value("merge") == "-") {
     return Failure{Say(Text::kArgJsonAndMergeStdout)};
   }
@@ -85,7 +127,7 @@ Result<Request> ParseRequest(Arguments args) {
   Request request;
   ParsedArgs& parsed = request.parsed;
   if (const Result<> parsing = parsed.Parse(
-          args, {"to", "merge", "type", "rate", "channels", "jobs", "name", "wineprefix"},
+          args, {"to", "merge", "type", "rate", "channels", "jobs", "name", "wineprefix", "gap"},
           {"no-clobber", "json", "markers", "verbose"},
           {{'j', "jobs"}, {'n', "no-clobber"}, {'v', "verbose"}});
       !parsing) {
@@ -95,6 +137,9 @@ Result<Request> ParseRequest(Arguments args) {
   if (!jobs) return jobs.failure();
   request.jobs = *jobs;
   if (const Result<> combined = CheckCombination(parsed); !combined) return combined.failure();
+  const Result<double> gap = GapSeconds(parsed);
+  if (!gap) return gap.failure();
+  request.gap = *gap;
   if (parsed.Has("name")) {
     if (const Result<> names = request.names.Parse(*parsed.Value("name")); !names) {
       return names.failure();
@@ -148,6 +193,9 @@ ExportResult Export(const Request& request, TerminalSession& session) {
   setup.settings = &run_settings;
   setup.keep_existing = request.parsed.Has("no-clobber");
   setup.markers = request.parsed.Has("markers");
+  setup.flac = true;
+  setup.album = std::string(FileNameOf(session.path()));
+  setup.gap_seconds = request.gap;
   if (request.parsed.Has("name")) {
     setup.file_name = [&request](std::string_view name, int32_t entry, int32_t place) {
       return request.names.Apply(name, entry, place);
@@ -178,6 +226,11 @@ int RunExport(Arguments args) {
   const Result<> selected = SelectRows(window.list(), request->entries);
   if (!selected && !stopped) return Fail(selected.failure().text);
   if (auto code = stopped ? std::nullopt : NothingToDo(parsed, window)) return *code;
+  const int32_t selected_count = window.SelectedCount();
+  if (!stopped && request->settings.type == kOutputTypeFlac && request->settings.merge &&
+      parsed.Has("markers") && selected_count > kFlacMaxCueTracks) {
+    return Fail(Say(Text::kArgTooManyCueTracks, kFlacMaxCueTracks, selected_count));
+  }
 
   const auto start = std::chrono::steady_clock::now();
   ExportResult result;

@@ -1,8 +1,10 @@
-// kowaki-cli settings [--type ogg|wav] [--rate N|source]
+// kowaki-cli settings [--type ogg|wav|flac] [--rate N|source]
 //   [--channels 1|2|source] [--merge on|off]
 // Shows the stored output settings; with options, changes and stores them
 // first, as the settings dialog's OK does.
 
+#include <algorithm>
+#include <iterator>
 #include <span>
 #include <string>
 
@@ -55,8 +57,11 @@ std::string Shown(int32_t value) { return value > 0 ? std::to_string(value) : "s
 
 Result<> ApplyOutputOptions(const ParsedArgs& parsed, OutputSettings* settings) {
   if (auto type = parsed.Value("type")) {
-    if (*type != "ogg" && *type != "wav") return Failure{Say(Text::kArgTypeTakes, *type)};
-    settings->type = *type == "wav" ? 1 : 0;
+    const int32_t types[] = {kOutputTypeOgg, kOutputTypeWav, kOutputTypeFlac};
+    const auto named = std::find_if(std::begin(types), std::end(types),
+                                    [&](int32_t t) { return *type == OutputTypeName(t); });
+    if (named == std::end(types)) return Failure{Say(Text::kArgTypeTakes, *type)};
+    settings->type = *named;
   }
   constexpr int32_t kChannelCounts[] = {1, 2};
   const Result<int32_t> rate = SourceOr(parsed, "rate", kOfferedRates, settings->frq);
@@ -68,9 +73,13 @@ Result<> ApplyOutputOptions(const ParsedArgs& parsed, OutputSettings* settings) 
   return {};
 }
 
+const char* OutputTypeName(int32_t type) {
+  return type == kOutputTypeOgg ? "ogg" : type == kOutputTypeFlac ? "flac" : "wav";
+}
+
 std::string OutputFormatText(const OutputSettings& settings) {
   if (!settings.type) return "ogg";
-  return "wav" +
+  return OutputTypeName(settings.type) +
          (settings.frq > 0 ? Say(Text::kOutputRate, settings.frq) : Say(Text::kOutputSourceRate)) +
          Say(settings.ch == 1   ? Text::kOutputMono
              : settings.ch == 2 ? Text::kOutputStereo
@@ -96,7 +105,7 @@ int RunSettings(Arguments args) {
       return kExitError;
     }
   }
-  PrintText(stdout, std::string("type      ") + (settings->type ? "wav" : "ogg") + "\nrate      " +
+  PrintText(stdout, std::string("type      ") + OutputTypeName(settings->type) + "\nrate      " +
                         Shown(settings->frq) + "\nchannels  " + Shown(settings->ch) +
                         "\nmerge     " + (settings->merge ? "on" : "off") + "\n");
   return kExitOk;

@@ -15,7 +15,7 @@ _kowaki_cli() {
   fi
   case $prev in
     --lang) mapfile -t COMPREPLY < <(compgen -W "en ja" -- "$cur"); return ;;
-    --type) mapfile -t COMPREPLY < <(compgen -W "ogg wav" -- "$cur"); return ;;
+    --type) mapfile -t COMPREPLY < <(compgen -W "ogg wav flac" -- "$cur"); return ;;
     --rate) mapfile -t COMPREPLY < <(compgen -W "48000 44100 32000 24000 22050 16000 11025 8000 source" -- "$cur"); return ;;
     --channels) mapfile -t COMPREPLY < <(compgen -W "1 2 source" -- "$cur"); return ;;
     --merge)
@@ -37,7 +37,7 @@ _kowaki_cli() {
     list) options="--wineprefix --json --all -j --jobs" ;;
     play) options="--wineprefix --json" ;;
     browse) options="--wineprefix --all" ;;
-    export) options="--wineprefix --to --merge --type --rate --channels --name --markers -n --no-clobber -v --verbose --json -j --jobs" ;;
+    export) options="--wineprefix --to --merge --type --rate --channels --name --markers --gap -n --no-clobber -v --verbose --json -j --jobs" ;;
     settings) options="--type --rate --channels --merge" ;;
     index) options="--json" ;;
     pack) options="-o --header-word --from --force --quality --add --remove --all --dry-run --no-backup -v --verbose" ;;

@@ -220,7 +220,7 @@ TEST_F(BrowseKeysTest, AFilterTakesACharacterOnceWholeAndAnExportTakesItsSetting
   BrowseModel model(*state_.index, facts.facts(), false);
   cli::BrowseWindow window(facts);
   state_.window = &window;
-  cli::BrowseController controller(state_, window, model, facts, kDefaultOutputSettings);
+  cli::BrowseController controller(state_, window, model, facts, kDefaultOutputSettings, "voice.arc");
 
   Type(controller, "/\xE3\x81");  // the first two bytes of こ
   EXPECT_EQ(controller.mode(), cli::BrowseController::Mode::kFilter);
@@ -262,6 +262,16 @@ TEST_F(BrowseKeysTest, AFilterTakesACharacterOnceWholeAndAnExportTakesItsSetting
   const auto* header = reinterpret_cast<const uint8_t*>(wav.data());
   EXPECT_EQ(ReadLe16(header + 22), 2);  // channels
   EXPECT_EQ(ReadLe32(header + 24), 44100u);
+
+  // The type goes on to FLAC, as kowaki-cli's --type does; the prompt
+  // keeps the folder typed before.
+  Type(controller, "eflac");
+  Press(controller, cli::Key::kTab);
+  Type(controller, "t");
+  EXPECT_EQ(controller.settings().type, kOutputTypeFlac);
+  Press(controller, cli::Key::kEnter);
+  AwaitJob(controller);
+  EXPECT_TRUE(ReadBytes(dir_.File("outflac/v_0001.flac")).starts_with("fLaC"));
   EXPECT_FALSE(controller.Handle({cli::Key::kChar, 'q'}));
 }
 

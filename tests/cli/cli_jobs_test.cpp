@@ -311,6 +311,13 @@ TEST_F(CliJobsTest, ExportRefusesBadRequestsBeforeWritingAnything) {
             2);
   EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", to, "--rate", "96000"}).code, 2);
   EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", to, "--channels", "6"}).code, 2);
+  for (const char* gap : {"-1", "1e3", "inf", "0.5s", ".", "3601", ""}) {
+    CommandResult bad =
+        RunCommand(RunExport, {archive_, "--merge", out_.File("a.wav"), "--gap", gap});
+    EXPECT_EQ(bad.code, 2) << gap;
+    EXPECT_NE(bad.err.find("--gap takes seconds from 0 to 3600"), std::string::npos) << bad.err;
+  }
+  EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", to, "--gap", "1"}).code, 2);
   CommandResult unknown = RunCommand(RunExport, {archive_, "--to", to, "v_0001", "nothing*"});
   EXPECT_EQ(unknown.code, 2);
   EXPECT_NE(unknown.err.find("'nothing*' names no listed entry"), std::string::npos);
@@ -469,6 +476,27 @@ TEST_F(CliJobsTest, SettingsShowsAndStoresTheOutputSettings) {
 
   EXPECT_EQ(RunCommand(RunSettings, {"--type", "ogg", "--rate", "source", "--merge", "off"}).code,
             0);
+}
+
+// A stored FLAC type is kowaki-cli's to write; a merge without --type
+// follows its file's name, then the stored type.
+TEST_F(CliJobsTest, FlacIsStoredAndAMergeFollowsItsFilesName) {
+  EXPECT_EQ(RunCommand(RunSettings, {"--type", "flac"}).code, 0);
+  EXPECT_EQ(RunCommand(RunSettings, {}).out,
+            "type      flac\nrate      source\nchannels  source\nmerge     off\n");
+  EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", out_.File("d"), "v_0003"}).code, 0);
+  EXPECT_EQ(ReadBytes(out_.File("d/v_0003.flac")).substr(0, 4), "fLaC");
+  for (const char* name : {"m.wav", "m.FLAC", "m"}) {
+    EXPECT_EQ(RunCommand(RunExport, {archive_, "--merge", out_.File(name), "v_0003"}).code, 0);
+  }
+  EXPECT_EQ(ReadBytes(out_.File("m.wav")).substr(0, 4), "RIFF");
+  EXPECT_EQ(ReadBytes(out_.File("m.FLAC")).substr(0, 4), "fLaC");
+  EXPECT_EQ(ReadBytes(out_.File("m")).substr(0, 4), "fLaC");
+  EXPECT_EQ(
+      RunCommand(RunExport, {archive_, "--merge", out_.File("w.flac"), "--type", "wav", "v_0003"})
+          .code,
+      0);
+  EXPECT_EQ(ReadBytes(out_.File("w.flac")).substr(0, 4), "RIFF");  // --type says
 }
 
 // A rate the settings file holds that the dialog does not offer is read as

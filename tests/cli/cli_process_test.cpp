@@ -101,6 +101,56 @@ TEST_F(CliProcessTest, MergeIntoAStreamSaysItsDataRunsToTheEnd) {
   EXPECT_TRUE(decoded.substr(decoded.size() - (expected.size() - 44)) == expected.substr(44));
 }
 
+// What the flac tools make of our FLAC files: `flac -d` gives the WAV
+// export's samples, metaflac reads each entry's tags and, of a marked
+// merge with gaps, the cue sheet: a track where each entry's audio starts.
+TEST_F(CliProcessTest, FlacFilesReadBackWithTheFlacTools) {
+  if (std::string(KOWAKI_FLAC).empty() || std::string(KOWAKI_METAFLAC).empty()) {
+    GTEST_SKIP() << "no flac or metaflac here (tools/install-deps.sh installs them)";
+  }
+  const std::string archive = MakeArchive(3, 0.5);
+  const auto data_of = [](const std::string& wav) { return wav.substr(44, SizeAt(wav, 40)); };
+  const auto decoded = [&](const std::string& flac) {
+    EXPECT_EQ(RunChild({KOWAKI_FLAC, "-d", "-s", "-f", "-o", dir_.File("d.wav"), flac}, nullptr),
+              kExited0);
+    return data_of(ReadBytes(dir_.File("d.wav")));
+  };
+  for (const char* type : {"wav", "flac"}) {
+    ASSERT_EQ(
+        RunChild(Cli({"export", archive, "--to", dir_.File(type), "--type", type, "-q"}), nullptr),
+        kExited0);
+  }
+  for (const std::string entry : {"0", "1", "2"}) {
+    const std::string flac = dir_.File("flac/v" + entry + ".flac");
+    EXPECT_TRUE(decoded(flac) == data_of(ReadBytes(dir_.File("wav/v" + entry + ".wav"))));
+    std::string tags;
+    EXPECT_EQ(RunChild({KOWAKI_METAFLAC, "--export-tags-to=-", flac}, &tags), kExited0);
+    EXPECT_EQ(tags, "TITLE=v" + entry + "\nTRACKNUMBER=" + entry + "\nALBUM=voice.arc\n");
+  }
+
+  for (const char* merge : {"all.wav", "all.flac"}) {
+    ASSERT_EQ(RunChild(Cli({"export", archive, "--merge", dir_.File(merge), "--markers", "--gap",
+                            "0.5", "-q"}),
+                       nullptr),
+              kExited0);
+  }
+  const std::string merged = data_of(ReadBytes(dir_.File("all.wav")));
+  EXPECT_TRUE(decoded(dir_.File("all.flac")) == merged);
+  const size_t gap = 11025, clip = (merged.size() / 2 - 2 * gap) / 3;
+  std::string expected = "FILE \"" + dir_.File("all.flac") + "\" FLAC\n";
+  for (size_t track = 0; track < 3; ++track) {
+    expected += "  TRACK 0" + std::to_string(track + 1) + " AUDIO\n    INDEX 01 " +
+                std::to_string(track * (clip + gap)) + "\n";
+  }
+  expected +=
+      "REM FLAC__lead-in 0\nREM FLAC__lead-out 255 " + std::to_string(3 * clip + 2 * gap) + "\n";
+  std::string cue_sheet;
+  EXPECT_EQ(
+      RunChild({KOWAKI_METAFLAC, "--export-cuesheet-to=-", dir_.File("all.flac")}, &cue_sheet),
+      kExited0);
+  EXPECT_EQ(cue_sheet, expected);
+}
+
 // A command line run by the shell with stderr into the file "err".
 std::vector<std::string> Shell(const std::string& command_line) {
   return {"/bin/sh", "-c", "exec " + command_line + " 2>err"};

@@ -37,16 +37,17 @@ TEST(OutputSettingsTest, NothingStoredGivesTheDefaults) {
 
 // As the settings dialog shows them: a rate as the largest offered one not
 // above it, below 8000 and above 48000 as the source's; channels other
-// than 1 and 2 as the source's; any type but 0 as WAV, any merge but 0 on.
+// than 1 and 2 as the source's; type 2 as FLAC (which the window's dialog
+// shows as WAV), any other but 0 as WAV; any merge but 0 on.
 TEST(OutputSettingsTest, ValuesReadAsTheSettingsDialogShowsThem) {
   const struct {
     OutputSettings stored, read;
   } cases[] = {
-      {{1, 96000, 6, 1}, {1, -1, -1, 1}},     {{2, 30000, 0, 7}, {1, 24000, -1, 1}},
-      {{0, 48000, 2, 0}, {0, 48000, 2, 0}},   {{0, -5, -2, 0}, {0, -1, -1, 0}},
-      {{1, 1, 1, -3}, {1, -1, 1, 1}},         {{1, 7999, 3, 0}, {1, -1, -1, 0}},
-      {{1, 8000, 1, 0}, {1, 8000, 1, 0}},     {{1, 48001, 2, 0}, {1, -1, 2, 0}},
-      {{1, 44099, -1, 0}, {1, 32000, -1, 0}},
+      {{1, 96000, 6, 1}, {1, -1, -1, 1}},   {{2, 30000, 0, 7}, {2, 24000, -1, 1}},
+      {{3, 22050, 2, 0}, {1, 22050, 2, 0}}, {{0, 48000, 2, 0}, {0, 48000, 2, 0}},
+      {{0, -5, -2, 0}, {0, -1, -1, 0}},     {{1, 1, 1, -3}, {1, -1, 1, 1}},
+      {{1, 7999, 3, 0}, {1, -1, -1, 0}},    {{1, 8000, 1, 0}, {1, 8000, 1, 0}},
+      {{1, 48001, 2, 0}, {1, -1, 2, 0}},    {{1, 44099, -1, 0}, {1, 32000, -1, 0}},
   };
   for (const auto& c : cases) {
     MemoryStore store;
