@@ -220,7 +220,8 @@ TEST_F(BrowseKeysTest, AFilterTakesACharacterOnceWholeAndAnExportTakesItsSetting
   BrowseModel model(*state_.index, facts.facts(), false);
   cli::BrowseWindow window(facts);
   state_.window = &window;
-  cli::BrowseController controller(state_, window, model, facts, kDefaultOutputSettings, "voice.arc");
+  cli::BrowseController controller(state_, window, model, facts, kDefaultOutputSettings,
+                                   "voice.arc");
 
   Type(controller, "/\xE3\x81");  // the first two bytes of こ
   EXPECT_EQ(controller.mode(), cli::BrowseController::Mode::kFilter);
