@@ -311,6 +311,9 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
       OnDestroy(dialog);
       break;
     default:
+      if (MainWindow* state = StateOf(dialog);
+          state && state->job_window.HandleMessage(message, wparam))
+        return TRUE;
       break;
   }
   return FALSE;
