@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "app/dialog_font.h"
 #include "app/file_dialogs.h"
 #include "app/layout.h"
 #include "app/row_order.h"
@@ -145,8 +146,7 @@ void OnCommand(HWND dialog, int id) {
       StartOrStop(state, JobKind::kPlay);
       break;
     case IDC_SETTINGS:
-      DialogBoxParamW(state->instance, MAKEINTRESOURCEW(IDD_CFG_DIALOG), dialog,
-                      OutputSettingsDialog, 0);
+      DialogBoxInFace(state->instance, IDD_CFG_DIALOG, dialog, OutputSettingsDialog, 0);
       break;
     case IDC_OUTPUT:
       StartOrStop(state, JobKind::kExport);
