@@ -21,11 +21,6 @@ struct ScreenDcRelease {
 };
 using ScreenDc = std::unique_ptr<std::remove_pointer_t<HDC>, ScreenDcRelease>;
 
-struct FontDelete {
-  void operator()(HFONT font) const { DeleteObject(font); }
-};
-using FontPtr = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDelete>;
-
 int CALLBACK NoteFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
   *reinterpret_cast<bool*>(found) = true;
   return 0;
@@ -42,22 +37,9 @@ bool HasJapaneseGlyphs(HDC dc, std::wstring_view face) {
   return found;
 }
 
-// The face the system gives a font asked for as `face` in code page 932's
-// character set, its substitutes and links followed.
-std::wstring MappedFace(HDC dc, const wchar_t* face) {
-  FontPtr font(CreateFontW(0, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
-                           face));
-  if (!font) return {};
-  const HGDIOBJ before = SelectObject(dc, font.get());
-  wchar_t name[LF_FACESIZE] = {};
-  const int length = GetTextFaceW(dc, LF_FACESIZE, name);
-  SelectObject(dc, before);
-  return length > 0 ? std::wstring(name) : std::wstring();
-}
-
-// The first proportional face with the Japanese glyphs, else the first
-// fixed one; faces for vertical text (named "@...") left out.
+// The first proportional and the first fixed face with the Japanese glyphs,
+// faces for vertical text (named "@...") left out: the templates' face is
+// proportional.
 struct AnyFace {
   std::wstring proportional;
   std::wstring fixed;
@@ -72,24 +54,18 @@ int CALLBACK NoteFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM an
   return faces.proportional.empty() ? 1 : 0;
 }
 
-std::wstring AnyJapaneseFace(HDC dc) {
-  LOGFONTW font = {};
-  font.lfCharSet = SHIFTJIS_CHARSET;
-  AnyFace faces;
-  EnumFontFamiliesExW(dc, &font, NoteFace, reinterpret_cast<LPARAM>(&faces), 0);
-  return faces.proportional.empty() ? faces.fixed : faces.proportional;
-}
-
 std::wstring ChooseFace() {
   const ScreenDc dc(GetDC(nullptr));
   if (!dc) return kTemplateFace;
-  for (const std::wstring& face :
-       {std::wstring(kTemplateFace), std::wstring(L"MS UI Gothic"), std::wstring(L"Meiryo UI"),
-        std::wstring(L"Yu Gothic UI"), MappedFace(dc.get(), L"MS Shell Dlg")}) {
+  for (const wchar_t* face : {kTemplateFace, L"MS UI Gothic", L"Meiryo UI", L"Yu Gothic UI"}) {
     if (HasJapaneseGlyphs(dc.get(), face)) return face;
   }
-  std::wstring any = AnyJapaneseFace(dc.get());
-  return any.empty() ? kTemplateFace : any;
+  LOGFONTW font = {};
+  font.lfCharSet = SHIFTJIS_CHARSET;
+  AnyFace faces;
+  EnumFontFamiliesExW(dc.get(), &font, NoteFace, reinterpret_cast<LPARAM>(&faces), 0);
+  if (!faces.proportional.empty()) return faces.proportional;
+  return faces.fixed.empty() ? kTemplateFace : faces.fixed;
 }
 
 // The offset just past the text (or 0xFFFF and an ordinal) at `at` of a

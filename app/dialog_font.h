@@ -13,9 +13,9 @@
 namespace kowaki {
 
 // The face the dialogs are made in: the one their templates name when it is
-// installed with the Japanese glyphs; otherwise MS UI Gothic, Meiryo UI, Yu
-// Gothic UI, the system's dialog face, or any face with them, the first
-// installed; the templates' own when none is.
+// installed with the Japanese glyphs; otherwise the first installed of MS UI
+// Gothic, Meiryo UI and Yu Gothic UI, else any proportional face with them,
+// else any face with them; the templates' own when none is.
 const std::wstring& DialogFace();
 
 // CreateDialogParamW and DialogBoxParamW over the template of resource `id`
