@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -334,6 +333,22 @@ class MainWindowTest : public ::testing::Test {
     EXPECT_TRUE(
         PumpUntil([&] { return WindowText(dialog).find("再生中 2/5") != std::string::npos; }));
     return dialog;
+  }
+
+  // Exports the selected rows into the new folder `out` and returns the
+  // titles recorded since that named an entry being exported, in order.
+  std::vector<std::string> ExportTitles(HWND dialog) {
+    const std::string out = dir_.File("out");
+    CreateDirectoryW(test::Wide(out).c_str(), nullptr);
+    const auto picker = AnswerFolder(out);
+    Press(dialog, IDC_OUTPUT);
+    EXPECT_TRUE(WaitIdle(dialog));
+    EXPECT_TRUE(PumpUntil([&] { return picker->done(); }, 5000));
+    std::vector<std::string> working;
+    for (const std::string& title : g_titles) {
+      if (title.find("出力中") != std::string::npos) working.push_back(title);
+    }
+    return working;
   }
 
   static void SelectAll(HWND dialog) {
@@ -763,16 +778,8 @@ TEST_F(MainWindowTest, ColumnClickSortsAndJobsFollowTheOrderShown) {
   g_dialog_proc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordTitles)));
   Select(dialog, {0, 1, 2});
+  const std::vector<std::string> working = ExportTitles(dialog);
   const std::string out = dir_.File("out");
-  CreateDirectoryW(test::Wide(out).c_str(), nullptr);
-  const auto picker = AnswerFolder(out);
-  Press(dialog, IDC_OUTPUT);
-  ASSERT_TRUE(WaitIdle(dialog));
-  EXPECT_TRUE(PumpUntil([&] { return picker->done(); }, 5000));
-  std::vector<std::string> working;
-  for (const std::string& title : g_titles) {
-    if (title.find("出力中") != std::string::npos) working.push_back(title);
-  }
   EXPECT_EQ(working, (std::vector<std::string>{"こわき : b 出力中 1/3", "こわき : c 出力中 2/3",
                                                "こわき : a 出力中 3/3"}));
   EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"a.ogg", "b.ogg", "c.ogg"}));
@@ -831,23 +838,15 @@ TEST_F(MainWindowTest, DISABLED_TwentyThousandEntriesListSortAndExportInTheOrder
   picked.push_back(kEntries - 1);
   for (int row : picked) Select(dialog, {row});
   g_titles.clear();
-  const std::string out = dir_.File("out");
-  CreateDirectoryW(test::Wide(out).c_str(), nullptr);
-  const auto picker = AnswerFolder(out);
-  Press(dialog, IDC_OUTPUT);
-  ASSERT_TRUE(WaitIdle(dialog));
-  EXPECT_TRUE(PumpUntil([&] { return picker->done(); }, 5000));
+  const std::vector<std::string> working = ExportTitles(dialog);
   std::vector<std::string> expected;
   for (size_t k = 0; k < picked.size(); ++k) {
     expected.push_back(
         "こわき : " + name_of(static_cast<int>(shown[static_cast<size_t>(picked[k])])) +
         " 出力中 " + std::to_string(k + 1) + "/" + std::to_string(picked.size()));
   }
-  std::vector<std::string> working;
-  std::copy_if(g_titles.begin(), g_titles.end(), std::back_inserter(working),
-               [](const std::string& t) { return t.find("出力中") != std::string::npos; });
   EXPECT_EQ(working, expected);
-  EXPECT_EQ(FilesIn(out).size(), picked.size());
+  EXPECT_EQ(FilesIn(dir_.File("out")).size(), picked.size());
 }
 
 // Browse to a file that is no archive: the error, then Play and Output
