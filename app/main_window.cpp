@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "app/dialog_font.h"
 #include "app/file_dialogs.h"
 #include "app/layout.h"
 #include "app/settings_dialog.h"
@@ -145,8 +146,7 @@ void OnCommand(HWND dialog, int id) {
       StartOrStop(state, JobKind::kPlay);
       break;
     case IDC_SETTINGS:
-      DialogBoxParamW(state->instance, MAKEINTRESOURCEW(IDD_CFG_DIALOG), dialog,
-                      OutputSettingsDialog, 0);
+      DialogBoxInFace(state->instance, IDD_CFG_DIALOG, dialog, OutputSettingsDialog, 0);
       break;
     case IDC_OUTPUT:
       StartOrStop(state, JobKind::kExport);
@@ -310,6 +310,9 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
       OnDestroy(dialog);
       break;
     default:
+      if (MainWindow* state = StateOf(dialog);
+          state && state->job_window.HandleMessage(message, wparam))
+        return TRUE;
       break;
   }
   return FALSE;

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "app/dialog_font.h"
 #include "app/main_window.h"
 #include "app/wide_text.h"
 #include "res/resource.h"
@@ -34,9 +35,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // WM_INITDIALOG runs inside this call: the archive is found and its
   // listing started before the window shows.
   const std::string archive = ArchiveArgument();
-  HWND window = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN_DIALOG), nullptr,
-                                   kowaki::MainDialogProc,
-                                   archive.empty() ? 0 : reinterpret_cast<LPARAM>(&archive));
+  HWND window =
+      kowaki::CreateDialogInFace(instance, IDD_MAIN_DIALOG, nullptr, kowaki::MainDialogProc,
+                                 archive.empty() ? 0 : reinterpret_cast<LPARAM>(&archive));
   if (window) {
     HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_KOWAKI));
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));

@@ -33,9 +33,6 @@ drive=$build/run-drive
 mkdir -p "$drive/Games"
 ln -sfn "$demo" "$drive/Games/mizukage"
 ln -sfn "$drive" "$KOWAKI_WINEPREFIX/dosdevices/d:"
-# The dialogs ask for MS P Gothic; IPA's proportional Gothic is its free twin.
-"$here/wine-run.sh" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /t REG_SZ \
-    /d 'IPAPGothic' /f >/dev/null 2>&1
 
 # Wine draws the title bar's buttons with Marlett, which Debian keeps apart.
 fonts=$KOWAKI_WINEPREFIX/drive_c/windows/Fonts
