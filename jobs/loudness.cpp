@@ -23,6 +23,7 @@ struct LoudnessMeter {
 namespace {
 
 constexpr double kSilence = -std::numeric_limits<double>::infinity();
+constexpr double kPeakMargin = 0.05;  // dB
 
 double Decibels(double linear) { return linear > 0 ? 20 * std::log10(linear) : kSilence; }
 
@@ -82,8 +83,10 @@ float GainFactor(double db) { return static_cast<float>(std::pow(10.0, db / 20))
 LoudnessGain GainFor(const Loudness& measured, const LoudnessTarget& target) {
   if (!std::isfinite(measured.integrated)) return {};
   const double wanted = target.integrated - measured.integrated;
-  // -infinity peaks (digital silence between sounds) set no bound.
-  const double room = std::min(target.true_peak - measured.true_peak, -measured.peak);
+  // -infinity peaks (digital silence between sounds) set no bound. The
+  // margin covers the rounding to 16 bits after the gain, and what another
+  // meter's oversampling may find above ours.
+  const double room = std::min(target.true_peak - measured.true_peak, -measured.peak) - kPeakMargin;
   if (wanted <= room) return {wanted, false};
   return {room, true};
 }

@@ -43,7 +43,7 @@ struct LoudnessGain {
 
 // The gain that brings `measured` to the target loudness, lowered so that
 // neither its true peak passes the ceiling nor its decoded audio full scale
-// (the decoder would clip there).
+// (the decoder would clip there), with 0.05 dB to spare.
 LoudnessGain GainFor(const Loudness& measured, const LoudnessTarget& target);
 
 // An entry measured: its loudness and the meter that measured it.
