@@ -90,13 +90,7 @@ Measured MeasureWav(const std::string& file) {
 class LoudnessExportTest : public JobTest {
  protected:
   ExportResult Export(const std::string& into, bool merge, LoudnessTarget target, bool album) {
-    SetSettings(kOutputTypeWav, 48000, 2, merge ? 1 : 0);
-    window_.folder_answer = into;
-    window_.save_answer = into;
-    window_.StartJob(Control::kOutput);
-    state_.running = 1;
-    ExportSetup setup;
-    setup.settings = &settings_;
+    ExportSetup setup = ReadyExport(kOutputTypeWav, 48000, 2, merge, into);
     setup.loudness = target;
     setup.loudness_album = album;
     return RunExport(&state_, setup);
