@@ -31,7 +31,7 @@ if(KOWAKI_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# Ogg Vorbis and FLAC: Debian's packages natively, our own static cross build for
+# Ogg Vorbis, FLAC and libebur128: Debian's packages natively, our own static cross build for
 # Windows (tools/build-windows-deps.sh fills KOWAKI_DEPS_PREFIX).
 find_package(PkgConfig REQUIRED)
 if(KOWAKI_DEPS_PREFIX)
@@ -49,6 +49,9 @@ pkg_check_modules(FLAC REQUIRED IMPORTED_TARGET flac)
 if(WIN32)
   set_property(TARGET PkgConfig::FLAC APPEND PROPERTY INTERFACE_COMPILE_DEFINITIONS FLAC__NO_DLL)
 endif()
+
+# libebur128 for the export's loudness normalisation and list --loudness.
+pkg_check_modules(EBUR128 REQUIRED IMPORTED_TARGET libebur128)
 
 # JSON for kowaki-cli: nlohmann/json, header-only. A cross build takes
 # Debian's copy, installed for this machine outside the cross root (headers

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <utility>
 
 #include "archive/entry_stream.h"
@@ -67,7 +68,9 @@ EntryDecoder::Block EntryDecoder::Read(std::span<uint8_t> buffer) {
   const int size = static_cast<int>(std::min<size_t>(buffer.size(), INT_MAX));
   for (;;) {
     int bitstream = 0;
-    const long n = ov_read(&vf_, reinterpret_cast<char*>(buffer.data()), size, 0, 2, 1, &bitstream);
+    const bool filtered = filter_.gain != 1 || filter_.track_peak;
+    const long n = ov_read_filter(&vf_, reinterpret_cast<char*>(buffer.data()), size, 0, 2, 1,
+                                  &bitstream, filtered ? &EntryDecoder::Apply : nullptr, &filter_);
     if (n == OV_HOLE) {
       ++damage_;
       continue;
@@ -92,5 +95,16 @@ EntryDecoder::Block EntryDecoder::Read(std::span<uint8_t> buffer) {
 bool EntryDecoder::Seek(int64_t frame) { return open_ && ov_pcm_seek(&vf_, frame) == 0; }
 
 int64_t EntryDecoder::Tell() { return open_ ? ov_pcm_tell(&vf_) : 0; }
+
+void EntryDecoder::Apply(float** pcm, long channels, long samples, void* filter) {
+  auto& f = *static_cast<Filter*>(filter);
+  for (long c = 0; c < channels; ++c) {
+    float* const samples_of = pcm[c];
+    for (long i = 0; i < samples; ++i) {
+      if (f.track_peak) f.peak = std::max(f.peak, std::fabs(samples_of[i]));
+      samples_of[i] *= f.gain;
+    }
+  }
+}
 
 }  // namespace kowaki

@@ -37,6 +37,13 @@ class EntryDecoder {
   // (or a decoding error ended it) before the stream did.
   bool whole() const { return !cut_short_ && vf_.os.e_o_s; }
   OggVorbis_File* vorbis() { return &vf_; }
+  // Scales the decoded audio by `gain` before its rounding to 16 bits (the
+  // decoder's own rounding: no second one). 1 leaves the samples as they are.
+  void SetGain(float gain) { filter_.gain = gain; }
+  // Keeps the largest magnitude of the decoded audio before that rounding
+  // (1.0: full scale), for a gain that must not clip there.
+  void TrackPeak() { filter_.track_peak = true; }
+  float peak() const { return filter_.peak; }
   // Damaged places met so far: pages the decoder stepped over, and a
   // decoding error that ended the entry.
   int damage() const { return damage_; }
@@ -68,6 +75,12 @@ class EntryDecoder {
   int link_ = -1;
   int damage_ = 0;
   PcmFormat format_{};
+  struct Filter {
+    float gain = 1;
+    bool track_peak = false;
+    float peak = 0;
+  } filter_;
+  static void Apply(float** pcm, long channels, long samples, void* filter);
 };
 
 }  // namespace kowaki

@@ -25,7 +25,8 @@ class Maker {
   Maker(const ExportPlan& plan, int32_t entry) : plan_(plan) { made_.outcome.entry = entry; }
 
   ExportedEntry Ogg(const std::string& path);
-  ExportedEntry Decoded(const std::string& path, const PcmFormat& target, MergeSink sink);
+  ExportedEntry Decoded(const std::string& path, const PcmFormat& target, MergeSink sink,
+                        float gain);
 
  private:
   ExportedEntry Done(bool ok) {
@@ -100,9 +101,11 @@ bool Maker::CopyBytes(EntryStream& stream) {
          Fail(EntryProblem::kArchiveChanged);
 }
 
-ExportedEntry Maker::Decoded(const std::string& path, const PcmFormat& target, MergeSink sink) {
+ExportedEntry Maker::Decoded(const std::string& path, const PcmFormat& target, MergeSink sink,
+                             float gain) {
   EntryDecoder decoder(plan_.index, entry());
   if (!decoder.is_open()) return Done(Fail(decoder.problem(), errno));
+  decoder.SetGain(gain);
   const PcmFormat format = plan_.merge ? target : ExportFormat(plan_.settings, decoder.format());
   // The converter before the file: an entry it cannot take (more than
   // eight channels to mono or stereo, say) leaves no mislabelled file.
@@ -209,10 +212,10 @@ void ExportedEntry::Discard() {
 }
 
 ExportedEntry ExportEntry(const ExportPlan& plan, int32_t entry, const std::string& path,
-                          const PcmFormat& target, MergeSink sink) {
+                          const PcmFormat& target, MergeSink sink, float gain) {
   Maker maker(plan, entry);
   return plan.kind == OutputKind::kOgg ? maker.Ogg(path)
-                                       : maker.Decoded(path, target, std::move(sink));
+                                       : maker.Decoded(path, target, std::move(sink), gain);
 }
 
 PcmFormat ExportFormat(const OutputSettings& settings, const PcmFormat& source) {

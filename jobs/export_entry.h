@@ -58,9 +58,10 @@ struct MergeSink {
 };
 
 // The entry's own file at `path` (empty in merge mode); `target` is the
-// decoded format (for merging, the one the first entry fixed).
+// decoded format (for merging, the one the first entry fixed); `gain`
+// scales the decoded audio (1: as it is).
 ExportedEntry ExportEntry(const ExportPlan& plan, int32_t entry, const std::string& path,
-                          const PcmFormat& target, MergeSink sink);
+                          const PcmFormat& target, MergeSink sink, float gain = 1);
 
 // The format an entry of `source` format is written in: the settings'
 // rate and channels, or the source's where they say "same as the source".

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "convert/wav_file.h"
 #include "jobs/export_entry.h"
 #include "jobs/job_end.h"
+#include "jobs/loudness.h"
 #include "jobs/ordered_work.h"
 #include "jobs/output_names.h"
 #include "settings/output_settings.h"
@@ -21,10 +23,12 @@ namespace kowaki {
 
 namespace {
 
-// A selected row's entry and the path of its own file (empty when merging).
+// A selected row's entry and the path of its own file (empty when merging);
+// with a loudness target, what it measured and the gain it gets.
 struct PlannedEntry {
   int32_t entry = -1;
   std::string path;
+  std::optional<EntryLoudness> loudness;
 };
 
 // One run of the job: its settings, destination and counters. Entries are
@@ -71,8 +75,13 @@ class ExportRun {
   // FLAC frames cannot be cut back to an entry's start: a FLAC merge entry
   // waits whole in its spill buffer, as every entry of a parallel run does.
   bool Spills() const { return parallel_ || plan_.kind == OutputKind::kFlac; }
+  // Every row is planned before the first entry is made: for a parallel
+  // run, and for the loudness measured before.
+  bool PlansAhead() const { return parallel_ || setup_.loudness.has_value(); }
   void ExportRows();
   void PlanRows();
+  bool MeasureRows();
+  void SetGains(std::vector<MeasuredEntry>& measured);
   void TakeUp(int32_t item);
   PlannedEntry NextRow();
   PlannedEntry PlanEntry(int32_t entry);
@@ -184,9 +193,10 @@ void ExportRun::ExportRows() {
   const int32_t selected = result_.selected = window_.SelectedCount();
   window_.SetProgressRange(0, selected);
   parallel_ = JobThreads(state_) > 1 && selected > 1;
-  if (parallel_) PlanRows();
+  if (PlansAhead()) PlanRows();
+  if (setup_.loudness && !MeasureRows()) return;
   OrderedWork<ExportedEntry> work;
-  work.count = parallel_ ? static_cast<int32_t>(planned_.size()) : selected;
+  work.count = PlansAhead() ? static_cast<int32_t>(planned_.size()) : selected;
   work.threads = parallel_ ? JobThreads(state_) : 1;
   work.keep_going = [this] { return state_.running.load() != 0; };
   work.take_up = [this](int32_t item) { TakeUp(item); };
@@ -208,11 +218,57 @@ void ExportRun::PlanRows() {
   }
 }
 
+// Each entry measured on every core, as the entries' files are written;
+// false when stopped.
+bool ExportRun::MeasureRows() {
+  const auto count = static_cast<int32_t>(planned_.size());
+  std::vector<MeasuredEntry> measured(planned_.size());
+  const FormatFor format_for = [this](const PcmFormat& source) {
+    return plan_.merge ? merge_.format : ExportFormat(plan_.settings, source);
+  };
+  OrderedWork<Result<MeasuredEntry, EntryProblem>> work;
+  work.count = count;
+  work.threads = JobThreads(state_);
+  work.keep_going = [this] { return state_.running.load() != 0; };
+  work.work = [&](int32_t item) -> Result<MeasuredEntry, EntryProblem> {
+    const PlannedEntry& planned = planned_[static_cast<size_t>(item)];
+    if (Kept(planned.path)) return EntryProblem::kKept;
+    return MeasureEntry(index_, planned.entry, format_for);
+  };
+  int32_t done = 0;
+  work.commit = [&](int32_t item, Result<MeasuredEntry, EntryProblem>& entry) {
+    window_.SetJobTitle(Say(Text::kWorkMeasuring, item + 1, count));
+    window_.SetProgressPosition(item);
+    if (entry) measured[static_cast<size_t>(item)] = std::move(*entry);
+    done = item + 1;
+    return true;
+  };
+  RunOrdered(work);
+  if (done < count) return false;
+  SetGains(measured);
+  return true;
+}
+
+// Each entry's own gain, or one for all of them measured as one. Entries
+// that could not be measured get none: they fail again when made.
+void ExportRun::SetGains(std::vector<MeasuredEntry>& measured) {
+  const LoudnessGain album = setup_.loudness_album
+                                 ? GainFor(CombinedLoudness(measured), *setup_.loudness)
+                                 : LoudnessGain{};
+  for (size_t i = 0; i < measured.size(); ++i) {
+    if (!measured[i].meter) continue;
+    const Loudness& own = measured[i].loudness;
+    const LoudnessGain gain = setup_.loudness_album ? album : GainFor(own, *setup_.loudness);
+    planned_[i].loudness = EntryLoudness{own.integrated, own.true_peak, gain.gain, gain.limited};
+    measured[i].meter.reset();
+  }
+}
+
 // The entry the job turns to, the oldest not yet finished, is named in the
 // title, with the progress bar at the entries finished, before it is made.
 void ExportRun::TakeUp(int32_t item) {
-  if (!parallel_) taken_ = NextRow();
-  const PlannedEntry& planned = parallel_ ? planned_[static_cast<size_t>(item)] : taken_;
+  if (!PlansAhead()) taken_ = NextRow();
+  const PlannedEntry& planned = PlansAhead() ? planned_[static_cast<size_t>(item)] : taken_;
   if (planned.entry == -1) return;  // no more rows selected after all
   const std::string name = window_.NameText(EntryName(index_, planned.entry));
   window_.SetJobTitle(Say(Text::kWorkExporting, name, result_.processed + 1, result_.selected));
@@ -229,9 +285,9 @@ PlannedEntry ExportRun::NextRow() {
 }
 
 PlannedEntry ExportRun::PlanEntry(int32_t entry) {
-  if (plan_.merge) return {entry, {}};
+  if (plan_.merge) return {entry, {}, {}};
   const std::string stem = names_.Claim(FileName(entry, ++planned_count_), entry);
-  return {entry, window_.OutputPath(folder_, stem, Extension())};
+  return {entry, window_.OutputPath(folder_, stem, Extension()), {}};
 }
 
 // "Same as the source" in a merge file means as the first entry that opens.
@@ -248,7 +304,7 @@ void ExportRun::FixMergeFormat(int32_t entry) {
 // Any thread in a parallel run; a single thread writes a merge entry
 // straight into the merge file.
 ExportedEntry ExportRun::Make(int32_t item) {
-  const PlannedEntry planned = parallel_ ? planned_[static_cast<size_t>(item)] : taken_;
+  const PlannedEntry planned = PlansAhead() ? planned_[static_cast<size_t>(item)] : taken_;
   if (planned.entry == -1) return {};  // no more rows selected after all
   if (Kept(planned.path)) {
     ExportedEntry kept;
@@ -263,11 +319,15 @@ ExportedEntry ExportRun::Make(int32_t item) {
     sink.written_before = merge_.data_bytes;
     sink.lead = merge_.data_bytes > 0 ? merge_.gap : 0;
   }
-  return ExportEntry(plan_, planned.entry, planned.path, merge_.format, std::move(sink));
+  const float gain = planned.loudness ? GainFactor(planned.loudness->gain) : 1;
+  ExportedEntry made =
+      ExportEntry(plan_, planned.entry, planned.path, merge_.format, std::move(sink), gain);
+  made.outcome.loudness = planned.loudness;
+  return made;
 }
 
 bool ExportRun::Commit(ExportedEntry& made) {
-  if (!parallel_ && last_row_ == -1) return false;
+  if (!PlansAhead() && last_row_ == -1) return false;
   const EntryOutcome& outcome = made.outcome;
   const std::string name = window_.NameText(EntryName(index_, outcome.entry));
   if (made.cannot_open) {

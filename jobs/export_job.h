@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "jobs/app_state.h"
 #include "jobs/entry_outcome.h"
 #include "jobs/export_file.h"
+#include "jobs/loudness.h"
 #include "settings/settings_store.h"
 
 namespace kowaki {
@@ -39,6 +41,10 @@ struct ExportSetup {
   // Silence between the entries of a merge file, in seconds (rounded to
   // whole sample frames); markers are where each entry's audio starts.
   double gap_seconds = 0;
+  // Decoded entries brought to this loudness, each measured first (on every
+  // core); `loudness_album`: all of them as one, with one gain.
+  std::optional<LoudnessTarget> loudness;
+  bool loudness_album = false;
   // The name of an entry's own file, before it is made safe, from the
   // entry's name, number and place in the run (from 1); null: its name.
   std::function<std::string(std::string_view name, int32_t entry, int32_t place)> file_name;

@@ -28,16 +28,18 @@ constexpr char kJobsHelp[] =
 
 constexpr Help kHelp[] = {
     {"list", "the playable entries, as the window lists them",
-     "list [ARCHIVE | --wineprefix DIR] [--json] [--all] [-j N] [ENTRY...]\n"
+     "list [ARCHIVE | --wineprefix DIR] [--json] [--all] [--loudness] [-j N] [ENTRY...]\n"
      "  --json       one JSON object: the path and a record per row\n"
-     "  --all        also the entries that do not open, with the reason\n"},
+     "  --all        also the entries that do not open, with the reason\n"
+     "  --loudness   also each entry's integrated loudness (LUFS) and true peak (dBTP)\n"},
     {"play", "play entries on the default sound device (Ctrl-C stops)",
      "play [ARCHIVE | --wineprefix DIR] [--json] [ENTRY...]\n"
      "  --json       one JSON object on stdout: the totals and a record per entry\n"},
     {"export", "write entries as .ogg, .wav or .flac files, or merged into one",
      "export [ARCHIVE | --wineprefix DIR] (--to DIR | --merge FILE) [--type ogg|wav|flac]\n"
      "                  [--rate N|source] [--channels 1|2|source] [--name TEMPLATE]\n"
-     "                  [--markers] [--gap SECONDS] [-n [-v]] [--json] [-j N] [ENTRY...]\n"
+     "                  [--markers] [--gap SECONDS] [--loudness LUFS [--true-peak DB]\n"
+     "                  [--loudness-mode track|album]] [-n [-v]] [--json] [-j N] [ENTRY...]\n"
      "  --to DIR     a file per entry in DIR, named after the entry\n"
      "  --merge FILE all entries in one WAV or FLAC file (FLAC for FILE.flac or\n"
      "               --type flac); - for standard output\n"
@@ -45,6 +47,12 @@ constexpr Help kHelp[] = {
      "               (FLAC: a CUESHEET track per entry)\n"
      "  --gap SECONDS\n"
      "               with --merge: that much silence between entries, e.g. 0.5\n"
+     "  --loudness LUFS\n"
+     "               each entry brought to that integrated loudness (EBU R128), e.g. -23\n"
+     "  --true-peak DB\n"
+     "               the true peak a gain may reach, -20 to 0 (default -1)\n"
+     "  --loudness-mode track|album\n"
+     "               album: one gain for all the entries, measured as one\n"
      "  --type, --rate, --channels\n"
      "               the output format for this run (default: the stored settings)\n"
      "  --name TEMPLATE\n"

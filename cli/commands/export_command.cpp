@@ -1,6 +1,7 @@
 // kowaki-cli export [ARCHIVE] (--to DIR | --merge FILE) [--type ogg|wav|flac]
 //   [--rate N|source] [--channels 1|2|source] [--name TEMPLATE] [--markers]
-//   [--gap SECONDS] [-n] [--json] [ENTRY...]
+//   [--gap SECONDS] [--loudness LUFS [--true-peak DB] [--loudness-mode track|album]]
+//   [-n] [--json] [ENTRY...]
 // Lists the archive as the window does, selects the rows the ENTRY
 // arguments name (all when none), and runs the export job on them with the
 // stored output settings, changed by the options for this run only.
@@ -29,6 +30,7 @@
 #include "convert/flac_encoder.h"
 #include "jobs/export_file.h"
 #include "jobs/export_job.h"
+#include "jobs/loudness.h"
 #include "jobs/output_names.h"
 #include "settings/memory_store.h"
 #include "settings/output_settings.h"
@@ -41,6 +43,10 @@ namespace {
 int Fail(const std::string& message) { return BadArguments("export", message); }
 
 constexpr double kMaxGapSeconds = 3600;
+// Targets a meter can tell apart from its gate, ceilings below full scale.
+constexpr double kMinLoudness = -70;
+constexpr double kMaxLoudness = -5;
+constexpr double kMinTruePeak = -20;
 
 bool EndsWithNoCase(std::string_view text, std::string_view end) {
   return text.size() >= end.size() &&
@@ -74,25 +80,70 @@ Result<OutputSettings> RunSettings(const ParsedArgs& parsed) {
   return settings;
 }
 
-// --gap: plain decimal seconds (no sign, exponent or "inf"), 0 when absent.
+// A plain decimal number (no exponent, "inf" or "nan"), a leading minus
+// only where `negative`, from `low` to `high`.
+std::optional<double> PlainDecimal(std::string_view text, bool negative, double low, double high) {
+  const std::string_view digits = negative && text.starts_with('-') ? text.substr(1) : text;
+  const bool plain = digits.find_first_not_of("0123456789.") == std::string_view::npos &&
+                     std::count(digits.begin(), digits.end(), '.') <= 1 &&
+                     digits.find_first_of("0123456789") != std::string_view::npos;
+  double value = 0;
+  const char* end = text.data() + text.size();
+  if (!plain || std::from_chars(text.data(), end, value).ptr != end || value < low ||
+      value > high) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// --gap: seconds, 0 when absent.
 Result<double> GapSeconds(const ParsedArgs& parsed) {
   const std::optional<std::string> text = parsed.Value("gap");
   if (!text) return 0.0;
-  const bool plain = text->find_first_not_of("0123456789.") == std::string::npos &&
-                     std::count(text->begin(), text->end(), '.') <= 1 &&
-                     text->find_first_of("0123456789") != std::string::npos;
-  double seconds = -1;
-  const char* end = text->data() + text->size();
-  if (!plain || std::from_chars(text->data(), end, seconds).ptr != end ||
-      seconds > kMaxGapSeconds) {
-    return Failure{Say(Text::kArgGapTakes, *text)};
+  const std::optional<double> seconds = PlainDecimal(*text, false, 0, kMaxGapSeconds);
+  if (!seconds) return Failure{Say(Text::kArgGapTakes, *text)};
+  return *seconds;
+}
+
+struct LoudnessRequest {
+  std::optional<LoudnessTarget> target;
+  bool album = false;
+};
+
+// --loudness LUFS, with --true-peak DB and --loudness-mode track|album.
+Result<LoudnessRequest> LoudnessOptions(const ParsedArgs& parsed) {
+  LoudnessRequest request;
+  for (const char* option : {"true-peak", "loudness-mode"}) {
+    if (parsed.Has(option) && !parsed.Has("loudness")) {
+      return Failure{Say(Text::kArgWithLoudness, option)};
+    }
   }
-  return seconds;
+  const std::optional<std::string> lufs = parsed.Value("loudness");
+  if (!lufs) return request;
+  LoudnessTarget target;
+  const std::optional<double> integrated = PlainDecimal(*lufs, true, kMinLoudness, kMaxLoudness);
+  if (!integrated) return Failure{Say(Text::kArgLoudnessTakes, *lufs)};
+  target.integrated = *integrated;
+  if (const std::optional<std::string> ceiling = parsed.Value("true-peak")) {
+    const std::optional<double> peak = PlainDecimal(*ceiling, true, kMinTruePeak, 0);
+    if (!peak) return Failure{Say(Text::kArgTruePeakTakes, *ceiling)};
+    target.true_peak = *peak;
+  }
+  const std::string mode = parsed.Value("loudness-mode").value_or("track");
+  if (mode != "track" && mode != "album") return Failure{Say(Text::kArgLoudnessModeTakes, mode)};
+  request.target = target;
+  request.album = mode == "album";
+  return request;
 }
 
 // "wav, 22050 Hz, stereo (the options)": what the files are and where that came from.
-std::string OutputText(const ParsedArgs& parsed, const OutputSettings& settings) {
-  const std::string text = OutputFormatText(settings);
+std::string OutputText(const ParsedArgs& parsed, const OutputSettings& settings,
+                       const LoudnessRequest& loudness) {
+  std::string text = OutputFormatText(settings);
+  if (loudness.target) {
+    text += Say(loudness.album ? Text::kOutputLoudnessAlbum : Text::kOutputLoudness,
+                loudness.target->integrated, loudness.target->true_peak);
+  }
   const bool named = parsed.Has("merge") && TypeOfName(*parsed.Value("merge"));
   const bool options = parsed.Has("type") || parsed.Has("rate") || parsed.Has("channels") || named;
   return text + Say(options ? Text::kOutputFromOptions : Text::kOutputFromSettings);
@@ -102,6 +153,7 @@ struct Request {
   ParsedArgs parsed;
   long long jobs = 0;
   double gap = 0;
+  LoudnessRequest loudness;
   OutputSettings settings;
   std::vector<std::string> entries;
   std::string archive;
@@ -126,10 +178,12 @@ Result<> CheckCombination(const ParsedArgs& parsed) {
 Result<Request> ParseRequest(Arguments args) {
   Request request;
   ParsedArgs& parsed = request.parsed;
-  if (const Result<> parsing = parsed.Parse(
-          args, {"to", "merge", "type", "rate", "channels", "jobs", "name", "wineprefix", "gap"},
-          {"no-clobber", "json", "markers", "verbose"},
-          {{'j', "jobs"}, {'n', "no-clobber"}, {'v', "verbose"}});
+  if (const Result<> parsing =
+          parsed.Parse(args,
+                       {"to", "merge", "type", "rate", "channels", "jobs", "name", "wineprefix",
+                        "gap", "loudness", "true-peak", "loudness-mode"},
+                       {"no-clobber", "json", "markers", "verbose"},
+                       {{'j', "jobs"}, {'n', "no-clobber"}, {'v', "verbose"}});
       !parsing) {
     return parsing.failure();
   }
@@ -140,6 +194,9 @@ Result<Request> ParseRequest(Arguments args) {
   const Result<double> gap = GapSeconds(parsed);
   if (!gap) return gap.failure();
   request.gap = *gap;
+  const Result<LoudnessRequest> loudness = LoudnessOptions(parsed);
+  if (!loudness) return loudness.failure();
+  request.loudness = *loudness;
   if (parsed.Has("name")) {
     if (const Result<> names = request.names.Parse(*parsed.Value("name")); !names) {
       return names.failure();
@@ -148,6 +205,9 @@ Result<Request> ParseRequest(Arguments args) {
   const Result<OutputSettings> settings = RunSettings(parsed);
   if (!settings) return settings.failure();
   request.settings = *settings;
+  if (request.loudness.target && settings->type == 0) {
+    return Failure{Say(Text::kArgLoudnessNotOgg)};
+  }
   request.entries = parsed.positional();
   request.archive = TakeArchive(&request.entries);
   return request;
@@ -196,6 +256,8 @@ ExportResult Export(const Request& request, TerminalSession& session) {
   setup.flac = true;
   setup.album = std::string(FileNameOf(session.path()));
   setup.gap_seconds = request.gap;
+  setup.loudness = request.loudness.target;
+  setup.loudness_album = request.loudness.album;
   if (request.parsed.Has("name")) {
     setup.file_name = [&request](std::string_view name, int32_t entry, int32_t place) {
       return request.names.Apply(name, entry, place);
@@ -250,7 +312,7 @@ int RunExport(Arguments args) {
                          .succeeded = result.succeeded + result.skipped,
                          .interrupted = Interrupted(),
                          .elapsed = std::chrono::steady_clock::now() - start,
-                         .output = OutputText(parsed, request->settings)};
+                         .output = OutputText(parsed, request->settings, request->loudness)};
   return EndRun(report, parsed.Has("json"));
 }
 

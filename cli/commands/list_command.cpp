@@ -1,9 +1,12 @@
-// kowaki-cli list [ARCHIVE] [--json] [--all] [ENTRY...]: the archive's
-// playable entries as the window lists them: name, size, seconds,
-// channels, rate, and the entry number each row stands for; with --all
-// also those that do not open, and why.
+// kowaki-cli list [ARCHIVE] [--json] [--all] [--loudness] [ENTRY...]: the
+// archive's playable entries as the window lists them: name, size,
+// seconds, channels, rate, and the entry number each row stands for; with
+// --all also those that do not open, and why; with --loudness each one's
+// integrated loudness and true peak (EBU R128), measured on every core.
 
+#include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "cli/arguments/args.h"
@@ -17,8 +20,11 @@
 #include "cli/terminal/terminal_window.h"
 #include "jobs/entry_decoder.h"
 #include "jobs/listing_job.h"
+#include "jobs/loudness.h"
+#include "jobs/ordered_work.h"
 #include "jobs/output_names.h"
 #include "text/catalogue.h"
+#include "text/format_text.h"
 
 namespace kowaki::cli {
 
@@ -44,7 +50,49 @@ void AddUnplayable(const ArchiveIndex& index, RowList* list, std::vector<std::st
   }
 }
 
-void PrintTable(const RowList& list, const std::vector<std::string>& reasons) {
+// A row's loudness, if it was measured (by row).
+using RowLoudness = std::vector<std::optional<Loudness>>;
+
+// Each selected row that opens, decoded as it is and measured; stops with
+// Ctrl-C, leaving the rows after unmeasured.
+RowLoudness MeasureRows(TerminalWindow& window, const ArchiveIndex& index,
+                        const std::vector<std::string>& reasons, int32_t threads) {
+  const std::vector<RowList::Row>& rows = window.list().rows();
+  std::vector<size_t> measured;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].selected && (i >= reasons.size() || reasons[i].empty())) measured.push_back(i);
+  }
+  RowLoudness loudness(rows.size());
+  const auto count = static_cast<int32_t>(measured.size());
+  window.SetProgressRange(0, count);
+  OrderedWork<std::optional<Loudness>> work;
+  work.count = count;
+  work.threads = threads;
+  work.keep_going = [] { return !Interrupted(); };
+  work.work = [&](int32_t item) -> std::optional<Loudness> {
+    const auto same = [](const PcmFormat& source) { return source; };
+    const auto entry = MeasureEntry(&index, rows[measured[static_cast<size_t>(item)]].entry, same);
+    return entry ? std::optional(entry->loudness) : std::nullopt;
+  };
+  work.commit = [&](int32_t item, std::optional<Loudness>& result) {
+    window.SetJobTitle(Say(Text::kWorkMeasuring, item + 1, count));
+    window.SetProgressPosition(item + 1);
+    loudness[measured[static_cast<size_t>(item)]] = result;
+    return true;
+  };
+  RunOrdered(work);
+  window.SetTitle("");
+  return loudness;
+}
+
+// A level with one place; "-" for silence or none measured.
+std::string LevelText(const std::optional<Loudness>& loudness, double Loudness::*level) {
+  if (!loudness || !std::isfinite((*loudness).*level)) return "-";
+  return FormatText("%.1f", (*loudness).*level);
+}
+
+void PrintTable(const RowList& list, const std::vector<std::string>& reasons,
+                const RowLoudness& loudness) {
   size_t name_width = 8;
   for (const RowList::Row& row : list.rows()) {
     if (row.selected) name_width = std::max(name_width, DisplayWidth(Cp932ToUtf8(row.name)));
@@ -55,6 +103,13 @@ void PrintTable(const RowList& list, const std::vector<std::string>& reasons) {
   for (size_t c = 1; c < 5; ++c) {
     out += "  " + Padded(Say(kColumnTitles[c]), widths[c], true);
   }
+  const bool levels = !loudness.empty();
+  const size_t level_widths[] = {DisplayWidth(Say(Text::kColumnLoudness)),
+                                 DisplayWidth(Say(Text::kColumnTruePeak))};
+  if (levels) {
+    out += "  " + Padded(Say(Text::kColumnLoudness), level_widths[0], true) + "  " +
+           Padded(Say(Text::kColumnTruePeak), level_widths[1], true);
+  }
   out += "\n";
   for (size_t i = 0; i < list.rows().size(); ++i) {
     const RowList::Row& row = list.rows()[i];
@@ -62,6 +117,10 @@ void PrintTable(const RowList& list, const std::vector<std::string>& reasons) {
     out += Padded(std::to_string(row.entry), 5, true) + "  " +
            Padded(Cp932ToUtf8(row.name), widths[0], false);
     for (size_t c = 1; c < 5; ++c) out += "  " + Padded(row.cells[c], widths[c], true);
+    if (levels) {
+      out += "  " + Padded(LevelText(loudness[i], &Loudness::integrated), level_widths[0], true) +
+             "  " + Padded(LevelText(loudness[i], &Loudness::true_peak), level_widths[1], true);
+    }
     if (i < reasons.size() && !reasons[i].empty()) out += "  " + reasons[i];
     out += "\n";
     if (out.size() > (1 << 16)) {
@@ -92,14 +151,20 @@ Json RowJson(const RowList::Row& row, const ArchiveEntry& entry, const std::stri
 }
 
 void PrintRows(const std::string& path, const RowList& list, const ArchiveIndex& index,
-               const std::vector<std::string>& reasons) {
+               const std::vector<std::string>& reasons, const RowLoudness& loudness) {
   Json head;
   head["path"] = PathForDisplay(path);
   JsonListPrinter printer(head, "rows", 6);
   for (size_t i = 0; i < list.rows().size(); ++i) {
     const RowList::Row& row = list.rows()[i];
     if (!row.selected) continue;
-    printer.Add(RowJson(row, index.entries[row.entry], i < reasons.size() ? reasons[i] : ""));
+    Json record = RowJson(row, index.entries[row.entry], i < reasons.size() ? reasons[i] : "");
+    if (!loudness.empty()) {
+      const std::optional<Loudness>& level = loudness[i];
+      record["loudness"] = level ? LoudnessJson(level->integrated) : Json();
+      record["true_peak"] = level ? LoudnessJson(level->true_peak) : Json();
+    }
+    printer.Add(record);
   }
   printer.Finish();
 }
@@ -109,7 +174,7 @@ void PrintRows(const std::string& path, const RowList& list, const ArchiveIndex&
 int RunList(Arguments args) {
   ParsedArgs parsed;
   const Result<> parsing =
-      parsed.Parse(args, {"jobs", "wineprefix"}, {"json", "all"}, {{'j', "jobs"}});
+      parsed.Parse(args, {"jobs", "wineprefix"}, {"json", "all", "loudness"}, {{'j', "jobs"}});
   if (!parsing) return BadArguments("list", parsing.failure().text);
   const Result<long long> jobs = parsed.Integer("jobs", 1, kMaxJobs, 0);
   if (!jobs) return BadArguments("list", jobs.failure().text);
@@ -127,10 +192,15 @@ int RunList(Arguments args) {
   if (const Result<> selected = SelectRows(list, entries); !selected) {
     return BadArguments("list", selected.failure().text);
   }
+  const RowLoudness loudness =
+      parsed.Has("loudness")
+          ? MeasureRows(session.window(), index, reasons, JobThreads(session.state()))
+          : RowLoudness{};
+  if (Interrupted()) return kExitInterrupted;
   if (parsed.Has("json")) {
-    PrintRows(session.path(), list, index, reasons);
+    PrintRows(session.path(), list, index, reasons, loudness);
   } else {
-    PrintTable(list, reasons);
+    PrintTable(list, reasons, loudness);
   }
   return kExitOk;
 }

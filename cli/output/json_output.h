@@ -5,6 +5,7 @@
 // object ends in its list (of entries, rows, failures), printed an item
 // at a time, so that a million entries are never held as one tree.
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,6 +23,9 @@ std::string JsonLine(const Json& value, int decimals = 6);
 // The first members of an entry's record: its number, its name as shown
 // and its bytes (code page 932) in hex.
 Json EntryRecord(int32_t entry, std::string_view name);
+
+// A level in LUFS or dB; null for silence, whose level is -infinity.
+inline Json LoudnessJson(double level) { return std::isfinite(level) ? Json(level) : Json(); }
 
 // One object on standard output: the members of `head`, then the items
 // added one by one as a list under `key` (not one of head's), then the end.

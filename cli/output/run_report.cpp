@@ -61,6 +61,14 @@ const char* Status(const RunReport& report, const EntryOutcome& outcome) {
   return std::string_view(report.command) == "play" ? "played" : "written";
 }
 
+// What an entry brought to a loudness measured, and the gain it got.
+void AddLoudness(const EntryLoudness& loudness, Json& record) {
+  record["loudness"] = LoudnessJson(loudness.integrated);
+  record["true_peak"] = LoudnessJson(loudness.true_peak);
+  record["gain"] = loudness.gain;
+  record["gain_limited"] = loudness.limited;
+}
+
 Json EntryJson(const RunReport& report, const EntryOutcome& outcome, int64_t frames) {
   const bool problem = outcome.problem != EntryProblem::kNone;
   Json record = EntryRecord(outcome.entry, EntryName(report.index, outcome.entry));
@@ -70,6 +78,7 @@ Json EntryJson(const RunReport& report, const EntryOutcome& outcome, int64_t fra
   record["output"] = outcome.path.empty() ? Json() : Json(PathForDisplay(outcome.path));
   record["frames"] = frames;
   record["bytes"] = outcome.bytes;
+  if (outcome.loudness) AddLoudness(*outcome.loudness, record);
   return record;
 }
 

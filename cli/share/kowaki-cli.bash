@@ -17,6 +17,7 @@ _kowaki_cli() {
     --lang) mapfile -t COMPREPLY < <(compgen -W "en ja" -- "$cur"); return ;;
     --type) mapfile -t COMPREPLY < <(compgen -W "ogg wav flac" -- "$cur"); return ;;
     --rate) mapfile -t COMPREPLY < <(compgen -W "48000 44100 32000 24000 22050 16000 11025 8000 source" -- "$cur"); return ;;
+    --loudness-mode) mapfile -t COMPREPLY < <(compgen -W "track album" -- "$cur"); return ;;
     --channels) mapfile -t COMPREPLY < <(compgen -W "1 2 source" -- "$cur"); return ;;
     --merge)
       if [[ ${words[1]} == settings ]]; then
@@ -34,10 +35,10 @@ _kowaki_cli() {
   esac
   local options
   case ${words[1]} in
-    list) options="--wineprefix --json --all -j --jobs" ;;
+    list) options="--wineprefix --json --all --loudness -j --jobs" ;;
     play) options="--wineprefix --json" ;;
     browse) options="--wineprefix --all" ;;
-    export) options="--wineprefix --to --merge --type --rate --channels --name --markers --gap -n --no-clobber -v --verbose --json -j --jobs" ;;
+    export) options="--wineprefix --to --merge --type --rate --channels --name --markers --gap --loudness --true-peak --loudness-mode -n --no-clobber -v --verbose --json -j --jobs" ;;
     settings) options="--type --rate --channels --merge" ;;
     index) options="--json" ;;
     pack) options="-o --header-word --from --force --quality --add --remove --all --dry-run --no-backup -v --verbose" ;;

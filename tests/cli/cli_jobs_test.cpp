@@ -95,6 +95,25 @@ TEST_F(CliJobsTest, ListShowsThePlayableEntriesWithTheirEntryNumbers) {
   EXPECT_EQ(table.err, "");  // no progress line when stderr is no terminal
 }
 
+// list --loudness: each row's integrated loudness and true peak, null
+// where a clip is too short for a gated block of 400 ms.
+TEST_F(CliJobsTest, ListLoudnessAddsLevelsToTheRows) {
+  CommandResult json = RunCommand(RunList, {archive_, "--json", "--loudness"});
+  EXPECT_EQ(json.code, 0) << json.err;
+  const std::vector<std::string> records = {"\"rate\": 22050, \"loudness\": null, \"true_peak\": -",
+                                            "\"rate\": 44100, \"loudness\": -",
+                                            "\"rate\": 8000, \"loudness\": null"};
+  for (const std::string& record : records) {
+    EXPECT_NE(json.out.find(record), std::string::npos) << json.out;
+  }
+  CommandResult table = RunCommand(RunList, {archive_, "--loudness", "#2"});
+  EXPECT_EQ(table.code, 0);
+  EXPECT_TRUE(
+      table.out.starts_with("entry  name            size    seconds  channels    rate"
+                            "  loudness [LUFS]  true peak [dBTP]\n"))
+      << table.out;
+}
+
 // An archive that cannot be loaded gets the window's sentence and the cause;
 // a pipe is refused at once instead of waited on.
 TEST_F(CliJobsTest, ListRefusesWhatItCannotOpenAndSaysWhy) {
@@ -318,6 +337,21 @@ TEST_F(CliJobsTest, ExportRefusesBadRequestsBeforeWritingAnything) {
     EXPECT_NE(bad.err.find("--gap takes seconds from 0 to 3600"), std::string::npos) << bad.err;
   }
   EXPECT_EQ(RunCommand(RunExport, {archive_, "--to", to, "--gap", "1"}).code, 2);
+  const auto refused = [&](std::vector<std::string> args, const std::string& why) {
+    args.insert(args.begin(), {archive_, "--to", to});
+    CommandResult bad = RunCommand(RunExport, args);
+    EXPECT_EQ(bad.code, 2) << args.back();
+    EXPECT_NE(bad.err.find(why), std::string::npos) << bad.err;
+  };
+  for (const char* lufs : {"-71", "-4", "0", "23", "-1e1", "-23dB", "inf", ""}) {
+    refused({"--loudness", lufs}, "--loudness takes LUFS from -70 to -5, such as -23");
+  }
+  for (const char* ceiling : {"1", "-21", "-1.5x"}) {
+    refused({"--loudness", "-23", "--true-peak", ceiling}, "--true-peak takes dBTP from -20 to 0");
+  }
+  refused({"--true-peak", "-1"}, "--true-peak goes with --loudness");
+  refused({"--loudness", "-23", "--loudness-mode", "disc"}, "--loudness-mode takes track or album");
+  refused({"--loudness", "-23", "--type", "ogg"}, "--loudness needs wav or flac");
   CommandResult unknown = RunCommand(RunExport, {archive_, "--to", to, "v_0001", "nothing*"});
   EXPECT_EQ(unknown.code, 2);
   EXPECT_NE(unknown.err.find("'nothing*' names no listed entry"), std::string::npos);

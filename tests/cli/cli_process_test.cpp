@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <string_view>
 #include <thread>
+#include <utility>
 
 #include "archive/archive_writer.h"
 #include "common/little_endian.h"
@@ -149,6 +152,56 @@ TEST_F(CliProcessTest, FlacFilesReadBackWithTheFlacTools) {
       RunChild({KOWAKI_METAFLAC, "--export-cuesheet-to=-", dir_.File("all.flac")}, &cue_sheet),
       kExited0);
   EXPECT_EQ(cue_sheet, expected);
+}
+
+// What ffmpeg's EBU R128 meter says of a file: the integrated loudness and
+// true peak of its summary.
+struct FfmpegLevels {
+  double integrated = 0;
+  double true_peak = 0;
+};
+FfmpegLevels MeasureWithFfmpeg(const std::string& file) {
+  std::string out;
+  EXPECT_EQ(RunChild({"/bin/sh", "-c",
+                      "exec \"$0\" -hide_banner -nostats -i \"$1\" -af ebur128=peak=true "
+                      "-f null - 2>&1",
+                      KOWAKI_FFMPEG, file},
+                     &out),
+            kExited0);
+  const std::string summary = out.substr(std::min(out.rfind("Summary:"), out.size()));
+  FfmpegLevels levels{-100, 100};
+  std::sscanf(summary.c_str() + std::min(summary.find("I:"), summary.size()), "I: %lf",
+              &levels.integrated);
+  std::sscanf(summary.c_str() + std::min(summary.find("Peak:"), summary.size()), "Peak: %lf",
+              &levels.true_peak);
+  return levels;
+}
+
+// Normalised files measured by an independent meter: each entry, and a
+// target the ceiling forbids, and an album merge as a whole.
+TEST_F(CliProcessTest, FfmpegMeasuresTheLoudnessAskedFor) {
+  if (std::string(KOWAKI_FFMPEG).empty()) GTEST_SKIP() << "no ffmpeg here";
+  const std::string archive = MakeArchive(2, 1.5);
+  for (const auto& [target, out] : {std::pair{"-16", "a"}, std::pair{"-6", "b"}}) {
+    ASSERT_EQ(RunChild(Cli({"export", archive, "--to", dir_.File(out), "--type", "wav", "--rate",
+                            "44100", "--loudness", target, "-q"}),
+                       nullptr),
+              kExited0);
+    for (const char* entry : {"/v0.wav", "/v1.wav"}) {
+      const FfmpegLevels levels = MeasureWithFfmpeg(dir_.File(out) + entry);
+      if (std::string_view(target) == "-16") {
+        EXPECT_NEAR(levels.integrated, -16, 1);
+      }
+      EXPECT_LE(levels.true_peak, -1.0);
+    }
+  }
+  ASSERT_EQ(RunChild(Cli({"export", archive, "--merge", dir_.File("all.wav"), "--loudness", "-20",
+                          "--true-peak", "-3", "--loudness-mode", "album", "-q"}),
+                     nullptr),
+            kExited0);
+  const FfmpegLevels album = MeasureWithFfmpeg(dir_.File("all.wav"));
+  EXPECT_NEAR(album.integrated, -20, 1);
+  EXPECT_LE(album.true_peak, -3.0);
 }
 
 // A command line run by the shell with stderr into the file "err".

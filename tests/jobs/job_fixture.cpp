@@ -20,6 +20,18 @@ std::vector<Clip> Voices(int count, int rate, double seconds) {
   return clips;
 }
 
+ExportSetup JobTest::ReadyExport(int32_t type, int32_t frq, int32_t ch, bool merge,
+                                 const std::string& into) {
+  SetSettings(type, frq, ch, merge ? 1 : 0);
+  window_.folder_answer = into;
+  window_.save_answer = into;
+  window_.StartJob(Control::kOutput);
+  state_.running = 1;
+  ExportSetup setup;
+  setup.settings = &settings_;
+  return setup;
+}
+
 void JobTest::MakeArchive(const std::vector<Clip>& clips) {
   clips_ = clips;
   ArchiveWriter writer;

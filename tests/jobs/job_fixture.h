@@ -10,6 +10,7 @@
 
 #include "archive/archive_index.h"
 #include "jobs/app_state.h"
+#include "jobs/export_job.h"
 #include "settings/memory_store.h"
 #include "tests/jobs/recording_window.h"
 #include "tests/support/files.h"
@@ -37,6 +38,10 @@ class JobTest : public ::testing::Test {
   // Both, and every row selected.
   void ListAndSelectAll(const std::vector<Clip>& clips);
   void SetSettings(int32_t type, int32_t frq, int32_t ch, int32_t merge);
+  // An export about to run as the window starts it: the settings stored,
+  // both pickers answering `into`; the setup reads those settings.
+  ExportSetup ReadyExport(int32_t type, int32_t frq, int32_t ch, bool merge,
+                          const std::string& into);
   // The PCM the decoder gives for entry `entry`, read straight.
   std::string Decoded(int32_t entry);
   // The last `n` calls the window recorded.

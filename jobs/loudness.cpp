@@ -1,0 +1,137 @@
+#include "jobs/loudness.h"
+
+#include <ebur128.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "convert/pcm_converter.h"
+#include "jobs/entry_decoder.h"
+
+namespace kowaki {
+
+struct LoudnessMeter {
+  ebur128_state* state = nullptr;
+  ~LoudnessMeter() {
+    if (state) ebur128_destroy(&state);
+  }
+};
+
+namespace {
+
+constexpr double kSilence = -std::numeric_limits<double>::infinity();
+constexpr double kPeakMargin = 0.05;  // dB
+
+double Decibels(double linear) { return linear > 0 ? 20 * std::log10(linear) : kSilence; }
+
+// The highest true peak of the meter's channels, linear.
+double TruePeak(ebur128_state* meter) {
+  double highest = 0;
+  for (unsigned channel = 0; channel < meter->channels; ++channel) {
+    double peak = 0;
+    if (ebur128_true_peak(meter, channel, &peak) == EBUR128_SUCCESS) {
+      highest = std::max(highest, peak);
+    }
+  }
+  return highest;
+}
+
+// Feeds what the converter holds to the meter.
+bool Feed(PcmConverter& converter, ebur128_state* meter, uint16_t channels) {
+  const Result<PcmSpan, PcmError> taken = converter.get();
+  if (!taken) return false;
+  const size_t frames = static_cast<size_t>(taken->length) / (2u * channels);
+  if (frames == 0) return true;
+  // 16-bit PCM, aligned as the converter's buffers are.
+  const auto* samples = reinterpret_cast<const short*>(taken->data);
+  return ebur128_add_frames_short(meter, samples, frames) == EBUR128_SUCCESS;
+}
+
+// Decodes, converts and measures to the end, as Maker::Convert writes.
+Result<void, EntryProblem> Measure(EntryDecoder& decoder, PcmConverter& converter,
+                                   const PcmFormat& target, ebur128_state* meter) {
+  std::array<uint8_t, 8192> buffer;
+  for (;;) {
+    const EntryDecoder::Block block = decoder.Read(buffer);
+    if (block.read_failed) return EntryProblem::kReadFailed;
+    if (block.length == 0) break;
+    if (block.format_changed &&
+        !(converter.flush() && Feed(converter, meter, target.channels) &&
+          converter.setup(decoder.format(), target, ChannelOrder::kVorbis))) {
+      return EntryProblem::kCannotConvert;
+    }
+    if (!converter.put({buffer.data(), static_cast<int32_t>(block.length)}) ||
+        !Feed(converter, meter, target.channels)) {
+      return EntryProblem::kCannotConvert;
+    }
+  }
+  if (!converter.flush() || !Feed(converter, meter, target.channels)) {
+    return EntryProblem::kCannotConvert;
+  }
+  return {};
+}
+
+}  // namespace
+
+void LoudnessMeterDeleter::operator()(LoudnessMeter* meter) const { delete meter; }
+
+float GainFactor(double db) { return static_cast<float>(std::pow(10.0, db / 20)); }
+
+LoudnessGain GainFor(const Loudness& measured, const LoudnessTarget& target) {
+  if (!std::isfinite(measured.integrated)) return {};
+  const double wanted = target.integrated - measured.integrated;
+  // -infinity peaks (digital silence between sounds) set no bound. The
+  // margin covers the rounding to 16 bits after the gain, and what another
+  // meter's oversampling may find above ours.
+  const double room = std::min(target.true_peak - measured.true_peak, -measured.peak) - kPeakMargin;
+  if (wanted <= room) return {wanted, false};
+  return {room, true};
+}
+
+Result<MeasuredEntry, EntryProblem> MeasureEntry(const ArchiveIndex* index, int32_t entry,
+                                                 const FormatFor& format_for) {
+  EntryDecoder decoder(index, entry);
+  if (!decoder.is_open()) return decoder.problem();
+  if (decoder.cut_short()) return EntryProblem::kCutShort;
+  decoder.TrackPeak();
+  const PcmFormat target = format_for(decoder.format());
+  PcmConverterPtr converter = PcmConverter::create();
+  if (!converter || !converter->setup(decoder.format(), target, ChannelOrder::kVorbis)) {
+    return EntryProblem::kCannotConvert;
+  }
+  MeasuredEntry measured;
+  measured.meter.reset(new LoudnessMeter);
+  ebur128_state*& meter = measured.meter->state;
+  meter = ebur128_init(target.channels, target.samples_per_sec,
+                       EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
+  if (!meter) return EntryProblem::kCannotConvert;
+  if (const auto done = Measure(decoder, *converter, target, meter); !done) {
+    return done.failure();
+  }
+  double integrated = kSilence;
+  ebur128_loudness_global(meter, &integrated);
+  measured.loudness = {.integrated = integrated,
+                       .true_peak = Decibels(TruePeak(meter)),
+                       .peak = Decibels(decoder.peak())};
+  return measured;
+}
+
+Loudness CombinedLoudness(std::span<const MeasuredEntry> entries) {
+  std::vector<ebur128_state*> meters;
+  Loudness combined{kSilence, kSilence, kSilence};
+  for (const MeasuredEntry& entry : entries) {
+    if (!entry.meter) continue;
+    meters.push_back(entry.meter->state);
+    combined.true_peak = std::max(combined.true_peak, entry.loudness.true_peak);
+    combined.peak = std::max(combined.peak, entry.loudness.peak);
+  }
+  if (!meters.empty()) {
+    ebur128_loudness_global_multiple(meters.data(), meters.size(), &combined.integrated);
+  }
+  return combined;
+}
+
+}  // namespace kowaki
