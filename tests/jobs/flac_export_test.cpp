@@ -21,13 +21,7 @@ class FlacExportTest : public JobTest {
   // source's format, into `into` (a folder of files named eN, or the merge
   // file's name).
   ExportResult Export(int32_t type, bool merge, const std::string& into, bool flac = true) {
-    SetSettings(type, -1, -1, merge ? 1 : 0);
-    window_.folder_answer = into;
-    window_.save_answer = into;
-    window_.StartJob(Control::kOutput);
-    state_.running = 1;
-    ExportSetup setup;
-    setup.settings = &settings_;
+    ExportSetup setup = ReadyExport(type, -1, -1, merge, into);
     setup.flac = flac;
     setup.album = "voice.arc";
     setup.markers = true;
