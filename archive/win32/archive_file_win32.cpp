@@ -106,12 +106,17 @@ int64_t ReadAt(int fd, uint64_t offset, void* destination, size_t size) {
 
 void Close(int fd) { _close(fd); }
 
+// Size and time alone: GetFileInformationByHandle also asks for the
+// volume's serial number, which under Wine is a round trip to its mount
+// manager, and this runs for every entry a job opens.
 bool Identify(int fd, Identity* identity) {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(NativeHandle(fd), &info)) return false;
-  identity->size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-  identity->modified = static_cast<int64_t>((uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
-                                            info.ftLastWriteTime.dwLowDateTime);
+  const HANDLE file = NativeHandle(fd);
+  LARGE_INTEGER size;
+  FILETIME written;
+  if (!GetFileSizeEx(file, &size) || !GetFileTime(file, nullptr, nullptr, &written)) return false;
+  identity->size = static_cast<uint64_t>(size.QuadPart);
+  identity->modified =
+      static_cast<int64_t>((uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime);
   return true;
 }
 
