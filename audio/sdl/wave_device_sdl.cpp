@@ -17,14 +17,17 @@ namespace {
 
 constexpr uint16_t kSdlSamples = 512;  // frames per callback
 
-SDL_AudioSpec Spec(const PcmFormat& format) {
-  SDL_AudioSpec spec;
-  SDL_zero(spec);
-  spec.freq = static_cast<int>(format.samples_per_sec);
-  spec.format = format.bits_per_sample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
-  spec.channels = static_cast<Uint8>(format.channels);
-  spec.samples = kSdlSamples;
-  return spec;
+// SDL's name for the format a device is opened with.
+using SdlFormat = SDL_AudioSpec;
+
+SdlFormat DeviceFormat(const PcmFormat& format) {
+  SdlFormat device;
+  SDL_zero(device);
+  device.freq = static_cast<int>(format.samples_per_sec);
+  device.format = format.bits_per_sample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
+  device.channels = static_cast<Uint8>(format.channels);
+  device.samples = kSdlSamples;
+  return device;
 }
 
 class SdlWaveDevice : public WaveDevice {
@@ -112,14 +115,14 @@ Result<void, WaveOpenError> SdlWaveDevice::Open(const PcmFormat& format) {
       format.channels > 0xFF) {
     return WaveOpenError::kFormatRefused;
   }
-  SDL_AudioSpec want = Spec(format);
+  SdlFormat want = DeviceFormat(format);
   want.callback = Fill;
   want.userdata = this;
   // SDL converts to whatever the hardware takes.
-  SDL_AudioSpec have;
+  SdlFormat have;
   id_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
   if (id_ == 0) {
-    SDL_AudioSpec plain = Spec(MakePcmFormat(44100, 2, 16));
+    SdlFormat plain = DeviceFormat(MakePcmFormat(44100, 2, 16));
     const SDL_AudioDeviceID probe = SDL_OpenAudioDevice(nullptr, 0, &plain, nullptr, 0);
     if (probe == 0) return WaveOpenError::kNoDevice;
     SDL_CloseAudioDevice(probe);
