@@ -26,7 +26,9 @@ struct OpenError {
 // file or a block device. Anything else is refused without waiting on it
 // (a pipe with no writer would block for ever).
 int OpenShared(const char* path, OpenError* error = nullptr);
-// Another descriptor for the same open file, or -1.
+// Another holder of the same open file, or -1: a descriptor of its own
+// (POSIX) or the same one counted (Windows), closed by Close either way.
+// Holders share the file's position.
 int Duplicate(int fd);
 // Moves the position, `whence` being SEEK_SET, SEEK_CUR or SEEK_END;
 // returns the new position from the start, or -1.

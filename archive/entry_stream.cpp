@@ -1,9 +1,9 @@
 #include "archive/entry_stream.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <string_view>
 
 #include "archive/archive_file.h"
@@ -37,13 +37,14 @@ bool SearchGoesOn(EntryStream* s, const void* bytes, size_t size) {
 
 EntryStreamPtr OpenEntryStream(const ArchiveIndex* index, int32_t i) {
   if (!index || i < 0 || i >= index->count) return nullptr;
-  auto* stream = static_cast<EntryStream*>(std::calloc(1, sizeof(EntryStream)));
+  auto* stream = new (std::nothrow) EntryStream{};
   if (!stream) return nullptr;
+  stream->cache.reset(new (std::nothrow) unsigned char[kReadAhead]);
   stream->entry = index->entries[i];
   // A descriptor of its own, so that the stream outlives the index.
-  stream->fd = archive_file::Duplicate(index->fd);
+  stream->fd = stream->cache ? archive_file::Duplicate(index->fd) : -1;
   if (stream->fd < 0) {
-    std::free(stream);
+    delete stream;
     return nullptr;
   }
   const int64_t start = stream->entry.offset;
@@ -53,6 +54,32 @@ EntryStreamPtr OpenEntryStream(const ArchiveIndex* index, int32_t i) {
   if (stream->cut_short) stream->end = std::max(file_size, start);
   stream->position = start;
   return EntryStreamPtr(stream);
+}
+
+// Served from the bytes read ahead when they hold the whole request; a
+// request they do not hold is read ahead from its start, unless it is as
+// large as the read-ahead itself.
+int64_t EntryReadAt(EntryStream& s, int64_t from, void* destination, size_t size) {
+  if (from >= s.end) return 0;
+  size = static_cast<size_t>(std::min<uint64_t>(size, static_cast<uint64_t>(s.end - from)));
+  const bool held =
+      from >= s.cached_from && static_cast<uint64_t>(from - s.cached_from) + size <= s.cached;
+  if (!held && size >= kReadAhead) {
+    return archive_file::ReadAt(s.fd, static_cast<uint64_t>(from), destination, size);
+  }
+  if (!held) {
+    const auto ahead = static_cast<size_t>(std::min<int64_t>(kReadAhead, s.end - from));
+    const int64_t got =
+        archive_file::ReadAt(s.fd, static_cast<uint64_t>(from), s.cache.get(), ahead);
+    s.cached = 0;
+    if (got < 0) return -1;
+    s.cached_from = from;
+    s.cached = static_cast<size_t>(got);
+  }
+  const size_t offset = static_cast<size_t>(from - s.cached_from);
+  const size_t n = std::min(size, s.cached - offset);
+  std::memcpy(destination, s.cache.get() + offset, n);
+  return static_cast<int64_t>(n);
 }
 
 size_t EntryRead(void* destination, size_t item_size, size_t item_count, void* stream) {
@@ -66,8 +93,7 @@ size_t EntryRead(void* destination, size_t item_size, size_t item_count, void* s
   const uint64_t whole_items = static_cast<uint64_t>(remaining) / item_size;
   const size_t n = whole_items < item_count ? static_cast<size_t>(whole_items) : item_count;
   if (n == 0) return 0;
-  const int64_t got =
-      archive_file::ReadAt(s->fd, static_cast<uint64_t>(s->position), destination, item_size * n);
+  const int64_t got = EntryReadAt(*s, s->position, destination, item_size * n);
   if (got < 0 || !SearchGoesOn(s, destination, static_cast<size_t>(got))) {
     return static_cast<size_t>(-1) / item_size;
   }
@@ -104,8 +130,7 @@ int EntrySeek(void* stream, int64_t offset, int whence) {
 int EntryClose(void* stream) {
   EntryStream* s = AsStream(stream);
   archive_file::Close(s->fd);
-  std::memset(s, 0, sizeof *s);
-  std::free(s);
+  delete s;
   return 0;
 }
 

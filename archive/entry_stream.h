@@ -22,6 +22,12 @@ namespace kowaki {
 // bounding what a damaged entry costs.
 inline constexpr int64_t kPageWindow = int64_t{1} << 20;
 
+// How much a stream reads from the file at a time. The decoder asks for 2 KiB
+// at once, and each read of the file is a call into the system (under Wine a
+// round trip to its server); one read of 64 KiB holds a typical voice clip
+// whole.
+inline constexpr size_t kReadAhead = size_t{64} << 10;
+
 struct EntryStream {
   int fd;              // the stream's own descriptor of the archive the index holds open
   ArchiveEntry entry;  // a copy: the stream outlives nothing it points into
@@ -39,6 +45,10 @@ struct EntryStream {
   bool searching;
   int64_t unpaged;
   bool search_refused;
+  // The bytes last read ahead: `cached` of them from file position `cached_from`.
+  std::unique_ptr<unsigned char[]> cache;
+  int64_t cached_from;
+  size_t cached;
 };
 
 // Closes the stream's descriptor and frees it, as EntryClose does.
@@ -46,6 +56,11 @@ struct EntryStreamDeleter {
   void operator()(EntryStream* stream) const;
 };
 using EntryStreamPtr = std::unique_ptr<EntryStream, EntryStreamDeleter>;
+
+// Reads up to `size` bytes from file position `from`, never past the
+// stream's end, through its read-ahead; the stream's position stays. The
+// count read, or -1 when the file cannot be read.
+int64_t EntryReadAt(EntryStream& stream, int64_t from, void* destination, size_t size);
 
 // Null for an entry number outside the index, on allocation failure, or
 // when the archive cannot be read. Streams read the file the index holds

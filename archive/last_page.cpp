@@ -10,8 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/archive_file.h"
-
 namespace kowaki {
 
 namespace {
@@ -64,9 +62,9 @@ std::optional<LastPage> LastPageIn(std::span<uint8_t> bytes, int64_t base, int64
 
 }  // namespace
 
-// Each look reads its whole span (the system's cache serves the part read
-// before) and looks only at pages that start before those seen already.
-Result<LastPage, OggScanError> FindLastPage(const EntryStream& stream) {
+// Each look reads its whole span (the stream's read-ahead or the system's
+// cache serves the part read before) and looks only at pages that start before those seen already.
+Result<LastPage, OggScanError> FindLastPage(EntryStream& stream) {
   const int64_t first = std::max<int64_t>(stream.entry.offset, stream.end - kPageWindow);
   std::vector<uint8_t> bytes;
   int64_t unseen = stream.end;  // pages starting here or later were looked at
@@ -74,8 +72,7 @@ Result<LastPage, OggScanError> FindLastPage(const EntryStream& stream) {
     const int64_t from = std::max(first, stream.end - look);
     if (from >= unseen) break;
     bytes.resize(static_cast<size_t>(stream.end - from));
-    const int64_t got =
-        archive_file::ReadAt(stream.fd, static_cast<uint64_t>(from), bytes.data(), bytes.size());
+    const int64_t got = EntryReadAt(stream, from, bytes.data(), bytes.size());
     if (got != static_cast<int64_t>(bytes.size())) return OggScanError::kReadFailed;
     if (const auto page = LastPageIn(bytes, from, unseen)) return *page;
     unseen = from;
@@ -83,10 +80,10 @@ Result<LastPage, OggScanError> FindLastPage(const EntryStream& stream) {
   return OggScanError::kNoPage;
 }
 
-Result<bool, OggScanError> StartsAsOgg(const EntryStream& stream) {
+Result<bool, OggScanError> StartsAsOgg(EntryStream& stream) {
   char head[kCapture.size()];
   if (stream.end - int64_t{stream.entry.offset} < int64_t{sizeof head}) return false;
-  if (archive_file::ReadAt(stream.fd, stream.entry.offset, head, sizeof head) != sizeof head) {
+  if (EntryReadAt(stream, stream.entry.offset, head, sizeof head) != sizeof head) {
     return OggScanError::kReadFailed;
   }
   return kCapture == std::string_view(head, sizeof head);

@@ -27,9 +27,9 @@ enum class OggScanError {
 
 // The last whole page in the stream's last kPageWindow bytes. Reads by
 // position: the stream's own position stays.
-Result<LastPage, OggScanError> FindLastPage(const EntryStream& stream);
+Result<LastPage, OggScanError> FindLastPage(EntryStream& stream);
 
 // Whether the entry's first bytes are an Ogg page's capture pattern.
-Result<bool, OggScanError> StartsAsOgg(const EntryStream& stream);
+Result<bool, OggScanError> StartsAsOgg(EntryStream& stream);
 
 }  // namespace kowaki

@@ -7,8 +7,11 @@
 // started. The item the calling thread has turned to is made and committed
 // even when a stop comes after that: a stop ends the work between items.
 //
-// At most `2 * threads` items are ahead of the next one to commit, so what
-// the results hold is bounded by that many, whatever the number of items.
+// At most `2 * threads * batch` items are ahead of the next one to commit,
+// so what the results hold is bounded by that many, whatever the number of
+// items. Threads wake each other only when one has to: the calling thread
+// when the item it waits for is made (with `batch` > 1, once that many in a
+// row are), a worker when there is room again for the item it would take.
 
 #include <condition_variable>
 #include <cstdint>
@@ -25,6 +28,10 @@ template <typename Result>
 struct OrderedWork {
   int32_t count = 0;
   int32_t threads = 1;  // 1: everything on the calling thread, one item after another
+  // Results the calling thread is woken for at once. More than one for
+  // many small items, where a wake costs more than an item (under Wine each
+  // is a round trip to its server); it delays commits by that many items.
+  int32_t batch = 1;
   // Asked before each item is taken up and before each is committed; false
   // stops the work there. Any thread.
   std::function<bool()> keep_going = [] { return true; };
@@ -47,7 +54,8 @@ class Runner {
  public:
   explicit Runner(OrderedWork<Result>& work)
       : work_(work),
-        ahead_(2 * static_cast<size_t>(work.threads)),
+        batch_(work.batch > 1 ? work.batch : 1),
+        ahead_(2 * static_cast<size_t>(work.threads) * static_cast<size_t>(batch_)),
         results_(ahead_),
         states_(ahead_, kWaiting) {}
 
@@ -77,9 +85,11 @@ class Runner {
   void TakeItems() {
     for (;;) {
       std::unique_lock lock(mutex_);
-      changed_.wait(lock, [this] {
-        return stop_ || next_ >= work_.count || static_cast<size_t>(next_ - committed_) < ahead_;
-      });
+      if (!HasRoomOrEnd()) {
+        ++waiting_for_room_;
+        room_.wait(lock, [this] { return HasRoomOrEnd(); });
+        --waiting_for_room_;
+      }
       if (stop_ || next_ >= work_.count) return;
       const int32_t item = next_++;
       const bool go = item <= taken_up_ || work_.keep_going();
@@ -89,8 +99,27 @@ class Runner {
       lock.lock();
       states_[Slot(item)] = result ? kReady : kAbandoned;
       results_[Slot(item)] = std::move(result);
-      changed_.notify_all();
+      if (CommitterNeedsWaking(go)) ready_.notify_one();
     }
+  }
+
+  bool HasRoomOrEnd() const {
+    return stop_ || next_ >= work_.count || static_cast<size_t>(next_ - committed_) < ahead_;
+  }
+
+  // Whether the calling thread, waiting, has enough to go on: the item it
+  // waits for and the batch after it, or all there will be soon (the last
+  // items taken, no room for more, or an item given up).
+  bool CommitterNeedsWaking(bool made) const {
+    if (awaiting_ < 0 || states_[Slot(awaiting_)] == kWaiting) return false;
+    if (!made || next_ >= work_.count || static_cast<size_t>(next_ - committed_) >= ahead_) {
+      return true;
+    }
+    int32_t run = 1;
+    while (run < batch_ && awaiting_ + run < next_ && states_[Slot(awaiting_ + run)] != kWaiting) {
+      ++run;
+    }
+    return run >= batch_;
   }
 
   void CommitInOrder() {
@@ -105,7 +134,7 @@ class Runner {
       if (!result || !work_.commit(item, *result)) return;
       std::lock_guard lock(mutex_);
       committed_ = item + 1;
-      changed_.notify_all();
+      if (waiting_for_room_ > 0) room_.notify_all();
     }
   }
 
@@ -113,7 +142,11 @@ class Runner {
   std::optional<Result> Await(int32_t item) {
     const size_t slot = Slot(item);
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return states_[slot] != kWaiting; });
+    if (states_[slot] == kWaiting) {
+      awaiting_ = item;
+      ready_.wait(lock, [&] { return states_[slot] != kWaiting; });
+      awaiting_ = -1;
+    }
     if (states_[slot] == kAbandoned) return std::nullopt;
     std::optional<Result> result = std::move(results_[slot]);
     results_[slot].reset();
@@ -124,20 +157,24 @@ class Runner {
   void Stop() {
     std::lock_guard lock(mutex_);
     stop_ = true;
-    changed_.notify_all();
+    room_.notify_all();
   }
 
   size_t Slot(int32_t item) const { return static_cast<size_t>(item) % ahead_; }
 
   OrderedWork<Result>& work_;
+  const int32_t batch_;
   const size_t ahead_;
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable ready_;               // the calling thread waits for its item
+  std::condition_variable room_;                // workers wait for room ahead
   std::vector<std::optional<Result>> results_;  // by item modulo `ahead_`
   std::vector<State> states_;
   int32_t next_ = 0;       // the next item to take up
   int32_t committed_ = 0;  // items committed
   int32_t taken_up_ = -1;  // the item the calling thread turned to last: made whatever comes
+  int32_t awaiting_ = -1;  // the item the calling thread waits for, if it waits
+  int32_t waiting_for_room_ = 0;
   bool stop_ = false;
 };
 

@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <climits>
+#include <mutex>
+#include <unordered_map>
 
 #include "archive/archive_file.h"
 #include "common/win32/code_pages.h"
@@ -63,7 +65,27 @@ int OpenShared(const char* path, OpenError* error) {
   return fd;
 }
 
-int Duplicate(int fd) { return _dup(fd); }
+namespace {
+
+// Descriptors handed out more than once, with how many holders each has
+// beyond the first. A real duplicate costs a round trip to Wine's server
+// to make, another to close and a third at its first read, for every entry
+// a job opens; reads here take their position with them, so holders can
+// share one descriptor as they would share a duplicate's file position.
+std::mutex shares_lock;
+std::unordered_map<int, int>& Shares() {
+  static std::unordered_map<int, int> shares;
+  return shares;
+}
+
+}  // namespace
+
+int Duplicate(int fd) {
+  if (NativeHandle(fd) == INVALID_HANDLE_VALUE) return -1;
+  const std::lock_guard<std::mutex> hold(shares_lock);
+  ++Shares()[fd];
+  return fd;
+}
 
 int64_t Seek(int fd, int64_t offset, int whence) { return _lseeki64(fd, offset, whence); }
 
@@ -104,7 +126,17 @@ int64_t ReadAt(int fd, uint64_t offset, void* destination, size_t size) {
   return static_cast<int64_t>(done);
 }
 
-void Close(int fd) { _close(fd); }
+void Close(int fd) {
+  {
+    const std::lock_guard<std::mutex> hold(shares_lock);
+    const auto shared = Shares().find(fd);
+    if (shared != Shares().end()) {
+      if (--shared->second == 0) Shares().erase(shared);
+      return;
+    }
+  }
+  _close(fd);
+}
 
 // Size and time alone: GetFileInformationByHandle also asks for the
 // volume's serial number, which under Wine is a round trip to its mount

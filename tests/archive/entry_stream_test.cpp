@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -153,6 +154,47 @@ TEST_F(EntryStreamTest, AnArchiveWrittenInPlaceIsSeenToHaveChanged) {
   std::fputc('!', file);
   std::fclose(file);
   EXPECT_FALSE(ArchiveUnchanged(index_.get()));
+}
+
+// Reads are served from what the stream read ahead; whatever the order of
+// seeks and reads, and of reads by position, the bytes are the entry's,
+// never its neighbour's.
+TEST(EntryStreamReadAheadTest, AnyOrderOfReadsGivesTheEntrysBytes) {
+  const std::string big = Pattern(3 * kReadAhead + 123, 7), after = Pattern(5000, 9);
+  ArchiveWriter writer;
+  ASSERT_EQ(test::Why(writer.AddBytes("big", big)), "");
+  ASSERT_EQ(test::Why(writer.AddBytes("after", after)), "");
+  test::TempDir dir;
+  const std::string path = dir.File("voice.arc");
+  ASSERT_EQ(test::Why(writer.Write(path)), "");
+  ArchiveIndexPtr index = test::LoadIndex(path);
+  ASSERT_TRUE(index);
+  EntryStreamPtr stream = OpenEntryStream(index.get(), 0);
+  ASSERT_TRUE(stream);
+
+  uint32_t seed = 12345;
+  const auto next = [&seed](size_t below) {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<size_t>(seed >> 8) % below;
+  };
+  std::string buffer(kReadAhead + 500, '\0');
+  for (int step = 0; step < 2000; ++step) {
+    const size_t at = next(big.size() + 10);
+    // Sizes around the read-ahead's, small ones most often.
+    const size_t size = step % 7 == 0 ? next(buffer.size()) + 1 : next(4096) + 1;
+    const size_t expected = at < big.size() ? std::min(size, big.size() - at) : 0;
+    if (step % 3 == 0) {
+      const int64_t got = EntryReadAt(*stream, stream->entry.offset + static_cast<int64_t>(at),
+                                      buffer.data(), size);
+      ASSERT_EQ(got, static_cast<int64_t>(expected)) << "step " << step;
+    } else {
+      ASSERT_EQ(EntrySeek(stream.get(), static_cast<int64_t>(at), SEEK_SET), 0);
+      ASSERT_EQ(EntryRead(buffer.data(), 1, size, stream.get()), expected) << "step " << step;
+      ASSERT_EQ(EntryTell(stream.get()), static_cast<long>(at + expected));
+    }
+    ASSERT_EQ(buffer.substr(0, expected), big.substr(std::min(at, big.size()), expected))
+        << "step " << step << ": " << size << " bytes at " << at;
+  }
 }
 
 // A damaged index may claim more bytes than the archive holds; the stream

@@ -62,14 +62,19 @@ std::vector<int32_t> Range(int32_t count) {
   return items;
 }
 
-TEST(OrderedWorkTest, CommitsInItemOrderHoldingAtMostTwiceTheThreadsAhead) {
-  for (int32_t threads : {1, 2, 4}) {
-    Tally tally;
-    OrderedWork<Tally::Result> work = tally.Work(200, threads);
-    RunOrdered(work);
-    EXPECT_EQ(tally.committed_, Range(200)) << threads;
-    EXPECT_LE(tally.most_held_.load(), 2 * threads + 1) << threads;
-    EXPECT_EQ(tally.held_.load(), 0);
+// Woken for batches of results or for each, the calling thread commits
+// every item in order, however the items' times fall.
+TEST(OrderedWorkTest, CommitsInItemOrderHoldingAtMostTwiceTheThreadsBatchesAhead) {
+  for (int32_t batch : {1, 8}) {
+    for (int32_t threads : {1, 2, 4}) {
+      Tally tally;
+      OrderedWork<Tally::Result> work = tally.Work(200, threads);
+      work.batch = batch;
+      RunOrdered(work);
+      EXPECT_EQ(tally.committed_, Range(200)) << threads << " " << batch;
+      EXPECT_LE(tally.most_held_.load(), 2 * threads * batch + 1) << threads << " " << batch;
+      EXPECT_EQ(tally.held_.load(), 0);
+    }
   }
 }
 
@@ -82,6 +87,7 @@ TEST(OrderedWorkTest, AStopCommitsNothingMoreAndDiscardsWhatWasMade) {
     for (int32_t threads : {1, 3}) {
       Tally tally;
       OrderedWork<Tally::Result> work = tally.Work(100, threads);
+      work.batch = threads;
       std::atomic<bool> running{true};
       work.keep_going = [&] { return running.load(); };
       std::vector<int32_t> taken;
