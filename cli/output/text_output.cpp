@@ -19,7 +19,7 @@ std::string HexBytes(std::string_view bytes) {
   return out;
 }
 
-void PrintJson(std::string_view json) { std::fwrite(json.data(), 1, json.size(), stdout); }
+void PrintJson(std::string_view json) { PrintBytes(stdout, json); }
 
 // Columns on a terminal: code page 932's double-byte characters and most
 // of what is not ASCII take two cells, half-width katakana one.

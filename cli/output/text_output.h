@@ -40,5 +40,7 @@ std::string Padded(const std::string& text, size_t width, bool right);
 void PrintText(std::FILE* out, std::string_view utf8);
 // Writes JSON to standard output as UTF-8, whatever the console.
 void PrintJson(std::string_view json);
+// Writes the bytes as they are, at once.
+void PrintBytes(std::FILE* out, std::string_view bytes);
 
 }  // namespace kowaki::cli

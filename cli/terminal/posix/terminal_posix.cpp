@@ -61,8 +61,10 @@ bool EntryNameFromStem(std::string_view stem, std::string* name) {
   return true;
 }
 
-void PrintText(std::FILE* out, std::string_view utf8) {
-  std::fwrite(utf8.data(), 1, utf8.size(), out);
+void PrintText(std::FILE* out, std::string_view utf8) { PrintBytes(out, utf8); }
+
+void PrintBytes(std::FILE* out, std::string_view bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), out);
 }
 
 // The locale variables say it here; with none set, the C locale's English.

@@ -4,6 +4,7 @@
 
 #include <io.h>
 
+#include <climits>
 #include <cstdio>
 
 #include "cli/output/text_output.h"
@@ -37,9 +38,23 @@ void PrintText(std::FILE* out, std::string_view utf8) {
   DWORD mode;
   std::string text;
   if (GetConsoleMode(handle, &mode) && win32::Recode(CP_UTF8, GetConsoleOutputCP(), utf8, &text)) {
-    std::fwrite(text.data(), 1, text.size(), out);
+    PrintBytes(out, text);
   } else {
-    std::fwrite(utf8.data(), 1, utf8.size(), out);
+    PrintBytes(out, utf8);
+  }
+}
+
+// The C library writes a console or other character device, which it
+// leaves unbuffered, one byte at a time (under Wine two round trips to its
+// server a byte); handed the whole text, it makes one write of it.
+void PrintBytes(std::FILE* out, std::string_view bytes) {
+  std::fflush(out);
+  const int fd = _fileno(out);
+  while (!bytes.empty()) {
+    const unsigned chunk = bytes.size() > INT_MAX ? INT_MAX : static_cast<unsigned>(bytes.size());
+    const int written = _write(fd, bytes.data(), chunk);
+    if (written <= 0) return;
+    bytes.remove_prefix(static_cast<size_t>(written));
   }
 }
 
