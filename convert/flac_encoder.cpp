@@ -188,11 +188,12 @@ Result<FlacEncoder, FlacError> FlacEncoder::Open(const FlacSetup& setup, FlacSin
   auto state = std::make_unique<State>();
   state->encoder.reset(FLAC__stream_encoder_new());
   FLAC__StreamEncoder* encoder = state->encoder.get();
-  if (!encoder || setup.rate <= 0 || setup.channels <= 0 ||
+  if (!encoder || setup.rate <= 0 || setup.channels <= 0 || setup.level < 0 ||
+      setup.level > kFlacMaxLevel ||
       !FLAC__stream_encoder_set_channels(encoder, static_cast<uint32_t>(setup.channels)) ||
       !FLAC__stream_encoder_set_bits_per_sample(encoder, 16) ||
       !FLAC__stream_encoder_set_sample_rate(encoder, static_cast<uint32_t>(setup.rate)) ||
-      !FLAC__stream_encoder_set_compression_level(encoder, 5) ||
+      !FLAC__stream_encoder_set_compression_level(encoder, static_cast<uint32_t>(setup.level)) ||
       FLAC__stream_encoder_init_stream(encoder, State::OnWrite, nullptr, nullptr, State::OnMetadata,
                                        state.get()) != FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
     return FlacError::kSetup;

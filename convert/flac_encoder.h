@@ -29,6 +29,12 @@ enum class FlacError {
 };
 using FlacResult = Result<void, FlacError>;
 
+// libFLAC's compression levels. The default is one of its fast ones: a
+// voice archive's FLAC export then costs about half as much again as its
+// WAV export, and its files are some 8 % larger than at flac's default 5.
+inline constexpr int32_t kFlacDefaultLevel = 1;
+inline constexpr int32_t kFlacMaxLevel = 8;
+
 struct FlacSetup {
   int32_t rate = 0;
   int32_t channels = 0;
@@ -36,14 +42,14 @@ struct FlacSetup {
   std::vector<std::pair<std::string, std::string>> tags;
   // Room kept in the metadata for a cue sheet of this many tracks.
   int32_t cue_tracks = 0;
+  int32_t level = kFlacDefaultLevel;  // 0 (fastest) to kFlacMaxLevel (smallest)
 };
 
 using FlacSink = std::function<bool(std::span<const uint8_t> bytes)>;
 
 class FlacEncoder {
  public:
-  // Sets libFLAC up (compression level 5, as flac's default) and hands
-  // the metadata to `sink`.
+  // Sets libFLAC up at the setup's level and hands the metadata to `sink`.
   static Result<FlacEncoder, FlacError> Open(const FlacSetup& setup, FlacSink sink);
 
   FlacEncoder(FlacEncoder&&) noexcept;

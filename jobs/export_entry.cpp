@@ -129,7 +129,11 @@ ExportedEntry Maker::Decoded(const std::string& path, const PcmFormat& target, M
 // The header goes first; its sizes are patched when the file is finished.
 // FLAC takes the entry's name, number and archive as its tags.
 bool Maker::StartOwnAudio(const PcmFormat& format) {
-  PcmFileSetup setup{.kind = plan_.kind, .format = format, .tags = {}, .cue_tracks = 0};
+  PcmFileSetup setup{.kind = plan_.kind,
+                     .format = format,
+                     .tags = {},
+                     .cue_tracks = 0,
+                     .flac_level = plan_.flac_level};
   if (plan_.kind == OutputKind::kFlac) {
     setup.tags = {{"TITLE", Cp932ToUtf8(EntryName(plan_.index, entry()))},
                   {"TRACKNUMBER", std::to_string(entry())},

@@ -29,6 +29,7 @@ struct ExportPlan {
   OutputSettings settings{};  // the rate and channels asked for (-1: the source's)
   ExportFileOpener open_file;
   std::string album;  // a FLAC file's ALBUM: the archive's file name
+  int32_t flac_level = kFlacDefaultLevel;
 };
 
 // An entry made, waiting for its turn.

@@ -129,6 +129,7 @@ ExportResult ExportRun::Run() {
   plan_.index = index_;
   plan_.open_file = setup_.open_file;
   plan_.album = setup_.album;
+  plan_.flac_level = setup_.flac_level;
   // Any type but 0 is WAV, as the settings dialog shows it, unless the
   // face offers FLAC.
   plan_.kind = plan_.settings.type == 0                                ? OutputKind::kOgg
@@ -427,7 +428,8 @@ PcmWriter* ExportRun::StartMerge(const PcmFormat& format) {
   const PcmFileSetup setup{.kind = plan_.kind,
                            .format = format,
                            .tags = {{"ALBUM", plan_.album}},
-                           .cue_tracks = setup_.markers ? result_.selected : 0};
+                           .cue_tracks = setup_.markers ? result_.selected : 0,
+                           .flac_level = plan_.flac_level};
   merge_.writer = StartPcmFile(*merge_.file, setup);
   merge_.broken = !merge_.writer;
   return merge_.writer.get();

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/flac_encoder.h"
 #include "jobs/app_state.h"
 #include "jobs/entry_outcome.h"
 #include "jobs/export_file.h"
@@ -38,6 +39,8 @@ struct ExportSetup {
   bool flac = false;
   // A FLAC file's ALBUM tag: the archive's file name.
   std::string album;
+  // libFLAC's compression level, 0 to kFlacMaxLevel.
+  int32_t flac_level = kFlacDefaultLevel;
   // Silence between the entries of a merge file, in seconds (rounded to
   // whole sample frames); markers are where each entry's audio starts.
   double gap_seconds = 0;

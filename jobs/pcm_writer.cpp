@@ -57,7 +57,8 @@ class FlacWriter : public PcmWriter {
         .rate = static_cast<int32_t>(format_.samples_per_sec),
         .channels = format_.channels,
         .tags = {},
-        .cue_tracks = file_.IsStream() ? 0 : std::min(setup.cue_tracks, kFlacMaxCueTracks)};
+        .cue_tracks = file_.IsStream() ? 0 : std::min(setup.cue_tracks, kFlacMaxCueTracks),
+        .level = setup.flac_level};
     for (const auto& tag : setup.tags) {
       if (!tag.second.empty()) flac.tags.push_back(tag);
     }

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "convert/flac_encoder.h"
 #include "convert/pcm_format.h"
 #include "convert/wav_file.h"
 #include "jobs/export_file.h"
@@ -29,6 +30,7 @@ struct PcmFileSetup {
   // cues beyond the room are not marked).
   std::vector<std::pair<std::string, std::string>> tags;
   int32_t cue_tracks = 0;
+  int32_t flac_level = kFlacDefaultLevel;
 };
 
 class PcmWriter {

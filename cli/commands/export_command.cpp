@@ -1,6 +1,7 @@
 // kowaki-cli export [ARCHIVE] (--to DIR | --merge FILE) [--type ogg|wav|flac]
 //   [--rate N|source] [--channels 1|2|source] [--name TEMPLATE] [--markers]
 //   [--gap SECONDS] [--loudness LUFS [--true-peak DB] [--loudness-mode track|album]]
+//   [--flac-level N]
 //   [-n] [--json] [ENTRY...]
 // Lists the archive as the window does, selects the rows the ENTRY
 // arguments name (all when none), and runs the export job on them with the
@@ -152,6 +153,7 @@ std::string OutputText(const ParsedArgs& parsed, const OutputSettings& settings,
 struct Request {
   ParsedArgs parsed;
   long long jobs = 0;
+  int32_t flac_level = kFlacDefaultLevel;
   double gap = 0;
   LoudnessRequest loudness;
   OutputSettings settings;
@@ -181,7 +183,7 @@ Result<Request> ParseRequest(Arguments args) {
   if (const Result<> parsing =
           parsed.Parse(args,
                        {"to", "merge", "type", "rate", "channels", "jobs", "name", "wineprefix",
-                        "gap", "loudness", "true-peak", "loudness-mode"},
+                        "gap", "loudness", "true-peak", "loudness-mode", "flac-level"},
                        {"no-clobber", "json", "markers", "verbose"},
                        {{'j', "jobs"}, {'n', "no-clobber"}, {'v', "verbose"}});
       !parsing) {
@@ -190,6 +192,9 @@ Result<Request> ParseRequest(Arguments args) {
   const Result<long long> jobs = parsed.Integer("jobs", 1, kMaxJobs, 0);
   if (!jobs) return jobs.failure();
   request.jobs = *jobs;
+  const Result<long long> level = parsed.Integer("flac-level", 0, kFlacMaxLevel, kFlacDefaultLevel);
+  if (!level) return level.failure();
+  request.flac_level = static_cast<int32_t>(*level);
   if (const Result<> combined = CheckCombination(parsed); !combined) return combined.failure();
   const Result<double> gap = GapSeconds(parsed);
   if (!gap) return gap.failure();
@@ -207,6 +212,9 @@ Result<Request> ParseRequest(Arguments args) {
   request.settings = *settings;
   if (request.loudness.target && settings->type == 0) {
     return Failure{Say(Text::kArgLoudnessNotOgg)};
+  }
+  if (parsed.Has("flac-level") && settings->type != kOutputTypeFlac) {
+    return Failure{Say(Text::kArgFlacLevelNotFlac)};
   }
   request.entries = parsed.positional();
   request.archive = TakeArchive(&request.entries);
@@ -256,6 +264,7 @@ ExportResult Export(const Request& request, TerminalSession& session) {
   setup.flac = true;
   setup.album = std::string(FileNameOf(session.path()));
   setup.gap_seconds = request.gap;
+  setup.flac_level = request.flac_level;
   setup.loudness = request.loudness.target;
   setup.loudness_album = request.loudness.album;
   if (request.parsed.Has("name")) {

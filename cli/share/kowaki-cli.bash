@@ -18,6 +18,7 @@ _kowaki_cli() {
     --type) mapfile -t COMPREPLY < <(compgen -W "ogg wav flac" -- "$cur"); return ;;
     --rate) mapfile -t COMPREPLY < <(compgen -W "48000 44100 32000 24000 22050 16000 11025 8000 source" -- "$cur"); return ;;
     --loudness-mode) mapfile -t COMPREPLY < <(compgen -W "track album" -- "$cur"); return ;;
+    --flac-level) mapfile -t COMPREPLY < <(compgen -W "0 1 2 3 4 5 6 7 8" -- "$cur"); return ;;
     --channels) mapfile -t COMPREPLY < <(compgen -W "1 2 source" -- "$cur"); return ;;
     --merge)
       if [[ ${words[1]} == settings ]]; then
@@ -38,7 +39,7 @@ _kowaki_cli() {
     list) options="--wineprefix --json --all --loudness -j --jobs" ;;
     play) options="--wineprefix --json" ;;
     browse) options="--wineprefix --all" ;;
-    export) options="--wineprefix --to --merge --type --rate --channels --name --markers --gap --loudness --true-peak --loudness-mode -n --no-clobber -v --verbose --json -j --jobs" ;;
+    export) options="--wineprefix --to --merge --type --rate --channels --name --markers --gap --loudness --true-peak --loudness-mode --flac-level -n --no-clobber -v --verbose --json -j --jobs" ;;
     settings) options="--type --rate --channels --merge" ;;
     index) options="--json" ;;
     pack) options="-o --header-word --from --force --quality --add --remove --all --dry-run --no-backup -v --verbose" ;;

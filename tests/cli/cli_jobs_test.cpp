@@ -352,6 +352,8 @@ TEST_F(CliJobsTest, ExportRefusesBadRequestsBeforeWritingAnything) {
   refused({"--true-peak", "-1"}, "--true-peak goes with --loudness");
   refused({"--loudness", "-23", "--loudness-mode", "disc"}, "--loudness-mode takes track or album");
   refused({"--loudness", "-23", "--type", "ogg"}, "--loudness needs wav or flac");
+  refused({"--flac-level", "9", "--type", "flac"}, "--flac-level takes a whole number from 0 to 8");
+  refused({"--flac-level", "8", "--type", "wav"}, "--flac-level goes with flac output");
   CommandResult unknown = RunCommand(RunExport, {archive_, "--to", to, "v_0001", "nothing*"});
   EXPECT_EQ(unknown.code, 2);
   EXPECT_NE(unknown.err.find("'nothing*' names no listed entry"), std::string::npos);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "common/little_endian.h"
 #include "convert/wav_file.h"
@@ -26,6 +27,7 @@ class FlacExportTest : public JobTest {
     setup.album = "voice.arc";
     setup.markers = true;
     setup.gap_seconds = gap_;
+    setup.flac_level = level_;
     // Files named by number: an entry's name bytes make no path every
     // system's tests can read back.
     setup.file_name = [](std::string_view, int32_t entry, int32_t) {
@@ -41,32 +43,46 @@ class FlacExportTest : public JobTest {
 
   TempDir out_;
   double gap_ = 0;
+  int32_t level_ = kFlacDefaultLevel;
 };
 
-// An entry's FLAC file decodes to its WAV file's samples, MD5 and all,
-// and names it, in UTF-8, with its number and archive.
+// An entry's FLAC file decodes to its WAV file's samples, MD5 and all, at
+// every compression level, and names it, in UTF-8, with its number and
+// archive.
 TEST_F(FlacExportTest, FilesHoldTheWavExportsSamplesAndNameTheirEntry) {
   ListAndSelectAll(
       {Voice("mono", 22050, 1), Voice("\x82\xa0\x82\xa2", 44100, 2), Voice("six", 48000, 6)});
   std::filesystem::create_directories(out_.File("wav"));
-  std::filesystem::create_directories(out_.File("flac"));
   ASSERT_EQ(Export(kOutputTypeWav, false, out_.File("wav")).succeeded, 3);
-  ASSERT_EQ(Export(kOutputTypeFlac, false, out_.File("flac")).succeeded, 3);
+  std::map<int32_t, uintmax_t> sizes;
+  for (const int32_t level : {kFlacDefaultLevel, 0, kFlacMaxLevel}) {
+    level_ = level;
+    const std::string folder = out_.File("flac" + std::to_string(level));
+    std::filesystem::create_directories(folder);
+    ASSERT_EQ(Export(kOutputTypeFlac, false, folder).succeeded, 3);
+    for (const auto& file : std::filesystem::directory_iterator(folder)) {
+      sizes[level] += file.file_size();
+    }
+  }
+  EXPECT_LT(sizes[kFlacMaxLevel], sizes[0]);
   const struct {
     const char* title;
     uint32_t rate, channels;
   } files[] = {{"mono", 22050, 1}, {"あい", 44100, 2}, {"six", 48000, 6}};
-  for (size_t i = 0; i < std::size(files); ++i) {
-    SCOPED_TRACE(files[i].title);
-    const std::string stem = "/e" + std::to_string(i);
-    const DecodedFlac flac = DecodeFlac(ReadBytes(out_.File("flac") + stem + ".flac"));
-    EXPECT_TRUE(flac.ok);
-    EXPECT_EQ(flac.rate, files[i].rate);
-    EXPECT_EQ(flac.channels, files[i].channels);
-    EXPECT_TRUE(flac.pcm == WavData(ReadBytes(out_.File("wav") + stem + ".wav")));
-    EXPECT_EQ(flac.comments,
-              (std::vector<std::string>{std::string("TITLE=") + files[i].title,
-                                        "TRACKNUMBER=" + std::to_string(i), "ALBUM=voice.arc"}));
+  for (const auto& [level, size] : sizes) {
+    for (size_t i = 0; i < std::size(files); ++i) {
+      SCOPED_TRACE(std::string(files[i].title) + " at level " + std::to_string(level));
+      const std::string stem = "/e" + std::to_string(i);
+      const DecodedFlac flac =
+          DecodeFlac(ReadBytes(out_.File("flac" + std::to_string(level)) + stem + ".flac"));
+      EXPECT_TRUE(flac.ok);
+      EXPECT_EQ(flac.rate, files[i].rate);
+      EXPECT_EQ(flac.channels, files[i].channels);
+      EXPECT_TRUE(flac.pcm == WavData(ReadBytes(out_.File("wav") + stem + ".wav")));
+      EXPECT_EQ(flac.comments,
+                (std::vector<std::string>{std::string("TITLE=") + files[i].title,
+                                          "TRACKNUMBER=" + std::to_string(i), "ALBUM=voice.arc"}));
+    }
   }
 }
 
