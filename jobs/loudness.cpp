@@ -27,6 +27,28 @@ constexpr double kPeakMargin = 0.05;  // dB
 
 double Decibels(double linear) { return linear > 0 ? 20 * std::log10(linear) : kSilence; }
 
+// What each channel of Vorbis's order is, for 3 to 8 channels, as the meter
+// weighs it: libebur128 takes another order by default (L R C LFE Ls Rs),
+// which would count Vorbis's LFE as a surround and leave out its left
+// surround. Side surrounds weigh as surrounds, rear ones as the front.
+void SetVorbisRoles(ebur128_state* meter, unsigned channels) {
+  static constexpr int kRoles[6][8] = {
+      {EBUR128_LEFT, EBUR128_CENTER, EBUR128_RIGHT},
+      {EBUR128_LEFT, EBUR128_RIGHT, EBUR128_LEFT_SURROUND, EBUR128_RIGHT_SURROUND},
+      {EBUR128_LEFT, EBUR128_CENTER, EBUR128_RIGHT, EBUR128_LEFT_SURROUND, EBUR128_RIGHT_SURROUND},
+      {EBUR128_LEFT, EBUR128_CENTER, EBUR128_RIGHT, EBUR128_LEFT_SURROUND, EBUR128_RIGHT_SURROUND,
+       EBUR128_UNUSED},
+      {EBUR128_LEFT, EBUR128_CENTER, EBUR128_RIGHT, EBUR128_Mp090, EBUR128_Mm090, EBUR128_Mp180,
+       EBUR128_UNUSED},
+      {EBUR128_LEFT, EBUR128_CENTER, EBUR128_RIGHT, EBUR128_Mp090, EBUR128_Mm090, EBUR128_Mp135,
+       EBUR128_Mm135, EBUR128_UNUSED},
+  };
+  if (channels < 3 || channels > 8) return;
+  for (unsigned channel = 0; channel < channels; ++channel) {
+    ebur128_set_channel(meter, channel, kRoles[channels - 3][channel]);
+  }
+}
+
 // The highest true peak of the meter's channels, linear.
 double TruePeak(ebur128_state* meter) {
   double highest = 0;
@@ -108,6 +130,7 @@ Result<MeasuredEntry, EntryProblem> MeasureEntry(const ArchiveIndex* index, int3
   meter = ebur128_init(target.channels, target.samples_per_sec,
                        EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
   if (!meter) return EntryProblem::kCannotConvert;
+  SetVorbisRoles(meter, target.channels);
   if (const auto done = Measure(decoder, *converter, target, meter); !done) {
     return done.failure();
   }

@@ -9,12 +9,14 @@
 #include <filesystem>
 #include <limits>
 
+#include "archive/archive_writer.h"
 #include "common/little_endian.h"
 #include "convert/wav_file.h"
 #include "jobs/export_job.h"
 #include "jobs/loudness.h"
 #include "settings/output_settings.h"
 #include "tests/jobs/job_fixture.h"
+#include "tests/support/why.h"
 #include "tools/synth.h"
 
 namespace kowaki::test {
@@ -51,6 +53,36 @@ Clip VoiceAt(std::string name, int rate, int channels, double level) {
   std::vector<int16_t> pcm = synth::Voice(rate, channels, 1.5, 180.0);
   for (int16_t& sample : pcm) sample = static_cast<int16_t>(std::lround(sample * level));
   return {std::move(name), synth::EncodeVorbis(pcm, channels, rate)};
+}
+
+// Surround entries are measured in Vorbis's channel order: the voice alone
+// in the centre (channel 1 of 6) weighs as in a mono entry, alone in the
+// left surround (channel 3) 1.5 dB more, and the LFE (channel 5) not at all.
+TEST(MeasureEntryTest, SurroundChannelsWeighByTheirRoles) {
+  const std::vector<int16_t> voice = synth::Voice(48000, 1, 1.5, 180.0);
+  ArchiveWriter writer;
+  ASSERT_EQ(Why(writer.AddBytes("mono", synth::EncodeVorbis(voice, 1, 48000))), "");
+  for (const int channel : {1, 3, 5}) {
+    std::vector<int16_t> six(voice.size() * 6, 0);
+    for (size_t i = 0; i < voice.size(); ++i) six[i * 6 + static_cast<size_t>(channel)] = voice[i];
+    ASSERT_EQ(
+        Why(writer.AddBytes("six" + std::to_string(channel), synth::EncodeVorbis(six, 6, 48000))),
+        "");
+  }
+  TempDir dir;
+  ASSERT_EQ(Why(writer.Write(dir.File("voice.arc"))), "");
+  const ArchiveIndexPtr index = LoadIndex(dir.File("voice.arc"));
+  ASSERT_TRUE(index);
+  const auto loudness = [&](int32_t entry) {
+    const auto measured =
+        MeasureEntry(index.get(), entry, [](const PcmFormat& source) { return source; });
+    return measured ? measured->loudness.integrated : std::nan("");
+  };
+  const double mono = loudness(0);
+  ASSERT_TRUE(std::isfinite(mono));
+  EXPECT_NEAR(loudness(1), mono, 0.3);
+  EXPECT_NEAR(loudness(2), mono + 1.5, 0.3);
+  EXPECT_EQ(loudness(3), -kInf);
 }
 
 struct Measured {
