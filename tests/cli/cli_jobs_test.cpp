@@ -535,6 +535,24 @@ TEST_F(CliJobsTest, FlacIsStoredAndAMergeFollowsItsFilesName) {
   EXPECT_EQ(ReadBytes(out_.File("w.flac")).substr(0, 4), "RIFF");  // --type says
 }
 
+// A FLAC cue sheet holds 254 tracks besides its lead-out: a marked FLAC
+// merge of more entries is refused before anything is written.
+TEST_F(CliJobsTest, AMarkedFlacMergeTakesAtMost254Entries) {
+  std::vector<Clip> clips(255, Voice("", 8000, 1, 0.05));
+  for (size_t i = 0; i < clips.size(); ++i) clips[i].name = "e" + std::to_string(i);
+  MakeArchive(clips);
+  const std::string merge = out_.File("all.flac");
+  CommandResult refused = RunCommand(RunExport, {archive_, "--merge", merge, "--markers"});
+  EXPECT_EQ(refused.code, 2);
+  EXPECT_NE(refused.err.find("holds at most 254 tracks; 255 entries are selected"),
+            std::string::npos)
+      << refused.err;
+  EXPECT_FALSE(std::filesystem::exists(merge));
+  CommandResult taken = RunCommand(RunExport, {archive_, "--merge", merge, "--markers", "e1*"});
+  EXPECT_EQ(taken.code, 0) << taken.err;
+  EXPECT_EQ(ReadBytes(merge).substr(0, 4), "fLaC");
+}
+
 // A rate the settings file holds that the dialog does not offer is read as
 // the dialog shows it, so that an export writes what the window shows;
 // options take only what the dialog offers.
