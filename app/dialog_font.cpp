@@ -117,6 +117,8 @@ const std::wstring& DialogFace() {
   return face;
 }
 
+bool DialogFaceReplaced() { return DialogFace() != kTemplateFace; }
+
 HWND CreateDialogInFace(HINSTANCE instance, int id, HWND owner, DLGPROC procedure,
                         LPARAM parameter) {
   const std::vector<DWORD> made = TemplateInFace(instance, id);

@@ -17,6 +17,8 @@ namespace kowaki {
 // Gothic, Meiryo UI and Yu Gothic UI, else any proportional face with them,
 // else any face with them; the templates' own when none is.
 const std::wstring& DialogFace();
+// Whether DialogFace is another than the one the templates name.
+bool DialogFaceReplaced();
 
 // CreateDialogParamW and DialogBoxParamW over the template of resource `id`
 // in DialogFace().

@@ -10,6 +10,7 @@
 #include "app/dialog_font.h"
 #include "app/file_dialogs.h"
 #include "app/layout.h"
+#include "app/message_box.h"
 #include "app/settings_dialog.h"
 #include "app/wide_text.h"
 #include "jobs/export_job.h"

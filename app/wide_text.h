@@ -15,9 +15,4 @@ namespace kowaki {
 using win32::Utf8;
 using win32::Wide;
 
-// A message box with an OK button, its texts given in UTF-8.
-inline void ShowMessageBox(HWND owner, std::string_view text, std::string_view caption) {
-  MessageBoxW(owner, Wide(text).c_str(), Wide(caption).c_str(), MB_OK);
-}
-
 }  // namespace kowaki

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/file_dialogs.h"
+#include "app/message_box.h"
 #include "app/wide_text.h"
 #include "res/resource.h"
 #include "text/catalogue.h"

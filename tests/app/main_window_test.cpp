@@ -498,9 +498,14 @@ TEST_F(MainWindowTest, PlayAndOutputWarnWhenNothingIsSelected) {
   const auto boxes = answerer.boxes();
   EXPECT_EQ(boxes[0].text, "再生対象が選択されていません");
   EXPECT_EQ(boxes[1].text, "出力対象が選択されていません");
+  // The tests' Wine has no ＭＳ Ｐゴシック, and under an English locale its
+  // message font no Japanese glyphs: the boxes take the dialogs' face and
+  // grow to their text.
   for (const auto& box : boxes) {
     EXPECT_EQ(box.caption, "警告");
     EXPECT_EQ(box.owner, dialog);
+    EXPECT_EQ(box.face, DialogFace());
+    EXPECT_TRUE(box.fits);
   }
   EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_OUTPUT)), "出力");
 }

@@ -1,5 +1,7 @@
 #include "tests/win32/ui_driver.h"
 
+#include <utility>
+
 namespace kowaki::test {
 
 namespace {
@@ -46,6 +48,25 @@ BOOL CALLBACK FindMatchingDialog(HWND window, LPARAM param) {
     return FALSE;
   }
   return TRUE;
+}
+
+// A control's font face, and whether its text drawn in that font, wrapped
+// at the control's width, stays within the control.
+std::pair<std::wstring, bool> FontAndFit(HWND control) {
+  const auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+  LOGFONTW described = {};
+  if (!font || !GetObjectW(font, sizeof described, &described)) return {};
+  wchar_t text[4096] = {};
+  GetWindowTextW(control, text, 4096);
+  RECT client, needed;
+  GetClientRect(control, &client);
+  needed = client;
+  HDC dc = GetDC(control);
+  const HGDIOBJ before = SelectObject(dc, font);
+  DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+  SelectObject(dc, before);
+  ReleaseDC(control, dc);
+  return {described.lfFaceName, needed.right <= client.right && needed.bottom <= client.bottom};
 }
 
 }  // namespace
@@ -110,8 +131,9 @@ MessageBoxAnswerer::~MessageBoxAnswerer() {
 void MessageBoxAnswerer::Watch() {
   while (!stop_) {
     if (HWND found = FindOwnDialog(IsMessageBox)) {
-      Box box = {WindowText(found), WindowText(GetDlgItem(found, kMessageBoxTextId)),
-                 GetWindow(found, GW_OWNER)};
+      HWND text = GetDlgItem(found, kMessageBoxTextId);
+      const auto [face, fits] = FontAndFit(text);
+      Box box = {WindowText(found), WindowText(text), GetWindow(found, GW_OWNER), face, fits};
       // Press OK the way a user does; the box ends its own modal loop.
       SendMessageW(found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
       // Wait for it to go before looking for the next one.

@@ -22,6 +22,8 @@ class MessageBoxAnswerer {
     std::string caption;  // UTF-8
     std::string text;
     HWND owner;
+    std::wstring face;  // the text's font
+    bool fits;          // the text, in that font, within its control
   };
 
   MessageBoxAnswerer();
