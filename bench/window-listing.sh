@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# How fast the window lists: kowaki.exe under 64-bit Wine opens archives of
-# the given numbers of entries (each the bytes of one short demo clip) from its
-# command line, and the time from its start until its title reads こわき
-# again is taken from the X server. Each count's seconds, and the rows per
-# second beyond the first count's time (the program's start), are printed.
-# Needs the native build (for kowaki-cli and the demo) and the win64 one.
+# How fast the window lists: kowaki.exe under 64-bit Wine (the 32-bit one
+# with KOWAKI_BENCH_ARCH=win32) opens archives of the given numbers of
+# entries (each the bytes of one short demo clip) from its command line,
+# and the time from its start until its title reads こわき again is taken
+# from the X server. Each count's seconds, and the rows per second beyond
+# the first count's time (the program's start), are printed. Needs the
+# native build (for kowaki-cli and the demo) and the Windows one.
 #   bench/window-listing.sh [BUILD_DIR] [COUNT...]   (default build 12 2000 20000)
 set -euo pipefail
 [[ -n ${DISPLAY:-} ]] || exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
@@ -14,9 +15,10 @@ counts=("$@")
 [[ ${#counts[@]} -gt 0 ]] || counts=(12 2000 20000)
 here=$(dirname "$(realpath "$0")")
 cli=$build/native/cli/kowaki-cli
-exe=$build/win64/app/kowaki.exe
+arch=${KOWAKI_BENCH_ARCH:-win64}
+exe=$build/$arch/app/kowaki.exe
 work=$build/bench-window
-export KOWAKI_WINEPREFIX=$build/bench-wineprefix-win64 KOWAKI_WINEARCH=win64
+export KOWAKI_WINEPREFIX=$build/bench-wineprefix-$arch KOWAKI_WINEARCH=$arch
 
 # Archives whose entries all hold the bytes of one short clip, stored once:
 # any count up to the format's 1,048,576 entries fits in a small file.
