@@ -62,6 +62,7 @@ EntryStreamPtr OpenEntryStream(const ArchiveIndex* index, int32_t i) {
 int64_t EntryReadAt(EntryStream& s, int64_t from, void* destination, size_t size) {
   if (from >= s.end) return 0;
   size = static_cast<size_t>(std::min<uint64_t>(size, static_cast<uint64_t>(s.end - from)));
+  if (size == 0) return 0;
   const bool held =
       from >= s.cached_from && static_cast<uint64_t>(from - s.cached_from) + size <= s.cached;
   if (!held && size >= kReadAhead) {

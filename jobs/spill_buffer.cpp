@@ -30,7 +30,7 @@ bool SpillBuffer::DrainTo(const std::function<bool(const uint8_t*, size_t)>& sin
   if (std::fflush(scratch_.get()) != 0 || std::fseek(scratch_.get(), 0, SEEK_SET) != 0) {
     return false;
   }
-  std::vector<uint8_t> piece(std::min<uint64_t>(spilled_, 1 << 16));
+  std::vector<uint8_t> piece(static_cast<size_t>(std::min<uint64_t>(spilled_, 1 << 16)));
   for (uint64_t left = spilled_; left > 0;) {
     const size_t want = static_cast<size_t>(std::min<uint64_t>(left, piece.size()));
     if (std::fread(piece.data(), 1, want, scratch_.get()) != want) return false;
