@@ -65,9 +65,13 @@ build() {
   local dir=$1; shift
   (cd "$dir"
    # Debian's patches may touch the autotools inputs; keep the shipped
-   # configure and Makefile.in.
+   # configure and Makefile.in. All get one time: touched one after another,
+   # aclocal.m4 could come out newer than config.h.in, which asks make for
+   # autoheader.
+   local now
+   now=$(date +%Y%m%d%H%M.%S)
    find . -name 'Makefile.in' -o -name configure -o -name aclocal.m4 -o -name config.h.in |
-     xargs touch
+     xargs touch -t "$now"
    { ./configure --host="$host" --prefix="$prefix" --disable-shared --enable-static "$@" &&
      make -j"$(nproc)" && make install; } >"$work/build.log" 2>&1 ||
      { tail -n 40 "$work/build.log" >&2; exit 1; })
