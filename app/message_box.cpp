@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <type_traits>
 
@@ -26,9 +27,7 @@ HFONT BoxFont() {
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
     LOGFONTW face = metrics.lfMessageFont;
-    const std::wstring& name = DialogFace();
-    name.copy(face.lfFaceName, std::min<size_t>(name.size(), LF_FACESIZE - 1));
-    face.lfFaceName[std::min<size_t>(name.size(), LF_FACESIZE - 1)] = L'\0';
+    face.lfFaceName[DialogFace().copy(face.lfFaceName, LF_FACESIZE - 1)] = L'\0';
     face.lfCharSet = DEFAULT_CHARSET;
     return FontPtr(CreateFontIndirectW(&face));
   }();
@@ -37,12 +36,14 @@ HFONT BoxFont() {
 
 // The text's size in `font`, wrapped at `width` pixels.
 SIZE TextSize(HWND control, HFONT font, int width) {
-  wchar_t text[1024] = {};
-  GetWindowTextW(control, text, static_cast<int>(std::size(text)));
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+  text.resize(
+      static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
   HDC dc = GetDC(control);
   const HGDIOBJ before = SelectObject(dc, font);
   RECT area = {0, 0, width, 0};
-  DrawTextW(dc, text, -1, &area, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area,
+            DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
   SelectObject(dc, before);
   ReleaseDC(control, dc);
   return {area.right, area.bottom};
@@ -53,7 +54,7 @@ BOOL CALLBACK SetFontOf(HWND control, LPARAM font) {
   return TRUE;
 }
 
-// Moves a button down by `down` and right by `right` within the box.
+// Moves a button within the box by the point `shift` points to.
 BOOL CALLBACK MoveButton(HWND control, LPARAM shift) {
   if (GetDlgCtrlID(control) == kTextId) return TRUE;
   const POINT* by = reinterpret_cast<const POINT*>(shift);
