@@ -28,6 +28,22 @@ constexpr uint8_t kLeadOutTrack = 255;
 
 constexpr size_t kFramesPerCall = 4096;
 
+// Which channel of Vorbis's order each channel of FLAC's is, for 3 to 8
+// channels (FLAC's: front left, right, centre, LFE, then the back and side
+// surrounds; Vorbis's puts the centre between the fronts and the LFE last).
+// Fewer channels, and four, are in the same order in both.
+size_t VorbisChannel(size_t channels, size_t flac_channel) {
+  static constexpr uint8_t kOrders[6][8] = {
+      {0, 2, 1},                 // L R C
+      {0, 1, 2, 3},              // FL FR BL BR
+      {0, 2, 1, 3, 4},           // FL FR C BL BR
+      {0, 2, 1, 5, 3, 4},        // FL FR C LFE BL BR
+      {0, 2, 1, 6, 5, 3, 4},     // FL FR C LFE BC SL SR
+      {0, 2, 1, 7, 5, 6, 3, 4},  // FL FR C LFE BL BR SL SR
+  };
+  return channels < 3 ? flac_channel : kOrders[channels - 3][flac_channel];
+}
+
 // One track per start, each with index point 1 at its start, and the lead-out.
 size_t CueSheetSize(size_t tracks) {
   return kCueSheetHead + (tracks + 1) * kCueTrack + tracks * kCueIndex;
@@ -140,22 +156,26 @@ struct FlacEncoder::State {
     return out;
   }
 
-  // Whole frames to libFLAC, a share at a time.
+  // Whole frames to libFLAC, a share at a time, each channel in its own
+  // run and in FLAC's order.
   bool Encode(std::span<const uint8_t> pcm) {
     const auto count = static_cast<size_t>(channels);
-    size_t left = pcm.size() / (2 * count);
-    const uint8_t* sample = pcm.data();
+    const size_t stride = 2 * count;
+    size_t left = pcm.size() / stride;
+    const uint8_t* frame = pcm.data();
+    samples.resize(kFramesPerCall * count);
+    FLAC__int32* runs[FLAC__MAX_CHANNELS];
+    for (size_t c = 0; c < count; ++c) runs[c] = samples.data() + c * kFramesPerCall;
     while (left > 0) {
       const size_t now = std::min(left, kFramesPerCall);
-      samples.resize(now * count);
-      for (FLAC__int32& value : samples) {
-        value = LoadSample(sample);
-        sample += 2;
+      for (size_t c = 0; c < count; ++c) {
+        const uint8_t* sample = frame + 2 * VorbisChannel(count, c);
+        for (size_t i = 0; i < now; ++i, sample += stride) runs[c][i] = LoadSample(sample);
       }
-      if (!FLAC__stream_encoder_process_interleaved(encoder.get(), samples.data(),
-                                                    static_cast<uint32_t>(now))) {
+      if (!FLAC__stream_encoder_process(encoder.get(), runs, static_cast<uint32_t>(now))) {
         return false;
       }
+      frame += now * stride;
       frames += now;
       left -= now;
     }

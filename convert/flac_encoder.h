@@ -1,9 +1,10 @@
 #pragma once
-// FLAC encoding as a stream: interleaved 16-bit PCM in, FLAC bytes out to a
-// sink. libFLAC makes the audio frames; the metadata in front of them is
-// our own, so that it can be written again over the file's start once the
-// stream has ended (its final STREAMINFO, and a cue sheet of tracks only
-// known then) without libFLAC seeking in our file.
+// FLAC encoding as a stream: interleaved 16-bit PCM in (surround in Vorbis's
+// channel order, stored in FLAC's), FLAC bytes out to a sink. libFLAC makes
+// the audio frames; the metadata in front of them is our own, so that it
+// can be written again over the file's start once the stream has ended (its
+// final STREAMINFO, and a cue sheet of tracks only known then) without
+// libFLAC seeking in our file.
 
 #include <cstdint>
 #include <functional>

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "common/little_endian.h"
 #include "convert/wav_file.h"
@@ -40,6 +42,14 @@ class FlacExportTest : public JobTest {
     const uint32_t size = ReadLe32(reinterpret_cast<const uint8_t*>(file.data()) + 40);
     return file.substr(kWavHeaderSize, size);
   }
+  // 16-bit frames with their channels picked in `order`.
+  static std::string Reordered(const std::string& pcm, const std::vector<size_t>& order) {
+    std::string out;
+    for (size_t at = 0; at < pcm.size(); at += 2 * order.size()) {
+      for (const size_t channel : order) out += pcm.substr(at + 2 * channel, 2);
+    }
+    return out;
+  }
 
   TempDir out_;
   double gap_ = 0;
@@ -47,8 +57,9 @@ class FlacExportTest : public JobTest {
 };
 
 // An entry's FLAC file decodes to its WAV file's samples, MD5 and all, at
-// every compression level, and names it, in UTF-8, with its number and
-// archive.
+// every compression level (surround in FLAC's channel order: FL FR C LFE BL
+// BR from Vorbis's FL C FR BL BR LFE), and names it, in UTF-8, with its
+// number and archive.
 TEST_F(FlacExportTest, FilesHoldTheWavExportsSamplesAndNameTheirEntry) {
   ListAndSelectAll(
       {Voice("mono", 22050, 1), Voice("\x82\xa0\x82\xa2", 44100, 2), Voice("six", 48000, 6)});
@@ -68,7 +79,9 @@ TEST_F(FlacExportTest, FilesHoldTheWavExportsSamplesAndNameTheirEntry) {
   const struct {
     const char* title;
     uint32_t rate, channels;
-  } files[] = {{"mono", 22050, 1}, {"あい", 44100, 2}, {"six", 48000, 6}};
+    std::vector<size_t> order;
+  } files[] = {
+      {"mono", 22050, 1, {0}}, {"あい", 44100, 2, {0, 1}}, {"six", 48000, 6, {0, 2, 1, 5, 3, 4}}};
   for (const auto& [level, size] : sizes) {
     for (size_t i = 0; i < std::size(files); ++i) {
       SCOPED_TRACE(std::string(files[i].title) + " at level " + std::to_string(level));
@@ -78,7 +91,8 @@ TEST_F(FlacExportTest, FilesHoldTheWavExportsSamplesAndNameTheirEntry) {
       EXPECT_TRUE(flac.ok);
       EXPECT_EQ(flac.rate, files[i].rate);
       EXPECT_EQ(flac.channels, files[i].channels);
-      EXPECT_TRUE(flac.pcm == WavData(ReadBytes(out_.File("wav") + stem + ".wav")));
+      EXPECT_TRUE(flac.pcm ==
+                  Reordered(WavData(ReadBytes(out_.File("wav") + stem + ".wav")), files[i].order));
       EXPECT_EQ(flac.comments,
                 (std::vector<std::string>{std::string("TITLE=") + files[i].title,
                                           "TRACKNUMBER=" + std::to_string(i), "ALBUM=voice.arc"}));
