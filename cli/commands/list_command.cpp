@@ -17,6 +17,7 @@
 #include "cli/output/reasons.h"
 #include "cli/output/text_output.h"
 #include "cli/terminal/interrupt.h"
+#include "cli/terminal/language.h"
 #include "cli/terminal/terminal_window.h"
 #include "jobs/entry_decoder.h"
 #include "jobs/listing_job.h"
@@ -184,7 +185,7 @@ int RunList(Arguments args) {
   session.state().threads = static_cast<int32_t>(*jobs);
   if (auto code = session.Open(archive, "list", parsed.Value("wineprefix").value_or("")))
     return *code;
-  if (Interrupted()) return kExitInterrupted;
+  if (Interrupted()) return Complain(Say(Text::kInterrupted)), kExitInterrupted;
   RowList& list = session.window().list();
   const ArchiveIndex& index = *session.state().index;
   std::vector<std::string> reasons;
@@ -196,7 +197,7 @@ int RunList(Arguments args) {
       parsed.Has("loudness")
           ? MeasureRows(session.window(), index, reasons, JobThreads(session.state()))
           : RowLoudness{};
-  if (Interrupted()) return kExitInterrupted;
+  if (Interrupted()) return Complain(Say(Text::kInterrupted)), kExitInterrupted;
   if (parsed.Has("json")) {
     PrintRows(session.path(), list, index, reasons, loudness);
   } else {

@@ -314,7 +314,8 @@ TEST_F(CliProcessTest, CtrlCStopsVerifyWithExit130) {
 
 // Ctrl-C while export or play still lists the archive stops the run
 // before its first entry: the summary and the JSON object say that none
-// was taken up, and the exit code that it was stopped.
+// was taken up, and the exit code that it was stopped. list prints no
+// rows and says it was interrupted.
 TEST_F(CliProcessTest, CtrlCWhileListingStopsTheRunBeforeItsFirstEntry) {
   // Many entries that are all one short clip, stored once: a long listing.
   const std::string clip = VorbisClip(22050, 1, 0.05);
@@ -343,6 +344,14 @@ TEST_F(CliProcessTest, CtrlCWhileListingStopsTheRunBeforeItsFirstEntry) {
     EXPECT_NE(json.find("\"interrupted\": true, \"entries\": []}"), std::string::npos) << json;
   }
   EXPECT_TRUE(std::filesystem::is_empty(dir_.File("out")));
+  ChildProcess list(Shell(Quoted(KOWAKI_CLI) + " list voice.arc --json --lang en"));
+  list.WaitForThreads(2);
+  list.Signal(SIGINT);
+  EXPECT_EQ(list.ReadOutput(), "");
+  const int status = list.Wait();
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_EQ(ReadBytes(dir_.File("err")), "kowaki-cli: interrupted\n");
 }
 
 // Waits until `folder` holds something.
