@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "convert/pcm_converter.h"
+#include "convert/true_peak.h"
 #include "jobs/entry_decoder.h"
 
 namespace kowaki {
@@ -49,48 +50,44 @@ void SetVorbisRoles(ebur128_state* meter, unsigned channels) {
   }
 }
 
-// The highest true peak of the meter's channels, linear.
-double TruePeak(ebur128_state* meter) {
-  double highest = 0;
-  for (unsigned channel = 0; channel < meter->channels; ++channel) {
-    double peak = 0;
-    if (ebur128_true_peak(meter, channel, &peak) == EBUR128_SUCCESS) {
-      highest = std::max(highest, peak);
-    }
-  }
-  return highest;
-}
+// The loudness by libebur128; the true peak by our own meter, the same
+// measure several times faster.
+struct Meters {
+  ebur128_state* loudness;
+  TruePeakMeter true_peak;
+};
 
-// Feeds what the converter holds to the meter.
-bool Feed(PcmConverter& converter, ebur128_state* meter, uint16_t channels) {
+// Feeds what the converter holds to the meters.
+bool Feed(PcmConverter& converter, Meters& meters, uint16_t channels) {
   const Result<PcmSpan, PcmError> taken = converter.get();
   if (!taken) return false;
   const size_t frames = static_cast<size_t>(taken->length) / (2u * channels);
   if (frames == 0) return true;
   // 16-bit PCM, aligned as the converter's buffers are.
-  const auto* samples = reinterpret_cast<const short*>(taken->data);
-  return ebur128_add_frames_short(meter, samples, frames) == EBUR128_SUCCESS;
+  const auto* samples = reinterpret_cast<const int16_t*>(taken->data);
+  meters.true_peak.Add(samples, frames);
+  return ebur128_add_frames_short(meters.loudness, samples, frames) == EBUR128_SUCCESS;
 }
 
 // Decodes, converts and measures to the end, as Maker::Convert writes.
 Result<void, EntryProblem> Measure(EntryDecoder& decoder, PcmConverter& converter,
-                                   const PcmFormat& target, ebur128_state* meter) {
+                                   const PcmFormat& target, Meters& meters) {
   std::array<uint8_t, 8192> buffer;
   for (;;) {
     const EntryDecoder::Block block = decoder.Read(buffer);
     if (block.read_failed) return EntryProblem::kReadFailed;
     if (block.length == 0) break;
     if (block.format_changed &&
-        !(converter.flush() && Feed(converter, meter, target.channels) &&
+        !(converter.flush() && Feed(converter, meters, target.channels) &&
           converter.setup(decoder.format(), target, ChannelOrder::kVorbis))) {
       return EntryProblem::kCannotConvert;
     }
     if (!converter.put({buffer.data(), static_cast<int32_t>(block.length)}) ||
-        !Feed(converter, meter, target.channels)) {
+        !Feed(converter, meters, target.channels)) {
       return EntryProblem::kCannotConvert;
     }
   }
-  if (!converter.flush() || !Feed(converter, meter, target.channels)) {
+  if (!converter.flush() || !Feed(converter, meters, target.channels)) {
     return EntryProblem::kCannotConvert;
   }
   return {};
@@ -126,18 +123,19 @@ Result<MeasuredEntry, EntryProblem> MeasureEntry(const ArchiveIndex* index, int3
   }
   MeasuredEntry measured;
   measured.meter.reset(new LoudnessMeter);
-  ebur128_state*& meter = measured.meter->state;
-  meter = ebur128_init(target.channels, target.samples_per_sec,
-                       EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
-  if (!meter) return EntryProblem::kCannotConvert;
-  SetVorbisRoles(meter, target.channels);
-  if (const auto done = Measure(decoder, *converter, target, meter); !done) {
+  ebur128_state*& state = measured.meter->state;
+  state = ebur128_init(target.channels, target.samples_per_sec, EBUR128_MODE_I);
+  if (!state) return EntryProblem::kCannotConvert;
+  SetVorbisRoles(state, target.channels);
+  Meters meters{state, TruePeakMeter(static_cast<int32_t>(target.samples_per_sec),
+                                     static_cast<int32_t>(target.channels))};
+  if (const auto done = Measure(decoder, *converter, target, meters); !done) {
     return done.failure();
   }
   double integrated = kSilence;
-  ebur128_loudness_global(meter, &integrated);
+  ebur128_loudness_global(state, &integrated);
   measured.loudness = {.integrated = integrated,
-                       .true_peak = Decibels(TruePeak(meter)),
+                       .true_peak = Decibels(meters.true_peak.peak()),
                        .peak = Decibels(decoder.peak())};
   return measured;
 }

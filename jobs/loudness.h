@@ -1,9 +1,10 @@
 #pragma once
-// Loudness per EBU R128 (libebur128): an entry's integrated loudness and
-// true peak, measured on its 16-bit PCM as a job writes it, and the gain
-// that brings it to a target loudness without its true peak passing a
-// ceiling. The gain is applied by the decoder before its rounding to 16
-// bits (EntryDecoder::SetGain), so a normalised file is rounded once.
+// Loudness per EBU R128 (libebur128; the true peak by TruePeakMeter): an
+// entry's integrated loudness and true peak, measured on its 16-bit PCM as
+// a job writes it, and the gain that brings it to a target loudness
+// without its true peak passing a ceiling. The gain is applied by the
+// decoder before its rounding to 16 bits (EntryDecoder::SetGain), so a
+// normalised file is rounded once.
 
 #include <cstdint>
 #include <functional>
