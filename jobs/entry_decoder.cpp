@@ -96,15 +96,22 @@ bool EntryDecoder::Seek(int64_t frame) { return open_ && ov_pcm_seek(&vf_, frame
 
 int64_t EntryDecoder::Tell() { return open_ ? ov_pcm_tell(&vf_) : 0; }
 
+// Locals, not the filter's members, in the loops: the samples are floats
+// too, so each store through them would otherwise reload the members.
 void EntryDecoder::Apply(float** pcm, long channels, long samples, void* filter) {
   auto& f = *static_cast<Filter*>(filter);
+  const float gain = f.gain;
+  float peak = f.peak;
   for (long c = 0; c < channels; ++c) {
     float* const samples_of = pcm[c];
-    for (long i = 0; i < samples; ++i) {
-      if (f.track_peak) f.peak = std::max(f.peak, std::fabs(samples_of[i]));
-      samples_of[i] *= f.gain;
+    if (f.track_peak) {
+      for (long i = 0; i < samples; ++i) peak = std::max(peak, std::fabs(samples_of[i]));
+    }
+    if (gain != 1) {
+      for (long i = 0; i < samples; ++i) samples_of[i] *= gain;
     }
   }
+  f.peak = peak;
 }
 
 }  // namespace kowaki
