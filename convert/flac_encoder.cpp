@@ -44,6 +44,17 @@ size_t VorbisChannel(size_t channels, size_t flac_channel) {
   return channels < 3 ? flac_channel : kOrders[channels - 3][flac_channel];
 }
 
+// One channel's samples, every `stride`th from `first`; mono's and
+// stereo's strides are constants here, so that those loops are vectorised.
+void Widen(const uint8_t* first, size_t stride, size_t count, FLAC__int32* run) {
+  const auto widen = [=](size_t step) {
+    for (size_t i = 0; i < count; ++i) run[i] = LoadSample(first + i * step);
+  };
+  if (stride == 2) return widen(2);
+  if (stride == 4) return widen(4);
+  widen(stride);
+}
+
 // One track per start, each with index point 1 at its start, and the lead-out.
 size_t CueSheetSize(size_t tracks) {
   return kCueSheetHead + (tracks + 1) * kCueTrack + tracks * kCueIndex;
@@ -169,8 +180,7 @@ struct FlacEncoder::State {
     while (left > 0) {
       const size_t now = std::min(left, kFramesPerCall);
       for (size_t c = 0; c < count; ++c) {
-        const uint8_t* sample = frame + 2 * VorbisChannel(count, c);
-        for (size_t i = 0; i < now; ++i, sample += stride) runs[c][i] = LoadSample(sample);
+        Widen(frame + 2 * VorbisChannel(count, c), stride, now, runs[c]);
       }
       if (!FLAC__stream_encoder_process(encoder.get(), runs, static_cast<uint32_t>(now))) {
         return false;
