@@ -16,8 +16,19 @@ def split(name):
     group, _, case = head.partition("_")
     # How a case is run is no part of what it measures.
     args = "/".join(a for a in args.split("/")
-                    if a and not a.startswith("iterations:") and a != "manual_time")
+                    if a and not a.startswith(("iterations:", "repeats:")) and a != "manual_time")
     return group, case, args
+
+
+def measured(report):
+    """Each benchmark once: a repeated one by the median of its repetitions."""
+    medians = {b["run_name"]: b for b in report["benchmarks"] if b.get("aggregate_name") == "median"}
+    runs = {}
+    for b in report["benchmarks"]:
+        name = b.get("run_name", b["name"])
+        if b.get("run_type", "iteration") == "iteration" and name not in runs:
+            runs[name] = dict(medians.get(name, b), name=name)
+    return list(runs.values())
 
 
 def main(paths):
@@ -26,7 +37,7 @@ def main(paths):
         path, _, mark = arg.partition("@")
         with open(path, encoding="utf-8") as f:
             report = json.load(f)
-        runs = [b for b in report["benchmarks"] if b.get("run_type", "iteration") == "iteration"]
+        runs = measured(report)
         baselines = {}
         by_name = {b["name"].partition("/")[0]: b for b in runs}
         for b in runs:

@@ -19,7 +19,9 @@ for build in "${builds[@]}"; do
       run=("$here/../tools/wine-run.sh" "$exe")
       mark=@$(basename "$build")
     fi
-    "${run[@]}" --benchmark_format=console --benchmark_out="$out/$name.json" \
+    # Repetitions in shuffled order: a drifting machine slows baseline and
+    # case alike.
+    "${run[@]}" --benchmark_enable_random_interleaving=true --benchmark_format=console --benchmark_out="$out/$name.json" \
                 --benchmark_out_format=json >&2
     files+=("$out/$name.json$mark")
   done
