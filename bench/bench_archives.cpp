@@ -1,6 +1,9 @@
 #include "bench/bench_archives.h"
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <system_error>
 
 #include "archive/archive_writer.h"
 #include "jobs/listing_job.h"
@@ -14,6 +17,37 @@ fs::path Scratch() {
   static const fs::path path = fs::temp_directory_path() / "kowaki-bench";
   fs::create_directories(path);
   return path;
+}
+
+namespace {
+
+// This process's outputs, removed at exit.
+const fs::path& ProcessOutputs() {
+  static const struct Folder {
+    fs::path path = fs::temp_directory_path() / ("kowaki-bench-out-" + std::to_string(getpid()));
+    ~Folder() {
+      std::error_code ignored;
+      fs::remove_all(path, ignored);
+    }
+  } folder;
+  return folder.path;
+}
+
+}  // namespace
+
+OutputFolders::OutputFolders(std::string_view name) : root_(ProcessOutputs() / name) {
+  fs::remove_all(root_);
+}
+
+OutputFolders::~OutputFolders() {
+  std::error_code ignored;
+  fs::remove_all(root_, ignored);
+}
+
+fs::path OutputFolders::Next() {
+  fs::path folder = root_ / std::to_string(runs_++);
+  fs::create_directories(folder);
+  return folder;
 }
 
 std::string Clip(int rate, int channels, double seconds, double pitch) {

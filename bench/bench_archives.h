@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -16,6 +17,27 @@
 namespace kowaki::bench {
 
 std::filesystem::path Scratch();
+
+// Folders for one benchmark's outputs: every run writes into a new, empty
+// one, baseline and case alike, and nothing is deleted until the benchmark
+// ends (a file system finds room for new files more slowly just after many
+// were deleted, and the run would time that). They live in a folder of
+// this process's own in the system's temporary folder, apart from the kept
+// archives, so that runs at the same time do not share them.
+class OutputFolders {
+ public:
+  explicit OutputFolders(std::string_view name);
+  ~OutputFolders();
+  OutputFolders(const OutputFolders&) = delete;
+  OutputFolders& operator=(const OutputFolders&) = delete;
+
+  // An empty folder no run has used.
+  std::filesystem::path Next();
+
+ private:
+  std::filesystem::path root_;
+  int runs_ = 0;
+};
 
 // A spoken clip as Ogg Vorbis bytes.
 std::string Clip(int rate, int channels, double seconds, double pitch);

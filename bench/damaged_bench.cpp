@@ -80,15 +80,12 @@ void Export(benchmark::State& state, const std::string& path) {
   kowaki::SaveOutputSettings(store, {1, -1, -1, 0});
   kowaki::ExportSetup setup;
   setup.settings = &store;
-  const fs::path outs = Scratch() / "damaged-out";
-  int run = 0;
+  kowaki::bench::OutputFolders outs("damaged-out");
   for (auto _ : state) {
     Session session(path);
-    const kowaki::ExportResult result =
-        kowaki::bench::ExportAll(session, setup, outs / std::to_string(run++));
+    const kowaki::ExportResult result = kowaki::bench::ExportAll(session, setup, outs.Next());
     if (result.succeeded == 0) state.SkipWithError("the whole entry was not written");
   }
-  fs::remove_all(outs);
   state.counters["goal_ratio"] = 1.0;
 }
 

@@ -46,11 +46,9 @@ void Export(benchmark::State& state, kowaki::OutputSettings settings, int32_t th
   kowaki::ExportSetup setup;
   setup.settings = &store;
   setup.flac = true;
-  const fs::path outs = bench::Scratch() / "flac-out";
-  fs::remove_all(outs);
-  int run = 0;
+  bench::OutputFolders outs("flac-out");
   for (auto _ : state) {
-    const fs::path out = outs / std::to_string(run++);
+    const fs::path out = outs.Next();
     const double start = ProcessorSeconds(RUSAGE_SELF);
     const kowaki::ExportResult result = bench::ExportAll(session, setup, out);
     if (processor) state.SetIterationTime(ProcessorSeconds(RUSAGE_SELF) - start);
@@ -59,7 +57,6 @@ void Export(benchmark::State& state, kowaki::OutputSettings settings, int32_t th
     const char* extension = settings.type == kowaki::kOutputTypeFlac ? ".flac" : ".wav";
     state.counters["MiB"] = static_cast<double>(BytesIn(out, extension)) / (1 << 20);
   }
-  fs::remove_all(outs);
 }
 
 // The WAV export's files, made once.
@@ -80,17 +77,16 @@ void Flac_Baseline(benchmark::State& state) {
     return state.SkipWithError("no flac here");
   }
   const fs::path in = WavFiles();
-  const fs::path out = bench::Scratch() / "flac-tool-out";
-  fs::create_directories(out);
-  const std::string run = "flac -s -f -" + std::to_string(kowaki::kFlacDefaultLevel) +
-                          " --output-prefix='" + out.string() + "/' '" + in.string() + "'/*.wav";
+  bench::OutputFolders outs("flac-tool-out");
   for (auto _ : state) {
+    const fs::path out = outs.Next();
+    const std::string run = "flac -s -f -" + std::to_string(kowaki::kFlacDefaultLevel) +
+                            " --output-prefix='" + out.string() + "/' '" + in.string() + "'/*.wav";
     const double start = ProcessorSeconds(RUSAGE_CHILDREN);
     if (std::system(run.c_str()) != 0) return state.SkipWithError(("failed: " + run).c_str());
     state.SetIterationTime(ProcessorSeconds(RUSAGE_CHILDREN) - start);
+    state.counters["MiB"] = static_cast<double>(BytesIn(out, ".flac")) / (1 << 20);
   }
-  state.counters["MiB"] = static_cast<double>(BytesIn(out, ".flac")) / (1 << 20);
-  fs::remove_all(out);
 }
 BENCHMARK(Flac_Baseline)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 

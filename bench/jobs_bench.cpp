@@ -25,6 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using kowaki::bench::kVoiceClips;
+using kowaki::bench::OutputFolders;
 using kowaki::bench::Scratch;
 using kowaki::bench::Session;
 using kowaki::bench::VoiceArchive;
@@ -40,17 +41,11 @@ void Export(benchmark::State& state, kowaki::OutputSettings settings, int32_t th
   kowaki::SaveOutputSettings(store, settings);
   kowaki::ExportSetup setup;
   setup.settings = &store;
-  // A fresh folder per run, all removed at the end: files deleted just
-  // before the run would have the file system hunt past their inodes.
-  const fs::path outs = Scratch() / "out";
-  fs::remove_all(outs);
-  int run = 0;
+  OutputFolders outs("out");
   for (auto _ : state) {
-    const kowaki::ExportResult result =
-        kowaki::bench::ExportAll(session, setup, outs / std::to_string(run++));
+    const kowaki::ExportResult result = kowaki::bench::ExportAll(session, setup, outs.Next());
     if (result.succeeded != kVoiceClips) state.SkipWithError("not every entry was written");
   }
-  fs::remove_all(outs);
   state.counters["threads"] = threads == kEveryThread ? HardwareThreads() : threads;
 }
 
@@ -189,13 +184,10 @@ void Copy_Baseline(benchmark::State& state) {
       kowaki::LoadArchiveIndex(VoiceArchive().c_str()).value_or(nullptr);
   if (!owned) return state.SkipWithError("no archive");
   const kowaki::ArchiveIndex* index = owned.get();
-  const fs::path out = Scratch() / "copy";
+  OutputFolders outs("copy");
   std::vector<char> block(8192);
   for (auto _ : state) {
-    state.PauseTiming();
-    fs::remove_all(out);
-    fs::create_directories(out);
-    state.ResumeTiming();
+    const fs::path out = outs.Next();
     std::FILE* archive = std::fopen(index->path, "rb");
     for (int32_t i = 0; i < index->count; ++i) {
       const kowaki::ArchiveEntry& entry = index->entries[i];
@@ -212,7 +204,6 @@ void Copy_Baseline(benchmark::State& state) {
     }
     std::fclose(archive);
   }
-  fs::remove_all(out);
 }
 BENCHMARK(Copy_Baseline)->Unit(benchmark::kMillisecond)->Iterations(5);
 

@@ -88,16 +88,12 @@ void Export(benchmark::State& state, bool loudness) {
   kowaki::ExportSetup setup;
   setup.settings = &store;
   if (loudness) setup.loudness = kowaki::LoudnessTarget{};
-  const fs::path outs = bench::Scratch() / "loudness-out";
-  fs::remove_all(outs);
-  int run = 0;
+  bench::OutputFolders outs("loudness-out");
   for (auto _ : state) {
-    const kowaki::ExportResult result =
-        bench::ExportAll(session, setup, outs / std::to_string(run++));
+    const kowaki::ExportResult result = bench::ExportAll(session, setup, outs.Next());
     if (result.succeeded != bench::kVoiceClips)
       return state.SkipWithError("not every entry was written");
   }
-  fs::remove_all(outs);
 }
 
 void LoudnessCost_Baseline(benchmark::State& state) { Export(state, false); }

@@ -65,8 +65,7 @@ void PeakMemory(benchmark::State& state, const std::string& archive, bool merged
     kowaki::SaveOutputSettings(store, {1, 22050, 1, 1});
     kowaki::ExportSetup setup;
     setup.settings = &store;
-    kowaki::bench::ExportAll(session, setup, Scratch() / "warm");
-    fs::remove_all(Scratch() / "warm");
+    kowaki::bench::ExportAll(session, setup, kowaki::bench::OutputFolders("warm").Next());
     return true;
   }();
   benchmark::DoNotOptimize(warm);
@@ -76,9 +75,9 @@ void PeakMemory(benchmark::State& state, const std::string& archive, bool merged
   kowaki::SaveOutputSettings(store, {1, 22050, 1, merged ? 1 : 0});
   kowaki::ExportSetup setup;
   setup.settings = &store;
-  const fs::path out = Scratch() / "peak";
+  kowaki::bench::OutputFolders outs("peak");
   for (auto _ : state) {
-    fs::remove_all(out);
+    const fs::path out = outs.Next();
     if (!ResetPeak()) return state.SkipWithError("the peak cannot be reset here");
     const int64_t before = StatusBytes("VmRSS");
     kowaki::bench::ExportAll(session, setup, out);
@@ -86,7 +85,6 @@ void PeakMemory(benchmark::State& state, const std::string& archive, bool merged
     state.SetIterationTime(static_cast<double>(grown) * 1e-9);
     state.counters["peak_growth_KiB"] = static_cast<double>(grown) / 1024;
   }
-  fs::remove_all(out);
 }
 
 const std::string& TenSeconds() {
