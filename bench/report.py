@@ -6,9 +6,14 @@ Naming: a benchmark called `Group_Case[/args]` is compared with
 its label names as `baseline=NAME`. Reads Google Benchmark JSON
 files given on the command line; `FILE@MARK` puts MARK before the names
 of that file's rows.
+
+Goals are counters named `goal_WHAT`, each an upper bound on WHAT: the
+ratio, the time in milliseconds (`ms`), or the counter named WHAT.
 """
 import json
 import sys
+
+TO_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
 
 
 def split(name):
@@ -54,17 +59,27 @@ def main(paths):
             else:
                 base = baselines.get((group, args))
             ratio = b["real_time"] / base["real_time"] if base else None
+            values = dict(b, ratio=ratio, ms=b["real_time"] * TO_MS[b["time_unit"]])
+            goals = [(k[5:], v, values.get(k[5:])) for k, v in b.items() if k.startswith("goal_")]
             rows.append((f"{mark} {b['name']}" if mark else b["name"], b["real_time"], b["time_unit"], ratio,
-                         {k: v for k, v in b.items() if k.startswith("goal_")}))
+                         goals))
     width = max((len(r[0]) for r in rows), default=10)
     print(f"{'benchmark':<{width}}  {'time':>14}  {'x baseline':>10}  goal")
     for name, time, unit, ratio, goals in rows:
         ratio_text = f"{ratio:10.2f}" if ratio is not None else f"{'-':>10}"
-        goal_text = " ".join(f"{k[5:]}<={v:g}" for k, v in goals.items())
-        verdict = ""
-        if ratio is not None and "goal_ratio" in goals:
-            verdict = "  ok" if ratio <= goals["goal_ratio"] else "  MISSED"
-        print(f"{name:<{width}}  {time:12.1f}{unit:>2}  {ratio_text}  {goal_text}{verdict}")
+        print(f"{name:<{width}}  {time:12.1f}{unit:>2}  {ratio_text}  {verdicts(goals)}")
+
+
+def verdicts(goals):
+    """Each goal with the measure it bounds; one missed, or not measured, says so."""
+    texts = []
+    for what, bound, value in goals:
+        if value is None:
+            texts.append(f"{what}<={bound:g} NOT MEASURED")
+            continue
+        shown = "" if what == "ratio" else f"{value:.3g} "
+        texts.append(f"{what} {shown}<={bound:g} {'ok' if value <= bound else 'MISSED'}")
+    return "  ".join(texts)
 
 
 if __name__ == "__main__":
