@@ -129,7 +129,7 @@ std::vector<uint8_t> CueSheetBody(std::span<const uint64_t> starts, uint64_t tot
 
 struct FlacEncoder::State {
   struct EncoderDeleter {
-    void operator()(FLAC__StreamEncoder* encoder) const { FLAC__stream_encoder_delete(encoder); }
+    void operator()(FLAC__StreamEncoder* handle) const { FLAC__stream_encoder_delete(handle); }
   };
 
   FlacSink sink;
